@@ -16,6 +16,44 @@ if(TOLVER_FUZZ)
   add_custom_target(fuzzers)
 endif()
 
+# tolver_library_sources(<target> <folder>): adds every *.cpp under <folder> outside
+# tests/ folders to <target>, and the tests of every tests/ folder under <folder>.
+function(tolver_library_sources target folder)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/tests/")
+  target_sources(${target} PRIVATE ${sources})
+  file(GLOB_RECURSE test_dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${folder}/*)
+  list(FILTER test_dirs INCLUDE REGEX "/tests$")
+  foreach(dir ${test_dirs})
+    tolver_tests(${dir})
+  endforeach()
+endfunction()
+
+# tolver_tests(<folder>): the tests of one tests/ folder. A folder with its own
+# CMakeLists.txt describes its tests itself; otherwise every *_test.cpp is one test
+# executable and every fuzz_*.cpp one libFuzzer target.
+function(tolver_tests dir)
+  if(EXISTS ${dir}/CMakeLists.txt)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})
+    add_subdirectory(${dir} ${CMAKE_BINARY_DIR}/${rel})
+    return()
+  endif()
+  # Executables are named after their folder: common/tests/util_test.cpp -> common_util_test.
+  get_filename_component(owner ${dir} DIRECTORY)
+  file(RELATIVE_PATH prefix ${PROJECT_SOURCE_DIR} ${owner})
+  string(REPLACE "/" "_" prefix "${prefix}")
+  file(GLOB tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+  foreach(src ${tests})
+    get_filename_component(name ${src} NAME_WE)
+    tolver_test(${prefix}_${name} SOURCES ${src})
+  endforeach()
+  file(GLOB fuzzers CONFIGURE_DEPENDS ${dir}/fuzz_*.cpp)
+  foreach(src ${fuzzers})
+    get_filename_component(name ${src} NAME_WE)
+    tolver_fuzzer(${name} SOURCES ${src})
+  endforeach()
+endfunction()
+
 # tolver_test(<name> SOURCES ... [LIBS ...])
 # A GoogleTest executable registered with CTest, one CTest entry per test case.
 function(tolver_test name)
@@ -24,7 +62,9 @@ function(tolver_test name)
   endif()
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE tolver GTest::gtest GTest::gtest_main ${T_LIBS})
+  # A test file with its own main() (one that makes a QApplication) wins over gtest_main.
+  target_link_libraries(${name} PRIVATE tolver GTest::gtest GTest::gmock GTest::gtest_main Qt6::Test ${T_LIBS})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
