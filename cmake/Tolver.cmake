@@ -18,14 +18,20 @@ endif()
 
 # tolver_library_sources(<target> <folder>): adds every *.cpp under <folder> outside
 # tests/ folders to <target>, and the tests of every tests/ folder under <folder>.
+# A tools/ folder (a command-line program beside the library) is left out of the
+# library and built by its own CMakeLists.txt.
 function(tolver_library_sources target folder)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "/tests/")
+  list(FILTER sources EXCLUDE REGEX "/(tests|tools)/")
   target_sources(${target} PRIVATE ${sources})
-  file(GLOB_RECURSE test_dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${folder}/*)
-  list(FILTER test_dirs INCLUDE REGEX "/tests$")
-  foreach(dir ${test_dirs})
-    tolver_tests(${dir})
+  file(GLOB_RECURSE dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${folder}/*)
+  foreach(dir ${dirs})
+    if(IS_DIRECTORY ${dir} AND dir MATCHES "/tests$")
+      tolver_tests(${dir})
+    elseif(IS_DIRECTORY ${dir} AND dir MATCHES "/tools$" AND EXISTS ${dir}/CMakeLists.txt)
+      file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})
+      add_subdirectory(${dir} ${CMAKE_BINARY_DIR}/${rel})
+    endif()
   endforeach()
 endfunction()
 
