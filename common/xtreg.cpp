@@ -39,6 +39,12 @@ void ReadAll(TPersistent& obj, TRegistry& reg) {
     for (const auto& prop : obj.Properties()) ReadPropFromRegistry(obj, prop, reg);
 }
 
+// The value when it is of the type the property kind needs; raises like the accessor.
+const RegValue& Typed(const RegValue& v, RegDataType type, const std::string& name) {
+    if (v.type != type) throw ERegistryException("Invalid data type for '" + name + "'");
+    return v;
+}
+
 std::int64_t EnumOrdinal(const PropInfo& prop, std::string_view text) {
     const ElementNames names = prop.Elements();
     for (std::size_t i = 0; i < names.size(); ++i)
@@ -100,7 +106,8 @@ void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& reg
                 const ElementNames names = prop.Elements();
                 for (std::size_t i = 0; i < names.size() && i < kMaxSetElements; ++i) {
                     const std::string element(names[i]);
-                    if (reg.ValueExists(element) && reg.ReadInteger(element) != 0) bits |= 1u << i;
+                    const RegValue v = reg.ReadValue(element);
+                    if (v.type != RegDataType::None && Typed(v, RegDataType::DWord, element).number != 0) bits |= 1u << i;
                 }
             }
             prop.SetOrd(obj, bits);
@@ -116,17 +123,19 @@ void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& reg
         case PropKind::Int64: return;
         default: break;
     }
-    if (!reg.ValueExists(name)) return;
+    const RegValue v = reg.ReadValue(name);
+    if (v.type == RegDataType::None) return;
+    const auto text = [&]() -> const std::string& { return Typed(v, RegDataType::String, name).text; };
     switch (prop.Kind()) {
         case PropKind::Integer:
         case PropKind::Char:
-        case PropKind::WideChar: prop.SetOrd(obj, reg.ReadInteger(name)); break;
-        case PropKind::Enumeration: prop.SetOrd(obj, EnumOrdinal(prop, reg.ReadString(name))); break;
+        case PropKind::WideChar: prop.SetOrd(obj, Typed(v, RegDataType::DWord, name).number); break;
+        case PropKind::Enumeration: prop.SetOrd(obj, EnumOrdinal(prop, text())); break;
         case PropKind::Float: prop.SetFloat(obj, reg.ReadFloat(name)); break;
-        case PropKind::String: prop.SetStr(obj, reg.ReadString(name)); break;
-        case PropKind::Variant: prop.SetVariant(obj, Variant(reg.ReadString(name))); break;
+        case PropKind::String: prop.SetStr(obj, text()); break;
+        case PropKind::Variant: prop.SetVariant(obj, Variant(text())); break;
         case PropKind::Method: {
-            const std::string text = reg.ReadString(name);
+            const std::string& text = Typed(v, RegDataType::String, name).text;
             TNotifyEvent ev = prop.GetMethod(obj);
             if (!ev.data) return;  // no owner to look the handler up in
             ev.code = text.empty() ? nullptr : ev.data->Methods().Find(text);

@@ -69,7 +69,15 @@ public:
     RegistrySnapshot& operator=(const RegistrySnapshot&) = delete;
 
 private:
-    RegistryTransaction tx_;
+    std::unique_ptr<RegistryTransaction> tx_;
+};
+
+// A value with its type and data, read in one look-up.
+struct RegValue {
+    RegDataType type = RegDataType::None;  // None: there is no such value
+    std::int32_t number = 0;               // REG_DWORD
+    std::string text;                      // REG_SZ
+    std::vector<std::uint8_t> bytes;       // REG_BINARY
 };
 
 class TRegistry {
@@ -99,6 +107,7 @@ public:
     bool ValueExists(const std::string& name) const;
     bool DeleteValue(const std::string& name);
     RegDataType GetDataType(const std::string& name) const;
+    RegValue ReadValue(const std::string& name) const;
     // Size of the value's data in bytes (a REG_SZ counts its UTF-8 bytes plus one),
     // -1 when there is no such value.
     int GetDataSize(const std::string& name) const;

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "platform/base/exception.h"
-#include "platform/registry/registry_fixture.h"
+#include "platform/registry/temp_registry.h"
 
 using namespace tolver;
 
