@@ -471,7 +471,10 @@ void VariantToCashDriverConstraints(TCashDriverConstraints& c, const Variant& v)
 }
 
 bool InSemicolonList(std::string_view list, std::int32_t i) {
-    return list.find(";" + std::to_string(i) + ";") != std::string_view::npos;
+    std::string needle(1, ';');
+    needle += std::to_string(i);
+    needle += ';';
+    return list.find(needle) != std::string_view::npos;
 }
 
 std::string WrapText(std::string_view s, int width) {

@@ -30,7 +30,11 @@ std::string Quote(std::string_view v) {
     if (v.empty()) return {};
     const bool blankEnd = v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t';
     const bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
-    return blankEnd || quoted ? "\"" + std::string(v) + "\"" : std::string(v);
+    if (!blankEnd && !quoted) return std::string(v);
+    std::string out(1, '"');
+    out.append(v);
+    out += '"';
+    return out;
 }
 
 }  // namespace

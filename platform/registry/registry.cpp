@@ -54,12 +54,14 @@ enum Query {
     kKeyState,
     kDeleteValue,
     kValueNames,
+    kNextKey,
+    kSetNextKey,
     kQueryCount
 };
 
 constexpr std::array<const char*, kQueryCount> kSql = {
     "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2",
-    "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)",
+    "INSERT INTO keys(id, parent, name, fold) VALUES(?4, ?1, ?2, ?3)",
     // A key with every key below it and all their values.
     "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
     "DELETE FROM vals WHERE key IN sub",
@@ -80,11 +82,13 @@ constexpr std::array<const char*, kQueryCount> kSql = {
     "SELECT EXISTS(SELECT 1 FROM keys WHERE id = ?1), (SELECT ifnull(max(seq), 0) FROM vals WHERE key = ?1)",
     "DELETE FROM vals WHERE key = ?1 AND fold = ?2",
     "SELECT name FROM vals WHERE key = ?1 ORDER BY seq",
+    "SELECT max((SELECT value FROM meta WHERE name = 'nextkey'), (SELECT ifnull(max(id), 0) + 1 FROM keys))",
+    "UPDATE meta SET value = ?1 WHERE name = 'nextkey'",
 };
 
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS keys(
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    id INTEGER PRIMARY KEY,  -- never used twice: see meta
     parent INTEGER,
     name TEXT NOT NULL,
     fold TEXT NOT NULL);
@@ -101,6 +105,10 @@ INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES
     (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),
     (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),
     (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine');
+-- The next key id to hand out. Ids are never used again, so that an accessor whose
+-- key was deleted cannot write into a newer one.
+CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value INTEGER NOT NULL);
+INSERT OR IGNORE INTO meta(name, value) VALUES('nextkey', 4);
 PRAGMA user_version = 1;
 )";
 
@@ -166,9 +174,18 @@ public:
     // The next value position of keys known to exist, kept like paths.
     std::unordered_map<std::int64_t, std::int64_t> nextSeq;
 
-    void ClearCaches() {
+    // The next key id while a transaction is open (0: not read yet); written back
+    // when the outermost transaction commits.
+    std::int64_t nextKey = 0;
+    bool nextKeyUsed = false;
+
+    // After a savepoint is rolled back the key ids it used stay used: nextKey is kept.
+    void ClearCaches(bool keepNextKey = false) {
         paths.clear();
         nextSeq.clear();
+        if (keepNextKey) return;
+        nextKey = 0;
+        nextKeyUsed = false;
     }
 
     void Forget(const std::string& prefix) {
@@ -185,7 +202,8 @@ public:
         if (static_cast<std::size_t>(level) >= txStmts_.size()) txStmts_.resize(static_cast<std::size_t>(level) + 1);
         auto& slot = txStmts_[static_cast<std::size_t>(level)][op];
         if (!slot) {
-            const std::string n = "t" + std::to_string(level);
+            std::string n(1, 't');
+            n += std::to_string(level);
             const std::string sql = level == 1 ? (op == kOpen       ? "BEGIN IMMEDIATE"
                                                   : op == kOpenRead ? "BEGIN DEFERRED"
                                                   : op == kClose    ? "COMMIT"
@@ -379,10 +397,17 @@ std::int64_t Resolve(HKEY root, const std::vector<std::string_view>& parts, bool
     if (!create) return kNoKey;
     WriteScope tx;
     for (; i < parts.size(); ++i) {
+        Store& db = Db();
+        if (db.nextKey == 0) {
+            Stmt next(kNextKey);
+            next.Step();
+            db.nextKey = next.Int(0);
+        }
         Stmt s(kInsertKey);
-        s.Bind(1, id).Bind(2, parts[i]).Bind(3, std::string_view(keys[i + 1]).substr(keys[i].size() + 1));
+        s.Bind(1, id).Bind(2, parts[i]).Bind(3, std::string_view(keys[i + 1]).substr(keys[i].size() + 1)).Bind(4, db.nextKey);
         s.Step();
-        id = s.LastId();
+        id = db.nextKey++;
+        db.nextKeyUsed = true;
         if (Db().depth > 0) {
             Db().paths[keys[i + 1]] = id;
             Db().nextSeq[id] = 1;  // a new key has no values
@@ -446,7 +471,7 @@ RegistryTransaction::RegistryTransaction(bool write) {
 RegistryTransaction::~RegistryTransaction() {
     if (done_) return;
     if (t_store) {
-        t_store->ClearCaches();
+        t_store->ClearCaches(level_ > 1);
         try {
             t_store->Tx(level_, Store::kUndo);
         } catch (...) {
@@ -461,6 +486,11 @@ void RegistryTransaction::Commit() {
     if (done_) Fail("The registry transaction is already finished");
     Store& s = Db();
     if (s.depth != level_) Fail("A registry transaction is committed before the one inside it");
+    if (level_ == 1 && s.nextKeyUsed) {
+        Stmt next(kSetNextKey);
+        next.Bind(1, s.nextKey);
+        next.Step();
+    }
     s.Tx(level_, Store::kClose);
     s.depth = level_ - 1;
     if (s.depth == 0) s.ClearCaches();

@@ -146,8 +146,11 @@ TEST_F(Registry, DeleteKeyTakesEverythingBelow) {
         // An accessor whose key was deleted under it fails to write.
         TRegistry other(HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(other.DeleteKey("\\A"));
+        ASSERT_TRUE(other.OpenKey("\\Z", true));  // a new key never takes the old one's place
         EXPECT_THROW(reg.WriteInteger("y", 1), ERegistryException);
         EXPECT_FALSE(reg.ValueExists("keep"));
+        EXPECT_FALSE(other.ValueExists("y"));
+        other.DeleteKey("\\Z");
         EXPECT_FALSE(other.KeyExists("\\A\\B"));
         if (tx) tx->Commit();
     }
@@ -181,6 +184,21 @@ TEST_F(Registry, TransactionsNestAndRollBack) {
             RegistryTransaction inner;
             inner.Commit();
         }
+    }
+    // Keys made before a rolled-back savepoint keep their ids to themselves.
+    {
+        RegistryTransaction tx;
+        TRegistry made(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(made.OpenKey("\\T\\Kept", true));
+        {
+            RegistryTransaction inner;
+            TRegistry(HKEY_LOCAL_MACHINE).OpenKey("\\T\\Dropped", true);
+        }
+        tx.Commit();
+        ASSERT_TRUE(made.DeleteKey("\\T\\Kept"));
+        TRegistry(HKEY_LOCAL_MACHINE).OpenKey("\\T\\Later1", true);
+        TRegistry(HKEY_LOCAL_MACHINE).OpenKey("\\T\\Later2", true);
+        EXPECT_THROW(made.WriteInteger("v", 1), ERegistryException);
     }
     // The key made in the rolled-back transaction is gone, also for the accessor.
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "\\T\\New"));
