@@ -1,6 +1,9 @@
 #include "common/xtcollection.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 
 #include "common/cashgl.h"
@@ -283,6 +286,72 @@ TEST_F(XtCollection, DeleteStorageRemovesOnlyRealStorage) {
     bare.DeleteItem(0);
     EXPECT_EQ(bare.Count(), 0);
     EXPECT_EQ(SubKeys(kList), std::vector<std::string>{"2"});
+}
+
+// An article whose save, at one chosen item, tells the parent and waits there.
+int g_toParent = -1, g_toChild = -1;
+std::int32_t g_pauseAt = -1;
+
+class TPausingArt : public TCashArtProperties {
+public:
+    using TCashArtProperties::TCashArtProperties;
+    std::int32_t GetMark() const {
+        if (N == g_pauseAt) {
+            char c = 0;
+            (void)!write(g_toParent, "h", 1);
+            (void)!read(g_toChild, &c, 1);
+        }
+        return N;
+    }
+    void SetMark(std::int32_t) {}
+    const PropertyTable& Properties() const override {
+        static const PropertyTable table(TCashArtProperties::Properties(),
+                                         {Published("Mark", &TPausingArt::GetMark, &TPausingArt::SetMark)});
+        return table;
+    }
+};
+
+TEST_F(XtCollection, KilledSaveLeavesTheOldListWhole) {
+    constexpr int kItems = 3000;
+    const auto descriptions = [] {
+        std::vector<int> seen(2, 0);  // items holding the old text, the new text
+        TXtCollection back(ItemClassOf<TCashArtProperties>());
+        back.LoadFromRegistry(HKEY_LOCAL_MACHINE, kList);
+        for (int i = 0; i < back.Count(); ++i) ++seen[back.Item<TCashArtProperties>(i)->Description == "old" ? 0 : 1];
+        return seen;
+    };
+    TXtCollection list(ItemClassOf<TPausingArt>());
+    for (int i = 1; i <= kItems; ++i) static_cast<TPausingArt*>(list.CreateItem(i))->Description = "old";
+    list.SaveToRegistry(HKEY_LOCAL_MACHINE, kList);
+    for (const bool killIt : {true, false}) {
+        SCOPED_TRACE(killIt ? "killed" : "completed");
+        int toParent[2], toChild[2];
+        ASSERT_EQ(pipe(toParent), 0);
+        ASSERT_EQ(pipe(toChild), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            g_toParent = toParent[1];
+            g_toChild = toChild[0];
+            g_pauseAt = kItems / 2;
+            for (int i = 0; i < list.Count(); ++i) list.Item<TPausingArt>(i)->Description = "new";
+            try {
+                list.SaveToRegistry(HKEY_LOCAL_MACHINE, kList);
+            } catch (...) {
+                _exit(1);
+            }
+            _exit(0);
+        }
+        char c = 0;
+        ASSERT_EQ(read(toParent[0], &c, 1), 1);
+        EXPECT_EQ(descriptions(), (std::vector<int>{kItems, 0}));  // a reader meanwhile sees the old list
+        if (killIt) kill(pid, SIGKILL);
+        (void)!write(toChild[1], "g", 1);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+        EXPECT_EQ(descriptions(), killIt ? (std::vector<int>{kItems, 0}) : (std::vector<int>{0, kItems}));
+    }
 }
 
 }  // namespace
