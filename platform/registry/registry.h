@@ -59,7 +59,8 @@ private:
 
 // A consistent view for reading: every read between construction and destruction
 // sees the store as it was at the first of them, never a part of another process's
-// save. Inside a transaction it changes nothing. It takes no write lock; a write
+// save. Inside a transaction or another snapshot it does nothing (the view is fixed
+// already). It takes no write lock; a write
 // inside it may fail when another process has written since.
 class RegistrySnapshot {
 public:
