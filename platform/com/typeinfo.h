@@ -43,6 +43,10 @@ enum class MemberKind : std::uint8_t { Method, PropertyGet, PropertyPut };
 enum class ParamDir : std::uint8_t { In, InOut, RetVal };
 
 struct ParamInfo {
+    ParamInfo() = default;
+    ParamInfo(std::string n, VarType t, ParamDir d = ParamDir::In, std::string tn = {})
+        : name(std::move(n)), type(t), dir(d), typeName(std::move(tn)) {}
+
     std::string name;
     VarType type = VT_VARIANT;
     ParamDir dir = ParamDir::In;
@@ -268,8 +272,8 @@ struct Thunk<Fn> {
     }
 
     template <std::size_t... I>
-    static HRESULT Call(IDispatch* self, Variant* const* args, Variant* result, std::uint32_t* badArg,
-                        std::index_sequence<I...>) {
+    static HRESULT Call(IDispatch* self, [[maybe_unused]] Variant* const* args, [[maybe_unused]] Variant* result,
+                        std::uint32_t* badArg, std::index_sequence<I...>) {
         using Stores = std::tuple<typename Param<A>::Store...>;
         std::optional<Stores> stores;
         std::uint32_t at = 0;
@@ -300,17 +304,15 @@ struct Thunk<Fn> {
 
     static std::vector<ParamInfo> Params(std::initializer_list<const char*> names) {
         std::vector<ParamInfo> params;
-        const char* const* name = names.begin();
-        std::size_t i = 0;
+        [[maybe_unused]] const char* const* name = names.begin();
+        [[maybe_unused]] std::size_t i = 0;
         (
             [&] {
                 using P = Param<A>;
-                ParamInfo p;
-                p.name = name[i];
-                p.type = ValueTraits<typename P::Value>::vt;
-                p.dir = !P::pointer ? ParamDir::In : (hasResult && i == N - 1 ? ParamDir::RetVal : ParamDir::InOut);
-                p.typeName = TypeNameOf<typename P::Value>();
-                params.push_back(std::move(p));
+                params.emplace_back(name[i], ValueTraits<typename P::Value>::vt,
+                                    !P::pointer ? ParamDir::In
+                                                : (hasResult && i == N - 1 ? ParamDir::RetVal : ParamDir::InOut),
+                                    TypeNameOf<typename P::Value>());
                 ++i;
             }(),
             ...);
