@@ -59,7 +59,7 @@ protected:
 enum class SinkLimit { Single, Multiple };
 
 // One connection point, owned by its container object, whose reference count it
-// shares.
+// shares. Like the object, it is used on the object's (main) thread only.
 class TConnectionPoint final : public IConnectionPoint {
 public:
     // Called after a sink connects (with the sink) and after one disconnects (null).

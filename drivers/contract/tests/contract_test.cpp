@@ -80,6 +80,12 @@ TEST(Contract, ParameterNamesAndTypes) {
     EXPECT_EQ(info.FindByName("InInteraction", MemberKind::PropertyGet)->ResultType(), VT_BOOL);
     EXPECT_EQ(info.FindByName("ComNumber", MemberKind::PropertyPut)->params[0].type, VT_UI1);
     EXPECT_EQ(info.FindByName("Baud", MemberKind::PropertyGet)->ResultType(), VT_I4);  // a property, not an operation
+
+    // A driver's own interface repeats the members under its own identity.
+    const InterfaceInfo own("IOwnCashDriverAuto", MakeGUID("{00000000-0000-0000-0000-0000000000AA}"), "own", info);
+    EXPECT_EQ(own.Members().size(), 42u);
+    EXPECT_EQ(own.IdOfName("eventiid"), 32);
+    EXPECT_EQ(own.Find(3, DISPATCH_PROPERTYPUT)->slot, 10);
 }
 
 TEST(Contract, EventsInDeclarationOrder) {
