@@ -3,20 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/registry/registry.h"
+#include "platform/com/comreg.h"
 
 namespace tolver {
 namespace {
 
+using detail::CreateKey;
+using detail::LcidName;
+
 const char* const kCategories = "\\Component Categories";
 
 std::string CategoryKey(const GUID& catid) { return std::string(kCategories) + "\\" + GUIDToString(catid); }
-
-std::string LcidName(LCID lcid) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%x", lcid);
-    return buf;
-}
 
 std::string ImplKey(const GUID& clsid) { return "\\CLSID\\" + GUIDToString(clsid) + "\\Implemented Categories"; }
 
@@ -48,52 +45,40 @@ bool Description(TRegistry& reg, LCID lcid, CategoryInfo& info) {
     return true;
 }
 
+// Carries out f(registry, item) for each of count items in one transaction.
+template <class T, class F>
+HRESULT WriteEach(std::uint32_t count, const T* items, F&& f) {
+    if (count && !items) return E_POINTER;
+    return Guard([&] {
+        RegistryTransaction transaction;
+        TRegistry reg(HKEY_CLASSES_ROOT);
+        for (std::uint32_t i = 0; i < count; ++i) f(reg, items[i]);
+        transaction.Commit();
+    });
+}
+
 class TCategoryManager final : public TComObject<ICatRegister, ICatInformation> {
 public:
     HRESULT RegisterCategories(std::uint32_t count, const CategoryInfo* categories) override {
-        if (count && !categories) return E_POINTER;
-        return Guard([&] {
-            RegistryTransaction transaction;
-            TRegistry reg(HKEY_CLASSES_ROOT);
-            for (std::uint32_t i = 0; i < count; ++i) {
-                const std::string key = CategoryKey(categories[i].catid);
-                if (!reg.OpenKey(key, true)) throw ERegistryException("Cannot create the registry key " + key);
-                reg.WriteString(LcidName(categories[i].lcid), categories[i].description);
-            }
-            transaction.Commit();
+        return WriteEach(count, categories, [](TRegistry& reg, const CategoryInfo& c) {
+            CreateKey(reg, CategoryKey(c.catid));
+            reg.WriteString(LcidName(c.lcid), c.description);
         });
     }
 
     HRESULT UnRegisterCategories(std::uint32_t count, const GUID* catids) override {
-        if (count && !catids) return E_POINTER;
-        return Guard([&] {
-            RegistryTransaction transaction;
-            TRegistry reg(HKEY_CLASSES_ROOT);
-            for (std::uint32_t i = 0; i < count; ++i) reg.DeleteKey(CategoryKey(catids[i]));
-            transaction.Commit();
-        });
+        return WriteEach(count, catids, [](TRegistry& reg, const GUID& catid) { reg.DeleteKey(CategoryKey(catid)); });
     }
 
     HRESULT RegisterClassImplCategories(const GUID& clsid, std::uint32_t count, const GUID* catids) override {
-        if (count && !catids) return E_POINTER;
-        return Guard([&] {
-            RegistryTransaction transaction;
-            TRegistry reg(HKEY_CLASSES_ROOT);
-            for (std::uint32_t i = 0; i < count; ++i) {
-                const std::string key = ImplKey(clsid) + "\\" + GUIDToString(catids[i]);
-                if (!reg.OpenKey(key, true)) throw ERegistryException("Cannot create the registry key " + key);
-            }
-            transaction.Commit();
+        return WriteEach(count, catids, [&](TRegistry& reg, const GUID& catid) {
+            CreateKey(reg, ImplKey(clsid) + "\\" + GUIDToString(catid));
         });
     }
 
     HRESULT UnRegisterClassImplCategories(const GUID& clsid, std::uint32_t count, const GUID* catids) override {
-        if (count && !catids) return E_POINTER;
-        return Guard([&] {
-            RegistryTransaction transaction;
-            TRegistry reg(HKEY_CLASSES_ROOT);
-            for (std::uint32_t i = 0; i < count; ++i) reg.DeleteKey(ImplKey(clsid) + "\\" + GUIDToString(catids[i]));
-            transaction.Commit();
+        return WriteEach(count, catids, [&](TRegistry& reg, const GUID& catid) {
+            reg.DeleteKey(ImplKey(clsid) + "\\" + GUIDToString(catid));
         });
     }
 

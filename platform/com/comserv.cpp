@@ -3,27 +3,20 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
-#include "platform/registry/registry.h"
+#include "platform/com/comreg.h"
 
 namespace tolver {
 namespace {
-
-std::string LcidKey(LCID lcid) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%x", lcid);
-    return buf;
-}
 
 std::string VersionKey(const TypeLibInfo& lib) {
     return std::to_string(lib.major) + "." + std::to_string(lib.minor);
 }
 
 void WriteDefault(TRegistry& reg, const std::string& key, const std::string& value) {
-    if (!reg.OpenKey(key, true)) throw ERegistryException("Cannot create the registry key " + key);
+    detail::CreateKey(reg, key);
     reg.WriteString("", value);
 }
 
@@ -129,7 +122,7 @@ HRESULT ComModule::RegisterServer() noexcept {
         for (const TypeLibInfo* lib : libs) {
             const std::string key = "\\TypeLib\\" + GUIDToString(lib->libid) + "\\" + VersionKey(*lib);
             WriteDefault(reg, key, lib->help);
-            WriteDefault(reg, key + "\\" + LcidKey(lib->lcid) + "\\linux", path);
+            WriteDefault(reg, key + "\\" + detail::LcidName(lib->lcid) + "\\linux", path);
             WriteDefault(reg, key + "\\FLAGS", "0");
             WriteDefault(reg, key + "\\HELPDIR", folder);
         }
