@@ -137,6 +137,7 @@ HRESULT DispInvoke(const InterfaceInfo& info, IDispatch* self, DISPID id, std::u
     constexpr std::uint32_t kNone = ~0u;
     std::uint32_t bad = kNone;
     HRESULT hr;
+    ClearErrorInfo();  // no earlier failure's text may label this one
     try {
         hr = m->invoke(self, slots.data(), result, &bad);
     } catch (...) {
