@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 
+#include "common/cashgl.h"
 #include "drivers/contract/driverlibrary.h"
 #include "drivers/contract/tests/fixture_driver.h"
 #include "platform/com/cocreate.h"
@@ -352,7 +353,7 @@ TEST(DriverModuleSymbols, OnlyTheEntryPointsAreExported) {
     ASSERT_EQ(pclose(pipe), 0);
     const std::set<std::string> allowed = {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
                                            "DllUnregisterServer", "GetLibInfo", "PropertiesDialog",
-                                           "_init", "_fini", "_edata", "_end"};
+                                           "GetDefaultProperties", "_init", "_fini", "_edata", "_end"};
     for (const std::string& name : exported) {
         if (name.rfind("__", 0) == 0) continue;  // tool-chain symbols
         EXPECT_TRUE(allowed.count(name)) << name;
@@ -410,6 +411,30 @@ TEST_F(RegistryTest, OnlyLibrariesOfTheDriverKindAreListed) {
     EXPECT_EQ(dialog(), -1);
     CloseLibrary(handle);
     EXPECT_FALSE(OpenLibrary((dir / "Broken.csh").string(), handle));
+}
+
+// The driver names its kind and ProgID; nothing is cleared first and FilePath stays
+// the host's. A library without the export, or no library, leaves the record alone.
+TEST(Discovery, DefaultPropertiesComeFromTheLibrary) {
+    void* handle = nullptr;
+    ASSERT_TRUE(OpenLibrary(TEST_DRIVER_MODULE, handle));
+    TCashDriverProperties props;
+    props.FilePath = "/opt/tolver/Test.csh";
+    QueryDefaultProperties(handle, &props);
+    EXPECT_EQ(props.CashType, fixture::kCashType);
+    EXPECT_EQ(props.AutoObjectName, fixture::kProgId);
+    EXPECT_EQ(props.FilePath, "/opt/tolver/Test.csh");
+    CloseLibrary(handle);
+
+    ASSERT_TRUE(OpenLibrary(NO_LIB_INFO_MODULE, handle));
+    TCashDriverProperties untouched;
+    untouched.CashType = 9;
+    untouched.AutoObjectName = "kept";
+    QueryDefaultProperties(handle, &untouched);
+    QueryDefaultProperties(nullptr, &untouched);
+    EXPECT_EQ(untouched.CashType, 9);
+    EXPECT_EQ(untouched.AutoObjectName, "kept");
+    CloseLibrary(handle);
 }
 
 // --- Creation failures ----------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "drivers/contract/tests/fixture_driver.h"
 
+#include "common/cashgl.h"
 #include "drivers/contract/libinfo.h"
 #include "platform/com/connpoint.h"
 
@@ -175,3 +176,11 @@ TOLVER_EXPORT void GetLibInfo(tolver::TLibInfo* Info) {
 }
 
 TOLVER_EXPORT std::int32_t PropertiesDialog() { return -1; }
+
+TOLVER_EXPORT void GetDefaultProperties(tolver::TCashDriverProperties* Properties) {
+    try {
+        Properties->CashType = tolver::fixture::kCashType;
+        Properties->AutoObjectName = tolver::fixture::kProgId;
+    } catch (...) {
+    }
+}
