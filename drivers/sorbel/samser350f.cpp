@@ -337,7 +337,12 @@ bool TSamsER350F::GetInInteraction() const { return protocol_->Connected(); }
 std::string TSamsER350F::GetID() const { return protocol_->ID(); }
 
 void TSamsER350F::ModelChanged(int model) {
-    if (advPropertiesFrame_) advPropertiesFrame_->SetModel(model);
+    if (advPropertiesFrame_) {
+        advPropertiesFrame_->SetModel(model);
+        // The refilled lists show the settings again rather than no selection, which
+        // a later AdvProperties get would read as 255.
+        advPropertiesFrame_->PropertiesToControls();
+    }
     Raise(ICashDriverAutoEvents::OnModelChange, {});
 }
 

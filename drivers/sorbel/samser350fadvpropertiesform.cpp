@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "drivers/sorbel/samser350fcontrols.h"
 #include "drivers/sorbel/samser350fgl.h"
 #include "drivers/sorbel/samser350fsettings.h"
 
@@ -23,20 +24,6 @@ const char* const kRounding[] = {
 };
 const char* const kCashierModes[] = {"Постоянная работа", "Блокирование кассы после каждой операции"};
 
-QCheckBox* CheckBox(const char* name, const char* caption) {
-    auto* c = new QCheckBox(caption);
-    c->setObjectName(name);
-    return c;
-}
-
-QComboBox* DropDownList(const char* name) {
-    auto* c = new QComboBox;
-    c->setObjectName(name);
-    c->setEditable(false);
-    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    return c;
-}
-
 // The register's value 0 means "on": those modes show checked for 0.
 void ShowInverted(QCheckBox* box, std::uint8_t value) { box->setChecked(value == 0); }
 std::uint8_t ReadInverted(const QCheckBox* box) { return box->isChecked() ? 0 : 1; }
@@ -45,7 +32,9 @@ std::uint8_t ReadIndex(const QComboBox* combo) { return static_cast<std::uint8_t
 }  // namespace
 
 TfrmSamsER350FAdvProperties::TfrmSamsER350FAdvProperties() {
+    using namespace samscontrols;
     setObjectName("frmSamsER350FAdvProperties");
+    setFont(FrameFont(font()));
     resize(kWidth, kHeight);
 
     cboxSysCond1 = CheckBox("cboxSysCond1", "1. Не печатать нулевые итоги");
@@ -64,8 +53,8 @@ TfrmSamsER350FAdvProperties::TfrmSamsER350FAdvProperties() {
     auto* group = new QGroupBox("Системные режимы");
     group->setObjectName("gboxSysCond");
     auto* g = new QGridLayout(group);
-    g->setVerticalSpacing(1);
-    g->setContentsMargins(6, 2, 6, 4);
+    g->setVerticalSpacing(0);
+    g->setContentsMargins(4, 0, 4, 1);
     int row = 0;
     g->addWidget(cboxSysCond1, row++, 0, 1, 2);
     g->addWidget(cboxSysCond2, row++, 0, 1, 2);
@@ -82,8 +71,8 @@ TfrmSamsER350FAdvProperties::TfrmSamsER350FAdvProperties() {
     g->setColumnStretch(1, 1);
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(4, 2, 4, 2);
-    outer->setSpacing(2);
+    outer->setContentsMargins(2, 0, 2, 0);
+    outer->setSpacing(0);
     outer->addWidget(group);
     outer->addWidget(cboxBlockKeyb);
 }

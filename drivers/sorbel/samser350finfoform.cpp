@@ -3,10 +3,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "drivers/sorbel/samser350fcontrols.h"
+
 namespace tolver {
 
 TfrmDriverInfo::TfrmDriverInfo() {
     setObjectName("frmDriverInfo");
+    setFont(samscontrols::FrameFont(font()));
     resize(kWidth, kHeight);
     auto* label = new QLabel("Окно отладки!");
     label->setObjectName("lInfo");

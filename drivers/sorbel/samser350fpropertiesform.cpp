@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "drivers/sorbel/samser350fcontrols.h"
 #include "drivers/sorbel/samser350fgl.h"
 #include "drivers/sorbel/samser350fsettings.h"
 
@@ -16,25 +17,12 @@ namespace {
 const char* const kPriorityNames[] = {"Холостой", "Низший", "Низкий", "Нормальный",
                                       "Высокий", "Высший", "Реального времени"};
 
-QSpinBox* SpinEdit(const char* name, int min, int max, int step) {
-    auto* e = new QSpinBox;
-    e->setObjectName(name);
-    e->setRange(min, max);
-    e->setSingleStep(step);
-    return e;
-}
-
-QComboBox* DropDownList(const char* name) {
-    auto* c = new QComboBox;
-    c->setObjectName(name);
-    c->setEditable(false);
-    return c;
-}
-
 }  // namespace
 
 TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
+    using namespace samscontrols;
     setObjectName("frmSamsER350FProperties");
+    setFont(FrameFont(font()));
     resize(kWidth, kHeight);
 
     seditWaitCheckOutPrint = SpinEdit("seditWaitCheckOutPrint", 10, 2000, 50);
@@ -47,6 +35,8 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
     auto* timeouts = new QGroupBox("Тайм-ауты окончания печати (мсек)");
     timeouts->setObjectName("gboxTimeouts");
     auto* tl = new QGridLayout(timeouts);
+    tl->setContentsMargins(4, 0, 4, 2);
+    tl->setVerticalSpacing(1);
     tl->addWidget(new QLabel("Чека:"), 0, 0);
     tl->addWidget(seditWaitCheckOutPrint, 0, 1);
     tl->addWidget(new QLabel("Отчета:"), 1, 0);
@@ -58,30 +48,36 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
         "мсек для чека и 2000 мсек для отчета, приоритет обмена - нормальный");
     note->setObjectName("lNote");
     note->setWordWrap(true);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette navy = note->palette();
     navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
     note->setPalette(navy);
-    QFont small = note->font();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
+    QFont small = FrameFont(note->font());
+    small.setPixelSize(8);
     note->setFont(small);
 
     auto* group = new QGroupBox("Протокол взаимодействия");
     group->setObjectName("gboxProtocol");
+    auto* left = new QVBoxLayout;
+    left->setSpacing(1);
+    left->addWidget(timeouts);
+    left->addWidget(new QLabel("Приоритет обмена:"));
+    left->addWidget(comboPriority);
+    left->addStretch();
     auto* g = new QGridLayout(group);
-    g->addWidget(timeouts, 0, 0);
+    g->setContentsMargins(4, 0, 4, 2);
+    g->setVerticalSpacing(1);
+    g->addLayout(left, 0, 0);
     g->addWidget(note, 0, 1, 2, 1);
-    auto* priority = new QVBoxLayout;
-    priority->addWidget(new QLabel("Приоритет обмена:"));
-    priority->addWidget(comboPriority);
-    g->addLayout(priority, 1, 0);
-    g->addWidget(new QLabel("Версия прошивки кассового аппарата:"), 2, 0, 1, 2);
-    g->addWidget(comboModel, 3, 0, 1, 2);
-    g->addWidget(new QLabel("Контроль положения ключа:"), 4, 0, 1, 2);
-    g->addWidget(comboCheckKeyMode, 5, 0, 1, 2);
-    g->setColumnStretch(1, 1);
+    g->addWidget(new QLabel("Версия прошивки кассового аппарата:"), 1, 0);
+    g->addWidget(comboModel, 2, 0, 1, 2);
+    g->addWidget(new QLabel("Контроль положения ключа:"), 3, 0, 1, 2);
+    g->addWidget(comboCheckKeyMode, 4, 0, 1, 2);
+    g->setColumnStretch(0, 2);
+    g->setColumnStretch(1, 3);
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(4, 4, 4, 4);
+    outer->setContentsMargins(2, 0, 2, 0);
     outer->addWidget(group);
 
     // Only the user's choice counts as a change, not one made by PropertiesToControls.
