@@ -62,7 +62,8 @@ public:
     static constexpr std::uint8_t kKindSale = 8;      // read the print copy until silence
     static constexpr std::uint8_t kKindTextEnd = 9;   // the same, for the end of a text line
 
-    // protocol: the engine to drive; by default one on the real serial line.
+    // protocol: the engine to drive; by default one on the default line (a termios
+    // port on the system clock, platform/serial/defaultline.h).
     explicit TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol = nullptr);
     ~TSamsER350F();
     TSamsER350F(const TSamsER350F&) = delete;

@@ -1,0 +1,314 @@
+// Sorbel.csh as the host uses it: installed with tolver-regsvr, discovered through
+// its plain exports, created by ProgID, and driven end to end against the register
+// simulator on a pseudo-terminal. Time is the lockstep clock's (virtual, moving
+// only when the engine sleeps, every byte in flight delivered first), handed to the
+// module's engine through the default line.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "common/cashgl.h"
+#include "common/utilgl.h"
+#include "drivers/contract/sorbel_tlb.h"
+#include "drivers/contract/driverlibrary.h"
+#include "drivers/sorbel/samser350fkeys.h"
+#include "platform/com/cocreate.h"
+#include "platform/com/connpoint.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_fixture.h"
+#include "platform/serial/defaultline.h"
+#include "platform/serial/termiosport.h"
+#include "platform/testing/gui_test_main.h"
+#include "platform/variant/codepage.h"
+#include "sim/er350f/samser350fsim.h"
+#include "sim/lockstep.h"
+#include "sim/simpty.h"
+
+using namespace tolver;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kCom = 7;
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+int RegSvr(const std::string& args) {
+    return std::system((Quoted(REGSVR_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
+}
+
+template <class F>
+F Export(void* module, const char* name) {
+    return reinterpret_cast<F>(dlsym(module, name));
+}
+
+class SorbelModule : public RegistryTest {};
+
+TEST_F(SorbelModule, InstallsDiscoversAndUninstalls) {
+    ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE)), 0);
+    TRegistry reg(HKEY_CLASSES_ROOT);
+    ASSERT_TRUE(reg.OpenKey("\\Sorbel.CashDriverAuto\\CLSID", false));
+    EXPECT_EQ(reg.ReadString(""), "{849C7025-B964-11D4-8407-00104B205A89}");
+    ASSERT_TRUE(reg.OpenKey("\\CLSID\\{849C7025-B964-11D4-8407-00104B205A89}\\InprocServer32", false));
+    EXPECT_EQ(reg.ReadString(""), fs::canonical(SORBEL_MODULE).string());
+    EXPECT_EQ(reg.ReadString("ThreadingModel"), "Apartment");
+    ASSERT_TRUE(reg.OpenKey("\\TypeLib\\{849C7020-B964-11D4-8407-00104B205A89}\\1.0", false));
+    EXPECT_EQ(reg.ReadString(""), "Sorbel Library");
+
+    // Discovery through the plain exports, as the host lists its drivers.
+    const fs::path dir = registry_.dir() / "bin";
+    fs::create_directories(dir);
+    fs::copy_file(SORBEL_MODULE, dir / "Sorbel.csh");
+    std::vector<std::unique_ptr<TLibInfo>> list;
+    ASSERT_EQ(FindLibraries(dir.string() + "/*.csh", kLibKindCashDriver, list), 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->Name, "Samsung ER-350F STU");
+    EXPECT_EQ(list[0]->Flag, 1);
+    void* module = nullptr;
+    ASSERT_TRUE(OpenLibrary(list[0]->FilePath, module));
+    TCashDriverProperties props;
+    props.FilePath = list[0]->FilePath;
+    QueryDefaultProperties(module, &props);
+    EXPECT_EQ(props.CashType, 1);
+    EXPECT_EQ(props.AutoObjectName, "Sorbel.CashDriverAuto");
+    EXPECT_EQ(props.FilePath, list[0]->FilePath);
+    EXPECT_EQ(Export<PropertiesDialogProc>(module, "PropertiesDialog")(), -1);
+    CloseLibrary(module);
+
+    // Only the entry points are exported.
+    FILE* pipe = popen(("nm -D --defined-only " + Quoted(SORBEL_MODULE)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> exported;
+    char line[1024];
+    while (fgets(line, sizeof line, pipe)) {
+        char type = 0;
+        char name[900];
+        if (std::sscanf(line, "%*s %c %899s", &type, name) == 2 && type != 'w' && type != 'U' &&
+            std::string(name).rfind("_", 0) != 0)
+            exported.insert(name);
+    }
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(exported, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                               "DllUnregisterServer", "GetDefaultProperties", "GetLibInfo",
+                                               "PropertiesDialog"}));
+
+    ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE) + " /u"), 0);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "\\Sorbel.CashDriverAuto"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "\\CLSID\\{849C7025-B964-11D4-8407-00104B205A89}"));
+    EXPECT_NE(RegSvr(Quoted((registry_.dir() / "none.csh").string())), 0);
+    EXPECT_NE(RegSvr(""), 0);
+}
+
+// ---- end to end ---------------------------------------------------------------------
+
+// The host's sink: records every event; the operator turns the register's key as
+// each query asks before pressing OK.
+class HostSink final : public TEventSink {
+public:
+    HostSink(const GUID& iid, TSamsER350FSim& sim) : TEventSink(iid), sim_(sim) {}
+
+    std::map<int, std::vector<int>> results;
+    std::vector<std::string> queries, errors;
+    std::string printed;  // Windows-1251
+    int modelChanges = 0;
+
+protected:
+    void InvokeEvent(DISPID id, std::span<Variant> params) override {
+        using E = ICashDriverAutoEvents;
+        switch (id) {
+            case E::OnCommandResult: results[params[0].toInt32()].push_back(params[1].toInt32()); break;
+            case E::OnPrint: printed += static_cast<char>(params[0].toInt32()); break;
+            case E::OnProtocolError: errors.push_back(params[0].toString()); break;
+            case E::OnModelChange: ++modelChanges; break;
+            case E::OnProtocolQuery: {
+                const std::string text = params[0].toString();
+                queries.push_back(text);
+                const std::pair<const char*, std::uint8_t> turns[] = {
+                    {"положение X", kSamsKeyPosX}, {"положение Z", kSamsKeyPosZ}, {"положение П", kSamsKeyPosProgram},
+                    {"положение Р", kSamsKeyPosP}};
+                for (const auto& [words, pos] : turns)
+                    if (text.find(words) != std::string::npos) sim_.SetKeyPos(pos);
+                break;
+            }
+            default: break;
+        }
+    }
+
+private:
+    TSamsER350FSim& sim_;
+};
+
+// The keys a register receives, written out.
+std::string Digits(const std::string& digits) {
+    std::string keys;
+    for (const char c : digits) keys += static_cast<char>(c == '.' ? kSamsKeyPoint : KeyOfDigit(c - '0'));
+    return keys;
+}
+std::string KeyBytes(std::initializer_list<int> codes) {
+    std::string keys;
+    for (const int c : codes) keys += static_cast<char>(c);
+    return keys;
+}
+std::string TextLine(const std::string& text) {
+    std::string keys = KeyBytes({7, 1});
+    const std::string cp = Utf8ToCp1251(text);
+    for (const char c : cp) keys += static_cast<char>(AnsiToDevice(static_cast<std::uint8_t>(c)));
+    keys.append(12 - cp.size(), ' ');
+    return keys + KeyBytes({19, 81});
+}
+
+class EndToEnd : public RegistryTest {
+protected:
+    EndToEnd() : clock(pty, sim) {
+        TRegistry reg(HKEY_LOCAL_MACHINE);
+        EXPECT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
+        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
+        SetDefaultLine(
+            [this] {
+                auto port = std::make_unique<TTermiosPort>();
+                clock.Attach(*port);
+                return port;
+            },
+            &clock);
+    }
+    ~EndToEnd() override { SetDefaultLine({}, nullptr); }
+
+    // Serves the event loop until pred holds; the guard only catches a hang.
+    template <class Pred>
+    bool RunUntil(Pred pred) {
+        QElapsedTimer t;
+        t.start();
+        while (!pred()) {
+            if (t.elapsed() > 120000) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+
+    TSimPty pty;
+    TSamsER350FSim sim;
+    TLockstepClock clock;
+};
+
+// The result of a call through its out parameter (read after the call).
+std::int32_t Id(HRESULT hr, const std::int32_t& v) {
+    EXPECT_EQ(hr, S_OK);
+    return v;
+}
+
+TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
+    const std::vector<std::string> header = {"  ООО \"РОМАШКА\"", "  г. Киев", "  ул. Садовая, 1", "", "  КАССА N 1"};
+    sim.SetHeader(header);
+    ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE)), 0);
+
+    // Create by ProgID, read EventIID by name and connect the sink there.
+    ComPtr<IDispatch> object = CreateOleObject("Sorbel.CashDriverAuto");
+    ASSERT_TRUE(object);
+    const GUID events = StringToGUID(DispatchGet(object.get(), "EventIID").toString());
+    auto sink = MakeComObject<HostSink>(events, sim);
+    std::uint32_t cookie = 0;
+    ASSERT_EQ(InterfaceConnect(object.get(), events, sink->Identity(), &cookie), S_OK);
+    ComPtr<ICashDriverAuto> d = ComPtr<ICashDriverAuto>::Query(object.get());
+    ASSERT_TRUE(d);
+
+    // The connect sequence.
+    Variant limits;
+    ASSERT_EQ(d->get_Constraints(&limits), S_OK);
+    TCashDriverConstraints c;
+    VariantToCashDriverConstraints(c, limits);
+    EXPECT_EQ(c.MaxDep, 8);
+    std::int32_t v = -1;
+    ASSERT_EQ(d->ProgramAfterReg("", &v), S_OK);
+    TSpoolerSetup setup;
+    setup.DriverSetup.AdvPropertiesData = VarArray({0, 0, 0, 0, 0, 0, 0, 3, 0, false});
+    ASSERT_EQ(d->set_SpoolerSetup(setup.GetAsVariant()), S_OK);
+    ASSERT_EQ(d->set_ComNumber(kCom), S_OK);
+    ASSERT_EQ(d->set_Baud(9600), S_OK);
+    std::string cause = "?";
+    ASSERT_EQ(d->Init(DispatchGet(object.get(), "Properties"), &cause, &v), S_OK);
+    ASSERT_EQ(v, 0) << cause;
+    EXPECT_EQ(cause, "");
+    EXPECT_EQ(sink->modelChanges, 1);
+    const std::int32_t restore = Id(d->Restore(&v), v);
+    EXPECT_EQ(restore, 1);
+
+    // The sale.
+    std::vector<std::int32_t> ids = {restore};
+    const std::int32_t signOn = Id(d->RegOp(1, "Кассир 1", "5173", &v), v);
+    ids.push_back(signOn - 1);  // the sign-off before it
+    ids.push_back(signOn);
+    ids.push_back(Id(d->AddPayDep("Хлеб", 1.0, Currency::Parse("10"), Currency::Parse("12"), 1, &v), v));
+    ids.push_back(Id(d->AddPayArt(2.0, Currency::Parse("5"), Currency::Parse("6"), 5, &v), v));
+    ids.push_back(Id(d->DelPayDep(Currency::Parse("12"), Currency::Parse("12"), 1, &v), v));
+    ids.push_back(Id(d->AddCash(Currency::Parse("100"), TPayType::Cash, "", &v), v));
+    ids.push_back(Id(d->ReturnCash(Currency::Parse("50"), TPayType::Cash, "", &v), v));
+    EXPECT_EQ(Id(d->AddInfo("Спасибо за покупку", &v), v), 0);
+    ids.push_back(Id(d->CloseCheck(Currency::Parse("20"), TPayType::Cash, &v), v));
+    EXPECT_EQ(Id(d->GetXReport("0;", &v), v), 0);
+    const std::vector<std::int32_t> expectedIds = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(ids, expectedIds);
+
+    ASSERT_TRUE(RunUntil([&] { return sink->results.size() == ids.size(); }));
+    for (const std::int32_t id : ids) EXPECT_EQ(sink->results[id], std::vector<int>{0}) << id;
+    bool up = false;
+    ASSERT_EQ(d->get_InInteraction(&up), S_OK);
+    EXPECT_TRUE(up);
+    std::string id;
+    ASSERT_EQ(d->get_ID(&id), S_OK);
+    EXPECT_EQ(id, "ER350F0001");
+
+    // The terminate step, then Done and release.
+    const std::int32_t terminate = Id(d->Terminate(&v), v);
+    EXPECT_EQ(terminate, 10);
+    ASSERT_TRUE(RunUntil([&] { return sink->results.count(terminate) > 0; }));
+    EXPECT_EQ(sink->results[terminate], std::vector<int>{0});
+    // The X report's print copy is still coming in; the next poll ends it.
+    const std::int64_t end = clock.NowMs() + 4000;
+    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }));
+
+    // The register received exactly these keys.
+    const std::string keys = KeyBytes({5}) + KeyBytes({17, 114, 7}) + Digits("5173") + Digits("1") +
+                             KeyBytes({114, 7}) + TextLine("Хлеб") + KeyBytes({7}) + Digits("1200") +
+                             KeyBytes({KeyOfDigit(10)}) + KeyBytes({7}) + Digits("2") + KeyBytes({86}) +
+                             Digits("5") + KeyBytes({115}) + Digits("600") + KeyBytes({115}) + KeyBytes({7}) +
+                             Digits("1200") + KeyBytes({102, KeyOfDigit(10)}) + KeyBytes({7}) + Digits("10000") +
+                             KeyBytes({113}) + KeyBytes({7}) + Digits("5000") + KeyBytes({87}) +
+                             TextLine("Спасибо за") + TextLine("покупку") + KeyBytes({7}) + Digits("2000") +
+                             KeyBytes({99}) + KeyBytes({99}) + KeyBytes({5});
+    EXPECT_EQ(sim.Keys(), keys);
+    EXPECT_EQ(sink->queries,
+              (std::vector<std::string>{"Переключите ключ на КА в положение X и нажмите кнопку ОК",
+                                        "Выполнение X-отчетов окончено. Верните ключ в положение Р"}));
+    EXPECT_TRUE(sink->errors.empty()) << sink->errors.front();
+
+    // OnPrint relayed the print copy, line for line.
+    std::string tape;
+    for (const std::string& line : sim.Tape()) tape += line + "\n";
+    EXPECT_EQ(Cp1251ToUtf8(sink->printed), tape);
+    EXPECT_NE(tape.find("ФИНАНСОВЫЙ"), std::string::npos);
+    // The header that the register printed after the receipt was captured.
+    std::string beginMsg;
+    ASSERT_EQ(d->get_BeginMsg(&beginMsg), S_OK);
+    EXPECT_EQ(beginMsg, LinesToText(header));
+
+    ASSERT_EQ(d->Done(), S_OK);
+    ASSERT_EQ(InterfaceDisconnect(object.get(), events, cookie), S_OK);
+    d.reset();
+    object.reset();
+    void* module = dlopen(fs::canonical(SORBEL_MODULE).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(Export<DllCanUnloadNowProc>(module, "DllCanUnloadNow")(), S_OK);
+    dlclose(module);
+}
+
+}  // namespace
+
+TOLVER_GUI_TEST_MAIN()
