@@ -1,0 +1,250 @@
+// sorbel-demo: a small host for the Sorbel driver, until the spooler exists. It
+// creates "Sorbel.CashDriverAuto" (registered with tolver-regsvr), connects the way
+// the spooler does and makes one sale: sign-on, sales by department and by article,
+// a cancellation, cash in and out, a text, the payment and an X report. It prints
+// every command result and, at the end, the cash tape (the print copy relayed by
+// OnPrint).
+//
+//   sorbel-demo --com N [--baud B] [--control SOCKET] [--log]
+//
+// --control names the control socket of "cashsim er350f --control SOCKET": the
+// demo's operator turns the simulated register's key there when the driver asks.
+// Without it the operator is asked on the terminal.
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/cashgl.h"
+#include "drivers/contract/sorbel_tlb.h"
+#include "platform/com/cocreate.h"
+#include "platform/com/connpoint.h"
+#include "platform/com/hresult.h"
+#include "platform/variant/codepage.h"
+
+using namespace tolver;
+
+namespace {
+
+// Asks the simulator to turn its key and waits for its answer.
+bool TurnKey(const std::string& socketPath, const std::string& position) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (socketPath.size() >= sizeof addr.sun_path) return false;
+    socketPath.copy(addr.sun_path, socketPath.size());
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    const std::string command = "key " + position + "\n";
+    ok = ok && ::write(fd, command.data(), command.size()) == static_cast<ssize_t>(command.size());
+    std::string answer;
+    while (ok && answer.find('\n') == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        char buf[64];
+        if (::poll(&p, 1, 5000) <= 0) break;
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        answer.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return answer.rfind("ok", 0) == 0;
+}
+
+class DemoSink final : public TEventSink {
+public:
+    DemoSink(const GUID& iid, std::string control, bool log) : TEventSink(iid), control_(std::move(control)), log_(log) {}
+
+    std::map<int, int> results;
+    std::string tape;  // UTF-8
+    int queries = 0;
+
+protected:
+    void InvokeEvent(DISPID id, std::span<Variant> params) override {
+        using E = ICashDriverAutoEvents;
+        switch (id) {
+            case E::OnCommandResult: {
+                const int cmd = params[0].toInt32(), result = params[1].toInt32();
+                results[cmd] = result;
+                std::printf("  OnCommandResult(%d, %d)\n", cmd, result);
+                break;
+            }
+            case E::OnPrint: {
+                const std::string c(1, static_cast<char>(params[0].toInt32()));
+                tape += Cp1251ToUtf8(c);
+                break;
+            }
+            case E::OnProtocolError: std::printf("  OnProtocolError: %s\n", params[0].toString().c_str()); break;
+            case E::OnProtocolLog:
+                if (log_) std::printf("    %s", params[0].toString().c_str());
+                break;
+            case E::OnProtocolQuery:
+                Query(params[0].toString());
+                ++queries;
+                break;
+            default: break;
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    // The operator turns the key as asked, then presses OK.
+    void Query(const std::string& text) {
+        std::printf("  OnProtocolQuery: %s\n", text.c_str());
+        const std::pair<const char*, const char*> positions[] = {
+            {"положение X", "X"}, {"положение Z", "Z"}, {"положение П", "П"}, {"положение Р", "P"}};
+        for (const auto& [words, key] : positions) {
+            if (text.find(words) == std::string::npos) continue;
+            if (!control_.empty()) {
+                if (!TurnKey(control_, key)) std::printf("  (the simulator did not turn its key)\n");
+            } else if (::isatty(0)) {
+                std::printf("  Turn the key to %s and press Enter ", key);
+                std::fflush(stdout);
+                std::string line;
+                std::getline(std::cin, line);
+            }
+        }
+    }
+
+    std::string control_;
+    bool log_;
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: sorbel-demo --com N [--baud B] [--control SOCKET] [--log]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int com = 0, baud = 9600;
+    std::string control;
+    bool log = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--log") {
+            log = true;
+        } else if (i + 1 < argc && (a == "--com" || a == "--baud" || a == "--control")) {
+            const std::string value = argv[++i];
+            if (a == "--control") control = value;
+            else (a == "--com" ? com : baud) = std::atoi(value.c_str());
+        } else {
+            return Usage();
+        }
+    }
+    if (com < 1 || com > 255 || baud <= 0) return Usage();
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+
+    try {
+        ComPtr<IDispatch> object = CreateOleObject("Sorbel.CashDriverAuto");
+        const GUID events = StringToGUID(DispatchGet(object.get(), "EventIID").toString());
+        auto sink = MakeComObject<DemoSink>(events, control, log);
+        std::uint32_t cookie = 0;
+        OleCheck(InterfaceConnect(object.get(), events, sink->Identity(), &cookie));
+        auto driver = ComPtr<ICashDriverAuto>::Query(object.get());
+        if (!driver) throw Exception("the object does not answer ICashDriverAuto");
+        ICashDriverAuto& d = *driver;
+
+        // Serves the event loop until every id has its result or time runs out.
+        const auto wait = [&](const std::vector<std::int32_t>& ids, int seconds) {
+            QElapsedTimer t;
+            t.start();
+            const auto done = [&] {
+                for (const std::int32_t id : ids)
+                    if (id > 0 && !sink->results.count(id)) return false;
+                return true;
+            };
+            while (!done() && t.elapsed() < seconds * 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            return done();
+        };
+        std::vector<std::int32_t> ids;
+        const auto call = [&](const char* what, const std::function<HRESULT(std::int32_t*)>& member) {
+            std::int32_t v = -1;
+            OleCheck(member(&v));
+            std::printf("%s -> %d\n", what, v);
+            std::fflush(stdout);
+            ids.push_back(v);
+            return v;
+        };
+
+        // The connect sequence of the spooler.
+        Variant limits;
+        OleCheck(d.get_Constraints(&limits));
+        TCashDriverConstraints c;
+        VariantToCashDriverConstraints(c, limits);
+        std::printf("Model: %s\n", c.VersionName.c_str());
+        std::int32_t v = 0;
+        OleCheck(d.ProgramAfterReg("", &v));
+        TSpoolerSetup setup;
+        setup.DriverSetup.AdvPropertiesData = DispatchGet(object.get(), "AdvProperties");
+        OleCheck(d.set_SpoolerSetup(setup.GetAsVariant()));
+        OleCheck(d.set_ComNumber(static_cast<std::uint8_t>(com)));
+        OleCheck(d.set_Baud(baud));
+        std::string cause;
+        OleCheck(d.Init(DispatchGet(object.get(), "Properties"), &cause, &v));
+        std::printf("Init(COM%d, %d) -> %d %s\n", com, baud, v, cause.c_str());
+        if (v != 0) return 1;
+        call("Restore", [&](std::int32_t* r) { return d.Restore(r); });
+        if (!wait(ids, 15)) throw Exception("the register does not answer");
+
+        const Currency price = Currency::Parse("12"), article = Currency::Parse("6");
+        call("RegOp(1, \"Кассир 1\", \"5173\")", [&](std::int32_t* r) { return d.RegOp(1, "Кассир 1", "5173", r); });
+        ids.push_back(ids.back() - 1);  // the sign-off before the sign-on
+        call("AddPayDep(\"Хлеб\", 1, 10.00, 12.00, 1)",
+             [&](std::int32_t* r) { return d.AddPayDep("Хлеб", 1.0, Currency::Parse("10"), price, 1, r); });
+        call("AddPayArt(2, 5.00, 6.00, 5)",
+             [&](std::int32_t* r) { return d.AddPayArt(2.0, Currency::Parse("5"), article, 5, r); });
+        call("DelPayDep(12.00, 12.00, 1)", [&](std::int32_t* r) { return d.DelPayDep(price, price, 1, r); });
+        call("AddCash(100.00, Cash)",
+             [&](std::int32_t* r) { return d.AddCash(Currency::Parse("100"), TPayType::Cash, "", r); });
+        call("ReturnCash(50.00, Cash)",
+             [&](std::int32_t* r) { return d.ReturnCash(Currency::Parse("50"), TPayType::Cash, "", r); });
+        call("AddInfo(\"Спасибо за покупку\")", [&](std::int32_t* r) { return d.AddInfo("Спасибо за покупку", r); });
+        call("CloseCheck(20.00, Cash)",
+             [&](std::int32_t* r) { return d.CloseCheck(Currency::Parse("20"), TPayType::Cash, r); });
+        call("GetXReport(\"0;\")", [&](std::int32_t* r) { return d.GetXReport("0;", r); });
+        const bool sold = wait(ids, 120);
+        // The report ends with the operator's second query; its print copy follows
+        // the key and comes in with the next poll, before the next command starts.
+        const auto serve = [&](int ms, const std::function<bool()>& until) {
+            QElapsedTimer t;
+            t.start();
+            while (!until() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        };
+        serve(60000, [&] { return sink->queries >= 2; });
+        serve(2500, [] { return false; });
+
+        call("Terminate", [&](std::int32_t* r) { return d.Terminate(r); });
+        const bool terminated = wait(ids, 15);
+        std::string beginMsg;
+        OleCheck(d.get_BeginMsg(&beginMsg));
+        OleCheck(d.Done());
+        OleCheck(InterfaceDisconnect(object.get(), events, cookie));
+
+        std::printf("\n---- cash tape ----\n%s---- end of tape ----\n", sink->tape.c_str());
+        std::printf("Receipt header captured: %s\n", beginMsg.empty() ? "(none)" : "");
+        for (const std::string& line : TextToLines(beginMsg)) std::printf("  %s\n", line.c_str());
+        int failed = 0;
+        for (const std::int32_t id : ids)
+            if (id > 0 && (!sink->results.count(id) || sink->results[id] != 0)) ++failed;
+        std::printf("%zu commands, %d without success\n", ids.size(), failed);
+        return sold && terminated && failed == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sorbel-demo: %s\n", e.what());
+        return 1;
+    }
+}
