@@ -134,17 +134,28 @@ bool TSamsER350F::ArticlePrice(std::int32_t NArt, Currency SumWithoutNDS, Curren
 
 // ---- sales and voids ----------------------------------------------------------------
 
+// 7, which starts every sale, void, payment and cash operation; then the count and
+// its separator, when there is one.
+void TSamsER350F::StartOperation(const std::function<void()>& count) {
+    protocol_->Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
+    if (count) {
+        count();
+        protocol_->EnqueueKey(kSamsKeySeparator, P, kKindShort);
+    }
+}
+
+// The digits of a number (an amount in units, a count, an article).
+void TSamsER350F::KeyNumber(std::int32_t units) { EnterNumber(*protocol_, units, 0, P, kKindShort, "", 0); }
+
+// The key that ends an operation, with its command id.
+int TSamsER350F::FinishOperation(std::uint8_t key) { return protocol_->EnqueueWithId(key, P, "", kKindSale); }
+
 int TSamsER350F::SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price,
                                 const std::function<void()>& count) {
     if (!Name.empty()) PrintTextLines(Name, true);
-    TSamsER350FProtocol& p = *protocol_;
-    p.Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
-    if (count) {
-        count();
-        p.EnqueueKey(kSamsKeySeparator, P, kKindShort);
-    }
-    EnterNumber(p, price, 0, P, kKindShort, "", 0);
-    return p.EnqueueWithId(KeyOfDigit(NDep + 9), P, "", kKindSale);
+    StartOperation(count);
+    KeyNumber(price);
+    return FinishOperation(KeyOfDigit(NDep + 9));
 }
 
 int TSamsER350F::PayDepartment(const std::string& Name, std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
@@ -155,11 +166,10 @@ int TSamsER350F::PayDepartment(const std::string& Name, std::int32_t NDep, Curre
         const auto units = Units(Currency::FromRaw(-Sum.raw()));
         if (!units || *units <= 0) return -1;
         if (!Name.empty()) AddInfoText(Name, false);
-        TSamsER350FProtocol& p = *protocol_;
-        p.Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
-        p.EnqueueKey(kSamsKeyCashOut, P, kKindShort);
-        EnterNumber(p, *units, 0, P, kKindShort, "", 0);
-        return p.EnqueueWithId(KeyOfDigit(NDep + 9), P, "", kKindSale);
+        StartOperation();
+        protocol_->EnqueueKey(kSamsKeyCashOut, P, kKindShort);
+        KeyNumber(*units);
+        return FinishOperation(KeyOfDigit(NDep + 9));
     }
     return -1;
 }
@@ -168,7 +178,7 @@ int TSamsER350F::PayDepartmentQty(const std::string& Name, std::int32_t Count, C
                                   std::int32_t NDep) {
     const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
     if (!price || Count <= 0) return -1;
-    return SellDepartment(Name, NDep, *price, [&] { EnterNumber(*protocol_, Count, 0, P, kKindShort, "", 0); });
+    return SellDepartment(Name, NDep, *price, [&] { KeyNumber(Count); });
 }
 
 int TSamsER350F::PayDepartmentFrac(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
@@ -181,26 +191,20 @@ int TSamsER350F::PayDepartmentFrac(const std::string& Name, double Count, Curren
 int TSamsER350F::VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
     const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
     if (!price) return -1;
-    TSamsER350FProtocol& p = *protocol_;
-    p.Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
-    EnterNumber(p, *price, 0, P, kKindShort, "", 0);
-    p.EnqueueKey(kSamsKeyVoid, P, kKindShort);
-    return p.EnqueueWithId(KeyOfDigit(NDep + 9), P, "", kKindSale);
+    StartOperation();
+    KeyNumber(*price);
+    protocol_->EnqueueKey(kSamsKeyVoid, P, kKindShort);
+    return FinishOperation(KeyOfDigit(NDep + 9));
 }
 
 int TSamsER350F::SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, const std::function<void()>& count) {
-    TSamsER350FProtocol& p = *protocol_;
-    p.Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
-    if (count) {
-        count();
-        p.EnqueueKey(kSamsKeySeparator, P, kKindShort);
-    }
-    EnterNumber(p, NArt, 0, P, kKindShort, "", 0);
+    StartOperation(count);
+    KeyNumber(NArt);
     if (price) {
-        p.EnqueueKey(kSamsKeyArticle, P, kKindShort);
-        EnterNumber(p, *price, 0, P, kKindShort, "", 0);
+        protocol_->EnqueueKey(kSamsKeyArticle, P, kKindShort);
+        KeyNumber(*price);
     }
-    return p.EnqueueWithId(kSamsKeyArticle, P, "", kKindSale);
+    return FinishOperation(kSamsKeyArticle);
 }
 
 int TSamsER350F::PayArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
@@ -213,7 +217,7 @@ int TSamsER350F::PayArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency 
 int TSamsER350F::PayArticleQty(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (Count <= 0 || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
-    return SellArticle(NArt, price, [&] { EnterNumber(*protocol_, Count, 0, P, kKindShort, "", 0); });
+    return SellArticle(NArt, price, [&] { KeyNumber(Count); });
 }
 
 int TSamsER350F::PayArticleFrac(double Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
@@ -243,10 +247,9 @@ int TSamsER350F::CloseReceipt(TPayType PayType, Currency Sum) {
         if (*tendered == 0) tendered.reset();
     }
     RaiseText(ICashDriverAutoEvents::OnProtocolLog, "CloseCheck: \r\n");
-    TSamsER350FProtocol& p = *protocol_;
-    p.Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
-    if (tendered) EnterNumber(p, *tendered, 0, P, kKindShort, "", 0);
-    return p.EnqueueWithId(key, P, "", kKindSale);
+    StartOperation();
+    if (tendered) KeyNumber(*tendered);
+    return FinishOperation(key);
 }
 
 int TSamsER350F::CashMove(const char* log, std::uint8_t key, const std::string& Info, Currency Sum) {
@@ -254,10 +257,9 @@ int TSamsER350F::CashMove(const char* log, std::uint8_t key, const std::string& 
     if (Sum <= Currency() || !units || *units <= 0) return -1;
     if (!Info.empty()) AddInfoText(Info, true);
     RaiseText(ICashDriverAutoEvents::OnProtocolLog, log);
-    TSamsER350FProtocol& p = *protocol_;
-    p.Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
-    EnterNumber(p, *units, 0, P, kKindShort, "", 0);
-    return p.EnqueueWithId(key, P, "", kKindSale);
+    StartOperation();
+    KeyNumber(*units);
+    return FinishOperation(key);
 }
 
 int TSamsER350F::CashIn(TPayType, const std::string& Info, Currency Sum) {

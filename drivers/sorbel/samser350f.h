@@ -173,6 +173,9 @@ private:
     std::optional<std::int32_t> DepartmentPrice(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) const;
     std::optional<std::int32_t> PriceUnits(Currency SumWithoutNDS, Currency Sum) const;
     bool ArticlePrice(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum, std::optional<std::int32_t>& price) const;
+    void StartOperation(const std::function<void()>& count = {});
+    void KeyNumber(std::int32_t units);
+    int FinishOperation(std::uint8_t key);
     int SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price,
                        const std::function<void()>& count);
     int SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, const std::function<void()>& count);

@@ -11,7 +11,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-namespace tolver::testing {
+namespace tolver::testutil {
 
 inline void PrepareGuiTestEnvironment() {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -21,11 +21,11 @@ inline void PrepareGuiTestEnvironment() {
     }
 }
 
-}  // namespace tolver::testing
+}  // namespace tolver::testutil
 
 #define TOLVER_GUI_TEST_MAIN()                                  \
     int main(int argc, char** argv) {                           \
-        ::tolver::testing::PrepareGuiTestEnvironment();         \
+        ::tolver::testutil::PrepareGuiTestEnvironment();         \
         QApplication app(argc, argv);                           \
         ::testing::InitGoogleTest(&argc, argv);                 \
         return RUN_ALL_TESTS();                                 \

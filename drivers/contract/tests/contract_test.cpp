@@ -13,6 +13,7 @@
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/registry/regtext.h"
+#include "platform/testing/module_symbols.h"
 
 using namespace tolver;
 namespace fs = std::filesystem;
@@ -340,26 +341,9 @@ TEST_F(DriverModule, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
 
 // The module's dynamic symbol table holds its entry points and nothing else.
 TEST(DriverModuleSymbols, OnlyTheEntryPointsAreExported) {
-    const std::string command = std::string("nm -D --defined-only ") + TEST_DRIVER_MODULE;
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::set<std::string> exported;
-    char line[1024];
-    while (fgets(line, sizeof line, pipe)) {
-        char type = 0;
-        char name[900];
-        if (std::sscanf(line, "%*s %c %899s", &type, name) == 2 && type != 'w' && type != 'U') exported.insert(name);
-    }
-    ASSERT_EQ(pclose(pipe), 0);
-    const std::set<std::string> allowed = {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
-                                           "DllUnregisterServer", "GetLibInfo", "PropertiesDialog",
-                                           "GetDefaultProperties", "_init", "_fini", "_edata", "_end"};
-    for (const std::string& name : exported) {
-        if (name.rfind("__", 0) == 0) continue;  // tool-chain symbols
-        EXPECT_TRUE(allowed.count(name)) << name;
-    }
-    EXPECT_TRUE(exported.count("DllGetClassObject"));
-    EXPECT_TRUE(exported.count("GetLibInfo"));
+    EXPECT_EQ(testutil::ExportedSymbols(TEST_DRIVER_MODULE),
+              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
+                                     "GetDefaultProperties", "GetLibInfo", "PropertiesDialog"}));
 }
 
 // --- Discovery ----------------------------------------------------------------------

@@ -27,6 +27,7 @@
 #include "platform/serial/defaultline.h"
 #include "platform/serial/termiosport.h"
 #include "platform/testing/gui_test_main.h"
+#include "platform/testing/module_symbols.h"
 #include "platform/variant/codepage.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/lockstep.h"
@@ -84,21 +85,9 @@ TEST_F(SorbelModule, InstallsDiscoversAndUninstalls) {
     CloseLibrary(module);
 
     // Only the entry points are exported.
-    FILE* pipe = popen(("nm -D --defined-only " + Quoted(SORBEL_MODULE)).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::set<std::string> exported;
-    char line[1024];
-    while (fgets(line, sizeof line, pipe)) {
-        char type = 0;
-        char name[900];
-        if (std::sscanf(line, "%*s %c %899s", &type, name) == 2 && type != 'w' && type != 'U' &&
-            std::string(name).rfind("_", 0) != 0)
-            exported.insert(name);
-    }
-    ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(exported, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
-                                               "DllUnregisterServer", "GetDefaultProperties", "GetLibInfo",
-                                               "PropertiesDialog"}));
+    EXPECT_EQ(testutil::ExportedSymbols(SORBEL_MODULE),
+              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
+                                     "GetDefaultProperties", "GetLibInfo", "PropertiesDialog"}));
 
     ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE) + " /u"), 0);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "\\Sorbel.CashDriverAuto"));
