@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/registry/registry.h"
+
 namespace tolver {
 
 std::string GetAppPath() {
@@ -52,6 +54,11 @@ void CutLastToken(std::string& s, std::string_view delimiters, std::string& toke
     token.assign(s, start, end - start);
     // A delimiter stopped the walk: it goes with everything after it. Else s empties.
     s.erase(start == 0 ? 0 : start - 1);
+}
+
+bool RegKeyExists(HKEY rootKey, const std::string& key) {
+    TRegistry reg(rootKey);
+    return reg.KeyExists(key);
 }
 
 std::string DeleteCRLF(std::string_view s) {

@@ -9,6 +9,7 @@
 // persistence code needs. Key paths use "\" as separator; a path with a leading "\"
 // is absolute from the root, any other is relative to the current key.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,8 +51,25 @@ public:
     void Commit();
 
 private:
+    friend class RegistrySnapshot;
+    explicit RegistryTransaction(bool write);
     bool done_ = false;
     int level_ = 0;
+};
+
+// A consistent view for reading: every read between construction and destruction
+// sees the store as it was at the first of them, never a part of another process's
+// save. Inside a transaction it changes nothing. It takes no write lock; a write
+// inside it may fail when another process has written since.
+class RegistrySnapshot {
+public:
+    RegistrySnapshot();
+    ~RegistrySnapshot();
+    RegistrySnapshot(const RegistrySnapshot&) = delete;
+    RegistrySnapshot& operator=(const RegistrySnapshot&) = delete;
+
+private:
+    RegistryTransaction tx_;
 };
 
 class TRegistry {
@@ -103,9 +121,14 @@ public:
     bool ReadBool(const std::string& name) const;
 
 private:
+    std::int64_t CurrentId() const;
+    std::int64_t Find(const std::string& key, bool canCreate, std::string* path) const;
+    void Put(const std::string& name, RegDataType type, std::int64_t number, const void* data, std::size_t size);
+
     HKEY root_;
     std::string path_;
-    std::int64_t keyId_ = 0;  // the current key's row in the store
+    mutable std::int64_t keyId_ = 0;  // the current key's row in the store (0: none)
+    mutable std::uint64_t generation_ = 0;  // rows may have vanished since it differs
 };
 
 }  // namespace tolver

@@ -1,0 +1,36 @@
+// libFuzzer target for the registry text importer: any input either imports or
+// raises ERegistryException; nothing crashes and no sanitizer reports.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/registry/regtext.h"
+
+using namespace tolver;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (const char* dir = std::getenv("TOLVER_WRITE_SEEDS")) {
+        const char* seeds[] = {
+            "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\A]\n\"S\"=\"x\\\\y\"\n"
+            "\"D\"=dword:0000002a\n\"B\"=hex:01,02,\\\n  03\n\"W\"=hex(1):41,00,00,00\n@=\"d\"\n",
+            "Windows Registry Editor Version 5.00\r\n[-HKCU\\X]\r\n[HKCR\\Y]\r\n\"v\"=-\r\n\"q\"=hex(4):01,00,00,00\r\n",
+        };
+        int n = 0;
+        for (const char* s : seeds) std::ofstream(std::string(dir) + "/seed" + std::to_string(n++)) << s;
+        std::exit(0);
+    }
+    static char path[] = "/tmp/tolver-fuzz-regtext-XXXXXX";
+    if (!mkdtemp(path)) std::abort();
+    setenv("TOLVER_REGISTRY", (std::string(path) + "/registry.db").c_str(), 1);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    try {
+        ImportRegistryText(std::string_view(reinterpret_cast<const char*>(data), size));
+    } catch (const ERegistryException&) {
+    }
+    return 0;
+}
