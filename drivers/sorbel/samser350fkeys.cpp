@@ -32,7 +32,7 @@ constexpr const char* kErrorTexts[10] = {
 void EnterDigits(TSamsER350FProtocol& p, std::string_view digits, std::uint8_t keyPos, std::uint8_t kind,
                  const std::string& text, std::int32_t flags) {
     for (const char c : digits) {
-        const std::uint8_t key = c == '.' ? kSamsKeyPoint : KeyOfDigit(c - '0');
+        const std::uint8_t key = c == '.' ? std::uint8_t{kSamsKeyPoint} : KeyOfDigit(c - '0');
         p.Enqueue(key, keyPos, kind, text, flags);
     }
 }
