@@ -8,8 +8,10 @@
 namespace tolver {
 
 void TLockstepClock::SleepMs(int ms) {
+    Settle();  // what was written before the pause arrives at its own time
     if (ms > 0) now_ += ms;
-    Settle();
+    Settle();  // and what falls due during it is there when the pause ends
+    if (OnSleep) OnSleep(now_);
 }
 
 bool TLockstepClock::Quiet() const {

@@ -7,6 +7,7 @@
 // same bytes at the same virtual times on every run, however loaded the machine.
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/serial/termiosport.h"
 #include "platform/timing/clock.h"
@@ -24,6 +25,10 @@ public:
         : pty_(pty), device_(device), now_(startMs) {}
     // The engine's port, whose byte counters tell when the line is quiet.
     void Attach(const TTermiosPort& port) { port_ = &port; }
+
+    // Runs at the end of every pause, inside the engine's step: a test acts here at an
+    // exact virtual time.
+    std::function<void(std::int64_t now)> OnSleep;
 
     std::int64_t NowMs() override { return now_; }
     void SleepMs(int ms) override;

@@ -140,6 +140,7 @@ void TSamsER350FProtocol::FlushQueue() {
 int TSamsER350FProtocol::Open(std::string& cause) {
     // Every open starts the step machine afresh, so that a reopen never resumes a
     // half-done exchange or fires a stale time-out. The queue stays.
+    FinishAccepted();
     state_ = StateIdle;
     idRequested_ = false;
     idIdleCount_ = 0;
@@ -179,12 +180,15 @@ void TSamsER350FProtocol::Close() {
         } catch (...) {
         }
     }
+    FinishAccepted();
+}
+
+void TSamsER350FProtocol::FinishAccepted() {
     // The key left the queue when the register took it; its completion is not left
     // hanging across a reopen.
-    if (state_ == StateDone) {
-        state_ = StateIdle;
-        if (model_ != 0) Result(current_.ID, 0);
-    }
+    if (state_ != StateDone) return;
+    state_ = StateIdle;
+    if (model_ != 0) Result(current_.ID, 0);
 }
 
 void TSamsER350FProtocol::SetBaud(std::int32_t baud) {

@@ -166,6 +166,8 @@ private:
     void ReadPrintCopy();
     void PopHead();
     void Complete();
+    // Completes a key that waits for its completion (Close, reopen).
+    void FinishAccepted();
     // Empties the queue, then raises -1 for every queued id.
     void FlushQueue();
     void Log(const char* direction, const std::string& text);

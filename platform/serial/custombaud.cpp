@@ -17,4 +17,10 @@ bool SetCustomBaud(int fd, int baud) {
     return ::ioctl(fd, TCSETS2, &tio) == 0;
 }
 
+int LineBaud(int fd) {
+    struct termios2 tio {};
+    if (::ioctl(fd, TCGETS2, &tio) != 0) return -1;
+    return static_cast<int>(tio.c_ospeed);
+}
+
 }  // namespace tolver

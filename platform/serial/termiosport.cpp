@@ -180,6 +180,8 @@ void TTermiosPort::ReaderLoop() {
     }
 }
 
+int TTermiosPort::LineBaud() const { return fd_ >= 0 ? tolver::LineBaud(fd_) : -1; }
+
 bool TTermiosPort::CharReady() {
     std::lock_guard l(m_);
     return !in_.empty();

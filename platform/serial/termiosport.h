@@ -38,6 +38,8 @@ public:
     void PutString(std::string_view bytes) override;
     void FlushInBuffer() override;
 
+    // The rate the open line is set to, as the device reports it; -1 when closed.
+    int LineBaud() const;
     // The device the port opened last (or tried to).
     const std::string& DevicePath() const { return device_; }
     // Bytes written to the line, and bytes taken from it (buffered, dropped or
