@@ -77,7 +77,7 @@ std::string ReverseChars(const std::string& text) {
 }  // namespace
 
 TSamsER350FProtocolThread::TSamsER350FProtocolThread(TSamsER350FProtocol& protocol)
-    : TProtocolThread([&protocol] { protocol.Step(); }) {}
+    : TProtocolThread([&protocol] { protocol.Step(); }, [&protocol] { return protocol.IdleMs(); }) {}
 
 TSamsER350FProtocol::TSamsER350FProtocol()
     : TSamsER350FProtocol(std::make_unique<TTermiosPort>(), SystemClock(), true) {}
@@ -103,6 +103,7 @@ void TSamsER350FProtocol::Enqueue(std::int32_t code, std::uint8_t keyPos, std::u
     c.Flags = flags;
     queue_.push_back(std::move(c));
     Log(kNone, Fmt(kLogQueued, static_cast<std::uint32_t>(code)));
+    if (thread_) thread_->Wake();
 }
 
 void TSamsER350FProtocol::EnqueueKey(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind) {
@@ -120,6 +121,7 @@ std::int32_t TSamsER350FProtocol::EnqueueWithId(std::int32_t code, std::uint8_t 
     c.ID = nextId_;
     queue_.push_back(std::move(c));
     Log(kNone, Fmt(kLogQueued, static_cast<std::uint32_t>(code)));
+    if (thread_) thread_->Wake();
     return nextId_;
 }
 
@@ -267,6 +269,19 @@ void TSamsER350FProtocol::ReadPrintCopy() {
 }
 
 // ---- steps ----
+
+int TSamsER350FProtocol::IdleMs() {
+    // Only the polling of a quiet line has nothing to do until its timer expires: the
+    // bytes that come meanwhile are read at the poll, and a new command wakes the
+    // thread. Everything else (a command, the identification) counts steps.
+    if (!clock_.RealTime() || !portOpen_ || state_ != StateIdle) return 0;
+    if (connected_ && (idPending_ || !queue_.empty())) return 0;
+    if (!pollTimer_.Armed()) return 0;
+    constexpr std::int64_t kLongestIdle = 1000;
+    // The step that follows pauses 1 ms itself before it looks at the timer.
+    const std::int64_t left = pollTimer_.StartedAt() + kPollInterval - clock_.NowMs() - 1;
+    return static_cast<int>(left <= 0 ? 0 : left < kLongestIdle ? left : kLongestIdle);
+}
 
 void TSamsER350FProtocol::Step() {
     if (!portOpen_) return;

@@ -98,6 +98,9 @@ public:
     void SetKind(int kind);
     // One step of the state machine; nothing while the port is closed.
     void Step();
+    // How long (ms) the protocol thread may wait before the next step can do anything:
+    // more than 0 only while a quiet line is polled on a real-time clock.
+    int IdleMs();
 
     std::uint8_t GetComNumber() const { return port_->ComNumber(); }
     void SetComNumber(std::uint8_t n) { port_->SetComNumber(n); }

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -14,7 +15,10 @@ struct TProtocolThread::Shared {
     std::mutex m;
     std::condition_variable cv;
     std::function<void()> step;
+    std::function<int()> idle;
     bool paused = true;
+    bool woken = false;
+    int idleMs = 0;  // the wait the last step allowed
     bool stop = false;
     // Bumped by Suspend and Terminate: a step handed over under an older generation
     // is dropped when it comes up.
@@ -23,9 +27,10 @@ struct TProtocolThread::Shared {
     std::uint64_t finished = 0;  // hand-overs that came up (run or dropped)
 };
 
-TProtocolThread::TProtocolThread(std::function<void()> step)
+TProtocolThread::TProtocolThread(std::function<void()> step, std::function<int()> idle)
     : shared_(std::make_shared<Shared>()), context_(std::make_unique<QObject>()) {
     shared_->step = std::move(step);
+    shared_->idle = std::move(idle);
 }
 
 TProtocolThread::~TProtocolThread() { Terminate(); }
@@ -39,6 +44,8 @@ void TProtocolThread::Run() {
         if (s->stop) return;
         const std::uint64_t generation = s->generation;
         const std::uint64_t seq = ++s->posted;
+        s->woken = false;
+        s->idleMs = 0;
         lock.unlock();
         QMetaObject::invokeMethod(
             context,
@@ -48,20 +55,25 @@ void TProtocolThread::Run() {
                     std::lock_guard l(s->m);
                     run = !s->stop && !s->paused && s->generation == generation;
                 }
+                int idle = 0;
                 if (run) {
                     try {
                         s->step();
+                        if (s->idle) idle = s->idle();
                     } catch (...) {
                         // A failing step must not end the event loop's dispatch.
                     }
                 }
                 std::lock_guard l(s->m);
+                s->idleMs = idle;
                 s->finished = seq;
                 s->cv.notify_all();
             },
             Qt::QueuedConnection);
         lock.lock();
         s->cv.wait(lock, [&] { return s->stop || s->finished >= seq; });
+        if (s->idleMs > 0)
+            s->cv.wait_for(lock, std::chrono::milliseconds(s->idleMs), [&] { return s->stop || s->paused || s->woken; });
     }
 }
 
@@ -78,10 +90,21 @@ void TProtocolThread::Resume() {
     }
 }
 
+void TProtocolThread::Wake() {
+    {
+        std::lock_guard l(shared_->m);
+        shared_->woken = true;
+    }
+    shared_->cv.notify_all();
+}
+
 void TProtocolThread::Suspend() {
-    std::lock_guard l(shared_->m);
-    shared_->paused = true;
-    ++shared_->generation;
+    {
+        std::lock_guard l(shared_->m);
+        shared_->paused = true;
+        ++shared_->generation;
+    }
+    shared_->cv.notify_all();
 }
 
 void TProtocolThread::Terminate() {

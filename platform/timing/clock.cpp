@@ -15,6 +15,7 @@ public:
     void SleepMs(int ms) override {
         if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
+    bool RealTime() const override { return true; }
 };
 
 }  // namespace

@@ -15,6 +15,8 @@ public:
     virtual std::int64_t NowMs() = 0;
     // Pauses the caller for ms milliseconds (a fake clock moves on instead).
     virtual void SleepMs(int ms) = 0;
+    // Whether the clock's time is real time, so that a thread may simply wait for it.
+    virtual bool RealTime() const { return false; }
 };
 
 // The process's steady clock; SleepMs really sleeps.

@@ -534,6 +534,39 @@ TEST_F(Engine, SettingsOutOfRangeAreRefused) {
     EXPECT_EQ(p->WaitCheckOutPrint(), 0);
 }
 
+// A fake clock that passes for real time, as the system clock does.
+class TRealFakeClock : public TFakeClock {
+public:
+    bool RealTime() const override { return true; }
+};
+
+TEST(EngineIdle, OnlyAQuietPolledLineLetsTheThreadWait) {
+    TRealFakeClock clock;
+    auto owned = std::make_unique<TFakePort>();
+    TFakePort& port = *owned;
+    TSamsER350FProtocol p(std::move(owned), clock, false);
+    EXPECT_EQ(p.IdleMs(), 0);  // closed
+    std::string cause;
+    ASSERT_EQ(p.Open(cause), 0);
+    EXPECT_EQ(p.IdleMs(), 1000);  // 1799 ms to the first poll, at most 1000 at a time
+    clock.Advance(1500);
+    EXPECT_EQ(p.IdleMs(), 299);
+    p.EnqueueKey(0x11, P, 0);
+    EXPECT_EQ(p.IdleMs(), 299);  // not connected: the key waits for the link anyway
+    clock.Advance(299);
+    EXPECT_EQ(p.IdleMs(), 0);
+    port.onPut = [&](std::uint8_t b) {
+        if (b == kSamsQueryKeyPos) port.Feed(0x20);
+    };
+    for (int i = 0; i < 2000 && !p.Connected(); ++i) p.Step();
+    ASSERT_TRUE(p.Connected());
+    EXPECT_EQ(p.IdleMs(), 0);  // the identification counts steps
+    TFakeClock virtualTime;
+    TSamsER350FProtocol q(std::make_unique<TFakePort>(), virtualTime, false);
+    ASSERT_EQ(q.Open(cause), 0);
+    EXPECT_EQ(q.IdleMs(), 0);  // on virtual time every step is taken
+}
+
 TEST_F(Engine, EventTextsAreCutTo255Characters) {
     std::string longText;
     for (int i = 0; i < 300; ++i) longText += "Ж";

@@ -94,6 +94,21 @@ TEST(ProtocolThread, AFailingStepDoesNotStopTheSteps) {
     EXPECT_TRUE(ProcessUntil([&] { return steps >= 5; }));
 }
 
+TEST(ProtocolThread, AnIdleEngineIsNotSteppedUntilWoken) {
+    int steps = 0;
+    TProtocolThread t([&] { ++steps; }, [] { return 60000; });
+    t.Resume();
+    ASSERT_TRUE(ProcessUntil([&] { return steps == 1; }));
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(steps, 1);  // a minute to wait
+    t.Wake();
+    ASSERT_TRUE(ProcessUntil([&] { return steps == 2; }));
+    QElapsedTimer took;
+    took.start();
+    t.Terminate();  // ends the wait at once
+    EXPECT_LT(took.elapsed(), 30000);
+}
+
 TEST(ProtocolThread, PrioritiesZeroToSixOnly) {
     TProtocolThread t([] {});
     EXPECT_EQ(t.Priority(), TProtocolThread::Normal);
