@@ -86,3 +86,37 @@ function(tolver_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   add_dependencies(fuzzers ${name})
 endfunction()
+
+# tolver_module(<name> SOURCES ... [SUFFIX <.csh>] [LIBS ...] [OUTPUT_DIRECTORY <dir>] [EXPORTS ...])
+# A plug-in module: a MODULE library named <name><SUFFIX> without the "lib" prefix,
+# linked with libtolver, compiled with hidden symbols, and linked with a version
+# script that leaves only its extern "C" entry points (TOLVER_EXPORT) in the dynamic
+# symbol table: by default the standard server exports and the driver library's.
+set(TOLVER_MODULE_EXPORTS DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer
+    GetLibInfo PropertiesDialog GetDefaultProperties)
+function(tolver_module name)
+  cmake_parse_arguments(M "" "SUFFIX;OUTPUT_DIRECTORY" "SOURCES;LIBS;EXPORTS" ${ARGN})
+  if(NOT M_SUFFIX)
+    set(M_SUFFIX ".csh")
+  endif()
+  if(NOT M_EXPORTS)
+    set(M_EXPORTS ${TOLVER_MODULE_EXPORTS})
+  endif()
+  list(JOIN M_EXPORTS "; " globals)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}.exports)
+  file(WRITE ${script} "{\n  global: ${globals};\n  local: *;\n};\n")
+  add_library(${name} MODULE ${M_SOURCES})
+  target_link_libraries(${name} PRIVATE tolver ${M_LIBS})
+  target_link_options(${name} PRIVATE -Wl,--version-script=${script} -Wl,--no-undefined)
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    SUFFIX ${M_SUFFIX}
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS ${script}
+    AUTOMOC ON)
+  if(M_OUTPUT_DIRECTORY)
+    set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${M_OUTPUT_DIRECTORY})
+  endif()
+endfunction()

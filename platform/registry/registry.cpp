@@ -5,6 +5,9 @@
 
 #include <array>
 #include <atomic>
+#include <map>
+#include <unordered_map>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -41,48 +44,71 @@ void OnFork() { ++g_forks; }
 enum Query {
     kFindKey,
     kInsertKey,
+    kDeleteKeyValues,
     kDeleteKey,
     kSubKeys,
     kHasSubKeys,
     kFindValue,
     kUpsertValue,
+    kUpsertValueAt,
+    kKeyState,
     kDeleteValue,
     kValueNames,
+    kNextKey,
+    kSetNextKey,
     kQueryCount
 };
 
 constexpr std::array<const char*, kQueryCount> kSql = {
     "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2",
-    "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)",
-    "DELETE FROM keys WHERE id = ?1",
+    "INSERT INTO keys(id, parent, name, fold) VALUES(?4, ?1, ?2, ?3)",
+    // A key with every key below it and all their values.
+    "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
+    "DELETE FROM vals WHERE key IN sub",
+    "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
+    "DELETE FROM keys WHERE id IN sub",
     "SELECT name FROM keys WHERE parent = ?1 ORDER BY fold",
     "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
     "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2",
-    "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+    // seq keeps the order of creation; it is NULL, which the table refuses, when the
+    // key is gone, so that nothing is written under a deleted key.
+    "INSERT INTO vals(key, name, fold, type, data, seq) VALUES(?1, ?2, ?3, ?4, ?5, "
+    "CASE WHEN EXISTS(SELECT 1 FROM keys WHERE id = ?1) "
+    "THEN (SELECT ifnull(max(seq), 0) + 1 FROM vals WHERE key = ?1) END) "
     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
+    // The same at a known position, for a key known to exist.
+    "INSERT INTO vals(key, name, fold, type, data, seq) VALUES(?1, ?2, ?3, ?4, ?5, ?6) "
+    "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
+    "SELECT EXISTS(SELECT 1 FROM keys WHERE id = ?1), (SELECT ifnull(max(seq), 0) FROM vals WHERE key = ?1)",
     "DELETE FROM vals WHERE key = ?1 AND fold = ?2",
-    "SELECT name FROM vals WHERE key = ?1 ORDER BY id",
+    "SELECT name FROM vals WHERE key = ?1 ORDER BY seq",
+    "SELECT max((SELECT value FROM meta WHERE name = 'nextkey'), (SELECT ifnull(max(id), 0) + 1 FROM keys))",
+    "UPDATE meta SET value = ?1 WHERE name = 'nextkey'",
 };
 
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS keys(
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,
+    id INTEGER PRIMARY KEY,  -- never used twice: see meta
+    parent INTEGER,
     name TEXT NOT NULL,
     fold TEXT NOT NULL);
 CREATE UNIQUE INDEX IF NOT EXISTS keys_by_name ON keys(parent, fold);
 CREATE TABLE IF NOT EXISTS vals(
-    id INTEGER PRIMARY KEY,
-    key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,
-    name TEXT NOT NULL,
+    key INTEGER NOT NULL,
     fold TEXT NOT NULL,
+    seq INTEGER NOT NULL,
+    name TEXT NOT NULL,
     type INTEGER NOT NULL,
-    data BLOB NOT NULL);
-CREATE UNIQUE INDEX IF NOT EXISTS vals_by_name ON vals(key, fold);
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, fold)) WITHOUT ROWID;
 INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES
     (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),
     (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),
     (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine');
+-- The next key id to hand out. Ids are never used again, so that an accessor whose
+-- key was deleted cannot write into a newer one.
+CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value INTEGER NOT NULL);
+INSERT OR IGNORE INTO meta(name, value) VALUES('nextkey', 4);
 PRAGMA user_version = 1;
 )";
 
@@ -106,7 +132,8 @@ public:
             sqlite3_busy_timeout(db_, kBusyTimeoutMs);
             Exec("PRAGMA journal_mode = WAL");
             Exec("PRAGMA synchronous = NORMAL");
-            Exec("PRAGMA foreign_keys = ON");
+            Exec("PRAGMA cache_size = -32768");  // 32 MiB: a large save stays in memory until it commits
+            Exec("PRAGMA temp_store = MEMORY");
             Exec("BEGIN IMMEDIATE");
             try {
                 Exec(kSchema);
@@ -126,6 +153,8 @@ public:
     ~Store() {
         if (!db_) return;
         for (auto* s : stmts_) sqlite3_finalize(s);
+        for (auto& level : txStmts_)
+            for (auto* s : level) sqlite3_finalize(s);
         sqlite3_close(db_);
     }
 
@@ -136,6 +165,61 @@ public:
     const std::string& path() const { return path_; }
     std::uint64_t forks() const { return forks_; }
     int depth = 0;  // open transactions and snapshots
+
+    // Key ids by root and folded path ("3\\software\\norvale"), kNoKey for a key known
+    // to be absent. Only used while a transaction or snapshot is open: then no other
+    // connection's change is seen, and every change of this one passes through here.
+    std::map<std::string, std::int64_t, std::less<>> paths;
+
+    // The next value position of keys known to exist, kept like paths.
+    std::unordered_map<std::int64_t, std::int64_t> nextSeq;
+
+    // The next key id while a transaction is open (0: not read yet); written back
+    // when the outermost transaction commits.
+    std::int64_t nextKey = 0;
+    bool nextKeyUsed = false;
+
+    // After a savepoint is rolled back the key ids it used stay used: nextKey is kept.
+    void ClearCaches(bool keepNextKey = false) {
+        paths.clear();
+        nextSeq.clear();
+        if (keepNextKey) return;
+        nextKey = 0;
+        nextKeyUsed = false;
+    }
+
+    void Forget(const std::string& prefix) {
+        nextSeq.clear();
+        auto it = paths.lower_bound(prefix);
+        while (it != paths.end() && it->first.compare(0, prefix.size(), prefix) == 0 &&
+               (it->first.size() == prefix.size() || it->first[prefix.size()] == '\\'))
+            it = paths.erase(it);
+    }
+
+    // BEGIN / COMMIT / ROLLBACK at level 1, SAVEPOINT / RELEASE / ROLLBACK TO deeper.
+    enum TxOp { kOpen, kOpenRead, kClose, kUndo };
+    void Tx(int level, TxOp op) {
+        if (static_cast<std::size_t>(level) >= txStmts_.size()) txStmts_.resize(static_cast<std::size_t>(level) + 1);
+        auto& slot = txStmts_[static_cast<std::size_t>(level)][op];
+        if (!slot) {
+            std::string n(1, 't');
+            n += std::to_string(level);
+            const std::string sql = level == 1 ? (op == kOpen       ? "BEGIN IMMEDIATE"
+                                                  : op == kOpenRead ? "BEGIN DEFERRED"
+                                                  : op == kClose    ? "COMMIT"
+                                                                    : "ROLLBACK")
+                                               : (op == kClose ? "RELEASE " + n
+                                                  : op == kUndo ? "ROLLBACK TO " + n
+                                                                : "SAVEPOINT " + n);
+            if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &slot, nullptr) != SQLITE_OK)
+                Fail("Registry store: " + Error());
+        }
+        const int rc = sqlite3_step(slot);
+        sqlite3_reset(slot);
+        if (rc == SQLITE_BUSY) Fail("The registry store is busy");
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail("Registry store: " + Error());
+        if (level > 1 && op == kUndo) Tx(level, kClose);
+    }
 
     void Exec(const char* sql) {
         char* err = nullptr;
@@ -161,6 +245,7 @@ private:
     std::uint64_t forks_;
     sqlite3* db_ = nullptr;
     std::array<sqlite3_stmt*, kQueryCount> stmts_{};
+    std::vector<std::array<sqlite3_stmt*, 4>> txStmts_;
 };
 
 thread_local std::unique_ptr<Store> t_store;
@@ -178,25 +263,23 @@ Store& Db() {
     return *t_store;
 }
 
-// A prepared statement, reset and unbound when the step is done.
+// A prepared statement, reset when the step is done.
 class Stmt {
 public:
     explicit Stmt(Query q) : store_(Db()), s_(store_.Prepare(q)) {}
-    ~Stmt() {
-        sqlite3_reset(s_);
-        sqlite3_clear_bindings(s_);
-    }
+    ~Stmt() { sqlite3_reset(s_); }  // every use binds all its parameters
     Stmt& Bind(int i, std::int64_t v) {
         sqlite3_bind_int64(s_, i, v);
         return *this;
     }
+    // Texts and blobs are bound without a copy: they must outlive the step.
     Stmt& Bind(int i, std::string_view v) {
-        sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
         return *this;
     }
     Stmt& BindBlob(int i, const void* data, std::size_t size) {
         // A zero-length blob must not bind as NULL.
-        sqlite3_bind_blob(s_, i, size ? data : "", static_cast<int>(size), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(s_, i, size ? data : "", static_cast<int>(size), SQLITE_STATIC);
         return *this;
     }
     // True while there is a row.
@@ -245,27 +328,90 @@ std::string Join(std::string base, const std::vector<std::string_view>& parts) {
     return base;
 }
 
-std::int64_t FindChild(std::int64_t parent, std::string_view name) {
+std::int64_t FindChild(std::int64_t parent, const std::string& fold) {
     Stmt s(kFindKey);
-    s.Bind(1, parent).Bind(2, CaseFold(name));
+    s.Bind(1, parent).Bind(2, fold);
     return s.Step() ? s.Int(0) : kNoKey;
 }
 
-std::int64_t Resolve(std::int64_t id, const std::vector<std::string_view>& parts, bool create) {
+// The cache keys of a root and each prefix of a path: the root's row, then "\" and
+// each folded part; keys[n] stands for the first n parts.
+std::vector<std::string> PathKeys(std::int64_t rootId, const std::vector<std::string_view>& parts) {
+    std::vector<std::string> keys(parts.size() + 1);
+    keys[0] = std::to_string(rootId);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        keys[i + 1].reserve(keys[i].size() + parts[i].size() + 1);
+        keys[i + 1] = keys[i];
+        keys[i + 1] += '\\';
+        keys[i + 1] += CaseFold(parts[i]);
+    }
+    return keys;
+}
+
+// Makes several statements one change when no transaction is open; inside one they
+// are part of it already.
+class WriteScope {
+public:
+    WriteScope() {
+        if (Db().depth == 0) tx_.emplace();
+    }
+    void Commit() {
+        if (tx_) tx_->Commit();
+    }
+
+private:
+    std::optional<RegistryTransaction> tx_;
+};
+
+// The key at parts under the root, made on the way with create; kNoKey when missing.
+std::int64_t Resolve(HKEY root, const std::vector<std::string_view>& parts, bool create) {
+    const std::int64_t rootId = RootId(root);
+    if (rootId == kNoKey) return kNoKey;
+    Store& store = Db();
+    const bool cached = store.depth > 0;
+    const std::vector<std::string> keys = PathKeys(rootId, parts);
+    std::int64_t id = rootId;
     std::size_t i = 0;
-    for (; i < parts.size() && id != kNoKey; ++i) {
-        const std::int64_t child = FindChild(id, parts[i]);
+    std::size_t missing = parts.size() + 1;  // the shortest prefix known to be absent
+    if (cached) {
+        for (std::size_t n = parts.size(); n > 0; --n) {
+            const auto it = store.paths.find(keys[n]);
+            if (it == store.paths.end()) continue;
+            if (it->second == kNoKey) {
+                missing = n;
+                continue;
+            }
+            id = it->second;
+            i = n;
+            break;
+        }
+    }
+    for (; i < parts.size() && i + 1 != missing; ++i) {
+        const std::string_view fold = std::string_view(keys[i + 1]).substr(keys[i].size() + 1);
+        const std::int64_t child = FindChild(id, std::string(fold));
+        if (cached) store.paths[keys[i + 1]] = child;
         if (child == kNoKey) break;
         id = child;
     }
-    if (i == parts.size() || id == kNoKey) return i == parts.size() ? id : kNoKey;
+    if (i == parts.size()) return id;
     if (!create) return kNoKey;
-    RegistryTransaction tx;
+    WriteScope tx;
     for (; i < parts.size(); ++i) {
+        Store& db = Db();
+        if (db.nextKey == 0) {
+            Stmt next(kNextKey);
+            next.Step();
+            db.nextKey = next.Int(0);
+        }
         Stmt s(kInsertKey);
-        s.Bind(1, id).Bind(2, parts[i]).Bind(3, CaseFold(parts[i]));
+        s.Bind(1, id).Bind(2, parts[i]).Bind(3, std::string_view(keys[i + 1]).substr(keys[i].size() + 1)).Bind(4, db.nextKey);
         s.Step();
-        id = s.LastId();
+        id = db.nextKey++;
+        db.nextKeyUsed = true;
+        if (Db().depth > 0) {
+            Db().paths[keys[i + 1]] = id;
+            Db().nextSeq[id] = 1;  // a new key has no values
+        }
     }
     tx.Commit();
     return id;
@@ -282,7 +428,8 @@ StoredValue Lookup(std::int64_t key, std::string_view name) {
     StoredValue v;
     if (key == kNoKey) return v;
     Stmt s(kFindValue);
-    s.Bind(1, key).Bind(2, CaseFold(name));
+    const std::string fold = CaseFold(name);
+    s.Bind(1, key).Bind(2, fold);
     if (!s.Step()) return v;
     v.type = static_cast<RegDataType>(s.Int(0));
     switch (v.type) {
@@ -317,28 +464,20 @@ RegistryTransaction::RegistryTransaction() : RegistryTransaction(true) {}
 RegistryTransaction::RegistryTransaction(bool write) {
     Store& s = Db();
     level_ = s.depth + 1;
-    if (level_ == 1)
-        s.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
-    else
-        s.Exec(("SAVEPOINT t" + std::to_string(level_)).c_str());
+    s.Tx(level_, level_ == 1 && !write ? Store::kOpenRead : Store::kOpen);
     s.depth = level_;
 }
 
 RegistryTransaction::~RegistryTransaction() {
     if (done_) return;
-    try {
-        Store& s = Db();
-        if (level_ == 1) {
-            s.Exec("ROLLBACK");
-        } else {
-            const std::string name = "t" + std::to_string(level_);
-            s.Exec(("ROLLBACK TO " + name).c_str());
-            s.Exec(("RELEASE " + name).c_str());
+    if (t_store) {
+        t_store->ClearCaches(level_ > 1);
+        try {
+            t_store->Tx(level_, Store::kUndo);
+        } catch (...) {
+            // A rollback that fails leaves nothing to do: SQLite has rolled back already.
         }
-        s.depth = level_ - 1;
-    } catch (...) {
-        // A rollback that fails leaves nothing to do: SQLite has rolled back already.
-        if (t_store) t_store->depth = level_ - 1;
+        t_store->depth = level_ - 1;
     }
     ++g_generation;
 }
@@ -347,20 +486,28 @@ void RegistryTransaction::Commit() {
     if (done_) Fail("The registry transaction is already finished");
     Store& s = Db();
     if (s.depth != level_) Fail("A registry transaction is committed before the one inside it");
-    if (level_ == 1)
-        s.Exec("COMMIT");
-    else
-        s.Exec(("RELEASE t" + std::to_string(level_)).c_str());
+    if (level_ == 1 && s.nextKeyUsed) {
+        Stmt next(kSetNextKey);
+        next.Bind(1, s.nextKey);
+        next.Step();
+    }
+    s.Tx(level_, Store::kClose);
     s.depth = level_ - 1;
+    if (s.depth == 0) s.ClearCaches();
     done_ = true;
 }
 
-RegistrySnapshot::RegistrySnapshot() : tx_(false) {}
+// Inside a transaction or another snapshot the view is consistent already.
+RegistrySnapshot::RegistrySnapshot() {
+    if (Db().depth == 0) tx_.reset(new RegistryTransaction(false));
+}
+
 RegistrySnapshot::~RegistrySnapshot() {
+    if (!tx_) return;
     try {
-        tx_.Commit();
+        tx_->Commit();
     } catch (...) {
-        // Nothing was written; the destructor of tx_ ends the read.
+        // Nothing was written; the transaction's destructor ends the read.
     }
 }
 
@@ -383,18 +530,18 @@ void TRegistry::CloseKey() {
 std::int64_t TRegistry::CurrentId() const {
     if (generation_ != g_generation) {
         generation_ = g_generation;
-        keyId_ = RootId(root_) == kNoKey ? kNoKey : Resolve(RootId(root_), Split(path_), false);
+        keyId_ = Resolve(root_, Split(path_), false);
     }
     return keyId_;
 }
 
 std::int64_t TRegistry::Find(const std::string& key, bool canCreate, std::string* path) const {
     const bool absolute = !key.empty() && key[0] == '\\';
-    const auto parts = Split(key);
-    const std::int64_t start = absolute ? RootId(root_) : CurrentId();
-    if (start == kNoKey) return kNoKey;
-    if (path) *path = Join(absolute ? std::string() : path_, parts);
-    return Resolve(start, parts, canCreate);
+    std::vector<std::string_view> parts = absolute ? std::vector<std::string_view>() : Split(path_);
+    const auto rel = Split(key);
+    parts.insert(parts.end(), rel.begin(), rel.end());
+    if (path) *path = Join(std::string(), parts);
+    return Resolve(root_, parts, canCreate);
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
@@ -425,12 +572,25 @@ bool TRegistry::HasSubKeys() const {
 
 bool TRegistry::DeleteKey(const std::string& key) {
     if (Split(key).empty()) return false;  // never a root, never the current key by ""
-    const std::int64_t id = Find(key, false, nullptr);
+    std::string path;
+    const std::int64_t id = Find(key, false, &path);
     if (id == kNoKey) return false;
-    Stmt s(kDeleteKey);
-    s.Bind(1, id);
-    s.Step();
-    return s.Changes() > 0;
+    WriteScope tx;
+    {
+        Stmt values(kDeleteKeyValues);
+        values.Bind(1, id);
+        values.Step();
+    }
+    Stmt keys(kDeleteKey);
+    keys.Bind(1, id);
+    keys.Step();
+    const bool deleted = keys.Changes() > 0;
+    tx.Commit();
+    Store& store = Db();
+    const std::string gone = PathKeys(RootId(root_), Split(path)).back();
+    store.Forget(gone);
+    if (store.depth > 0) store.paths[gone] = kNoKey;
+    return deleted;
 }
 
 std::vector<std::string> TRegistry::GetKeyNames() const {
@@ -459,12 +619,23 @@ bool TRegistry::DeleteValue(const std::string& name) {
     const std::int64_t id = CurrentId();
     if (id == kNoKey) return false;
     Stmt s(kDeleteValue);
-    s.Bind(1, id).Bind(2, CaseFold(name));
+    const std::string fold = CaseFold(name);
+    s.Bind(1, id).Bind(2, fold);
     s.Step();
     return s.Changes() > 0;
 }
 
 RegDataType TRegistry::GetDataType(const std::string& name) const { return Lookup(CurrentId(), name).type; }
+
+RegValue TRegistry::ReadValue(const std::string& name) const {
+    StoredValue v = Lookup(CurrentId(), name);
+    RegValue out;
+    out.type = v.type;
+    out.number = static_cast<std::int32_t>(v.number);
+    out.text = std::move(v.text);
+    out.bytes = std::move(v.bytes);
+    return out;
+}
 
 int TRegistry::GetDataSize(const std::string& name) const {
     const StoredValue v = Lookup(CurrentId(), name);
@@ -479,19 +650,37 @@ int TRegistry::GetDataSize(const std::string& name) const {
 
 void TRegistry::Put(const std::string& name, RegDataType type, std::int64_t number, const void* data, std::size_t size) {
     const std::int64_t id = CurrentId();
-    if (id == kNoKey) Fail("Failed to set data for " + Quoted(name));
-    Stmt s(kUpsertValue);
-    s.Bind(1, id).Bind(2, name).Bind(3, CaseFold(name)).Bind(4, static_cast<std::int64_t>(type));
+    const auto failed = [&](const std::string& why) { Fail("Failed to set data for " + Quoted(name) + why); };
+    if (id == kNoKey) failed("");
+    // Inside a transaction the key's next position is kept, so that a write is one
+    // plain insert; outside, one statement checks the key and places the value.
+    Store& store = Db();
+    std::int64_t seq = 0;
+    if (store.depth > 0) {
+        auto it = store.nextSeq.find(id);
+        if (it == store.nextSeq.end()) {
+            Stmt state(kKeyState);
+            state.Bind(1, id);
+            state.Step();
+            if (state.Int(0) == 0) failed(": the key was deleted");
+            it = store.nextSeq.emplace(id, state.Int(1) + 1).first;
+        }
+        seq = it->second++;
+    }
+    Stmt s(seq ? kUpsertValueAt : kUpsertValue);
+    const std::string fold = CaseFold(name);
+    s.Bind(1, id).Bind(2, name).Bind(3, fold).Bind(4, static_cast<std::int64_t>(type));
     if (type == RegDataType::DWord)
         s.Bind(5, number);
     else if (type == RegDataType::String)
         s.Bind(5, std::string_view(static_cast<const char*>(data), size));
     else
         s.BindBlob(5, data, size);
+    if (seq) s.Bind(6, seq);
     try {
         s.Step();
     } catch (const ERegistryException& e) {
-        Fail("Failed to set data for " + Quoted(name) + ": " + e.what());
+        failed(std::string(": ") + e.what());
     }
 }
 

@@ -59,7 +59,8 @@ private:
 
 // A consistent view for reading: every read between construction and destruction
 // sees the store as it was at the first of them, never a part of another process's
-// save. Inside a transaction it changes nothing. It takes no write lock; a write
+// save. Inside a transaction or another snapshot it does nothing (the view is fixed
+// already). It takes no write lock; a write
 // inside it may fail when another process has written since.
 class RegistrySnapshot {
 public:
@@ -69,7 +70,15 @@ public:
     RegistrySnapshot& operator=(const RegistrySnapshot&) = delete;
 
 private:
-    RegistryTransaction tx_;
+    std::unique_ptr<RegistryTransaction> tx_;
+};
+
+// A value with its type and data, read in one look-up.
+struct RegValue {
+    RegDataType type = RegDataType::None;  // None: there is no such value
+    std::int32_t number = 0;               // REG_DWORD
+    std::string text;                      // REG_SZ
+    std::vector<std::uint8_t> bytes;       // REG_BINARY
 };
 
 class TRegistry {
@@ -99,6 +108,7 @@ public:
     bool ValueExists(const std::string& name) const;
     bool DeleteValue(const std::string& name);
     RegDataType GetDataType(const std::string& name) const;
+    RegValue ReadValue(const std::string& name) const;
     // Size of the value's data in bytes (a REG_SZ counts its UTF-8 bytes plus one),
     // -1 when there is no such value.
     int GetDataSize(const std::string& name) const;

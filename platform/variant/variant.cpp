@@ -1,5 +1,6 @@
 #include "platform/variant/variant.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -291,17 +292,23 @@ void DecodeTime(double date, int& hour, int& minute, int& second, int& milliseco
 
 // ---- numbers as text -------------------------------------------------------------
 
+// Both directions use <charconv>, which ignores the C locale: a process that set a
+// locale with "," as the decimal separator still writes and reads "12.5".
 std::string FloatToText(double value) {
     if (value == 0) return "0";
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
-    return buf;
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    std::string out(buf, res.ptr);
+    for (char& c : out)
+        if (c == 'e') c = 'E';
+    return out;
 }
 
 double TextToFloat(std::string_view text) {
     std::string s(Trim(text));
+    if (!s.empty() && s.front() == '+') s.erase(0, 1);
     if (s.empty()) Mismatch("text is no number");
     bool digit = false;
     for (char& c : s) {
@@ -312,9 +319,10 @@ double TextToFloat(std::string_view text) {
             Mismatch("text is no number");
     }
     if (!digit) Mismatch("text is no number");
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size()) Mismatch("text is no number");
+    double v = 0;
+    const auto res = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+    if (res.ec == std::errc::result_out_of_range) Overflow();
+    if (res.ec != std::errc() || res.ptr != s.data() + s.size()) Mismatch("text is no number");
     if (!std::isfinite(v)) Overflow();
     return v;
 }

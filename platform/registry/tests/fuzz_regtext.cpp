@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -24,6 +25,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static char path[] = "/tmp/tolver-fuzz-regtext-XXXXXX";
     if (!mkdtemp(path)) std::abort();
     setenv("TOLVER_REGISTRY", (std::string(path) + "/registry.db").c_str(), 1);
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    });
     return 0;
 }
 
@@ -31,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         ImportRegistryText(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const ERegistryException&) {
+    }
+    // Each input starts from an empty store.
+    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT}) {
+        TRegistry reg(root);
+        for (const auto& key : reg.GetKeyNames()) reg.DeleteKey("\\" + key);
+        for (const auto& value : reg.GetValueNames()) reg.DeleteValue(value);
     }
     return 0;
 }

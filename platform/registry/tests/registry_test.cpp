@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 
 #include "common/utilgl.h"
 #include "platform/registry/registry_fixture.h"
@@ -114,25 +115,45 @@ TEST_F(Registry, ListingOrderIsStable) {
     EXPECT_EQ(reg.GetValueNames(), (std::vector<std::string>{"z", "a", "m"}));
 }
 
+// Inside a transaction the store keeps key and value positions in memory; the same
+// steps must give the same results there.
 TEST_F(Registry, DeleteKeyTakesEverythingBelow) {
-    TRegistry reg(HKEY_LOCAL_MACHINE);
-    ASSERT_TRUE(reg.OpenKey("\\A\\B\\C", true));
-    reg.WriteInteger("x", 1);
-    ASSERT_TRUE(reg.OpenKey("\\A", false));
-    reg.WriteInteger("keep", 1);
-    EXPECT_TRUE(reg.DeleteKey("b"));
-    EXPECT_FALSE(reg.DeleteKey("B"));
-    EXPECT_FALSE(reg.KeyExists("\\A\\B\\C"));
-    EXPECT_EQ(reg.ReadInteger("keep"), 1);
-    // Neither a root nor the current key through "" is ever deleted.
-    EXPECT_FALSE(reg.DeleteKey(""));
-    EXPECT_FALSE(reg.DeleteKey("\\"));
-    EXPECT_TRUE(reg.KeyExists("\\A"));
-    // An accessor whose key was deleted under it fails to write.
-    TRegistry other(HKEY_LOCAL_MACHINE);
-    ASSERT_TRUE(other.DeleteKey("\\A"));
-    EXPECT_THROW(reg.WriteInteger("y", 1), ERegistryException);
-    EXPECT_FALSE(reg.ValueExists("keep"));
+    for (const bool inTransaction : {false, true}) {
+        SCOPED_TRACE(inTransaction ? "in a transaction" : "alone");
+        std::optional<RegistryTransaction> tx;
+        if (inTransaction) tx.emplace();
+        TRegistry reg(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey("\\A\\B\\C", true));
+        reg.WriteInteger("x", 1);
+        ASSERT_TRUE(reg.OpenKey("\\A", false));
+        reg.WriteInteger("keep", 1);
+        EXPECT_TRUE(reg.DeleteKey("b"));
+        EXPECT_FALSE(reg.DeleteKey("B"));
+        EXPECT_FALSE(reg.KeyExists("\\A\\B\\C"));
+        EXPECT_EQ(reg.ReadInteger("keep"), 1);
+        // Made again, the key is empty and its values keep their order.
+        ASSERT_TRUE(reg.OpenKey("\\A\\B\\C", true));
+        EXPECT_FALSE(reg.ValueExists("x"));
+        reg.WriteInteger("z", 1);
+        reg.WriteInteger("y", 1);
+        reg.WriteInteger("z", 2);
+        EXPECT_EQ(reg.GetValueNames(), (std::vector<std::string>{"z", "y"}));
+        ASSERT_TRUE(reg.OpenKey("\\A", false));
+        // Neither a root nor the current key through "" is ever deleted.
+        EXPECT_FALSE(reg.DeleteKey(""));
+        EXPECT_FALSE(reg.DeleteKey("\\"));
+        EXPECT_TRUE(reg.KeyExists("\\A"));
+        // An accessor whose key was deleted under it fails to write.
+        TRegistry other(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(other.DeleteKey("\\A"));
+        ASSERT_TRUE(other.OpenKey("\\Z", true));  // a new key never takes the old one's place
+        EXPECT_THROW(reg.WriteInteger("y", 1), ERegistryException);
+        EXPECT_FALSE(reg.ValueExists("keep"));
+        EXPECT_FALSE(other.ValueExists("y"));
+        other.DeleteKey("\\Z");
+        EXPECT_FALSE(other.KeyExists("\\A\\B"));
+        if (tx) tx->Commit();
+    }
 }
 
 TEST_F(Registry, TransactionsNestAndRollBack) {
@@ -163,6 +184,21 @@ TEST_F(Registry, TransactionsNestAndRollBack) {
             RegistryTransaction inner;
             inner.Commit();
         }
+    }
+    // Keys made before a rolled-back savepoint keep their ids to themselves.
+    {
+        RegistryTransaction tx;
+        TRegistry made(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(made.OpenKey("\\T\\Kept", true));
+        {
+            RegistryTransaction inner;
+            TRegistry(HKEY_LOCAL_MACHINE).OpenKey("\\T\\Dropped", true);
+        }
+        tx.Commit();
+        ASSERT_TRUE(made.DeleteKey("\\T\\Kept"));
+        TRegistry(HKEY_LOCAL_MACHINE).OpenKey("\\T\\Later1", true);
+        TRegistry(HKEY_LOCAL_MACHINE).OpenKey("\\T\\Later2", true);
+        EXPECT_THROW(made.WriteInteger("v", 1), ERegistryException);
     }
     // The key made in the rolled-back transaction is gone, also for the accessor.
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "\\T\\New"));

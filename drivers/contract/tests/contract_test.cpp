@@ -1,0 +1,445 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "drivers/contract/driverlibrary.h"
+#include "drivers/contract/tests/fixture_driver.h"
+#include "platform/com/cocreate.h"
+#include "platform/com/connpoint.h"
+#include "platform/registry/registry_fixture.h"
+#include "platform/registry/regtext.h"
+
+using namespace tolver;
+namespace fs = std::filesystem;
+
+namespace {
+
+// --- The contract's tables -------------------------------------------------------
+
+TEST(Contract, SlotsFollowTheDeclarationsAndDispidsAreFixed) {
+    const InterfaceInfo& info = ICashDriverAuto::TypeInfo();
+    ASSERT_EQ(info.Members().size(), 42u);
+    std::set<DISPID> dispids;
+    for (std::size_t i = 0; i < info.Members().size(); ++i) {
+        const MemberInfo& m = info.Members()[i];
+        SCOPED_TRACE(m.name);
+        EXPECT_EQ(m.slot, static_cast<int>(7 + i));  // after IUnknown's 3 and IDispatch's 4
+        EXPECT_EQ(m.compiledSlot, m.slot);           // the C++ declaration has the same slot
+        dispids.insert(m.dispid);
+    }
+    EXPECT_EQ(dispids.size(), 38u);
+    EXPECT_EQ(*dispids.begin(), 1);
+    EXPECT_EQ(*dispids.rbegin(), 38);
+
+    const struct {
+        const char* name;
+        MemberKind kind;
+        int slot;
+        DISPID dispid;
+    } cases[] = {
+        {"EventIID", MemberKind::PropertyGet, 38, 32},
+        {"Constraints", MemberKind::PropertyGet, 39, 34},
+        {"ReturnCash", MemberKind::Method, 40, 18},
+        {"Properties", MemberKind::PropertyGet, 9, 3},
+        {"Properties", MemberKind::PropertyPut, 10, 3},
+        {"CashModelDescription", MemberKind::PropertyGet, 48, 38},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MemberInfo* m = info.FindByName(c.name, c.kind);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->slot, c.slot);
+        EXPECT_EQ(m->dispid, c.dispid);
+    }
+}
+
+TEST(Contract, ParameterNamesAndTypes) {
+    const InterfaceInfo& info = ICashDriverAuto::TypeInfo();
+    const MemberInfo* addInfo = info.FindByName("AddInfo", MemberKind::Method);
+    ASSERT_NE(addInfo, nullptr);
+    ASSERT_EQ(addInfo->params.size(), 2u);
+    EXPECT_EQ(addInfo->params[0].name, "Value");
+    EXPECT_EQ(addInfo->params[0].dir, ParamDir::In);
+    EXPECT_EQ(addInfo->params[1].name, "Value1");
+    EXPECT_EQ(addInfo->params[1].dir, ParamDir::RetVal);
+    EXPECT_EQ(addInfo->ResultType(), VT_HRESULT);
+
+    const MemberInfo* init = info.FindByName("Init", MemberKind::Method);
+    ASSERT_NE(init, nullptr);
+    EXPECT_EQ(init->params[1].name, "Cause");
+    EXPECT_EQ(init->params[1].dir, ParamDir::InOut);
+
+    const MemberInfo* cash = info.FindByName("AddCash", MemberKind::Method);
+    ASSERT_NE(cash, nullptr);
+    EXPECT_EQ(cash->params[0].type, VT_CY);
+    EXPECT_EQ(cash->params[1].typeName, "TPayType");
+    EXPECT_EQ(info.FindByName("InInteraction", MemberKind::PropertyGet)->ResultType(), VT_BOOL);
+    EXPECT_EQ(info.FindByName("ComNumber", MemberKind::PropertyPut)->params[0].type, VT_UI1);
+    EXPECT_EQ(info.FindByName("Baud", MemberKind::PropertyGet)->ResultType(), VT_I4);  // a property, not an operation
+
+    // A driver's own interface repeats the members under its own identity.
+    const InterfaceInfo own("IOwnCashDriverAuto", MakeGUID("{00000000-0000-0000-0000-0000000000AA}"), "own", info);
+    EXPECT_EQ(own.Members().size(), 42u);
+    EXPECT_EQ(own.IdOfName("eventiid"), 32);
+    EXPECT_EQ(own.Find(3, DISPATCH_PROPERTYPUT)->slot, 10);
+}
+
+TEST(Contract, EventsInDeclarationOrder) {
+    const InterfaceInfo& info = ICashDriverAutoEvents::TypeInfo();
+    EXPECT_EQ(info.Kind(), InterfaceKind::DispatchOnly);
+    const std::vector<std::pair<std::string, DISPID>> expected = {
+        {"OnProtocolLog", 1}, {"OnProtocolInfo", 3}, {"OnProtocolError", 2}, {"OnProtocolQuery", 5},
+        {"OnPrint", 4},       {"OnCommandResult", 6}, {"OnModelChange", 7}};
+    ASSERT_EQ(info.Members().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(info.Members()[i].name, expected[i].first);
+        EXPECT_EQ(info.Members()[i].dispid, expected[i].second);
+    }
+    const MemberInfo& result = info.Members()[5];
+    ASSERT_EQ(result.params.size(), 2u);
+    EXPECT_EQ(result.params[0].name, "CommandID");
+    EXPECT_EQ(result.params[1].name, "CommandResult");
+
+    const TypeLibInfo& lib = SorbelTypeLibrary();
+    EXPECT_EQ(lib.help, "Sorbel Library");
+    ASSERT_EQ(lib.coclasses.size(), 1u);
+    EXPECT_EQ(GUIDToString(lib.coclasses[0].clsid), "{849C7025-B964-11D4-8407-00104B205A89}");
+    EXPECT_EQ(lib.coclasses[0].defaultSource, &info);
+}
+
+// --- The test driver module --------------------------------------------------------
+
+// Records every event as its DISPID and arguments.
+class RecordingSink final : public TEventSink {
+public:
+    using TEventSink::TEventSink;
+    struct Event {
+        DISPID id;
+        std::vector<Variant> args;
+    };
+    std::vector<Event> events;
+
+protected:
+    void InvokeEvent(DISPID id, std::span<Variant> params) override {
+        events.push_back({id, std::vector<Variant>(params.begin(), params.end())});
+    }
+};
+
+template <class T>
+ComPtr<T> Query(IUnknown* object) {
+    return ComPtr<T>::Query(object);
+}
+
+class DriverModule : public RegistryTest {
+protected:
+    void SetUp() override {
+        module_ = dlopen(TEST_DRIVER_MODULE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module_, nullptr) << dlerror();
+    }
+    void TearDown() override {
+        if (module_) dlclose(module_);
+    }
+    template <class F>
+    F Entry(const char* name) {
+        return reinterpret_cast<F>(dlsym(module_, name));
+    }
+    void Register() { ASSERT_EQ(Entry<DllRegisterServerProc>("DllRegisterServer")(), S_OK); }
+
+    void* module_ = nullptr;
+};
+
+TEST_F(DriverModule, RegistersItselfAndIsCreatedByProgId) {
+    Register();
+    TRegistry reg(HKEY_CLASSES_ROOT);
+    const std::string clsid = GUIDToString(fixture::CLSID_TestDriver);
+    ASSERT_TRUE(reg.OpenKey("\\CLSID\\" + clsid + "\\InprocServer32", false));
+    EXPECT_EQ(reg.ReadString(""), fs::canonical(TEST_DRIVER_MODULE).string());
+    EXPECT_EQ(reg.ReadString("ThreadingModel"), "Apartment");
+    ASSERT_TRUE(reg.OpenKey(std::string("\\") + fixture::kProgId + "\\CLSID", false));
+    EXPECT_EQ(reg.ReadString(""), clsid);
+    ASSERT_TRUE(reg.OpenKey("\\TypeLib\\{849C7020-B964-11D4-8407-00104B205A89}\\1.0", false));
+    EXPECT_EQ(reg.ReadString(""), "Sorbel Library");
+
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(DispatchGet(object.get(), "EventIID").toString(), GUIDToString(fixture::IID_ITestDriverEvents));
+
+    // The contract and the driver's own interface share one method table.
+    ComPtr<ICashDriverAuto> driver = Query<ICashDriverAuto>(object.get());
+    ComPtr<fixture::ITestDriverAuto> own = Query<fixture::ITestDriverAuto>(object.get());
+    ASSERT_TRUE(driver);
+    ASSERT_TRUE(own);
+    EXPECT_EQ(static_cast<ICashDriverAuto*>(own.get()), driver.get());
+    EXPECT_EQ(Query<IUnknown>(driver.get()), Query<IUnknown>(object.get()));
+
+    // Early bound through slot 38 as a client compiled elsewhere calls it.
+    using GetText = HRESULT (*)(ICashDriverAuto*, std::string*);
+    const auto slot38 = reinterpret_cast<GetText>((*reinterpret_cast<void***>(driver.get()))[38]);
+    std::string iid;
+    ASSERT_EQ(slot38(driver.get(), &iid), S_OK);
+    EXPECT_EQ(iid, GUIDToString(fixture::IID_ITestDriverEvents));
+
+    std::int32_t id = 0;
+    EXPECT_EQ(driver->AddPayArt(2.0, Currency::FromUnits(10), Currency::FromUnits(12), 5, &id), S_OK);
+    EXPECT_EQ(id, 1);
+    DispatchPut(object.get(), "Baud", 19200);
+    std::int32_t baud = 0;
+    EXPECT_EQ(driver->get_Baud(&baud), S_OK);
+    EXPECT_EQ(baud, 19200);
+}
+
+TEST_F(DriverModule, EventsReachTheSinkOfTheNamedInterfaceByDispid) {
+    Register();
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    const GUID events = StringToGUID(DispatchGet(object.get(), "EventIID").toString());
+    auto sink = MakeComObject<RecordingSink>(events);
+    std::uint32_t cookie = 0;
+    ASSERT_EQ(InterfaceConnect(object.get(), events, sink->Identity(), &cookie), S_OK);
+    // The contract's own events identifier is not where this driver raises them.
+    std::uint32_t other = 0;
+    EXPECT_EQ(InterfaceConnect(object.get(), ICashDriverAutoEvents::IID, sink->Identity(), &other),
+              CONNECT_E_NOCONNECTION);
+
+    ComPtr<fixture::ITestDriverAuto> driver = Query<fixture::ITestDriverAuto>(object.get());
+    ASSERT_EQ(driver->RaiseCommandResult(7, -1), S_OK);
+    std::int32_t id = 0;
+    ASSERT_EQ(driver->AddInfo("Спасибо", &id), S_OK);
+    ASSERT_EQ(sink->events.size(), 3u);
+    EXPECT_EQ(sink->events[0].id, ICashDriverAutoEvents::OnCommandResult);
+    EXPECT_EQ(sink->events[0].args, (std::vector<Variant>{7, -1}));  // CommandID first
+    EXPECT_EQ(sink->events[1].id, ICashDriverAutoEvents::OnProtocolLog);
+    EXPECT_EQ(sink->events[1].args, (std::vector<Variant>{"AddInfo: Спасибо"}));
+    EXPECT_EQ(sink->events[2].id, ICashDriverAutoEvents::OnCommandResult);
+    EXPECT_EQ(sink->events[2].args, (std::vector<Variant>{id, 0}));
+
+    ASSERT_EQ(InterfaceDisconnect(object.get(), events, cookie), S_OK);
+    driver->RaiseLog("lost");
+    EXPECT_EQ(sink->events.size(), 3u);
+}
+
+TEST_F(DriverModule, LateBoundAddInfoNamesValueAndValue1) {
+    Register();
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    const std::string names[] = {"addinfo", "Value", "Value1"};
+    DISPID ids[3] = {};
+    ASSERT_EQ(object->GetIDsOfNames(GUID_NULL, names, 3, 0, ids), S_OK);
+    EXPECT_EQ(ids[0], 33);
+    EXPECT_EQ(ids[1], 0);
+    EXPECT_EQ(ids[2], 1);
+
+    // By name of the parameter.
+    Variant arg("text");
+    const DISPID named[] = {ids[1]};
+    DispParams params{&arg, 1, named, 1};
+    Variant result;
+    ASSERT_EQ(object->Invoke(33, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result, Variant(1));
+    // The retval is no argument.
+    const DISPID retval[] = {ids[2]};
+    params.named = retval;
+    EXPECT_EQ(object->Invoke(33, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
+              DISP_E_PARAMNOTFOUND);
+    // By position, through the client helper.
+    EXPECT_EQ(DispatchCall(object.get(), "AddInfo", {"more"}), Variant(2));
+
+    // An in/out argument comes back changed.
+    Variant init[] = {VarArray({1}), Variant("before")};
+    EXPECT_EQ(DispatchCall(object.get(), "Init", init), Variant(0));
+    EXPECT_EQ(init[1], Variant(""));
+}
+
+TEST_F(DriverModule, AFailingMemberReachesTheCallerWithItsText) {
+    Register();
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    ComPtr<ICashDriverAuto> driver = Query<ICashDriverAuto>(object.get());
+    const std::string text = "Department 0 is out of range";
+
+    std::int32_t id = 123;
+    const HRESULT hr = driver->AddPayDep("Bread", 1, Currency(), Currency::FromUnits(5), 0, &id);
+    EXPECT_TRUE(FAILED(hr));
+    try {
+        OleCheck(hr);
+        ADD_FAILURE() << "no error";
+    } catch (const EOleError& e) {
+        EXPECT_EQ(e.what(), text);
+        EXPECT_EQ(e.ErrorCode(), hr);
+    }
+
+    try {
+        DispatchCall(object.get(), "AddPayDep", {"Bread", 1, Currency(), Currency::FromUnits(5), 0});
+        ADD_FAILURE() << "no error";
+    } catch (const EOleError& e) {
+        EXPECT_EQ(e.what(), text);
+    }
+    // A late-bound argument that does not convert is named by its index.
+    Variant args[] = {"Bread", "many", Currency(), Currency(), 1};
+    DispParams params{args, 5, nullptr, 0};
+    std::uint32_t argErr = 99;
+    EXPECT_EQ(object->Invoke(17, GUID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, &argErr),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argErr, 1u);
+}
+
+TEST_F(DriverModule, UnregistrationRemovesEveryKeyItWrote) {
+    // Keys of another server that must survive.
+    ImportRegistryText(
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32]\n"
+        "@=\"/opt/other.csh\"\n\n"
+        "[HKEY_CLASSES_ROOT\\TypeLib\\{849C7020-B964-11D4-8407-00104B205A89}\\2.0]\n"
+        "@=\"A later version\"\n\n"
+        "[HKEY_CLASSES_ROOT\\Other.Class\\CLSID]\n"
+        "@=\"{11111111-2222-3333-4444-555555555555}\"\n");
+    const std::string before = ExportRegistryText("HKEY_CLASSES_ROOT");
+
+    Register();
+    EXPECT_NE(ExportRegistryText("HKEY_CLASSES_ROOT"), before);
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    object.reset();
+    ASSERT_EQ(Entry<DllUnregisterServerProc>("DllUnregisterServer")(), S_OK);
+    EXPECT_EQ(ExportRegistryText("HKEY_CLASSES_ROOT"), before);
+
+    try {
+        CreateOleObject(fixture::kProgId);
+        ADD_FAILURE() << "created after unregistration";
+    } catch (const EOleError& e) {
+        EXPECT_EQ(e.ErrorCode(), CO_E_CLASSSTRING);
+    }
+    GUID clsid;
+    EXPECT_EQ(CLSIDFromProgID("Other.Class", &clsid), S_OK);
+}
+
+TEST_F(DriverModule, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
+    Register();
+    const auto canUnload = Entry<DllCanUnloadNowProc>("DllCanUnloadNow");
+    EXPECT_EQ(canUnload(), S_OK);
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    ComPtr<ICashDriverAuto> driver = Query<ICashDriverAuto>(object.get());
+    EXPECT_EQ(canUnload(), S_FALSE);
+    object.reset();
+    EXPECT_EQ(canUnload(), S_FALSE);
+    driver.reset();
+    EXPECT_EQ(canUnload(), S_OK);
+
+    void* p = nullptr;
+    ASSERT_EQ(Entry<DllGetClassObjectProc>("DllGetClassObject")(fixture::CLSID_TestDriver, IClassFactory::IID, &p),
+              S_OK);
+    auto factory = ComPtr<IClassFactory>::Adopt(static_cast<IClassFactory*>(p));
+    factory->LockServer(true);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    factory->LockServer(false);
+    EXPECT_EQ(canUnload(), S_OK);
+    EXPECT_EQ(Entry<DllGetClassObjectProc>("DllGetClassObject")(CLSID_CashDriverAuto, IClassFactory::IID, &p),
+              CLASS_E_CLASSNOTAVAILABLE);
+}
+
+// The module's dynamic symbol table holds its entry points and nothing else.
+TEST(DriverModuleSymbols, OnlyTheEntryPointsAreExported) {
+    const std::string command = std::string("nm -D --defined-only ") + TEST_DRIVER_MODULE;
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> exported;
+    char line[1024];
+    while (fgets(line, sizeof line, pipe)) {
+        char type = 0;
+        char name[900];
+        if (std::sscanf(line, "%*s %c %899s", &type, name) == 2 && type != 'w' && type != 'U') exported.insert(name);
+    }
+    ASSERT_EQ(pclose(pipe), 0);
+    const std::set<std::string> allowed = {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
+                                           "DllUnregisterServer", "GetLibInfo", "PropertiesDialog",
+                                           "_init", "_fini", "_edata", "_end"};
+    for (const std::string& name : exported) {
+        if (name.rfind("__", 0) == 0) continue;  // tool-chain symbols
+        EXPECT_TRUE(allowed.count(name)) << name;
+    }
+    EXPECT_TRUE(exported.count("DllGetClassObject"));
+    EXPECT_TRUE(exported.count("GetLibInfo"));
+}
+
+// --- Discovery ----------------------------------------------------------------------
+
+TEST_F(RegistryTest, OnlyLibrariesOfTheDriverKindAreListed) {
+    const fs::path dir = registry_.dir() / "folder";
+    fs::create_directories(dir);
+    fs::copy_file(TEST_DRIVER_MODULE, dir / "Test.csh");
+    fs::copy_file(OTHER_KIND_MODULE, dir / "Other.csh");
+    fs::copy_file(NO_LIB_INFO_MODULE, dir / "Plain.csh");
+    std::ofstream(dir / "Broken.csh") << "not a library";
+    fs::copy_file(TEST_DRIVER_MODULE, dir / "Test.so");  // another extension
+
+    std::vector<std::unique_ptr<TLibInfo>> list;
+    EXPECT_EQ(FindLibraries(dir.string() + "/*.csh", kLibKindCashDriver, list), 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->Kind, kLibKindCashDriver);
+    EXPECT_EQ(list[0]->Name, fixture::kName);
+    EXPECT_EQ(list[0]->Flag, 1);
+    EXPECT_EQ(list[0]->FilePath, (dir / "Test.csh").string());
+
+    std::vector<std::unique_ptr<TLibInfo>> others;
+    EXPECT_EQ(FindLibraries(dir.string() + "/*.csh", 3, others), 0);
+    ASSERT_EQ(others.size(), 1u);
+    EXPECT_EQ(others[0]->Name, "Not a driver");
+    std::vector<std::unique_ptr<TLibInfo>> none;
+    EXPECT_EQ(FindLibraries(dir.string() + "/*.rpt", kLibKindCashDriver, none), -1);
+    EXPECT_TRUE(none.empty());
+
+    // A library without GetLibInfo keeps the cleared record; asking twice gives the
+    // same values and leaves FilePath to the host.
+    void* handle = nullptr;
+    ASSERT_TRUE(OpenLibrary((dir / "Plain.csh").string(), handle));
+    TLibInfo info{9, "stale", 9, "kept"};
+    QueryLibInfo(handle, &info);
+    EXPECT_EQ(info.Kind, 0);
+    EXPECT_EQ(info.Name, "");
+    EXPECT_EQ(info.Flag, 0);
+    CloseLibrary(handle);
+    ASSERT_TRUE(OpenLibrary((dir / "Test.csh").string(), handle));
+    for (int i = 0; i < 2; ++i) {
+        QueryLibInfo(handle, &info);
+        EXPECT_EQ(info.Kind, kLibKindCashDriver);
+        EXPECT_EQ(info.Name, fixture::kName);
+        EXPECT_EQ(info.FilePath, "kept");
+    }
+    const auto dialog = reinterpret_cast<PropertiesDialogProc>(dlsym(handle, "PropertiesDialog"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog(), -1);
+    CloseLibrary(handle);
+    EXPECT_FALSE(OpenLibrary((dir / "Broken.csh").string(), handle));
+}
+
+// --- Creation failures ----------------------------------------------------------------
+
+TEST_F(RegistryTest, CreationFailuresAreResults) {
+    const std::string missing = (registry_.dir() / "gone.csh").string();
+    ImportRegistryText(std::string("Windows Registry Editor Version 5.00\n\n") +
+                       "[HKEY_CLASSES_ROOT\\CLSID\\{22222222-0000-0000-0000-000000000001}\\InprocServer32]\n"
+                       "@=\"" + missing + "\"\n\n" +
+                       "[HKEY_CLASSES_ROOT\\CLSID\\{22222222-0000-0000-0000-000000000002}\\InprocServer32]\n"
+                       "@=\"" + NO_LIB_INFO_MODULE + "\"\n\n" +
+                       "[HKEY_CLASSES_ROOT\\Bad.Class\\CLSID]\n"
+                       "@=\"not a guid\"\n");
+    const struct {
+        const char* clsid;
+        HRESULT expected;
+    } cases[] = {
+        {"{22222222-0000-0000-0000-000000000000}", REGDB_E_CLASSNOTREG},
+        {"{22222222-0000-0000-0000-000000000001}", CO_E_DLLNOTFOUND},
+        {"{22222222-0000-0000-0000-000000000002}", CO_E_ERRORINDLL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.clsid);
+        void* p = reinterpret_cast<void*>(1);
+        EXPECT_EQ(CoCreateInstance(StringToGUID(c.clsid), nullptr, IUnknown::IID, &p), c.expected);
+        EXPECT_EQ(p, nullptr);
+    }
+    GUID clsid;
+    for (const char* progId : {"Bad.Class", "No.Such.Class", "", "CLSID\\{22222222-0000-0000-0000-000000000001}"})
+        EXPECT_EQ(CLSIDFromProgID(progId, &clsid), CO_E_CLASSSTRING) << progId;
+}
+
+}  // namespace
