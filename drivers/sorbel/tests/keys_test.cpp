@@ -180,9 +180,9 @@ TEST(FirmwareTable, FourRows) {
     };
     for (int m = 0; m < 4; ++m) {
         SCOPED_TRACE(m);
-        const TSamsER350FVersion* v = SamsER350FVersion(m);
+        const TCashDriverConstraints* v = SamsER350FVersion(m);
         ASSERT_NE(v, nullptr);
-        EXPECT_STREQ(v->VersionName, rows[m].name);
+        EXPECT_EQ(v->VersionName, rows[m].name);
         EXPECT_EQ(v->MaxArt, rows[m].maxArt);
         EXPECT_EQ(v->MaxOp, rows[m].maxOp);
         EXPECT_EQ(v->MaxDep, 8);
@@ -193,9 +193,9 @@ TEST(FirmwareTable, FourRows) {
         EXPECT_EQ(v->HeaderLines, 5);
         EXPECT_EQ(v->FooterLines, 0);
         EXPECT_EQ(v->MsgLineWidth, 26);
-        EXPECT_STREQ(v->ProgramItems, "Время;Информация на чеке;Системные режимы;Количество дробных знаков;Отделы;Артикулы;Ставки НДС;");
-        EXPECT_STREQ(v->XReportItems, "Финансовый дневной;Общий по артикулам;Кассиров;Почасовый;");
-        EXPECT_STREQ(v->ZReportItems, "Финансовый дневной;Общий по артикулам;Кассиров;Почасовый;");
+        EXPECT_EQ(v->ProgramItems, "Время;Информация на чеке;Системные режимы;Количество дробных знаков;Отделы;Артикулы;Ставки НДС;");
+        EXPECT_EQ(v->XReportItems, "Финансовый дневной;Общий по артикулам;Кассиров;Почасовый;");
+        EXPECT_EQ(v->ZReportItems, "Финансовый дневной;Общий по артикулам;Кассиров;Почасовый;");
         const std::vector<std::string> choices(v->ModeChoices.begin(), v->ModeChoices.end());
         if (m == 0)
             EXPECT_EQ(choices, (std::vector<std::string>{"1 строка", "1 строка", "2 строки", "3 строки", ""}));
