@@ -113,15 +113,8 @@ void TSamsER350FProtocol::EnqueueKey(std::int32_t code, std::uint8_t keyPos, std
 std::int32_t TSamsER350FProtocol::EnqueueWithId(std::int32_t code, std::uint8_t keyPos, const std::string& text,
                                                 std::uint8_t kind) {
     ++nextId_;
-    TCommand c;
-    c.Code = code;
-    c.KeyPos = keyPos;
-    c.Kind = kind;
-    c.Text = text;
-    c.ID = nextId_;
-    queue_.push_back(std::move(c));
-    Log(kNone, Fmt(kLogQueued, static_cast<std::uint32_t>(code)));
-    if (thread_) thread_->Wake();
+    Enqueue(code, keyPos, kind, text, 0);
+    queue_.back().ID = nextId_;
     return nextId_;
 }
 
@@ -164,7 +157,8 @@ int TSamsER350FProtocol::Open(std::string& cause) {
         if (thread_) thread_->Resume();
         running_ = true;
         return 0;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        DebugLog(e.what());  // the device and the system's reason, for whoever debugs the set-up
         cause = Fmt(kOpenFailure, port_->ComNumber());
         return -1;
     }

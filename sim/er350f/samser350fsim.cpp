@@ -182,7 +182,7 @@ void TSamsER350FSim::OnTime(std::int64_t now) {
         a.fired = true;
         Fire(a.fault, a.fault.at);
     }
-    if (articlePrintAt_ >= 0 && articlePrintAt_ <= now) PrintPendingArticle(articlePrintAt_);
+    if (articlePrintAt_ >= 0 && articlePrintAt_ <= now) SellArticle(kProgrammedPrice, articlePrintAt_);
 }
 
 void TSamsER350FSim::OnReceive(std::uint8_t byte, std::int64_t now) {
@@ -235,16 +235,20 @@ std::int64_t TSamsER350FSim::TakeEntry() {
     return v;
 }
 
-void TSamsER350FSim::PrintPendingArticle(std::int64_t at) {
+void TSamsER350FSim::SellArticle(std::int64_t price, std::int64_t at) {
     articlePrintAt_ = -1;
     if (article_ < 0) return;
+    Register(price);
+    Print({Columns("АРТИКУЛ " + std::to_string(article_), Money(price))}, at);
+    article_ = -1;
+}
+
+void TSamsER350FSim::Register(std::int64_t amount) {
     if (!receiptOpen_) {
         receiptOpen_ = true;
         ++receiptNo_;
     }
-    total_ += kProgrammedPrice;
-    Print({Columns("АРТИКУЛ " + std::to_string(article_), Money(kProgrammedPrice))}, at);
-    article_ = -1;
+    total_ += amount;
 }
 
 void TSamsER350FSim::Process(std::uint8_t key, std::int64_t printAt) {
@@ -260,7 +264,7 @@ void TSamsER350FSim::Process(std::uint8_t key, std::int64_t printAt) {
     const int digit = DigitOfKey(key);
     const bool numberKey = (digit >= 0 && digit <= 9) || key == kSamsKeyPoint;
     // A chosen article waits for its price only while digits follow.
-    if (articlePrintAt_ >= 0 && !numberKey && key != kSamsKeyArticle) PrintPendingArticle(printAt);
+    if (articlePrintAt_ >= 0 && !numberKey && key != kSamsKeyArticle) SellArticle(kProgrammedPrice, printAt);
     if (numberKey) articlePrintAt_ = -1;
 
     if (keyPos_ == kSamsKeyPosX || keyPos_ == kSamsKeyPosZ) {
@@ -314,15 +318,7 @@ void TSamsER350FSim::Process(std::uint8_t key, std::int64_t printAt) {
                 article_ = TakeEntry();
                 articlePrintAt_ = printAt + kArticlePriceWait;
             } else {
-                const std::int64_t price = TakeEntry();
-                if (!receiptOpen_) {
-                    receiptOpen_ = true;
-                    ++receiptNo_;
-                }
-                total_ += price;
-                Print({Columns("АРТИКУЛ " + std::to_string(article_), Money(price))}, printAt);
-                article_ = -1;
-                articlePrintAt_ = -1;
+                SellArticle(TakeEntry(), printAt);
             }
             break;
         case kSamsKeyCash:
@@ -346,11 +342,7 @@ void TSamsER350FSim::Sale(int dep, std::int64_t printAt) {
         name = "ВЫПЛАТА " + name;
     }
     voidNext_ = payoutNext_ = false;
-    if (!receiptOpen_) {
-        receiptOpen_ = true;
-        ++receiptNo_;
-    }
-    total_ += amount;
+    Register(amount);
     std::vector<std::string> lines;
     if (count != 1000) lines.push_back("  " + std::to_string(count / 1000) + "." + std::to_string(count % 1000 + 1000).substr(1) + " X " + Money(price));
     lines.push_back(Columns(name, Money(amount)));

@@ -91,7 +91,10 @@ private:
     void Sale(int dep, std::int64_t printAt);
     void Pay(std::uint8_t key, std::int64_t printAt);
     void Report(std::uint8_t key, std::int64_t printAt);
-    void PrintPendingArticle(std::int64_t at);
+    // Sells the chosen article at price and prints it at time at.
+    void SellArticle(std::int64_t price, std::int64_t at);
+    // Adds an amount to the receipt, opening it when none is open.
+    void Register(std::int64_t amount);
     std::int64_t TakeEntry();
 
     std::uint8_t keyPos_ = 1;
