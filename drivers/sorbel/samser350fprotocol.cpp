@@ -151,6 +151,7 @@ int TSamsER350FProtocol::Open(std::string& cause) {
     connected_ = false;
     id_.clear();
     cause.clear();
+    portOpen_ = false;  // an open port is reopened, and no step runs until it is
     try {
         port_->Open();
         portOpen_ = true;
@@ -159,6 +160,7 @@ int TSamsER350FProtocol::Open(std::string& cause) {
         return 0;
     } catch (const std::exception& e) {
         DebugLog(e.what());  // the device and the system's reason, for whoever debugs the set-up
+        if (thread_) thread_->Suspend();  // a failed reopen stops the steps
         cause = Fmt(kOpenFailure, port_->ComNumber());
         return -1;
     }

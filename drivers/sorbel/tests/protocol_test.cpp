@@ -195,6 +195,15 @@ TEST_F(Engine, APortThatCannotBeOpenedGivesTheCause) {
     EXPECT_FALSE(p->Running());
     Steps(5000);
     EXPECT_EQ(port->sent, "");  // no step runs on a closed port
+
+    port->failOpen = false;
+    Open();
+    EXPECT_TRUE(p->PortOpen());
+    port->failOpen = true;  // a reopen that fails leaves the engine closed
+    EXPECT_EQ(p->Open(cause), -1);
+    EXPECT_FALSE(p->PortOpen());
+    Steps(5000);
+    EXPECT_EQ(port->sent, "");
 }
 
 TEST_F(Engine, TheLinkComesUpThenTheIdentificationIsReadOnce) {
