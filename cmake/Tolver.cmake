@@ -75,14 +75,14 @@ function(tolver_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
 
-# tolver_fuzzer(<name> SOURCES ...): a libFuzzer target, built only with TOLVER_FUZZ.
+# tolver_fuzzer(<name> SOURCES ... [LIBS ...]): a libFuzzer target, built only with TOLVER_FUZZ.
 function(tolver_fuzzer name)
   if(NOT TOLVER_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(F "" "" "SOURCES" ${ARGN})
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
-  target_link_libraries(${name} PRIVATE tolver)
+  target_link_libraries(${name} PRIVATE tolver ${F_LIBS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   add_dependencies(fuzzers ${name})
 endfunction()

@@ -14,7 +14,30 @@
 namespace tolver {
 namespace {
 std::atomic<bool> g_enabled{false};
+
+struct Now {
+    std::tm tm{};
+    int ms = 0;
+};
+
+Now LocalNow() {
+    timeval tv{};
+    ::gettimeofday(&tv, nullptr);
+    Now now;
+    const std::time_t secs = tv.tv_sec;
+    ::localtime_r(&secs, &now.tm);
+    now.ms = static_cast<int>(tv.tv_usec / 1000);
+    return now;
 }
+
+std::string Stamp(const Now& now) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d ", now.tm.tm_hour, now.tm.tm_min, now.tm.tm_sec, now.ms);
+    return stamp;
+}
+}  // namespace
+
+std::string LogTimeStamp() { return Stamp(LocalNow()); }
 
 void SetDebugEnabled(bool on) { g_enabled = on; }
 bool DebugEnabled() { return g_enabled; }
@@ -36,20 +59,14 @@ std::string ExePathFile(std::string_view name, std::string_view subFolder) {
 void DebugLog(std::string_view text, std::string_view prefix, bool force) {
     if (!force && !g_enabled) return;
     try {
-        timeval tv{};
-        ::gettimeofday(&tv, nullptr);
-        std::tm tm{};
-        const std::time_t secs = tv.tv_sec;
-        ::localtime_r(&secs, &tm);
+        const Now now = LocalNow();
+        const std::tm& tm = now.tm;
 
         char name[64];
         std::snprintf(name, sizeof name, "%04d-%02d-%02d_", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
         const std::string file = ExePathFile(std::string(name) + std::string(prefix.empty() ? "debug" : prefix) + ".txt", "Debug");
 
-        char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d ", tm.tm_hour, tm.tm_min, tm.tm_sec,
-                      static_cast<int>(tv.tv_usec / 1000));
-        std::string line = stamp;
+        std::string line = Stamp(now);
         line += text;
         line += "\r\n";
 

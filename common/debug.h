@@ -15,6 +15,10 @@ bool DebugEnabled();
 // read once, so that the line's time and its file's date agree.
 void DebugLog(std::string_view text, std::string_view prefix = "", bool force = false);
 
+// The time of day as the log lines begin: "hh:nn:ss.zzz " (local time, with the
+// trailing blank).
+std::string LogTimeStamp();
+
 // The program's writable folder joined with subFolder (when not empty), then name.
 std::string ExePathFile(std::string_view name, std::string_view subFolder = "");
 // name alone when folder is empty; folder directly followed by name when folder ends

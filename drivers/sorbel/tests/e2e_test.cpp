@@ -1,0 +1,343 @@
+// The ER-350F engine end to end: its real port on a pseudo-terminal, its protocol
+// thread and the Qt event loop, against the register simulator. Time is the
+// lockstep clock's: virtual, moving only when the engine sleeps, with every byte in
+// flight delivered first; so each run sees the same bytes at the same times.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/samser350fprotocol.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_fixture.h"
+#include "platform/serial/termiosport.h"
+#include "sim/er350f/samser350fsim.h"
+#include "sim/lockstep.h"
+#include "sim/simpty.h"
+#include "platform/variant/codepage.h"
+
+using namespace tolver;
+
+namespace {
+
+using Results = std::vector<std::pair<int, int>>;
+constexpr std::uint8_t P = kSamsKeyPosP;
+constexpr int kCom = 7;
+
+// The log line of an echo, without its time: "<- " and the echo text for the code.
+std::string EchoLine(const char* hex) {
+    std::string f = "эхо $%.2x\r\n";
+    f.replace(f.find("%.2x"), 4, hex);
+    return "<- " + f;
+}
+
+// The engine, its port on the simulator's pseudo-terminal (found through the
+// registry as COM7), and what its events reported.
+class Bench {
+public:
+    explicit Bench(int model) : clock(pty, sim) {
+        TRegistry reg(HKEY_LOCAL_MACHINE);
+        if (!reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true)) throw Exception("registry");
+        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
+        auto owned = std::make_unique<TTermiosPort>();
+        port = owned.get();
+        clock.Attach(*port);
+        engine = std::make_unique<TSamsER350FProtocol>(std::move(owned), clock, true);
+        engine->SetComNumber(kCom);
+        engine->SetBaud(9600);
+        engine->SetModel(model);
+        engine->OnLog = [&](const std::string& s) { log += s; };
+        engine->OnError = [&](const std::string& s) { errors.push_back(s); };
+        engine->OnPrint = [&](int c) { printed += static_cast<char>(c); };
+        engine->OnCommandResult = [&](int id, int r) { results.emplace_back(id, r); };
+    }
+    ~Bench() { engine.reset(); }
+
+    void Open() {
+        std::string cause;
+        ASSERT_EQ(engine->Open(cause), 0) << cause;
+    }
+    // Serves the event loop until pred holds; the guard only catches a hang.
+    template <typename Pred>
+    bool RunUntil(Pred pred, int guardMs = 120000) {
+        QElapsedTimer t;
+        t.start();
+        while (!pred()) {
+            if (t.elapsed() > guardMs) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+    bool RunFor(std::int64_t virtualMs) {
+        const std::int64_t end = clock.NowMs() + virtualMs;
+        return RunUntil([&] { return clock.NowMs() >= end; });
+    }
+    // A sale by department: 7, the price, the department key (with the id).
+    int Sale(int units, int dep) {
+        engine->Enqueue(kSamsKeyStart, P, 6, "", TSamsER350FProtocol::kFirstKey);
+        EnterNumber(*engine, units, 0, P, 0, "", 0);
+        return engine->EnqueueWithId(KeyOfDigit(dep + 9), P, "", 8);
+    }
+
+    TSimPty pty;
+    TSamsER350FSim sim;
+    TLockstepClock clock;
+    TTermiosPort* port = nullptr;
+    std::unique_ptr<TSamsER350FProtocol> engine;
+    std::string log, printed;
+    std::vector<std::string> errors;
+    Results results;
+};
+
+// The keys of Bench::Sale as the register receives them.
+std::string SaleKeys(int units, int dep) {
+    std::string keys(1, static_cast<char>(kSamsKeyStart));
+    for (const char d : std::to_string(units)) keys += static_cast<char>(KeyOfDigit(d - '0'));
+    return keys + static_cast<char>(KeyOfDigit(dep + 9));
+}
+
+class EndToEnd : public RegistryTest {};
+
+TEST_F(EndToEnd, AQueuedSaleWithItsEchoesAndResult) {
+    Bench b(2);
+    const int id = b.Sale(1234, 1);
+    b.Open();
+    ASSERT_TRUE(b.RunUntil([&] { return !b.results.empty(); }));
+    EXPECT_EQ(b.results, (Results{{id, 0}}));
+    EXPECT_EQ(b.engine->ID(), "ER350F0001");
+    // Two polls (the first unanswered), the identification, then every key after its query.
+    EXPECT_EQ(b.sim.ReceivedBytes(), std::string("\x02\x02\x08"
+                                                 "\x02\x07\x02\x12\x02\x13\x02\x17\x02\x16\x02\x37"));
+    EXPECT_EQ(b.sim.Received()[0].time, 1800);
+    EXPECT_EQ(b.sim.Received()[1].time, 3600);
+    for (const char* code : {"07", "12", "13", "17", "16", "37"})
+        EXPECT_NE(b.log.find(EchoLine(code)), std::string::npos) << code;
+    // The department key's print copy arrived while its completion was awaited.
+    EXPECT_EQ(Cp1251ToUtf8(b.printed), b.sim.Tape()[0] + "\n");
+    EXPECT_TRUE(b.errors.empty());
+
+    // No step after Close: the line stays quiet however long the loop runs.
+    b.engine->Close();
+    const std::size_t heard = b.sim.Received().size();
+    for (int i = 0; i < 50; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(b.sim.Received().size(), heard);
+}
+
+TEST_F(EndToEnd, AnErrorByteAndItsAcknowledgement) {
+    Bench b(2);
+    // Queries 1 and 2 are the polls, 3 the check before key 7. The register answers
+    // the check before the first digit with E1 (the key is tried again) and, in the
+    // next sale, with E3 (the queue is flushed).
+    b.sim.AddFaults(ParseSamsER350FFaults("query 4 error E1; query 9 error E3"));
+    const int first = b.Sale(5, 2);
+    int second = 0, third = 0;
+    b.engine->OnCommandResult = [&](int id, int r) {
+        b.results.emplace_back(id, r);
+        if (id == first) {
+            second = b.Sale(77, 3);
+            third = b.Sale(1, 1);
+        }
+    };
+    b.Open();
+    ASSERT_TRUE(b.RunUntil([&] { return b.results.size() == 3; }));
+    EXPECT_EQ(b.results[0], std::make_pair(first, 0));
+    EXPECT_EQ(b.errors[0], SamsErrorText(0xE1));
+    EXPECT_EQ(b.sim.Keys(), SaleKeys(5, 2) + SaleKeys(77, 3).substr(0, 2));  // E3 came before the second digit
+    EXPECT_EQ(b.results[1], std::make_pair(second, -1));
+    EXPECT_EQ(b.results[2], std::make_pair(third, -1));
+    EXPECT_EQ(b.errors, (std::vector<std::string>{SamsErrorText(0xE1), SamsErrorText(0xE3)}));
+    EXPECT_EQ(b.sim.Acknowledgements(), 2);
+    EXPECT_EQ(b.sim.PendingError(), 0);
+    EXPECT_TRUE(b.engine->Queue().empty());
+}
+
+TEST_F(EndToEnd, TheLinkLostAndRecoveredKeepsTheQueuedCommands) {
+    Bench b(1);
+    b.Open();
+    ASSERT_TRUE(b.RunUntil([&] { return b.engine->Connected() && !b.engine->IdPending(); }));
+    b.sim.SetSilent(true);
+    ASSERT_TRUE(b.RunUntil([&] { return !b.engine->Connected(); }));
+    EXPECT_NE(b.log.find("нет связи в КА (счетчик переполнен)\r\n"), std::string::npos);
+
+    const std::size_t keysBefore = b.sim.Keys().size();
+    const int a = b.Sale(250, 4);
+    const int c = b.Sale(99, 8);
+    ASSERT_TRUE(b.RunFor(10000));
+    EXPECT_EQ(b.engine->Queue().size(), 9u);  // waiting, none sent
+    EXPECT_EQ(b.sim.Keys().size(), keysBefore);
+
+    b.sim.SetSilent(false);
+    ASSERT_TRUE(b.RunUntil([&] { return b.results.size() == 2; }));
+    EXPECT_EQ(b.results, (Results{{a, 0}, {c, 0}}));
+    EXPECT_EQ(b.sim.Keys().substr(keysBefore), SaleKeys(250, 4) + SaleKeys(99, 8));
+    EXPECT_TRUE(b.engine->Connected());
+}
+
+struct Outcome {
+    std::map<int, std::vector<int>> results;  // per id, in order
+    std::vector<int> ids;
+    std::map<int, bool> accepted;  // ids whose key was echoed
+    std::string trace;             // every byte both ways with its virtual time
+};
+
+// At least 200 commands with an id (and about a thousand keys) in operations of
+// random length, under a random fault schedule: dropped and late echoes, error
+// bytes, garbage, silence.
+Outcome RunRandomFaults(unsigned seed, int model) {
+    Bench b(model);
+    b.engine->SetWaitCheckOutPrint(60);
+    std::mt19937 rng(seed);
+    const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+
+    std::vector<TSamsER350FFault> faults;
+    using T = TSamsER350FFault::Trigger;
+    using A = TSamsER350FFault::Action;
+    for (int key = 1; key <= 1500; ++key) {
+        if (!chance(5)) continue;
+        TSamsER350FFault f;
+        f.trigger = chance(70) ? T::Key : T::Query;
+        f.at = f.trigger == T::Key ? key : key + 3;
+        switch (rng() % 5) {
+            case 0: f.action = f.trigger == T::Key ? A::DropEcho : A::Garbage; f.bytes = "\x33"; break;
+            case 1:
+                f.action = f.trigger == T::Key ? A::DelayEcho : A::Error;
+                f.ms = static_cast<int>(rng() % 1500);
+                f.error = 0xE1;
+                break;
+            case 2: {
+                static const std::uint8_t errorBytes[] = {0xE0, 0xE1, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9};
+                f.action = A::Error;
+                f.error = errorBytes[rng() % 9];
+                break;
+            }
+            case 3:
+                f.action = A::Garbage;
+                for (int n = 1 + static_cast<int>(rng() % 4); n > 0; --n) f.bytes += static_cast<char>(rng() % 256);
+                break;
+            default:
+                f.action = A::Silent;
+                f.ms = 500 + static_cast<int>(rng() % 7000);
+                break;
+        }
+        faults.push_back(f);
+    }
+    b.sim.AddFaults(faults);
+
+    // The operations, fed one or two at a time whenever the queue runs empty (a
+    // flush empties it all): sales of one to three items, each item's department
+    // key with an id, then a closing in cash with an id.
+    struct Key {
+        int code, kind, flags;
+        bool id;
+    };
+    std::vector<std::vector<Key>> ops;
+    std::size_t withId = 0;
+    while (withId < 200) {
+        std::vector<Key> op = {{kSamsKeyStart, 6, TSamsER350FProtocol::kFirstKey, false}};
+        const int items = 1 + static_cast<int>(rng() % 3);
+        for (int i = 0; i < items; ++i) {
+            for (const char d : std::to_string(1 + rng() % 100000)) op.push_back({KeyOfDigit(d - '0'), 0, 0, false});
+            op.push_back({KeyOfDigit(10 + static_cast<int>(rng() % 8)), 8, 0, true});
+            ++withId;
+        }
+        ops.push_back(op);
+        ops.push_back({{kSamsKeyStart, 6, TSamsER350FProtocol::kFirstKey, false},
+                       {kSamsKeyCash, 0, 0, false},
+                       {kSamsKeyCash, 8, 0, true}});
+        ++withId;
+    }
+
+    Outcome out;
+    std::size_t next = 0;
+    const auto feed = [&] {
+        if (!b.engine->Queue().empty() || next == ops.size()) return;
+        for (int n = 1 + static_cast<int>(rng() % 2); n > 0 && next < ops.size(); --n, ++next) {
+            for (const Key& k : ops[next]) {
+                if (k.id)
+                    out.ids.push_back(b.engine->EnqueueWithId(k.code, P, "", static_cast<std::uint8_t>(k.kind)));
+                else
+                    b.engine->Enqueue(k.code, P, static_cast<std::uint8_t>(k.kind), "", k.flags);
+            }
+        }
+    };
+    std::int64_t drainedAt = -1;  // the virtual time all was done, seen inside a step
+    b.clock.OnSleep = [&](std::int64_t now) {
+        feed();
+        if (drainedAt < 0 && next == ops.size() && b.engine->Queue().empty() &&
+            b.engine->State() == TSamsER350FProtocol::StateIdle)
+            drainedAt = now;
+    };
+    b.engine->OnCommandResult = [&](int id, int r) { out.results[id].push_back(r); };
+    const std::string echoPrefix = EchoLine("").substr(0, EchoLine("").find('$'));
+    b.engine->OnLog = [&](const std::string& s) {
+        // An echo is logged while the key it answers is the current command.
+        if (s.find(echoPrefix) != std::string::npos && b.engine->Current().ID > 0)
+            out.accepted[b.engine->Current().ID] = true;
+    };
+    b.Open();
+    const bool drained = b.RunUntil([&] { return drainedAt >= 0; }, 240000);
+    EXPECT_TRUE(drained) << "the queue never drained";
+    // Nothing late; the trace covers a fixed stretch of virtual time, so that where the
+    // event loop happens to stop does not matter.
+    const std::int64_t end = drainedAt + 3000;
+    b.RunUntil([&] { return b.clock.NowMs() > end; });
+    for (const TSimByte& x : b.sim.Received())
+        if (x.time <= end) out.trace += std::to_string(x.time) + "<" + std::to_string(x.byte) + " ";
+    for (const TSimByte& x : b.sim.Sent())
+        if (x.time <= end) out.trace += std::to_string(x.time) + ">" + std::to_string(x.byte) + " ";
+    return out;
+}
+
+TEST_F(EndToEnd, RandomFaultsGiveEveryCommandExactlyOneResult) {
+    const unsigned seed = std::getenv("TOLVER_SEED") ? static_cast<unsigned>(std::atoi(std::getenv("TOLVER_SEED"))) : 20240611u;
+    SCOPED_TRACE(seed);
+    const Outcome o = RunRandomFaults(seed, 1);
+    int failed = 0;
+    for (const int id : o.ids) {
+        ASSERT_EQ(o.results.count(id), 1u) << "id " << id << " got no result";
+        const std::vector<int>& r = o.results.at(id);
+        ASSERT_EQ(r.size(), 1u) << "id " << id << " got " << r.size() << " results";
+        EXPECT_EQ(r[0], o.accepted.count(id) ? 0 : -1) << "id " << id;
+        failed += r[0] == -1;
+    }
+    EXPECT_GE(o.ids.size(), 200u);
+    EXPECT_EQ(o.results.size(), o.ids.size());
+    EXPECT_GT(failed, 0);  // the schedule did fail some
+    EXPECT_LT(failed, static_cast<int>(o.ids.size()));
+
+    // The same seed plays the same game.
+    const Outcome again = RunRandomFaults(seed, 1);
+    EXPECT_EQ(again.results, o.results);
+    EXPECT_EQ(again.trace, o.trace);
+}
+
+TEST_F(EndToEnd, RandomFaultsOnTheRowThatReportsOnlyFailures) {
+    const Outcome o = RunRandomFaults(7u, 0);
+    int failed = 0;
+    for (const int id : o.ids) {
+        const auto it = o.results.find(id);
+        if (o.accepted.count(id)) {
+            EXPECT_EQ(it, o.results.end()) << "id " << id << " succeeded and reported";
+        } else {
+            ASSERT_NE(it, o.results.end()) << "id " << id << " failed silently";
+            EXPECT_EQ(it->second, std::vector<int>{-1}) << "id " << id;
+            ++failed;
+        }
+    }
+    EXPECT_GT(failed, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

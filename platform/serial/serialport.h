@@ -1,0 +1,64 @@
+#pragma once
+// The serial line as the protocol engines use it: open and close by port number,
+// a baud rate, a test for waiting input, one-byte reads, writes of strings and single
+// bytes, and flushing of the input. Line settings other than the baud rate are fixed:
+// raw 8N1, no flow control.
+//
+// TTermiosPort (termiosport.h) is the real line; TFakePort (fakeport.h) serves tests.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/base/exception.h"
+
+namespace tolver {
+
+// A port that cannot be opened or configured; the message names the device path.
+class ESerialPortError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TSerialPort {
+public:
+    virtual ~TSerialPort() = default;
+
+    // Raises ESerialPortError when the line cannot be opened as configured. Opening
+    // an open port reopens it.
+    virtual void Open() = 0;
+    // Never raises; closing a closed port does nothing.
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // The port number n of "COMn"; it takes effect at the next Open.
+    std::uint8_t ComNumber() const { return comNumber_; }
+    void SetComNumber(std::uint8_t n) { comNumber_ = n; }
+    // Bits per second; an open port applies a new rate at once (a rate the line cannot
+    // take raises ESerialPortError there, and at the next Open).
+    std::int32_t Baud() const { return baud_; }
+    virtual void SetBaud(std::int32_t baud) { baud_ = baud; }
+
+    // Whether a received byte waits in the input buffer.
+    virtual bool CharReady() = 0;
+    // The number of bytes waiting.
+    virtual std::size_t InBuffUsed() = 0;
+    // The next waiting byte (0..255), or -1 when none waits.
+    virtual int GetChar() = 0;
+    // Writes on a closed port do nothing.
+    virtual void PutChar(std::uint8_t byte) = 0;
+    virtual void PutString(std::string_view bytes) = 0;
+    // Discards every byte received and not yet read.
+    virtual void FlushInBuffer() = 0;
+
+private:
+    std::uint8_t comNumber_ = 1;
+    std::int32_t baud_ = 9600;
+};
+
+// The device of "COMn": the registry value "COMn" under "\Software\Norvale\Spooler\Ports"
+// of HKEY_LOCAL_MACHINE when it names one, else /dev/ttyS(n-1); "" for port 0.
+std::string ComDevicePath(int comNumber);
+
+}  // namespace tolver

@@ -1,0 +1,381 @@
+#include "sim/er350f/samser350fsim.h"
+
+#include <cstdio>
+
+#include "common/utilgl.h"
+#include "drivers/sorbel/samser350fkeys.h"
+#include "platform/base/exception.h"
+#include "platform/variant/codepage.h"
+#include "platform/variant/utf.h"
+
+namespace tolver {
+namespace {
+
+constexpr const char* kReceiptMark = "ЧЕК ***";
+constexpr std::size_t kEntryLimit = 20;  // the register's display holds no more digits
+constexpr int kLineWidth = 26;
+// A chosen article prints at its programmed price unless a price follows this soon.
+constexpr int kArticlePriceWait = 20;
+constexpr int kReportLines = 40;
+constexpr std::int64_t kProgrammedPrice = 100;  // hundredths
+
+std::string Money(std::int64_t hundredths) {
+    char buf[32];
+    const std::int64_t a = hundredths < 0 ? -hundredths : hundredths;
+    std::snprintf(buf, sizeof buf, "%s%lld.%02lld", hundredths < 0 ? "-" : "", static_cast<long long>(a / 100),
+                  static_cast<long long>(a % 100));
+    return buf;
+}
+
+// left, then right aligned to the line width.
+std::string Columns(const std::string& left, const std::string& right) {
+    const int pad = kLineWidth - static_cast<int>(Utf8Length(left) + Utf8Length(right));
+    return left + std::string(pad > 1 ? static_cast<std::size_t>(pad) : 1, ' ') + right;
+}
+
+std::int64_t ParseDigits(const std::string& s) {
+    std::int64_t v = 0;
+    for (const char c : s)
+        if (c >= '0' && c <= '9' && v < 100000000000LL) v = v * 10 + (c - '0');
+    return v;
+}
+
+// A count as keyed ("2", "1.500") in thousandths.
+std::int64_t ParseCount(const std::string& s) {
+    if (s.empty()) return 1000;
+    const std::size_t point = s.find('.');
+    std::string frac = point == std::string::npos ? "" : s.substr(point + 1);
+    frac = (frac + "000").substr(0, 3);
+    return ParseDigits(s.substr(0, point)) * 1000 + ParseDigits(frac);
+}
+
+int ParseInt(const std::string& word, const std::string& item) {
+    try {
+        std::size_t used = 0;
+        const long v = std::stol(word, &used, 10);
+        if (used == word.size() && v >= 0 && v <= 100000000) return static_cast<int>(v);
+    } catch (const std::exception&) {
+    }
+    throw Exception("fault script: bad number \"" + word + "\" in \"" + item + "\"");
+}
+
+std::uint8_t ParseError(const std::string& word, const std::string& item) {
+    if (word.size() == 2 && (word[0] == 'E' || word[0] == 'e') && word[1] >= '0' && word[1] <= '9')
+        return static_cast<std::uint8_t>(0xE0 + (word[1] - '0'));
+    throw Exception("fault script: bad error byte \"" + word + "\" in \"" + item + "\"");
+}
+
+std::uint8_t ParseHexByte(const std::string& word, const std::string& item) {
+    try {
+        std::size_t used = 0;
+        const long v = std::stol(word, &used, 16);
+        if (used == word.size() && word.size() <= 2 && v >= 0 && v <= 255) return static_cast<std::uint8_t>(v);
+    } catch (const std::exception&) {
+    }
+    throw Exception("fault script: bad byte \"" + word + "\" in \"" + item + "\"");
+}
+
+}  // namespace
+
+std::vector<TSamsER350FFault> ParseSamsER350FFaults(std::string_view script) {
+    std::vector<TSamsER350FFault> faults;
+    std::string rest(script), item;
+    for (;;) {
+        CutFirstToken(rest, ";\n\r", item);
+        if (item.empty()) break;
+        std::vector<std::string> words;
+        std::string line = item, word;
+        for (;;) {
+            CutFirstToken(line, " \t", word);
+            if (word.empty()) break;
+            words.push_back(word);
+        }
+        if (words.empty()) continue;
+        if (words.size() < 3) throw Exception("fault script: incomplete \"" + item + "\"");
+        TSamsER350FFault f;
+        using T = TSamsER350FFault::Trigger;
+        using A = TSamsER350FFault::Action;
+        if (words[0] == "key")
+            f.trigger = T::Key;
+        else if (words[0] == "query")
+            f.trigger = T::Query;
+        else if (words[0] == "at")
+            f.trigger = T::Time;
+        else
+            throw Exception("fault script: unknown trigger \"" + words[0] + "\" in \"" + item + "\"");
+        f.at = ParseInt(words[1], item);
+        const std::string& action = words[2];
+        const auto need = [&](std::size_t n) {
+            if (words.size() != n) throw Exception("fault script: wrong number of arguments in \"" + item + "\"");
+        };
+        if (action == "drop-echo" && f.trigger == T::Key) {
+            need(3);
+            f.action = A::DropEcho;
+        } else if (action == "delay-echo" && f.trigger == T::Key) {
+            need(4);
+            f.action = A::DelayEcho;
+            f.ms = ParseInt(words[3], item);
+        } else if (action == "error") {
+            need(4);
+            f.action = A::Error;
+            f.error = ParseError(words[3], item);
+        } else if (action == "garbage") {
+            if (words.size() < 4) throw Exception("fault script: no bytes in \"" + item + "\"");
+            f.action = A::Garbage;
+            for (std::size_t i = 3; i < words.size(); ++i) f.bytes += static_cast<char>(ParseHexByte(words[i], item));
+        } else if (action == "silent") {
+            need(4);
+            f.action = A::Silent;
+            f.ms = ParseInt(words[3], item);
+        } else {
+            throw Exception("fault script: unknown action \"" + action + "\" in \"" + item + "\"");
+        }
+        faults.push_back(f);
+    }
+    return faults;
+}
+
+TSamsER350FSim::TSamsER350FSim() {
+    header_ = {"МАГАЗИН \"ТЕСТ\"", "УЛ. САДОВАЯ, 1", "ТЕЛ. 123-45-67", "КАССА N1", "ДОБРО ПОЖАЛОВАТЬ"};
+}
+
+void TSamsER350FSim::Print(const std::vector<std::string>& lines, std::int64_t at) {
+    std::string bytes;
+    for (const std::string& line : lines) {
+        tape_.push_back(line);
+        for (const char c : Utf8ToCp1251(line)) bytes += static_cast<char>(AnsiToDevice(static_cast<std::uint8_t>(c)));
+        bytes += '\n';
+    }
+    if (printCopy_) Schedule(bytes, at);
+}
+
+void TSamsER350FSim::Fire(const TSamsER350FFault& f, std::int64_t now) {
+    using A = TSamsER350FFault::Action;
+    switch (f.action) {
+        case A::DropEcho: dropNextEcho_ = true; break;
+        case A::DelayEcho: nextEchoDelay_ = f.ms; break;
+        case A::Error:
+            pendingError_ = f.error;
+            Schedule(std::string(1, static_cast<char>(f.error)), now);
+            break;
+        case A::Garbage: Schedule(f.bytes, now); break;
+        case A::Silent: SetSilentUntil(now + f.ms); break;
+    }
+}
+
+bool TSamsER350FSim::ApplyFaults(TSamsER350FFault::Trigger trigger, std::int64_t number, std::int64_t now) {
+    using A = TSamsER350FFault::Action;
+    bool answer = true;
+    for (Armed& a : faults_) {
+        if (a.fired || a.fault.trigger != trigger || a.fault.at != number) continue;
+        a.fired = true;
+        Fire(a.fault, now);
+        // An error takes the place of the answer; silence starts with this byte.
+        if (a.fault.action == A::Error || a.fault.action == A::Silent) answer = false;
+    }
+    return answer;
+}
+
+void TSamsER350FSim::OnTime(std::int64_t now) {
+    for (Armed& a : faults_) {
+        if (a.fired || a.fault.trigger != TSamsER350FFault::Trigger::Time || a.fault.at > now) continue;
+        a.fired = true;
+        Fire(a.fault, a.fault.at);
+    }
+    if (articlePrintAt_ >= 0 && articlePrintAt_ <= now) SellArticle(kProgrammedPrice, articlePrintAt_);
+}
+
+void TSamsER350FSim::OnReceive(std::uint8_t byte, std::int64_t now) {
+    switch (byte) {
+        case kSamsQueryKeyPos: Query(now); return;
+        case kSamsAcknowledge:
+            // The same byte is key 7 unless an error waits for its acknowledgement.
+            if (!pendingError_) break;
+            ++acks_;
+            pendingError_ = 0;
+            return;
+        case kSamsIdentify: {
+            std::string answer(id_.rbegin(), id_.rend());
+            Schedule(answer, now);
+            return;
+        }
+        default: break;
+    }
+    Key(byte, now);
+}
+
+void TSamsER350FSim::Query(std::int64_t now) {
+    ++queries_;
+    if (!ApplyFaults(TSamsER350FFault::Trigger::Query, queries_, now)) return;
+    const std::uint8_t answer = pendingError_ ? pendingError_ : kSamsKeyPosAnswer[keyPos_ >= 1 && keyPos_ <= 5 ? keyPos_ : 0];
+    Schedule(std::string(1, static_cast<char>(answer)), now);
+}
+
+void TSamsER350FSim::Key(std::uint8_t key, std::int64_t now) {
+    ++keys_;
+    keysLog_ += static_cast<char>(key);
+    if (!ApplyFaults(TSamsER350FFault::Trigger::Key, keys_, now)) return;
+    if (pendingError_) {
+        // Until it is acknowledged the register answers everything with its error.
+        Schedule(std::string(1, static_cast<char>(pendingError_)), now);
+        return;
+    }
+    const bool inText = textMode_ && key != kSamsKeyTextEnd;
+    const bool echo = !inText && key != kSamsKeyTextLine && key != kSamsKeyLock && key != kSamsKeyUnlock;
+    const std::int64_t echoAt = now + echoDelay_ + nextEchoDelay_;
+    nextEchoDelay_ = 0;
+    if (echo && !dropNextEcho_) Schedule(std::string(1, static_cast<char>((key + kSamsEchoOffset) & 0xFF)), echoAt);
+    if (echo) dropNextEcho_ = false;
+    Process(key, echoAt + printDelay_);
+}
+
+std::int64_t TSamsER350FSim::TakeEntry() {
+    const std::int64_t v = ParseDigits(entry_);
+    entry_.clear();
+    return v;
+}
+
+void TSamsER350FSim::SellArticle(std::int64_t price, std::int64_t at) {
+    articlePrintAt_ = -1;
+    if (article_ < 0) return;
+    Register(price);
+    Print({Columns("АРТИКУЛ " + std::to_string(article_), Money(price))}, at);
+    article_ = -1;
+}
+
+void TSamsER350FSim::Register(std::int64_t amount) {
+    if (!receiptOpen_) {
+        receiptOpen_ = true;
+        ++receiptNo_;
+    }
+    total_ += amount;
+}
+
+void TSamsER350FSim::Process(std::uint8_t key, std::int64_t printAt) {
+    if (textMode_) {
+        if (key == kSamsKeyTextEnd) {
+            textMode_ = false;
+            textReady_ = true;
+        } else if (textLine_.size() < 64) {
+            textLine_ += static_cast<char>(DeviceToAnsi(key));
+        }
+        return;
+    }
+    const int digit = DigitOfKey(key);
+    const bool numberKey = (digit >= 0 && digit <= 9) || key == kSamsKeyPoint;
+    // A chosen article waits for its price only while digits follow.
+    if (articlePrintAt_ >= 0 && !numberKey && key != kSamsKeyArticle) SellArticle(kProgrammedPrice, printAt);
+    if (numberKey) articlePrintAt_ = -1;
+
+    if (keyPos_ == kSamsKeyPosX || keyPos_ == kSamsKeyPosZ) {
+        if (key == kSamsKeyCash || key == kSamsKeyArticle || key == kSamsKeyCashier || key == kSamsKeySeparator)
+            Report(key, printAt);
+        return;  // programming of texts and other keys print nothing
+    }
+    if (keyPos_ != kSamsKeyPosP) return;  // programming prints nothing
+
+    if (numberKey) {
+        if (entry_.size() < kEntryLimit) entry_ += key == kSamsKeyPoint ? '.' : static_cast<char>('0' + digit);
+        return;
+    }
+    if (digit >= 10) {
+        Sale(digit - 9, printAt);
+        return;
+    }
+    switch (key) {
+        case kSamsKeyStart:
+            entry_.clear();
+            count_.clear();
+            voidNext_ = payoutNext_ = false;
+            article_ = -1;
+            break;
+        case kSamsKeyTextLine:
+            textMode_ = true;
+            textReady_ = false;
+            textLine_.clear();
+            break;
+        case kSamsKeyTextPrint:
+            if (textReady_) Print({Cp1251ToUtf8(textLine_)}, printAt);
+            textReady_ = false;
+            break;
+        case kSamsKeySeparator:
+            count_ = entry_;
+            entry_.clear();
+            break;
+        case kSamsKeyVoid: voidNext_ = true; break;
+        case kSamsKeyCashOut:
+            if (entry_.empty()) {
+                payoutNext_ = true;
+            } else {
+                Print({Columns("ВЫДАЧА", Money(TakeEntry()))}, printAt);
+            }
+            break;
+        case kSamsKeyCashIn:
+            if (!entry_.empty()) Print({Columns("ВНЕСЕНИЕ", Money(TakeEntry()))}, printAt);
+            break;
+        case kSamsKeyArticle:
+            if (article_ < 0) {
+                article_ = TakeEntry();
+                articlePrintAt_ = printAt + kArticlePriceWait;
+            } else {
+                SellArticle(TakeEntry(), printAt);
+            }
+            break;
+        case kSamsKeyCash:
+        case kSamsKeyCheck:
+        case kSamsKeyCredit: Pay(key, printAt); break;
+        default: break;  // cashier keys, lock and unlock print nothing
+    }
+}
+
+void TSamsER350FSim::Sale(int dep, std::int64_t printAt) {
+    const std::int64_t price = TakeEntry();
+    const std::int64_t count = ParseCount(count_);
+    count_.clear();
+    std::int64_t amount = price * count / 1000;
+    std::string name = "ОТДЕЛ " + std::to_string(dep);
+    if (voidNext_) {
+        amount = -amount;
+        name = "ВОЗВРАТ " + name;
+    } else if (payoutNext_) {
+        amount = -amount;
+        name = "ВЫПЛАТА " + name;
+    }
+    voidNext_ = payoutNext_ = false;
+    Register(amount);
+    std::vector<std::string> lines;
+    if (count != 1000) lines.push_back("  " + std::to_string(count / 1000) + "." + std::to_string(count % 1000 + 1000).substr(1) + " X " + Money(price));
+    lines.push_back(Columns(name, Money(amount)));
+    Print(lines, printAt);
+}
+
+void TSamsER350FSim::Pay(std::uint8_t key, std::int64_t printAt) {
+    const std::int64_t tendered = TakeEntry();
+    if (!receiptOpen_) return;
+    const char* kind = key == kSamsKeyCheck ? "ЧЕКОМ" : key == kSamsKeyCredit ? "КРЕДИТ" : "НАЛИЧНЫМИ";
+    std::vector<std::string> lines = {Columns("ИТОГ", Money(total_)), Columns(kind, Money(tendered ? tendered : total_))};
+    if (tendered > total_) lines.push_back(Columns("СДАЧА", Money(tendered - total_)));
+    if (receiptHeader_) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%04d", receiptNo_);
+        lines.push_back(std::string(kReceiptMark) + number);
+        lines.push_back(std::string(kLineWidth, '_'));
+        lines.push_back("");
+        for (const std::string& h : header_) lines.push_back(h);
+    }
+    receiptOpen_ = false;
+    total_ = 0;
+    Print(lines, printAt);
+}
+
+void TSamsER350FSim::Report(std::uint8_t key, std::int64_t printAt) {
+    const char* name = key == kSamsKeyCash      ? "ФИНАНСОВЫЙ"
+                       : key == kSamsKeyArticle ? "ПО АРТИКУЛАМ"
+                       : key == kSamsKeyCashier ? "КАССИРОВ"
+                                                : "ПОЧАСОВОЙ";
+    std::vector<std::string> lines = {std::string(keyPos_ == kSamsKeyPosZ ? "Z" : "X") + "-ОТЧЕТ " + name};
+    for (int i = 1; i < kReportLines; ++i) lines.push_back(Columns("СТРОКА " + std::to_string(i), Money(0)));
+    Print(lines, printAt);
+}
+
+}  // namespace tolver

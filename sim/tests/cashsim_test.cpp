@@ -1,0 +1,113 @@
+// The cashsim program: it prints its pseudo-terminal, plays the register on it and
+// ends on SIGTERM; bad arguments end it with a message.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+    int err = -1;
+};
+
+Child Start(const std::vector<std::string>& args) {
+    int out[2], err[2];
+    EXPECT_EQ(::pipe(out), 0);
+    EXPECT_EQ(::pipe(err), 0);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+    std::vector<char*> argv;
+    std::string path = CASHSIM_PATH;
+    argv.push_back(path.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    Child c;
+    EXPECT_EQ(posix_spawn(&c.pid, path.c_str(), &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(out[1]);
+    ::close(err[1]);
+    c.out = out[0];
+    c.err = err[0];
+    return c;
+}
+
+// Reads from fd until `until` is in it or the guard passes.
+std::string ReadUntil(int fd, const std::string& until, int guardMs = 20000) {
+    std::string got;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(guardMs);
+    while (got.find(until) == std::string::npos && std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char buf[512];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+TEST(Cashsim, PlaysTheRegisterUntilStopped) {
+    Child c = Start({"er350f", "--key", "X", "--faults", "key 1 drop-echo"});
+    const std::string line = ReadUntil(c.out, "\n");
+    ASSERT_EQ(line.back(), '\n');
+    const std::string path = line.substr(0, line.size() - 1);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << path;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    ASSERT_EQ(::write(fd, "\x02\x11\x12", 3), 3);
+    EXPECT_EQ(ReadUntil(fd, "\x92"), "\x40\x92");  // position X; the first key's echo dropped
+    ::close(fd);
+    ::kill(c.pid, SIGTERM);
+    EXPECT_EQ(Wait(c.pid), 0);
+}
+
+TEST(Cashsim, BadArgumentsAreRefused) {
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* message;
+    } cases[] = {
+        {{}, 2, "usage"},
+        {{"nosuch"}, 2, "usage"},
+        {{"er350f", "--key", "Q"}, 1, "--key"},
+        {{"er350f", "--faults", "key 1 fly"}, 1, "unknown action"},
+        {{"er350f", "--print-delay", "-3"}, 1, "not a number"},
+        {{"er350f", "--id"}, 1, "value missing"},
+    };
+    for (const auto& t : cases) {
+        Child c = Start(t.args);
+        const std::string err = ReadUntil(c.err, t.message);
+        EXPECT_NE(err.find(t.message), std::string::npos) << err;
+        EXPECT_EQ(Wait(c.pid), t.rc);
+        ::close(c.out);
+        ::close(c.err);
+    }
+}
+
+}  // namespace
