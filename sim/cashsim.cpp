@@ -4,7 +4,15 @@
 // (HKEY_LOCAL_MACHINE) and open COMn.
 //
 //   cashsim er350f [--key P|X|Z|П|МС] [--id TEXT] [--echo-delay MS] [--print-delay MS]
-//                  [--no-print-copy] [--faults SCRIPT] [--verbose]
+//                  [--no-print-copy] [--faults SCRIPT] [--control SOCKET] [--verbose]
+//
+// --control SOCKET opens a Unix socket on which the line "key P|X|Z|П|МС" turns the
+// register's mode key, as its operator would; cashsim answers "ok" once it has.
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -54,6 +62,66 @@ private:
     std::size_t rx_ = 0, tx_ = 0;
 };
 
+// The mode key position of a name, 0 for none.
+std::uint8_t KeyPosOfName(const std::string& name) {
+    static const char* names[] = {"", "P", "X", "Z", "П", "МС"};
+    for (std::uint8_t p = 1; p <= 5; ++p)
+        if (name == names[p]) return p;
+    return 0;
+}
+
+// The control socket: commands of one line each, served between two pumps of the
+// line, so that a key turned here holds for every byte the register answers next.
+class TControl {
+public:
+    explicit TControl(std::string path) : path_(std::move(path)) {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        if (path_.size() >= sizeof addr.sun_path) throw Exception("--control: path too long");
+        path_.copy(addr.sun_path, path_.size());
+        ::unlink(path_.c_str());
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd_, 4) != 0)
+            throw Exception("--control: cannot listen on " + path_);
+    }
+    ~TControl() {
+        for (const Client& c : clients_) ::close(c.fd);
+        if (fd_ >= 0) ::close(fd_);
+        ::unlink(path_.c_str());
+    }
+
+    // Takes new connections and answers every complete line with handle's reply.
+    void Serve(const std::function<std::string(const std::string&)>& handle) {
+        for (int c; (c = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;)
+            clients_.push_back({c, {}});
+        for (auto it = clients_.begin(); it != clients_.end();) {
+            char buf[256];
+            const ssize_t n = ::read(it->fd, buf, sizeof buf);
+            if (n > 0) it->in.append(buf, static_cast<std::size_t>(n));
+            for (std::size_t eol; (eol = it->in.find('\n')) != std::string::npos;) {
+                const std::string reply = handle(it->in.substr(0, eol)) + "\n";
+                it->in.erase(0, eol + 1);
+                if (::write(it->fd, reply.data(), reply.size()) < 0) break;
+            }
+            if (n == 0 || it->in.size() > 4096) {
+                ::close(it->fd);
+                it = clients_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+private:
+    struct Client {
+        int fd;
+        std::string in;
+    };
+    std::string path_;
+    int fd_ = -1;
+    std::vector<Client> clients_;
+};
+
 std::unique_ptr<TSimDevice> MakeSamsER350F(const std::vector<std::string>& args) {
     auto sim = std::make_unique<TSamsER350FSim>();
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -63,11 +131,7 @@ std::unique_ptr<TSimDevice> MakeSamsER350F(const std::vector<std::string>& args)
             return args[++i];
         };
         if (a == "--key") {
-            static const char* names[] = {"", "P", "X", "Z", "П", "МС"};
-            const std::string& v = value();
-            std::uint8_t pos = 0;
-            for (std::uint8_t p = 1; p <= 5; ++p)
-                if (v == names[p]) pos = p;
+            const std::uint8_t pos = KeyPosOfName(value());
             if (!pos) throw Exception("--key: one of P, X, Z, П, МС");
             sim->SetKeyPos(pos);
         } else if (a == "--id") {
@@ -102,7 +166,8 @@ int Usage() {
     for (const TDeviceKind& d : kDevices) std::fprintf(stderr, "  %-8s %s\n", d.name, d.title);
     std::fprintf(stderr,
                  "er350f options: --key P|X|Z|П|МС  --id TEXT  --echo-delay MS  --print-delay MS\n"
-                 "                --no-print-copy  --faults \"key 3 drop-echo; query 2 error E1; at 5000 silent 6000\"\n");
+                 "                --no-print-copy  --faults \"key 3 drop-echo; query 2 error E1; at 5000 silent 6000\"\n"
+                 "                --control SOCKET (the line \"key X\" turns the mode key)\n");
     return 2;
 }
 
@@ -116,9 +181,12 @@ int main(int argc, char** argv) {
     if (!kind) return Usage();
     std::vector<std::string> args;
     bool verbose = false;
+    std::string control;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--verbose") == 0)
             verbose = true;
+        else if (std::strcmp(argv[i], "--control") == 0 && i + 1 < argc)
+            control = argv[++i];
         else
             args.emplace_back(argv[i]);
     }
@@ -129,11 +197,29 @@ int main(int argc, char** argv) {
         sa.sa_handler = OnSignal;
         ::sigaction(SIGINT, &sa, nullptr);
         ::sigaction(SIGTERM, &sa, nullptr);
+        // The control socket is ready once the path is printed.
+        std::unique_ptr<TControl> controlSocket;
+        auto* er350f = dynamic_cast<TSamsER350FSim*>(device.get());
+        if (!control.empty()) {
+            if (!er350f) throw Exception("--control: this register has no mode key");
+            controlSocket = std::make_unique<TControl>(control);
+        }
         std::printf("%s\n", pty.SlavePath().c_str());
         std::fflush(stdout);
         TVerbose log(*device);
+        const auto command = [&](const std::string& line) -> std::string {
+            if (line.rfind("key ", 0) == 0) {
+                const std::uint8_t pos = KeyPosOfName(line.substr(4));
+                if (!pos) return "error: key P|X|Z|П|МС";
+                er350f->SetKeyPos(pos);
+                if (verbose) std::fprintf(stderr, "key %s\n", line.substr(4).c_str());
+                return "ok";
+            }
+            return "error: unknown command";
+        };
         RunSimulator(pty, *device, SystemClock(), g_stop, [&] {
             if (verbose) log.Report();
+            if (controlSocket) controlSocket->Serve(command);
         });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cashsim: %s\n", e.what());

@@ -11,27 +11,6 @@
 
 namespace tolver {
 
-bool SamsER350FConstraints(int model, TCashDriverConstraints& c) {
-    const TSamsER350FVersion* v = SamsER350FVersion(model);
-    if (!v) return false;
-    c.VersionName = v->VersionName;
-    c.MaxDep = v->MaxDep;
-    c.MaxArt = v->MaxArt;
-    c.MaxTax = v->MaxTax;
-    c.MaxOp = v->MaxOp;
-    c.Reserved1 = v->Reserved1;
-    c.NameLength = v->NameLength;
-    c.Reserved2 = v->Reserved2;
-    c.HeaderLines = v->HeaderLines;
-    c.FooterLines = v->FooterLines;
-    c.MsgLineWidth = v->MsgLineWidth;
-    c.ProgramItems = v->ProgramItems;
-    c.XReportItems = v->XReportItems;
-    c.ZReportItems = v->ZReportItems;
-    for (std::size_t i = 0; i < c.ModeChoices.size(); ++i) c.ModeChoices[i] = v->ModeChoices[i];
-    return true;
-}
-
 TCashDriverAuto::TCashDriverAuto(ProtocolFactory makeProtocol) : makeProtocol_(std::move(makeProtocol)) {}
 
 TCashDriverAuto::~TCashDriverAuto() = default;
@@ -306,10 +285,10 @@ HRESULT TCashDriverAuto::get_EventIID(std::string* Value) {
 HRESULT TCashDriverAuto::get_Constraints(Variant* Value) {
     return Guard([&] {
         *Value = Variant();
-        TCashDriverConstraints c;
-        if (!SamsER350FConstraints(driver_->Settings().Model, c)) return;
+        const TCashDriverConstraints* row = SamsER350FVersion(driver_->Settings().Model);
+        if (!row) return;
         try {
-            *Value = CashDriverConstraintsToVariant(c);
+            *Value = CashDriverConstraintsToVariant(*row);
         } catch (const Exception&) {
             // The result stays unassigned.
         }
@@ -322,8 +301,8 @@ HRESULT TCashDriverAuto::get_BeginMsg(std::string* Value) {
 
 HRESULT TCashDriverAuto::get_CashModelDescription(std::string* Value) {
     return Guard([&] {
-        const TSamsER350FVersion* v = SamsER350FVersion(driver_->Settings().Model);
-        *Value = std::string(kSorbelName) + '\x01' + (v ? v->VersionName : "");
+        const TCashDriverConstraints* row = SamsER350FVersion(driver_->Settings().Model);
+        *Value = std::string(kSorbelName) + '\x01' + (row ? row->VersionName : std::string());
     });
 }
 

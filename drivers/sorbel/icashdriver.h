@@ -93,8 +93,4 @@ private:
     TConnectionPoint* connectionPoint_ = nullptr;
 };
 
-// The firmware-version row of model as the contract's constraints record; false
-// when model is not a row.
-bool SamsER350FConstraints(int model, TCashDriverConstraints& c);
-
 }  // namespace tolver

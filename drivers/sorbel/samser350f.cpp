@@ -67,8 +67,8 @@ TfrmDriverInfo* TSamsER350F::InfoFrame() const { return infoFrame_; }
 TfrmSamsER350FProperties* TSamsER350F::PropertiesFrame() const { return propertiesFrame_; }
 TfrmSamsER350FAdvProperties* TSamsER350F::AdvPropertiesFrame() const { return advPropertiesFrame_; }
 
-const TSamsER350FVersion& TSamsER350F::Version() const {
-    const TSamsER350FVersion* v = SamsER350FVersion(protocol_->Model());
+const TCashDriverConstraints& TSamsER350F::Version() const {
+    const TCashDriverConstraints* v = SamsER350FVersion(protocol_->Model());
     return v ? *v : *SamsER350FVersion(0);
 }
 

@@ -84,7 +84,7 @@ public:
     TfrmSamsER350FProperties* PropertiesFrame() const;
     TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
     // The firmware-version row the engine runs with (the model of the last Open).
-    const TSamsER350FVersion& Version() const;
+    const TCashDriverConstraints& Version() const;
 
     // The host's setup as last put (departments, articles, taxes, cashiers, header,
     // decimal places).

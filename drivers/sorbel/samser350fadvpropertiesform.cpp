@@ -90,9 +90,9 @@ void TfrmSamsER350FAdvProperties::FillLists(int model) {
         lSysCond8->setText("8. Передача копии печати на ПК:");
     }
     comboSysCond8->clear();
-    if (const TSamsER350FVersion* v = SamsER350FVersion(model))
-        for (const char* text : v->ModeChoices)
-            if (text && *text) comboSysCond8->addItem(text);
+    if (const TCashDriverConstraints* v = SamsER350FVersion(model))
+        for (const std::string& text : v->ModeChoices)
+            if (!text.empty()) comboSysCond8->addItem(QString::fromStdString(text));
     // Filling a list selects its first entry; the lists start without a selection.
     for (QComboBox* combo : {comboSysCond4, comboSysCond7, comboSysCond8}) combo->setCurrentIndex(-1);
 }

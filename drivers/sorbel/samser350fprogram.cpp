@@ -127,7 +127,7 @@ int TSamsER350F::SetTaxRate(std::int32_t N, Currency rate) {
 }
 
 int TSamsER350F::ProgramDepartment(std::int32_t NDep, std::int32_t NTax) {
-    const TSamsER350FVersion& v = Version();
+    const TCashDriverConstraints& v = Version();
     if (NDep < 1 || NDep > v.MaxDep || NTax < 1 || NTax > v.MaxTax) return -1;
     TSamsER350FProtocol& p = *protocol_;
     p.Enqueue(kSamsKeyDepProgram, Prog, kShort, "", kFirst);
@@ -138,7 +138,7 @@ int TSamsER350F::ProgramDepartment(std::int32_t NDep, std::int32_t NTax) {
 }
 
 int TSamsER350F::ProgramArticle(std::int32_t NArt, std::int32_t NDep, Currency Price, std::int32_t NTax) {
-    const TSamsER350FVersion& v = Version();
+    const TCashDriverConstraints& v = Version();
     if (NArt < 1 || NArt > v.MaxArt || NDep < 1 || NDep > v.MaxDep || NTax < 1 || NTax > v.MaxTax ||
         Price.ToDouble() >= kMaxEntry)
         return -1;

@@ -86,7 +86,7 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
 
 void TfrmSamsER350FProperties::FillLists() {
     comboModel->clear();
-    for (int i = 0; i < kSamsER350FVersionCount; ++i) comboModel->addItem(SamsER350FVersion(i)->VersionName);
+    for (int i = 0; i < kSamsER350FVersionCount; ++i) comboModel->addItem(QString::fromStdString(SamsER350FVersion(i)->VersionName));
     comboPriority->clear();
     for (const char* name : kPriorityNames) comboPriority->addItem(name);
 }

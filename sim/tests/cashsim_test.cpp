@@ -6,11 +6,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -87,6 +91,44 @@ TEST(Cashsim, PlaysTheRegisterUntilStopped) {
     EXPECT_EQ(Wait(c.pid), 0);
 }
 
+// The operator turns the mode key through the control socket; the register answers
+// the next key-position query with the new position.
+TEST(Cashsim, TheControlSocketTurnsTheKey) {
+    char dir[] = "/tmp/tolver-cashsim-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string socketPath = std::string(dir) + "/control";
+    Child c = Start({"er350f", "--control", socketPath});
+    const std::string line = ReadUntil(c.out, "\n");
+    ASSERT_EQ(line.back(), '\n');
+    const int fd = ::open(line.substr(0, line.size() - 1).c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+
+    const int ctl = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    socketPath.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    ASSERT_EQ(::connect(ctl, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string commands = "key Z\nkey Q\nfly\n";
+    ASSERT_EQ(::write(ctl, commands.data(), commands.size()), static_cast<ssize_t>(commands.size()));
+    EXPECT_EQ(ReadUntil(ctl, "command\n"), "ok\nerror: key P|X|Z|П|МС\nerror: unknown command\n");
+    ASSERT_EQ(::write(fd, "\x02", 1), 1);
+    EXPECT_EQ(ReadUntil(fd, "\x80"), "\x80");  // position Z
+    ASSERT_EQ(::write(ctl, "key МС\n", std::strlen("key МС\n")), static_cast<ssize_t>(std::strlen("key МС\n")));
+    EXPECT_EQ(ReadUntil(ctl, "\n"), "ok\n");
+    ASSERT_EQ(::write(fd, "\x02", 1), 1);
+    EXPECT_EQ(ReadUntil(fd, "\x04"), "\x04");
+    ::close(ctl);
+    ::close(fd);
+    ::kill(c.pid, SIGTERM);
+    EXPECT_EQ(Wait(c.pid), 0);
+    EXPECT_FALSE(std::filesystem::exists(socketPath));  // removed at the end
+    ::rmdir(dir);
+}
+
 TEST(Cashsim, BadArgumentsAreRefused) {
     const struct {
         std::vector<std::string> args;
@@ -99,6 +141,7 @@ TEST(Cashsim, BadArgumentsAreRefused) {
         {{"er350f", "--faults", "key 1 fly"}, 1, "unknown action"},
         {{"er350f", "--print-delay", "-3"}, 1, "not a number"},
         {{"er350f", "--id"}, 1, "value missing"},
+        {{"er350f", "--control", "/nonexistent/folder/control"}, 1, "--control"},
     };
     for (const auto& t : cases) {
         Child c = Start(t.args);

@@ -463,12 +463,14 @@ TEST_F(Header, TheStoredValueRoundTrips) {
         SorbelOnFakeLine s;
         s.Driver().BeginMsg = header;
         s.Driver().SaveBeginMsg();
-        if (header.empty()) EXPECT_EQ(StoredTemp(), "");
+        if (header.empty()) {
+            EXPECT_EQ(StoredTemp(), "");
+        }
         SorbelOnFakeLine t;
         EXPECT_EQ(t.Driver().BeginMsg, expected);
     }
     // A value without the markers, or not scrambled, gives no header.
-    for (const std::string raw : {std::string("!=plain~$"), Cp1251ToUtf8(ScrambleString("!=broken", "418203", false))}) {
+    for (const std::string& raw : {std::string("!=plain~$"), Cp1251ToUtf8(ScrambleString("!=broken", "418203", false))}) {
         TRegistry reg(HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(reg.OpenKey(TSamsER350F::kBeginMsgKey, true));
         reg.WriteString("Temp", raw);

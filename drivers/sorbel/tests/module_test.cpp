@@ -138,7 +138,7 @@ private:
 // The keys a register receives, written out.
 std::string Digits(const std::string& digits) {
     std::string keys;
-    for (const char c : digits) keys += static_cast<char>(c == '.' ? kSamsKeyPoint : KeyOfDigit(c - '0'));
+    for (const char c : digits) keys += static_cast<char>(c == '.' ? std::uint8_t{kSamsKeyPoint} : KeyOfDigit(c - '0'));
     return keys;
 }
 std::string KeyBytes(std::initializer_list<int> codes) {
