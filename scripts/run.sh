@@ -19,7 +19,9 @@ export TOLVER_REGISTRY="$work/registry.db"
 export TOLVER_STATE_DIR="$work/state"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-"$bin/cashsim" er350f --control "$work/cashsim.ctl" >"$work/cashsim.out" 2>"$work/cashsim.err" &
+# The simulated register prints a moment after it accepts a key, as a real one does:
+# the driver drops what arrives together with a key's echo.
+"$bin/cashsim" er350f --print-delay 100 --control "$work/cashsim.ctl" >"$work/cashsim.out" 2>"$work/cashsim.err" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 100); do
