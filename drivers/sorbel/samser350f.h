@@ -51,6 +51,8 @@ public:
     static constexpr const char* kBeginMsgScrambleKey = "418203";
     // The print copy that the header capture looks through before it gives up.
     static constexpr int kCaptureLineLimit = 100;
+    // The characters of one print-copy line that the capture keeps.
+    static constexpr std::size_t kCaptureLineWidth = 1024;
 
     // Kinds of the keys queued (timing and checking of the engine).
     static constexpr std::uint8_t kKindShort = 0;     // echo, key check, no wait
@@ -182,6 +184,7 @@ private:
     int CashMove(const char* log, std::uint8_t key, const std::string& Info, Currency Sum);
     int PrintReports(const std::string& Items, std::uint8_t keyPos, const char* startQuery, const char* endQuery);
     bool ProgramHeader();
+    void FindHeader();
     bool NoAutoProgram() const;
     void Query(const char* text, std::uint8_t keyPos);
     void Raise(DISPID id, std::span<Variant> args);

@@ -325,38 +325,43 @@ void TSamsER350F::CapturePrintChar(int Char) {
             ProgramAfterReg("BeginMsg");
         } else {
             const char c = static_cast<char>(Char);
-            if (c == '\n')
+            if (c == '\n') {
                 PrintCopy.emplace_back();
-            else if (c != '\r') {
+                // Only lines ended by LF count, so only a line's end can complete a header.
+                FindHeader();
+            } else if (c != '\r') {
                 if (PrintCopy.empty()) PrintCopy.emplace_back();
-                PrintCopy.back() += c;
-            }
-            // The last line is still being printed; only lines ended by LF count.
-            const std::size_t complete = PrintCopy.empty() ? 0 : PrintCopy.size() - 1;
-            const std::string marker = Utf8ToCp1251(kReceiptEnd);
-            for (std::size_t i = complete; i-- > 0;) {
-                if (PrintCopy[i].find(marker) == std::string::npos) continue;
-                if (complete - 1 - i < static_cast<std::size_t>(kLinesAfterReceiptEnd)) continue;
-                std::size_t j = i + 1;
-                while (j < complete &&
-                       (TrimTrailingBlanks(PrintCopy[j]).empty() || PrintCopy[j].compare(0, 16, kRule) == 0))
-                    ++j;
-                std::string header;
-                int taken = 0;
-                for (; j < complete && taken < kHeaderLineCount; ++j, ++taken)
-                    header += Cp1251ToUtf8(PrintCopy[j]) + "\r\n";
-                if (taken == kHeaderLineCount) {
-                    HeaderCaptured = true;
-                    CaptureText = header;
-                    BeginMsg = header;
-                    SaveBeginMsg();
-                }
-                break;
+                // A printed line is short; a line of garbage is not kept beyond this.
+                if (PrintCopy.back().size() < kCaptureLineWidth) PrintCopy.back() += c;
             }
         }
     }
     Variant arg(static_cast<std::int32_t>(Char));
     Raise(ICashDriverAutoEvents::OnPrint, std::span<Variant>(&arg, 1));
+}
+
+// The last line that shows a receipt's end and has eight complete lines after it:
+// its next lines, past rules and blank lines, are the next receipt's header.
+void TSamsER350F::FindHeader() {
+    const std::size_t complete = PrintCopy.size() - 1;  // the last line is still being printed
+    const std::string marker = Utf8ToCp1251(kReceiptEnd);
+    for (std::size_t i = complete; i-- > 0;) {
+        if (PrintCopy[i].find(marker) == std::string::npos) continue;
+        if (complete - 1 - i < static_cast<std::size_t>(kLinesAfterReceiptEnd)) continue;
+        std::size_t j = i + 1;
+        while (j < complete && (TrimTrailingBlanks(PrintCopy[j]).empty() || PrintCopy[j].compare(0, 16, kRule) == 0))
+            ++j;
+        std::string header;
+        int taken = 0;
+        for (; j < complete && taken < kHeaderLineCount; ++j, ++taken) header += Cp1251ToUtf8(PrintCopy[j]) + "\r\n";
+        if (taken == kHeaderLineCount) {
+            HeaderCaptured = true;
+            CaptureText = header;
+            BeginMsg = header;
+            SaveBeginMsg();
+        }
+        return;
+    }
 }
 
 void TSamsER350F::SaveBeginMsg() {

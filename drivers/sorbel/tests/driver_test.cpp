@@ -445,6 +445,8 @@ TEST_F(Header, TakenFromThePrintCopyAndStoredScrambled) {
 // A header line counts only once its line feed has arrived.
 TEST_F(Header, OnlyCompleteLinesAreTaken) {
     SorbelOnFakeLine s;
+    Print(s, std::string(3000, '#') + "\n");  // garbage: a long line is kept only in part
+    EXPECT_EQ(s.Driver().PrintCopy.front().size(), TSamsER350F::kCaptureLineWidth);
     Print(s, "ЧЕК *** 7\n________________\n________________ \n\nL1\nL2\nL3\nL4\nПоследняя");
     EXPECT_FALSE(s.Driver().HeaderCaptured);
     Print(s, " строка");

@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-    TFakeClock clock;
     if (data[0] == 0) {
+        TFakeClock clock;
         // The stored value, as another installation may have left it.
         {
             TRegistry reg(HKEY_LOCAL_MACHINE);
@@ -71,8 +71,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (again.BeginMsg != driver.BeginMsg) std::abort();
         return 0;
     }
-    TSamsER350F driver(std::make_unique<TSamsER350FProtocol>(std::make_unique<TFakePort>(), clock, false));
-    driver.IniFileName = std::string(g_dir) + "/Spooler.ini";
+    // One driver serves many inputs (its frames are costly to make); a fresh one now
+    // and then keeps the keys its give-ups queue bounded.
+    static TFakeClock captureClock;
+    static std::unique_ptr<TSamsER350F> shared;
+    static int uses = 0;
+    if (!shared || ++uses % 256 == 0) {
+        shared.reset();
+        shared = std::make_unique<TSamsER350F>(
+            std::make_unique<TSamsER350FProtocol>(std::make_unique<TFakePort>(), captureClock, false));
+        shared->IniFileName = std::string(g_dir) + "/Spooler.ini";
+    }
+    TSamsER350F& driver = *shared;
+    driver.PrintCopy.clear();
+    driver.HeaderCaptured = false;
+    driver.CaptureText.clear();
     for (const char c : rest) {
         driver.CapturePrintChar(static_cast<std::uint8_t>(c));
         if (driver.PrintCopy.size() > TSamsER350F::kCaptureLineLimit + 2) std::abort();
