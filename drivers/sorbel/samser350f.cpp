@@ -56,11 +56,11 @@ TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
 }
 
 TSamsER350F::~TSamsER350F() {
+    // The engine stops first, so that no event reaches the frames as they go.
+    protocol_.reset();
     delete infoFrame_.data();
     delete propertiesFrame_.data();
     delete advPropertiesFrame_.data();
-    // The engine stops before the objects its events reach go.
-    protocol_.reset();
 }
 
 TfrmDriverInfo* TSamsER350F::InfoFrame() const { return infoFrame_; }
