@@ -417,15 +417,8 @@ std::int64_t Resolve(HKEY root, const std::vector<std::string_view>& parts, bool
     return id;
 }
 
-struct StoredValue {
-    RegDataType type = RegDataType::None;
-    std::int64_t number = 0;
-    std::string text;
-    std::vector<std::uint8_t> bytes;
-};
-
-StoredValue Lookup(std::int64_t key, std::string_view name) {
-    StoredValue v;
+RegValue Lookup(std::int64_t key, std::string_view name) {
+    RegValue v;
     if (key == kNoKey) return v;
     Stmt s(kFindValue);
     const std::string fold = CaseFold(name);
@@ -433,7 +426,7 @@ StoredValue Lookup(std::int64_t key, std::string_view name) {
     if (!s.Step()) return v;
     v.type = static_cast<RegDataType>(s.Int(0));
     switch (v.type) {
-        case RegDataType::DWord: v.number = s.Int(1); break;
+        case RegDataType::DWord: v.number = static_cast<std::int32_t>(s.Int(1)); break;
         case RegDataType::String: v.text = s.Text(1); break;
         default: v.bytes = s.Blob(1); break;
     }
@@ -627,18 +620,10 @@ bool TRegistry::DeleteValue(const std::string& name) {
 
 RegDataType TRegistry::GetDataType(const std::string& name) const { return Lookup(CurrentId(), name).type; }
 
-RegValue TRegistry::ReadValue(const std::string& name) const {
-    StoredValue v = Lookup(CurrentId(), name);
-    RegValue out;
-    out.type = v.type;
-    out.number = static_cast<std::int32_t>(v.number);
-    out.text = std::move(v.text);
-    out.bytes = std::move(v.bytes);
-    return out;
-}
+RegValue TRegistry::ReadValue(const std::string& name) const { return Lookup(CurrentId(), name); }
 
 int TRegistry::GetDataSize(const std::string& name) const {
-    const StoredValue v = Lookup(CurrentId(), name);
+    const RegValue v = Lookup(CurrentId(), name);
     switch (v.type) {
         case RegDataType::None: return -1;
         case RegDataType::String: return static_cast<int>(v.text.size() + 1);
@@ -689,7 +674,7 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
 }
 
 std::string TRegistry::ReadString(const std::string& name) const {
-    const StoredValue v = Lookup(CurrentId(), name);
+    const RegValue v = Lookup(CurrentId(), name);
     if (v.type == RegDataType::None) return {};
     if (v.type != RegDataType::String) Fail("Invalid data type for " + Quoted(name));
     return v.text;
@@ -700,10 +685,10 @@ void TRegistry::WriteInteger(const std::string& name, std::int32_t value) {
 }
 
 std::int32_t TRegistry::ReadInteger(const std::string& name) const {
-    const StoredValue v = Lookup(CurrentId(), name);
+    const RegValue v = Lookup(CurrentId(), name);
     if (v.type == RegDataType::None) Fail("Failed to get data for " + Quoted(name));
     if (v.type != RegDataType::DWord) Fail("Invalid data type for " + Quoted(name));
-    return static_cast<std::int32_t>(v.number);
+    return v.number;
 }
 
 void TRegistry::WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data) {
@@ -711,7 +696,7 @@ void TRegistry::WriteBinaryData(const std::string& name, const std::vector<std::
 }
 
 std::vector<std::uint8_t> TRegistry::ReadBinaryData(const std::string& name) const {
-    StoredValue v = Lookup(CurrentId(), name);
+    RegValue v = Lookup(CurrentId(), name);
     if (v.type == RegDataType::None) Fail("Failed to get data for " + Quoted(name));
     if (v.type != RegDataType::Binary) Fail("Invalid data type for " + Quoted(name));
     return std::move(v.bytes);
