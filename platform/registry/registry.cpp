@@ -300,7 +300,6 @@ public:
         return p ? std::vector<std::uint8_t>(p, p + sqlite3_column_bytes(s_, col)) : std::vector<std::uint8_t>();
     }
     int Changes() const { return sqlite3_changes(store_.db()); }
-    std::int64_t LastId() const { return sqlite3_last_insert_rowid(store_.db()); }
 
 private:
     Store& store_;
