@@ -432,6 +432,16 @@ RegValue Lookup(std::int64_t key, std::string_view name) {
     return v;
 }
 
+// The names that query q lists for a key (its subkeys or its values).
+std::vector<std::string> Names(std::int64_t key, Query q) {
+    std::vector<std::string> out;
+    if (key == kNoKey) return out;
+    Stmt s(q);
+    s.Bind(1, key);
+    while (s.Step()) out.push_back(s.Text(0));
+    return out;
+}
+
 std::string Quoted(const std::string& name) { return "'" + name + "'"; }
 
 }  // namespace
@@ -585,25 +595,9 @@ bool TRegistry::DeleteKey(const std::string& key) {
     return deleted;
 }
 
-std::vector<std::string> TRegistry::GetKeyNames() const {
-    std::vector<std::string> out;
-    const std::int64_t id = CurrentId();
-    if (id == kNoKey) return out;
-    Stmt s(kSubKeys);
-    s.Bind(1, id);
-    while (s.Step()) out.push_back(s.Text(0));
-    return out;
-}
+std::vector<std::string> TRegistry::GetKeyNames() const { return Names(CurrentId(), kSubKeys); }
 
-std::vector<std::string> TRegistry::GetValueNames() const {
-    std::vector<std::string> out;
-    const std::int64_t id = CurrentId();
-    if (id == kNoKey) return out;
-    Stmt s(kValueNames);
-    s.Bind(1, id);
-    while (s.Step()) out.push_back(s.Text(0));
-    return out;
-}
+std::vector<std::string> TRegistry::GetValueNames() const { return Names(CurrentId(), kValueNames); }
 
 bool TRegistry::ValueExists(const std::string& name) const { return GetDataType(name) != RegDataType::None; }
 
