@@ -394,23 +394,20 @@ std::int64_t Resolve(HKEY root, const std::vector<std::string_view>& parts, bool
     }
     if (i == parts.size()) return id;
     if (!create) return kNoKey;
-    WriteScope tx;
+    WriteScope tx;  // from here on a transaction is open, and with it the caches
     for (; i < parts.size(); ++i) {
-        Store& db = Db();
-        if (db.nextKey == 0) {
+        if (store.nextKey == 0) {
             Stmt next(kNextKey);
             next.Step();
-            db.nextKey = next.Int(0);
+            store.nextKey = next.Int(0);
         }
         Stmt s(kInsertKey);
-        s.Bind(1, id).Bind(2, parts[i]).Bind(3, std::string_view(keys[i + 1]).substr(keys[i].size() + 1)).Bind(4, db.nextKey);
+        s.Bind(1, id).Bind(2, parts[i]).Bind(3, std::string_view(keys[i + 1]).substr(keys[i].size() + 1)).Bind(4, store.nextKey);
         s.Step();
-        id = db.nextKey++;
-        db.nextKeyUsed = true;
-        if (Db().depth > 0) {
-            Db().paths[keys[i + 1]] = id;
-            Db().nextSeq[id] = 1;  // a new key has no values
-        }
+        id = store.nextKey++;
+        store.nextKeyUsed = true;
+        store.paths[keys[i + 1]] = id;
+        store.nextSeq[id] = 1;  // a new key has no values
     }
     tx.Commit();
     return id;
