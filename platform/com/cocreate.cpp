@@ -87,9 +87,9 @@ HRESULT CLSIDFromProgID(const std::string& progId, GUID* clsid) {
     if (progId.empty() || progId.find('\\') != std::string::npos) return CO_E_CLASSSTRING;
     return Guard([&]() -> HRESULT {
         TRegistry reg(HKEY_CLASSES_ROOT);
-        if (!reg.OpenKey("\\" + progId + "\\CLSID", false) || reg.GetDataType("") != RegDataType::String)
-            return CO_E_CLASSSTRING;
-        return TryStringToGUID(reg.ReadString(""), *clsid) ? S_OK : CO_E_CLASSSTRING;
+        if (!reg.OpenKey("\\" + progId + "\\CLSID", false)) return CO_E_CLASSSTRING;
+        const RegValue named = reg.ReadValue("");
+        return named.type == RegDataType::String && TryStringToGUID(named.text, *clsid) ? S_OK : CO_E_CLASSSTRING;
     });
 }
 
@@ -100,9 +100,10 @@ HRESULT CoGetClassObject(const GUID& clsid, const GUID& iid, void** object) {
         if (ComPtr<IUnknown> factory = Classes().Find(clsid)) return factory->QueryInterface(iid, object);
         TRegistry reg(HKEY_CLASSES_ROOT);
         const std::string key = "\\CLSID\\" + GUIDToString(clsid) + "\\InprocServer32";
-        if (!reg.OpenKey(key, false) || reg.GetDataType("") != RegDataType::String) return REGDB_E_CLASSNOTREG;
-        const std::string path = reg.ReadString("");
-        if (path.empty()) return REGDB_E_CLASSNOTREG;
+        if (!reg.OpenKey(key, false)) return REGDB_E_CLASSNOTREG;
+        const RegValue server = reg.ReadValue("");
+        if (server.type != RegDataType::String || server.text.empty()) return REGDB_E_CLASSNOTREG;
+        const std::string& path = server.text;
         std::string error;
         void* module = LoadModule(path, error);
         if (!module) return Fail(CO_E_DLLNOTFOUND, HResultText(CO_E_DLLNOTFOUND) + ": " + error);

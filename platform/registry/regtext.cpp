@@ -71,14 +71,14 @@ void ExportKey(TRegistry& reg, const std::string& fullName, std::string& out) {
     out += "[" + fullName + "]\n";
     for (const auto& name : reg.GetValueNames()) {
         std::string line = name.empty() ? "@=" : Quote(name) + "=";
-        switch (reg.GetDataType(name)) {
+        const RegValue value = reg.ReadValue(name);
+        switch (value.type) {
             case RegDataType::String: {
-                const std::string text = reg.ReadString(name);
-                if (!NeedsHex(text)) {
-                    line += Quote(text);
+                if (!NeedsHex(value.text)) {
+                    line += Quote(value.text);
                     break;
                 }
-                std::u16string wide = Utf8ToUtf16(text);
+                std::u16string wide = Utf8ToUtf16(value.text);
                 wide.push_back(u'\0');
                 std::vector<std::uint8_t> bytes;
                 for (const char16_t u : wide) {
@@ -90,11 +90,11 @@ void ExportKey(TRegistry& reg, const std::string& fullName, std::string& out) {
             }
             case RegDataType::DWord: {
                 char buf[32];
-                std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<std::uint32_t>(reg.ReadInteger(name)));
+                std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<std::uint32_t>(value.number));
                 line += buf;
                 break;
             }
-            case RegDataType::Binary: AppendHex(line, "hex:", reg.ReadBinaryData(name)); break;
+            case RegDataType::Binary: AppendHex(line, "hex:", value.bytes); break;
             case RegDataType::None: continue;
         }
         out += line + "\n";

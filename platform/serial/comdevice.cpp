@@ -10,10 +10,9 @@ std::string ComDevicePath(int comNumber) {
     const std::string name = "COM" + std::to_string(comNumber);
     try {
         TRegistry reg(HKEY_LOCAL_MACHINE);
-        if (reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", false) &&
-            reg.GetDataType(name) == RegDataType::String) {
-            std::string path = reg.ReadString(name);
-            if (!path.empty()) return path;
+        if (reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", false)) {
+            RegValue device = reg.ReadValue(name);
+            if (device.type == RegDataType::String && !device.text.empty()) return std::move(device.text);
         }
     } catch (const std::exception&) {
         // An unreadable store leaves the standard device.
