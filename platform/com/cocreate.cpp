@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/com/comcat.h"
+#include "platform/com/comreg.h"
 #include "platform/com/comserv.h"
 #include "platform/registry/registry.h"
 
@@ -84,7 +85,7 @@ HRESULT Fail(HRESULT hr, const std::string& text) {
 HRESULT CLSIDFromProgID(const std::string& progId, GUID* clsid) {
     if (!clsid) return E_POINTER;
     *clsid = GUID_NULL;
-    if (progId.empty() || progId.find('\\') != std::string::npos) return CO_E_CLASSSTRING;
+    if (!detail::ValidProgId(progId)) return CO_E_CLASSSTRING;
     return Guard([&]() -> HRESULT {
         TRegistry reg(HKEY_CLASSES_ROOT);
         if (!reg.OpenKey("\\" + progId + "\\CLSID", false)) return CO_E_CLASSSTRING;

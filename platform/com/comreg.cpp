@@ -10,6 +10,8 @@ std::string LcidName(LCID lcid) {
     return buf;
 }
 
+bool ValidProgId(const std::string& progId) { return !progId.empty() && progId.find('\\') == std::string::npos; }
+
 void CreateKey(TRegistry& reg, const std::string& key) {
     if (!reg.OpenKey(key, true)) throw ERegistryException("Cannot create the registry key " + key);
 }

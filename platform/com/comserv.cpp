@@ -20,10 +20,6 @@ void WriteDefault(TRegistry& reg, const std::string& key, const std::string& val
     reg.WriteString("", value);
 }
 
-bool ValidProgId(const std::string& progId) {
-    return !progId.empty() && progId.find('\\') == std::string::npos;
-}
-
 }  // namespace
 
 HRESULT TComClassFactory::QueryInterface(const GUID& iid, void** object) {
@@ -108,7 +104,7 @@ HRESULT ComModule::RegisterServer() noexcept {
             WriteDefault(reg, key + "\\InprocServer32", path);
             reg.WriteString("ThreadingModel", c.threadingModel);
             if (!c.progId.empty()) {
-                if (!ValidProgId(c.progId)) throw Exception("Invalid ProgID \"" + c.progId + "\"");
+                if (!detail::ValidProgId(c.progId)) throw Exception("Invalid ProgID \"" + c.progId + "\"");
                 WriteDefault(reg, key + "\\ProgID", c.progId);
                 WriteDefault(reg, "\\" + c.progId, c.description);
                 WriteDefault(reg, "\\" + c.progId + "\\CLSID", clsid);
@@ -138,7 +134,7 @@ HRESULT ComModule::UnregisterServer() noexcept {
         for (const ComClass& c : classes_) {
             const std::string clsid = GUIDToString(c.clsid);
             // A ProgID that names another class by now is that class's.
-            if (ValidProgId(c.progId) && reg.OpenKey("\\" + c.progId + "\\CLSID", false)) {
+            if (detail::ValidProgId(c.progId) && reg.OpenKey("\\" + c.progId + "\\CLSID", false)) {
                 GUID named;
                 if (TryStringToGUID(reg.ReadString(""), named) && named == c.clsid) reg.DeleteKey("\\" + c.progId);
             }
