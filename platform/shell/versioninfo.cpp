@@ -39,11 +39,10 @@ TIVersionInfo::TIVersionInfo(std::string fileName) : fileName_(std::move(fileNam
                                 {"ProductName", kProductName},
                                 {"ProductVersion", TOLVER_PRODUCT_VERSION},
                             }});
-    loaded_ = true;
 }
 
 std::string TIVersionInfo::GetString(std::string_view name) const {
-    if (!loaded_ || tables_.empty()) return {};
+    if (tables_.empty()) return {};
     // "\StringFileInfo\<translation>\<name>" of the first translation.
     for (const auto& [key, value] : tables_.front().strings)
         if (SameText(key, name)) return value;

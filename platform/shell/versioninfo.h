@@ -18,7 +18,7 @@ public:
     explicit TIVersionInfo(std::string fileName);
 
     const std::string& FileName() const { return fileName_; }
-    bool Loaded() const { return loaded_; }
+    bool Loaded() const { return !tables_.empty(); }
 
     // The value of the first translation, "" when there is no block or no such value.
     std::string GetString(std::string_view name) const;
@@ -34,7 +34,6 @@ private:
     };
 
     std::string fileName_;
-    bool loaded_ = false;
     std::vector<Table> tables_;
 };
 
