@@ -1,5 +1,6 @@
 #include "common/xtreg.h"
 
+#include "common/variantstobuf.h"
 #include "platform/base/textcase.h"
 
 namespace tolver {
@@ -143,6 +144,18 @@ void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& reg
             break;
         }
         default: break;
+    }
+}
+
+void ReadVariantBlob(const TRegistry& reg, const std::string& name, Variant& data) {
+    try {
+        if (reg.GetDataSize(name) <= 0) return;
+        const std::vector<std::uint8_t> bytes = reg.ReadBinaryData(name);
+        Variant v;
+        BufToVariant(v, bytes);
+        data = std::move(v);
+    } catch (const std::exception&) {
+        // The blob keeps its former value.
     }
 }
 
