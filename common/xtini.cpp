@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "common/debug.h"
-#include "platform/base/textcase.h"
 #include "platform/ini/inifile.h"
 
 namespace tolver {
@@ -72,13 +71,7 @@ void SaveObjectToDir(const TPersistent& obj, const std::string& dir) {
             case PropKind::Integer:
             case PropKind::Char:
             case PropKind::WideChar: ini.WriteString(kXtIniSection, name, std::to_string(prop.GetOrd(obj))); break;
-            case PropKind::Enumeration: {
-                const std::int64_t ord = prop.GetOrd(obj);
-                if (ord < 0 || static_cast<std::size_t>(ord) >= prop.Elements().size())
-                    throw Exception("The property " + name + " holds no element of its enumeration");
-                ini.WriteString(kXtIniSection, name, prop.Elements()[static_cast<std::size_t>(ord)]);
-                break;
-            }
+            case PropKind::Enumeration: ini.WriteString(kXtIniSection, name, prop.GetEnumText(obj)); break;
             case PropKind::Float: ini.WriteString(kXtIniSection, name, FloatText(prop.GetFloat(obj))); break;
             case PropKind::String: ini.WriteString(kXtIniSection, name, EncodeLines(prop.GetStr(obj))); break;
             case PropKind::Variant:
@@ -108,15 +101,7 @@ void LoadObjectFromDir(TPersistent& obj, const std::string& dir) {
         if (!ini.ValueExists(kXtIniSection, name)) continue;
         const std::string text = ini.ReadString(kXtIniSection, name, "");
         switch (prop.Kind()) {
-            case PropKind::Enumeration: {
-                const ElementNames names = prop.Elements();
-                std::size_t i = 0;
-                while (i < names.size() && !SameText(names[i], Trim(text))) ++i;
-                if (i == names.size())
-                    throw EVariantError("'" + text + "' is no value of the property " + name);
-                prop.SetOrd(obj, static_cast<std::int64_t>(i));
-                break;
-            }
+            case PropKind::Enumeration: prop.SetEnumText(obj, Trim(text)); break;
             case PropKind::Float: prop.SetFloat(obj, ParseFloat(text)); break;
             case PropKind::String: prop.SetStr(obj, DecodeLines(text)); break;
             case PropKind::Variant: prop.SetVariant(obj, Variant(DecodeLines(text))); break;
