@@ -50,14 +50,6 @@ double ParseFloat(std::string_view text) {
     return ec == std::errc() && end == s.data() + s.size() && first != end ? v : 0.0;
 }
 
-std::int64_t ParseInt(std::string_view text) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    std::int32_t v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    return ec == std::errc() && end == text.data() + text.size() && !text.empty() ? v : 0;
-}
-
 }  // namespace
 
 void SaveObjectToDir(const TPersistent& obj, const std::string& dir) {
@@ -88,24 +80,17 @@ void LoadObjectFromDir(TPersistent& obj, const std::string& dir) {
     const TIniFile ini(JoinPath(dir, kXtIniFile));
     for (const auto& prop : obj.Properties()) {
         const std::string name(prop.Name());
+        if (!ini.ValueExists(kXtIniSection, name)) continue;
+        const auto text = [&] { return ini.ReadString(kXtIniSection, name, ""); };
         switch (prop.Kind()) {
             case PropKind::Integer:
             case PropKind::Char:
-            case PropKind::WideChar:
-            case PropKind::Enumeration:
-            case PropKind::Float:
-            case PropKind::String:
-            case PropKind::Variant: break;
-            default: continue;
-        }
-        if (!ini.ValueExists(kXtIniSection, name)) continue;
-        const std::string text = ini.ReadString(kXtIniSection, name, "");
-        switch (prop.Kind()) {
-            case PropKind::Enumeration: prop.SetEnumText(obj, Trim(text)); break;
-            case PropKind::Float: prop.SetFloat(obj, ParseFloat(text)); break;
-            case PropKind::String: prop.SetStr(obj, DecodeLines(text)); break;
-            case PropKind::Variant: prop.SetVariant(obj, Variant(DecodeLines(text))); break;
-            default: prop.SetOrd(obj, ParseInt(text)); break;
+            case PropKind::WideChar: prop.SetOrd(obj, ini.ReadInteger(kXtIniSection, name, 0)); break;
+            case PropKind::Enumeration: prop.SetEnumText(obj, Trim(text())); break;
+            case PropKind::Float: prop.SetFloat(obj, ParseFloat(text())); break;
+            case PropKind::String: prop.SetStr(obj, DecodeLines(text())); break;
+            case PropKind::Variant: prop.SetVariant(obj, Variant(DecodeLines(text()))); break;
+            default: break;  // not stored
         }
     }
 }
