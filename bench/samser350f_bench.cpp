@@ -16,12 +16,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +27,7 @@
 #include "drivers/sorbel/samser350fkeys.h"
 #include "drivers/sorbel/samser350fprotocol.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/temp_registry.h"
 
 extern char** environ;
 using namespace tolver;
@@ -50,11 +49,6 @@ QCoreApplication& App() {
 class Register {
 public:
     explicit Register(const std::vector<std::string>& options) {
-        std::string dir = (std::filesystem::temp_directory_path() / "tolver-bench-XXXXXX").string();
-        if (!::mkdtemp(dir.data())) throw std::runtime_error("mkdtemp");
-        dir_ = dir;
-        ::setenv("TOLVER_REGISTRY", (dir_ + "/registry.db").c_str(), 1);
-
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe");
         posix_spawn_file_actions_t fa;
@@ -80,12 +74,11 @@ public:
     ~Register() {
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
-        std::filesystem::remove_all(dir_);
     }
 
 private:
+    TempRegistry registry_;  // first: cashsim inherits its TOLVER_REGISTRY
     pid_t pid_ = -1;
-    std::string dir_;
 };
 
 // Runs the event loop, as the host program does, until pred holds (looked at every

@@ -14,19 +14,6 @@ namespace {
 constexpr const char* kPropertiesBlob = "Properties";
 constexpr const char* kAdvPropertiesBlob = "AdvProperties";
 
-// Reads a stored blob into data; an absent, empty or unreadable one leaves it alone.
-void ReadBlob(const TRegistry& reg, const char* name, Variant& data) {
-    try {
-        if (reg.GetDataSize(name) <= 0) return;
-        const std::vector<std::uint8_t> bytes = reg.ReadBinaryData(name);
-        Variant v;
-        BufToVariant(v, bytes);
-        data = std::move(v);
-    } catch (const std::exception&) {
-        // The blob keeps its former value.
-    }
-}
-
 template <class T>
 const T* SourceOf(const TPersistent& source) {
     return dynamic_cast<const T*>(&source);
@@ -122,8 +109,8 @@ void TCashDriverSetup::LoadFromRegistry(HKEY rootKey, const std::string& key) {
     try {
         TRegistry reg(rootKey);
         if (reg.OpenKey(key, false)) {
-            ReadBlob(reg, kPropertiesBlob, PropertiesData);
-            ReadBlob(reg, kAdvPropertiesBlob, AdvPropertiesData);
+            ReadVariantBlob(reg, kPropertiesBlob, PropertiesData);
+            ReadVariantBlob(reg, kAdvPropertiesBlob, AdvPropertiesData);
         }
     } catch (const std::exception&) {
         // The blobs keep their values.

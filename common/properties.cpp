@@ -15,6 +15,19 @@ const PublishedMethod* MethodTable::Find(std::string_view name) const {
     return nullptr;
 }
 
+std::string_view PropInfo::GetEnumText(const TPersistent& obj) const {
+    const std::int64_t ord = GetOrd(obj);
+    if (ord < 0 || static_cast<std::size_t>(ord) >= elements_.size())
+        throw Exception("The property " + std::string(name_) + " holds no element of its enumeration");
+    return elements_[static_cast<std::size_t>(ord)];
+}
+
+void PropInfo::SetEnumText(TPersistent& obj, std::string_view text) const {
+    for (std::size_t i = 0; i < elements_.size(); ++i)
+        if (SameText(elements_[i], text)) return SetOrd(obj, static_cast<std::int64_t>(i));
+    throw EVariantError("'" + std::string(text) + "' is no value of the property " + std::string(name_));
+}
+
 PropertyTable::PropertyTable(const PropertyTable& base, std::initializer_list<PropInfo> own) : props_(base.props_) {
     props_.insert(props_.end(), own.begin(), own.end());
 }

@@ -138,6 +138,12 @@ public:
     TPersistent* GetObject(const TPersistent& obj) const { return access_->GetObject(obj); }
     TNotifyEvent GetMethod(const TPersistent& obj) const { return access_->GetMethod(obj); }
     void SetMethod(TPersistent& obj, TNotifyEvent v) const { access_->SetMethod(obj, v); }
+    // An enumeration's value as its element identifier; raises Exception when the value
+    // is no element's ordinal.
+    std::string_view GetEnumText(const TPersistent& obj) const;
+    // Sets an enumeration to the element that text names, without regard to case;
+    // raises EVariantError when it names none.
+    void SetEnumText(TPersistent& obj, std::string_view text) const;
 
 private:
     std::string_view name_;

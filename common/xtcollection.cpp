@@ -91,14 +91,9 @@ void TXtCollectionItem::LoadFromRegistry(HKEY rootKey, const std::string& key) {
     LoadObjectFromRegistry(*this, rootKey, key);
     try {
         TRegistry reg(rootKey);
-        if (reg.OpenKey(key, false) && reg.GetDataSize(kPropertiesValue) > 0) {
-            const std::vector<std::uint8_t> bytes = reg.ReadBinaryData(kPropertiesValue);
-            Variant v;
-            BufToVariant(v, bytes);
-            PropertiesData = std::move(v);
-        }
+        if (reg.OpenKey(key, false)) ReadVariantBlob(reg, kPropertiesValue, PropertiesData);
     } catch (const std::exception&) {
-        // A blob that cannot be read keeps the former one.
+        // A key that cannot be opened keeps the former blob.
     }
 }
 

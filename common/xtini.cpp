@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "common/debug.h"
-#include "platform/base/textcase.h"
 #include "platform/ini/inifile.h"
 
 namespace tolver {
@@ -51,14 +50,6 @@ double ParseFloat(std::string_view text) {
     return ec == std::errc() && end == s.data() + s.size() && first != end ? v : 0.0;
 }
 
-std::int64_t ParseInt(std::string_view text) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    std::int32_t v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    return ec == std::errc() && end == text.data() + text.size() && !text.empty() ? v : 0;
-}
-
 }  // namespace
 
 void SaveObjectToDir(const TPersistent& obj, const std::string& dir) {
@@ -72,13 +63,7 @@ void SaveObjectToDir(const TPersistent& obj, const std::string& dir) {
             case PropKind::Integer:
             case PropKind::Char:
             case PropKind::WideChar: ini.WriteString(kXtIniSection, name, std::to_string(prop.GetOrd(obj))); break;
-            case PropKind::Enumeration: {
-                const std::int64_t ord = prop.GetOrd(obj);
-                if (ord < 0 || static_cast<std::size_t>(ord) >= prop.Elements().size())
-                    throw Exception("The property " + name + " holds no element of its enumeration");
-                ini.WriteString(kXtIniSection, name, prop.Elements()[static_cast<std::size_t>(ord)]);
-                break;
-            }
+            case PropKind::Enumeration: ini.WriteString(kXtIniSection, name, prop.GetEnumText(obj)); break;
             case PropKind::Float: ini.WriteString(kXtIniSection, name, FloatText(prop.GetFloat(obj))); break;
             case PropKind::String: ini.WriteString(kXtIniSection, name, EncodeLines(prop.GetStr(obj))); break;
             case PropKind::Variant:
@@ -95,32 +80,17 @@ void LoadObjectFromDir(TPersistent& obj, const std::string& dir) {
     const TIniFile ini(JoinPath(dir, kXtIniFile));
     for (const auto& prop : obj.Properties()) {
         const std::string name(prop.Name());
+        if (!ini.ValueExists(kXtIniSection, name)) continue;
+        const auto text = [&] { return ini.ReadString(kXtIniSection, name, ""); };
         switch (prop.Kind()) {
             case PropKind::Integer:
             case PropKind::Char:
-            case PropKind::WideChar:
-            case PropKind::Enumeration:
-            case PropKind::Float:
-            case PropKind::String:
-            case PropKind::Variant: break;
-            default: continue;
-        }
-        if (!ini.ValueExists(kXtIniSection, name)) continue;
-        const std::string text = ini.ReadString(kXtIniSection, name, "");
-        switch (prop.Kind()) {
-            case PropKind::Enumeration: {
-                const ElementNames names = prop.Elements();
-                std::size_t i = 0;
-                while (i < names.size() && !SameText(names[i], Trim(text))) ++i;
-                if (i == names.size())
-                    throw EVariantError("'" + text + "' is no value of the property " + name);
-                prop.SetOrd(obj, static_cast<std::int64_t>(i));
-                break;
-            }
-            case PropKind::Float: prop.SetFloat(obj, ParseFloat(text)); break;
-            case PropKind::String: prop.SetStr(obj, DecodeLines(text)); break;
-            case PropKind::Variant: prop.SetVariant(obj, Variant(DecodeLines(text))); break;
-            default: prop.SetOrd(obj, ParseInt(text)); break;
+            case PropKind::WideChar: prop.SetOrd(obj, ini.ReadInteger(kXtIniSection, name, 0)); break;
+            case PropKind::Enumeration: prop.SetEnumText(obj, Trim(text())); break;
+            case PropKind::Float: prop.SetFloat(obj, ParseFloat(text())); break;
+            case PropKind::String: prop.SetStr(obj, DecodeLines(text())); break;
+            case PropKind::Variant: prop.SetVariant(obj, Variant(DecodeLines(text()))); break;
+            default: break;  // not stored
         }
     }
 }

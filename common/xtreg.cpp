@@ -1,6 +1,6 @@
 #include "common/xtreg.h"
 
-#include "platform/base/textcase.h"
+#include "common/variantstobuf.h"
 
 namespace tolver {
 namespace {
@@ -45,13 +45,6 @@ const RegValue& Typed(const RegValue& v, RegDataType type, const std::string& na
     return v;
 }
 
-std::int64_t EnumOrdinal(const PropInfo& prop, std::string_view text) {
-    const ElementNames names = prop.Elements();
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (SameText(names[i], text)) return static_cast<std::int64_t>(i);
-    throw EVariantError("'" + std::string(text) + "' is no value of the property " + std::string(prop.Name()));
-}
-
 }  // namespace
 
 void WritePropToRegistry(const TPersistent& obj, const PropInfo& prop, TRegistry& reg) {
@@ -60,13 +53,7 @@ void WritePropToRegistry(const TPersistent& obj, const PropInfo& prop, TRegistry
         case PropKind::Integer:
         case PropKind::Char:
         case PropKind::WideChar: reg.WriteInteger(name, static_cast<std::int32_t>(prop.GetOrd(obj))); break;
-        case PropKind::Enumeration: {
-            const std::int64_t ord = prop.GetOrd(obj);
-            if (ord < 0 || static_cast<std::size_t>(ord) >= prop.Elements().size())
-                throw Exception("The property " + name + " holds no element of its enumeration");
-            reg.WriteString(name, std::string(prop.Elements()[static_cast<std::size_t>(ord)]));
-            break;
-        }
+        case PropKind::Enumeration: reg.WriteString(name, std::string(prop.GetEnumText(obj))); break;
         case PropKind::Float: reg.WriteFloat(name, prop.GetFloat(obj)); break;
         case PropKind::String: reg.WriteString(name, prop.GetStr(obj)); break;
         case PropKind::Variant: reg.WriteString(name, prop.GetVariant(obj).toString()); break;
@@ -130,7 +117,7 @@ void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& reg
         case PropKind::Integer:
         case PropKind::Char:
         case PropKind::WideChar: prop.SetOrd(obj, Typed(v, RegDataType::DWord, name).number); break;
-        case PropKind::Enumeration: prop.SetOrd(obj, EnumOrdinal(prop, text())); break;
+        case PropKind::Enumeration: prop.SetEnumText(obj, text()); break;
         case PropKind::Float: prop.SetFloat(obj, reg.ReadFloat(name)); break;
         case PropKind::String: prop.SetStr(obj, text()); break;
         case PropKind::Variant: prop.SetVariant(obj, Variant(text())); break;
@@ -143,6 +130,18 @@ void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& reg
             break;
         }
         default: break;
+    }
+}
+
+void ReadVariantBlob(const TRegistry& reg, const std::string& name, Variant& data) {
+    try {
+        if (reg.GetDataSize(name) <= 0) return;
+        const std::vector<std::uint8_t> bytes = reg.ReadBinaryData(name);
+        Variant v;
+        BufToVariant(v, bytes);
+        data = std::move(v);
+    } catch (const std::exception&) {
+        // The blob keeps its former value.
     }
 }
 

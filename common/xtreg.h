@@ -37,4 +37,9 @@ void WritePropToRegistry(const TPersistent& obj, const PropInfo& prop, TRegistry
 // Raises on a mistyped value or a failed conversion; an absent value changes nothing.
 void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& registry);
 
+// A settings blob: the REG_BINARY value name of the accessor's current key holding
+// the VariantToBuf encoding of a variant. An absent, empty or unreadable value leaves
+// data alone; never raises.
+void ReadVariantBlob(const TRegistry& registry, const std::string& name, Variant& data);
+
 }  // namespace tolver
