@@ -227,11 +227,8 @@ int TSamsER350F::PayArticleFrac(double Count, std::int32_t NArt, Currency SumWit
 }
 
 int TSamsER350F::VoidArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
-    for (int i = 0; i < Setup.ArtList.Count(); ++i) {
-        const auto* art = Setup.ArtList.Item<TCashArtProperties>(i);
-        if (art->N == NArt) return VoidDepartment(art->NDep, SumWithoutNDS, Sum);
-    }
-    return -1;
+    const auto* art = static_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
+    return art ? VoidDepartment(art->NDep, SumWithoutNDS, Sum) : -1;
 }
 
 // ---- payment and cash ---------------------------------------------------------------
