@@ -360,7 +360,7 @@ void TSamsER350F::Raise(DISPID id, std::span<Variant> args) {
 
 void TSamsER350F::RaiseText(DISPID id, const std::string& text) {
     if (!AutoObject) return;
-    Variant arg(Utf8Length(text) > kEventTextLimit ? Utf8Left(text, kEventTextLimit) : text);
+    Variant arg(Utf8Left(text, kEventTextLimit));
     Raise(id, std::span<Variant>(&arg, 1));
 }
 
