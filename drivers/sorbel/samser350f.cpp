@@ -9,7 +9,6 @@
 #include "drivers/sorbel/samser350fkeys.h"
 #include "drivers/sorbel/samser350fpropertiesform.h"
 #include "drivers/sorbel/samser350fprotocol.h"
-#include "platform/serial/defaultline.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 
@@ -29,8 +28,7 @@ bool FractionFits(double count) {
 }  // namespace
 
 TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
-    : protocol_(protocol ? std::move(protocol)
-                         : std::make_unique<TSamsER350FProtocol>(MakeDefaultPort(), DefaultLineClock(), true)) {
+    : protocol_(protocol ? std::move(protocol) : std::make_unique<TSamsER350FProtocol>()) {
     IniFileName = GetAppPath() + "Spooler.ini";
     LoadBeginMsg();
 
