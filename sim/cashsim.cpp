@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "drivers/sorbel/samser350fkeys.h"
 #include "platform/base/exception.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/simpty.h"
@@ -64,9 +65,8 @@ private:
 
 // The mode key position of a name, 0 for none.
 std::uint8_t KeyPosOfName(const std::string& name) {
-    static const char* names[] = {"", "P", "X", "Z", "П", "МС"};
     for (std::uint8_t p = 1; p <= 5; ++p)
-        if (name == names[p]) return p;
+        if (name == SamsKeyPosName(p)) return p;
     return 0;
 }
 

@@ -9,7 +9,6 @@
 #include "drivers/sorbel/samser350fkeys.h"
 #include "drivers/sorbel/samser350fpropertiesform.h"
 #include "drivers/sorbel/samser350fprotocol.h"
-#include "platform/serial/defaultline.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 
@@ -29,8 +28,7 @@ bool FractionFits(double count) {
 }  // namespace
 
 TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
-    : protocol_(protocol ? std::move(protocol)
-                         : std::make_unique<TSamsER350FProtocol>(MakeDefaultPort(), DefaultLineClock(), true)) {
+    : protocol_(protocol ? std::move(protocol) : std::make_unique<TSamsER350FProtocol>()) {
     IniFileName = GetAppPath() + "Spooler.ini";
     LoadBeginMsg();
 
@@ -227,11 +225,8 @@ int TSamsER350F::PayArticleFrac(double Count, std::int32_t NArt, Currency SumWit
 }
 
 int TSamsER350F::VoidArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
-    for (int i = 0; i < Setup.ArtList.Count(); ++i) {
-        const auto* art = Setup.ArtList.Item<TCashArtProperties>(i);
-        if (art->N == NArt) return VoidDepartment(art->NDep, SumWithoutNDS, Sum);
-    }
-    return -1;
+    const auto* art = static_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
+    return art ? VoidDepartment(art->NDep, SumWithoutNDS, Sum) : -1;
 }
 
 // ---- payment and cash ---------------------------------------------------------------
@@ -363,7 +358,7 @@ void TSamsER350F::Raise(DISPID id, std::span<Variant> args) {
 
 void TSamsER350F::RaiseText(DISPID id, const std::string& text) {
     if (!AutoObject) return;
-    Variant arg(Utf8Length(text) > kEventTextLimit ? Utf8Left(text, kEventTextLimit) : text);
+    Variant arg(Utf8Left(text, kEventTextLimit));
     Raise(id, std::span<Variant>(&arg, 1));
 }
 

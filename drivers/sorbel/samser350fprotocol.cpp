@@ -7,7 +7,7 @@
 #include "common/debug.h"
 #include "drivers/sorbel/samser350fgl.h"
 #include "drivers/sorbel/samser350fkeys.h"
-#include "platform/serial/termiosport.h"
+#include "platform/serial/defaultline.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 
@@ -80,7 +80,7 @@ TSamsER350FProtocolThread::TSamsER350FProtocolThread(TSamsER350FProtocol& protoc
     : TProtocolThread([&protocol] { protocol.Step(); }, [&protocol] { return protocol.IdleMs(); }) {}
 
 TSamsER350FProtocol::TSamsER350FProtocol()
-    : TSamsER350FProtocol(std::make_unique<TTermiosPort>(), SystemClock(), true) {}
+    : TSamsER350FProtocol(MakeDefaultPort(), DefaultLineClock(), true) {}
 
 TSamsER350FProtocol::TSamsER350FProtocol(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread)
     : port_(std::move(port)), clock_(clock) {

@@ -73,7 +73,8 @@ public:
     std::function<void(int)> OnPrint;
     std::function<void(int, int)> OnCommandResult;
 
-    // The real line (termios), the system clock and a protocol thread.
+    // The default line (a termios port on the system clock unless a test has put in
+    // others, platform/serial/defaultline.h) and a protocol thread.
     TSamsER350FProtocol();
     // Another line and clock; without a thread the caller calls Step itself.
     TSamsER350FProtocol(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread);

@@ -159,16 +159,20 @@ int main(int argc, char** argv) {
         if (!driver) throw Exception("the object does not answer ICashDriverAuto");
         ICashDriverAuto& d = *driver;
 
-        // Serves the event loop until every id has its result or time runs out.
-        const auto wait = [&](const std::vector<std::int32_t>& ids, int seconds) {
+        // Serves the event loop until `until` holds or ms have passed.
+        const auto serve = [&](int ms, const std::function<bool()>& until) {
             QElapsedTimer t;
             t.start();
+            while (!until() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        };
+        // Serves it until every id has its result or time runs out.
+        const auto wait = [&](const std::vector<std::int32_t>& ids, int seconds) {
             const auto done = [&] {
                 for (const std::int32_t id : ids)
                     if (id > 0 && !sink->results.count(id)) return false;
                 return true;
             };
-            while (!done() && t.elapsed() < seconds * 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            serve(seconds * 1000, done);
             return done();
         };
         std::vector<std::int32_t> ids;
@@ -220,11 +224,6 @@ int main(int argc, char** argv) {
         const bool sold = wait(ids, 120);
         // The report ends with the operator's second query; its print copy follows
         // the key and comes in with the next poll, before the next command starts.
-        const auto serve = [&](int ms, const std::function<bool()>& until) {
-            QElapsedTimer t;
-            t.start();
-            while (!until() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        };
         serve(60000, [&] { return sink->queries >= 2; });
         serve(2500, [] { return false; });
 
