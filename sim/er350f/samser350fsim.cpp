@@ -1,6 +1,7 @@
 #include "sim/er350f/samser350fsim.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "common/utilgl.h"
 #include "drivers/sorbel/samser350fkeys.h"
@@ -32,6 +33,9 @@ std::string Columns(const std::string& left, const std::string& right) {
     const int pad = kLineWidth - static_cast<int>(Utf8Length(left) + Utf8Length(right));
     return left + std::string(pad > 1 ? static_cast<std::size_t>(pad) : 1, ' ') + right;
 }
+
+// The largest sum the simulated register keeps; beyond it sums saturate.
+constexpr std::int64_t kMaxAmount = std::numeric_limits<std::int64_t>::max() / 2;
 
 std::int64_t ParseDigits(const std::string& s) {
     std::int64_t v = 0;
@@ -248,7 +252,7 @@ void TSamsER350FSim::Register(std::int64_t amount) {
         receiptOpen_ = true;
         ++receiptNo_;
     }
-    total_ += amount;
+    if (__builtin_add_overflow(total_, amount, &total_)) total_ = amount < 0 ? -kMaxAmount : kMaxAmount;
 }
 
 void TSamsER350FSim::Process(std::uint8_t key, std::int64_t printAt) {
@@ -332,7 +336,9 @@ void TSamsER350FSim::Sale(int dep, std::int64_t printAt) {
     const std::int64_t price = TakeEntry();
     const std::int64_t count = ParseCount(count_);
     count_.clear();
-    std::int64_t amount = price * count / 1000;
+    // Absurd entries saturate instead of overflowing.
+    const __int128 product = static_cast<__int128>(price) * count / 1000;
+    std::int64_t amount = product > kMaxAmount ? kMaxAmount : static_cast<std::int64_t>(product);
     std::string name = "ОТДЕЛ " + std::to_string(dep);
     if (voidNext_) {
         amount = -amount;

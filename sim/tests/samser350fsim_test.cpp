@@ -98,6 +98,19 @@ TEST(SamsER350FSim, ReceiptsPrintTheirLinesAndEndWithTheHeaderBlock) {
               std::string("\x87") + static_cast<char>(KeyOfDigit(1) + 0x80) + static_cast<char>(KeyOfDigit(10) + 0x80));
 }
 
+TEST(SamsER350FSim, AbsurdEntriesSaturateTheSums) {
+    TSamsER350FSim sim;
+    std::string sale = "\x07";
+    for (int i = 0; i < 15; ++i) sale += static_cast<char>(KeyOfDigit(9));
+    sale += static_cast<char>(kSamsKeySeparator);
+    for (int i = 0; i < 15; ++i) sale += static_cast<char>(KeyOfDigit(9));
+    sale += static_cast<char>(KeyOfDigit(12));
+    for (int n = 0; n < 3; ++n) Exchange(sim, sale, n * 100, n * 100 + 50);
+    Exchange(sim, "\x07\x63", 400, 500);
+    EXPECT_FALSE(sim.ReceiptOpen());
+    EXPECT_EQ(sim.Tape()[sim.Tape().size() - 10].rfind("ИТОГ", 0), 0u);
+}
+
 TEST(SamsER350FSim, FaultsByScript) {
     TSamsER350FSim sim;
     sim.AddFaults(ParseSamsER350FFaults(
