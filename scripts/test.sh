@@ -3,7 +3,6 @@
 # UndefinedBehaviorSanitizer, runs it, then runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 
 scripts/setup.sh
 
@@ -28,7 +27,8 @@ for target in "$fuzz"/bin/fuzz_*; do
   name=$(basename "$target")
   corpus="$fuzz/corpus/$name"
   mkdir -p "$corpus"
-  TOLVER_WRITE_SEEDS="$corpus" "$target"
+  # The target writes its seeds and exits; -runs=0 keeps one that writes none from fuzzing unbounded.
+  TOLVER_WRITE_SEEDS="$corpus" "$target" -runs=0 "$corpus"
   echo "== $name: $seconds s"
   "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 "$corpus"
 done

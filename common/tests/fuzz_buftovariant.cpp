@@ -3,17 +3,18 @@
 // strings excepted, which come back as wide strings; their value must survive).
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/variantstobuf.h"
+#include "platform/testing/fuzz_seeds.h"
 
 using namespace tolver;
 
 // With TOLVER_WRITE_SEEDS=<folder>, writes the seed corpus of valid encodings and exits.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* dir = std::getenv("TOLVER_WRITE_SEEDS");
-    if (!dir) return 0;
+    if (!std::getenv("TOLVER_WRITE_SEEDS")) return 0;
     SafeArray two({{2, 1}, {2, 0}});
     two.at({1, 0}) = "ab";
     two.at({2, 1}) = Currency::FromRaw(-5);
@@ -24,13 +25,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         VarArray({VarArray({1, VarArray({2.5, false})}), Variant(SafeArray::Vector(3, 2)), ""}),
         VarArray({1, "Sorbel.CashDriverAuto", VarArray({Variant(std::uint8_t{1}), 9600, true})}),
     };
-    int n = 0;
+    std::vector<std::string> encoded;
     for (const Variant& v : seeds) {
         const auto bytes = VariantToBuf(v);
-        std::ofstream(std::string(dir) + "/seed" + std::to_string(n++), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        encoded.emplace_back(bytes.begin(), bytes.end());
     }
-    std::exit(0);
+    std::vector<std::string_view> views(encoded.begin(), encoded.end());
+    testutil::WriteSeedsIfAsked(views);
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

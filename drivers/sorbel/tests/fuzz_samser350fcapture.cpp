@@ -1,3 +1,4 @@
+
 // libFuzzer target for what the Sorbel driver reads from outside besides the
 // engine's bytes: the register's print copy, in which it looks for the receipt
 // header, and the stored header value "Temp". No crash, no sanitizer report; a
@@ -8,11 +9,11 @@
 #include <QApplication>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "drivers/sorbel/samser350f.h"
 #include "drivers/sorbel/samser350fprotocol.h"
+#include "platform/testing/fuzz_seeds.h"
 #include "platform/registry/registry.h"
 #include "platform/serial/fakeport.h"
 #include "platform/variant/codepage.h"
@@ -28,19 +29,11 @@ char g_dir[] = "/tmp/tolver-fuzz-capture-XXXXXX";
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    if (const char* dir = std::getenv("TOLVER_WRITE_SEEDS")) {
-        const char* seeds[] = {
-            "\x01ИТОГ 1.00\r\nЧЕК *** 0001\r\n________________\r\n\r\nМАГАЗИН\r\nУЛ. 1\r\nТЕЛ.\r\n\r\nКАССА 1\r\nX\r\n",
-            "\x01\n\n\n\nЧЕК ***\n\n\n\n\n\n\n\n\nA",
-            "\x00!=header~$",
-        };
-        int n = 0;
-        for (const char* s : seeds) {
-            std::ofstream out(std::string(dir) + "/seed" + std::to_string(n++), std::ios::binary);
-            out.write(s, s[0] ? static_cast<std::streamsize>(std::char_traits<char>::length(s)) : 11);
-        }
-        std::exit(0);
-    }
+    testutil::WriteSeedsIfAsked({
+        "\x01ИТОГ 1.00\r\nЧЕК *** 0001\r\n________________\r\n\r\nМАГАЗИН\r\nУЛ. 1\r\nТЕЛ.\r\n\r\nКАССА 1\r\nX\r\n",
+        "\x01\n\n\n\nЧЕК ***\n\n\n\n\n\n\n\n\nA",
+        std::string_view("\x00!=header~$", 11),
+    });
     if (!mkdtemp(g_dir)) std::abort();
     setenv("TOLVER_REGISTRY", (std::string(g_dir) + "/registry.db").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -4,11 +4,11 @@
 // queue has drained (the firmware row reports successes).
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <string>
 
 #include "drivers/sorbel/samser350fprotocol.h"
+#include "platform/testing/fuzz_seeds.h"
 #include "platform/serial/fakeport.h"
 
 using namespace tolver;
@@ -16,18 +16,13 @@ using namespace tolver;
 // With TOLVER_WRITE_SEEDS=<folder>, writes a seed corpus and exits: a connection
 // with its identification, a sale, an error byte, silence and a reopen.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* dir = std::getenv("TOLVER_WRITE_SEEDS");
-    if (!dir) return 0;
-    const std::string seeds[] = {
-        std::string("\x01\x7F\x7F\x7F\x3F\x20\x7F\x7F\x7F\x3F\x20\x7F", 12),
-        std::string("\x02\x81\x07\x80\x12\x83\x37\x3F\x20\x7F\x00\x87\x7F\x00\x92\x7F\x00\xB7\x7F", 19),
-        std::string("\x01\x81\x11\x7F\x00\xE3\x7F\x00\xE1\x7F\xC0\x7F\xC1\x7F", 14),
-        std::string("\x03\x81\x11\x7F\x7F\x7F\xC1\xC0\x7F\x7F", 10),
-    };
-    int n = 0;
-    for (const std::string& s : seeds)
-        std::ofstream(std::string(dir) + "/seed" + std::to_string(n++), std::ios::binary).write(s.data(), static_cast<std::streamsize>(s.size()));
-    std::exit(0);
+    testutil::WriteSeedsIfAsked({
+        std::string_view("\x01\x7F\x7F\x7F\x3F\x20\x7F\x7F\x7F\x3F\x20\x7F", 12),
+        std::string_view("\x02\x81\x07\x80\x12\x83\x37\x3F\x20\x7F\x00\x87\x7F\x00\x92\x7F\x00\xB7\x7F", 19),
+        std::string_view("\x01\x81\x11\x7F\x00\xE3\x7F\x00\xE1\x7F\xC0\x7F\xC1\x7F", 14),
+        std::string_view("\x03\x81\x11\x7F\x7F\x7F\xC1\xC0\x7F\x7F", 10),
+    });
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

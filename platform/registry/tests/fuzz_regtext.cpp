@@ -4,24 +4,19 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/registry/regtext.h"
+#include "platform/testing/fuzz_seeds.h"
 
 using namespace tolver;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* dir = std::getenv("TOLVER_WRITE_SEEDS")) {
-        const char* seeds[] = {
-            "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\A]\n\"S\"=\"x\\\\y\"\n"
-            "\"D\"=dword:0000002a\n\"B\"=hex:01,02,\\\n  03\n\"W\"=hex(1):41,00,00,00\n@=\"d\"\n",
-            "Windows Registry Editor Version 5.00\r\n[-HKCU\\X]\r\n[HKCR\\Y]\r\n\"v\"=-\r\n\"q\"=hex(4):01,00,00,00\r\n",
-        };
-        int n = 0;
-        for (const char* s : seeds) std::ofstream(std::string(dir) + "/seed" + std::to_string(n++)) << s;
-        std::exit(0);
-    }
+    testutil::WriteSeedsIfAsked({
+        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\A]\n\"S\"=\"x\\\\y\"\n"
+        "\"D\"=dword:0000002a\n\"B\"=hex:01,02,\\\n  03\n\"W\"=hex(1):41,00,00,00\n@=\"d\"\n",
+        "Windows Registry Editor Version 5.00\r\n[-HKCU\\X]\r\n[HKCR\\Y]\r\n\"v\"=-\r\n\"q\"=hex(4):01,00,00,00\r\n",
+    });
     static char path[] = "/tmp/tolver-fuzz-regtext-XXXXXX";
     if (!mkdtemp(path)) std::abort();
     setenv("TOLVER_REGISTRY", (std::string(path) + "/registry.db").c_str(), 1);
