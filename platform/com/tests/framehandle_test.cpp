@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QWidget>
-#include <cstdlib>
 #include <memory>
 
 #include "platform/com/framehandle.h"
+#include "platform/testing/gui_test_main.h"
 
 using namespace tolver;
 
@@ -41,13 +40,4 @@ TEST(FrameHandles, ResolveWhileTheFrameLives) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        char dir[] = "/tmp/tolver-xdg-XXXXXX";
-        if (mkdtemp(dir)) setenv("XDG_RUNTIME_DIR", dir, 1);
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+TOLVER_GUI_TEST_MAIN()
