@@ -1,6 +1,5 @@
 #include "common/cashgl.h"
 
-#include <algorithm>
 
 #include "common/varform.h"
 #include "common/variantstobuf.h"

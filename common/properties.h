@@ -329,7 +329,7 @@ template <class C, class G, class S>
 PropInfo Published(std::string_view name, G (C::*get)() const, void (C::*set)(S), ElementNames elements = {}) {
     using T = std::remove_cvref_t<G>;
     static_assert(std::is_same_v<T, std::remove_cvref_t<S>>);
-    const PropKind kind = std::is_enum_v<T> ? PropKind::Enumeration : detail::KindOf<T>();
+    const PropKind kind = detail::KindOf<T>();
     if (std::is_same_v<T, bool>) elements = kBooleanNames;
     const auto g = [get](const C& c) -> T { return (c.*get)(); };
     const auto s = [set](C& c, T v) { (c.*set)(std::move(v)); };

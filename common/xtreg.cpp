@@ -122,10 +122,10 @@ void ReadPropFromRegistry(TPersistent& obj, const PropInfo& prop, TRegistry& reg
         case PropKind::String: prop.SetStr(obj, text()); break;
         case PropKind::Variant: prop.SetVariant(obj, Variant(text())); break;
         case PropKind::Method: {
-            const std::string& text = Typed(v, RegDataType::String, name).text;
+            const std::string& handler = text();
             TNotifyEvent ev = prop.GetMethod(obj);
             if (!ev.data) return;  // no owner to look the handler up in
-            ev.code = text.empty() ? nullptr : ev.data->Methods().Find(text);
+            ev.code = handler.empty() ? nullptr : ev.data->Methods().Find(handler);
             prop.SetMethod(obj, ev);
             break;
         }
