@@ -8,6 +8,7 @@
 
 #include "common/cashgl.h"
 #include "drivers/contract/driverlibrary.h"
+#include "drivers/contract/eventreceiver.h"
 #include "drivers/contract/tests/fixture_driver.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
@@ -221,6 +222,31 @@ TEST_F(DriverModule, EventsReachTheSinkOfTheNamedInterfaceByDispid) {
     ASSERT_EQ(InterfaceDisconnect(object.get(), events, cookie), S_OK);
     driver->RaiseLog("lost");
     EXPECT_EQ(sink->events.size(), 3u);
+}
+
+TEST_F(DriverModule, TheEventReceiverConnectsThroughEventIIDAndCallsBack) {
+    Register();
+    ComPtr<IDispatch> object = CreateOleObject(fixture::kProgId);
+    std::vector<std::pair<int, int>> results;
+    std::vector<std::string> log;
+    TDriverEventReceiver receiver;
+    receiver.Events().OnCommandResult = [&](std::int32_t id, std::int32_t result) { results.emplace_back(id, result); };
+    receiver.Events().OnProtocolLog = [&](const std::string& text) { log.push_back(text); };
+    receiver.Connect(object.get());
+    EXPECT_TRUE(receiver.Connected());
+    EXPECT_EQ(receiver.EventIID(), fixture::IID_ITestDriverEvents);
+
+    ComPtr<fixture::ITestDriverAuto> driver = Query<fixture::ITestDriverAuto>(object.get());
+    ASSERT_EQ(driver->RaiseCommandResult(7, -1), S_OK);
+    std::int32_t id = 0;
+    ASSERT_EQ(driver->AddInfo("Спасибо", &id), S_OK);  // a log line, then its result
+    EXPECT_EQ(results, (std::vector<std::pair<int, int>>{{7, -1}, {id, 0}}));
+    EXPECT_EQ(log, std::vector<std::string>{"AddInfo: Спасибо"});
+
+    receiver.Disconnect();
+    driver->RaiseLog("lost");
+    EXPECT_EQ(log.size(), 1u);
+    receiver.Disconnect();  // twice is harmless
 }
 
 TEST_F(DriverModule, LateBoundAddInfoNamesValueAndValue1) {
