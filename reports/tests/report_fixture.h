@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/com/cocreate.h"
+#include "platform/com/comserv.h"
 #include "platform/registry/temp_registry.h"
 #include "reports/options.h"
 #include "reports/reportintf.h"
