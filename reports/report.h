@@ -113,7 +113,10 @@ public:
     bool Add(const std::string& name);
     bool Remove(const std::string& name);
     bool Contains(const std::string& name) const;
-    void Clear() { items_.clear(); }
+    void Clear() {
+        items_.clear();
+        keys_.clear();
+    }
     int Count() const { return static_cast<int>(items_.size()); }
     const std::vector<std::string>& Items() const { return items_; }
     // Each name followed by CR LF.

@@ -26,6 +26,9 @@ TfrmProperties::TfrmProperties(TPropertiesReport& report) : TReportPropertiesFor
         connect(b, &QRadioButton::toggled, this, [this, b](bool on) {
             if (on) rb0Click(b);
         });
+        // A button the user clicks (not one the page selects itself) is the one to
+        // go back to when the last name is unticked.
+        connect(b, &QRadioButton::clicked, this, [this, b] { LastButton = b; });
     }
     layout->addStretch(1);
     listview = new QTreeWidget(this);
@@ -66,7 +69,6 @@ TfrmProperties::TfrmProperties(TPropertiesReport& report) : TReportPropertiesFor
 }
 
 void TfrmProperties::rb0Click(QRadioButton* Sender) {
-    if (Sender && Sender->hasFocus()) LastButton = Sender;
     TPropertiesReport& report = Report();
     report.Mode = 0;
     if (rb3->isChecked()) {

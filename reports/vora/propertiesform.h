@@ -24,6 +24,7 @@ public:
     QRadioButton* LastButton = nullptr;
     bool Filling = false;
 
+    // A button was selected (by the user or by the page): the report's mode follows.
     void rb0Click(QRadioButton* Sender);
     void listviewClick();
     void listviewChange(QTreeWidgetItem* Item);
