@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <atomic>
 #include <cstdio>
 #include <iostream>
@@ -173,11 +172,6 @@ int main(int argc, char** argv) {
             std::cerr << "tolver-report: no report class " << words[1] << " is registered\n";
             return 1;
         }
-        // A report may bring a properties page; it needs the application object.
-        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        int qargc = 1;
-        QApplication app(qargc, argv);
-
         ComPtr<IReport> report;
         OleCheck(CoCreateInstance(clsid, nullptr, IReport::IID, reinterpret_cast<void**>(report.put())));
         const auto props = report.query<IReportProperties>();
