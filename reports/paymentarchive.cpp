@@ -6,7 +6,37 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/base/textcase.h"
+
 namespace tolver {
+
+const std::string& TFoldCache::Fold(const std::string& name) {
+    auto it = folded_.find(name);
+    if (it != folded_.end()) return it->second;
+    if (folded_.size() >= 4096) folded_.clear();
+    return folded_.emplace(name, CaseFold(name)).first->second;
+}
+
+namespace {
+
+// tolver_fold(text): the text without trailing blanks, case-folded.
+void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    if (!p) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string text(p, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    try {
+        const std::string& folded = static_cast<TFoldCache*>(sqlite3_user_data(ctx))->Fold(text);
+        sqlite3_result_text(ctx, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+    } catch (...) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+}  // namespace
 
 bool TPaymentArchive::Open(const std::string& fileName) {
     Close();
@@ -17,13 +47,21 @@ bool TPaymentArchive::Open(const std::string& fileName) {
         return false;
     }
     sqlite3_busy_timeout(db, 2000);
+    auto fold = std::make_unique<TFoldCache>();
+    if (sqlite3_create_function_v2(db, "tolver_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, fold.get(),
+                                   &FoldFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
     db_ = db;
+    fold_ = std::move(fold);
     return true;
 }
 
 void TPaymentArchive::Close() {
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
+    fold_.reset();
 }
 
 std::string TPaymentArchive::TableName(double day) {
@@ -71,16 +109,25 @@ std::string Text(sqlite3_stmt* s, int col) {
 }  // namespace
 
 bool TPaymentArchive::ReadDay(double day, double timeFrom, double timeTo, Order order,
-                              const std::function<bool(const PaymentRow&)>& each) const {
+                              const std::function<bool(const PaymentRow&)>& each,
+                              const std::vector<std::string>* names) const {
     if (!db_) return false;
-    std::string table = TableName(day);
-    std::string sql = "SELECT Description, Info, PCount, Summa, NArt, NDep, Tim FROM \"" + table +
-                      "\" WHERE Tim>=?1 AND Tim<=?2 ORDER BY ";
-    sql += order == Order::ByTime ? "Data, Tim" : "NArt, NDep, Description, Data, Tim";
+    if (names && names->size() > kMaxBoundNames) names = nullptr;
+    std::string sql = "SELECT Description, Info, PCount, Summa, NArt, NDep, Tim FROM \"" + TableName(day) +
+                      "\" WHERE Tim>=?1 AND Tim<=?2";
+    if (names) {
+        sql += " AND tolver_fold(Description) IN (";
+        for (std::size_t i = 0; i < names->size(); ++i) sql += i ? ",?" : "?";
+        sql += ")";
+    }
+    sql += order == Order::ByTime ? " ORDER BY Data, Tim" : " ORDER BY NArt, NDep, Description, Data, Tim";
     Statement st;
     if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr) != SQLITE_OK) return false;
     sqlite3_bind_int(st.s, 1, TimeMs(timeFrom));
     sqlite3_bind_int(st.s, 2, TimeMs(timeTo));
+    for (std::size_t i = 0; names && i < names->size(); ++i)
+        sqlite3_bind_text(st.s, static_cast<int>(i + 3), (*names)[i].data(), static_cast<int>((*names)[i].size()),
+                          SQLITE_STATIC);
     PaymentRow row;
     for (;;) {
         const int rc = sqlite3_step(st.s);

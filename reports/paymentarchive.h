@@ -16,7 +16,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/variant/variant.h"
 
@@ -33,6 +36,16 @@ struct PaymentRow {
     std::int32_t NArt = 0;
     std::int32_t NDep = 0;
     std::int32_t TimeMs = 0;  // milliseconds since midnight
+};
+
+// The case-folded forms of the few names that a day table repeats, so that each is
+// folded once; it forgets them all when it holds too many.
+class TFoldCache {
+public:
+    const std::string& Fold(const std::string& name);
+
+private:
+    std::unordered_map<std::string, std::string> folded_;
 };
 
 class TPaymentArchive {
@@ -59,11 +72,18 @@ public:
     // day, inclusive) to each, in the given order; each answers false to stop. False
     // when the table is missing, the query fails or a row holds a value of the wrong
     // kind; the rows handed out before stay handed out.
+    // names, when given: only the rows whose payment name without trailing blanks,
+    // case-folded, is one of them (already folded); more than a query can bind are
+    // left to the caller to sort out.
     bool ReadDay(double day, double timeFrom, double timeTo, Order order,
-                 const std::function<bool(const PaymentRow&)>& each) const;
+                 const std::function<bool(const PaymentRow&)>& each,
+                 const std::vector<std::string>* names = nullptr) const;
+
+    static constexpr std::size_t kMaxBoundNames = 500;
 
 private:
     sqlite3* db_ = nullptr;
+    std::unique_ptr<TFoldCache> fold_;
 };
 
 }  // namespace tolver

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/com/comobj.h"

@@ -65,7 +65,7 @@ void TArchiveWriter::WriteDay(double day, const std::vector<ArchiveRow>& rows) {
             sqlite3_reset(st);
         }
         sqlite3_finalize(st);
-        Exec("CREATE INDEX " + std::string("\"") + TPaymentArchive::TableName(day) + "_Tim\" ON " + table + " (Tim)");
+        Exec("CREATE INDEX " + std::string("\"") + TPaymentArchive::TableName(day) + "_Tim\" ON " + table + " (Data, Tim)");
         Exec("COMMIT");
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

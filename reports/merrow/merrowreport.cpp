@@ -96,16 +96,21 @@ void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
                     OpeningSeen = true;
                 }
                 std::string key = RowKey(row.NArt, row.Description);
-                std::string folded = CaseFold(key);
-                const auto it = rowIndex_.find(folded);
-                if (it == rowIndex_.end()) {
-                    rowIndex_.emplace(std::move(folded), rows_.size());
-                    rows_.push_back({std::move(key), row.Count, s, row.NArt, row.NDep});
-                } else {
-                    TCashPay& pay = rows_[it->second];
-                    pay.Sum = AddMoney(pay.Sum, s);
-                    pay.Count += row.Count;
+                // Keys as read are looked up first; the case-folded look-up runs once
+                // per spelling.
+                auto exact = exactIndex_.find(key);
+                if (exact == exactIndex_.end()) {
+                    std::string folded = CaseFold(key);
+                    auto it = rowIndex_.find(folded);
+                    if (it == rowIndex_.end()) {
+                        it = rowIndex_.emplace(std::move(folded), rows_.size()).first;
+                        rows_.push_back({key, 0, Currency(), row.NArt, row.NDep});
+                    }
+                    exact = exactIndex_.emplace(std::move(key), it->second).first;
                 }
+                TCashPay& pay = rows_[exact->second];
+                pay.Sum = AddMoney(pay.Sum, s);
+                pay.Count += row.Count;
             } else if (OpeningSeen || s.raw() < 0) {
                 // A service movement; a withdrawal before any opening balance opens
                 // the statement at 0 and still counts as withdrawn.
@@ -129,9 +134,14 @@ void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
     }
 }
 
-void TPostCashReport::Reset() {
+void TPostCashReport::ClearRows() {
     rows_.clear();
     rowIndex_.clear();
+    exactIndex_.clear();
+}
+
+void TPostCashReport::Reset() {
+    ClearRows();
     Opening = Deposits = Withdrawals = Currency();
     OpeningSeen = false;
 }
@@ -141,8 +151,7 @@ void TPostCashReport::BuildPeriodBody(double DateFrom, double DateTo, std::strin
     Reset();
     ScanDaysFlat(DateFrom, DateTo);
     if (DoProgress(100)) FormatStatement(Body);
-    rows_.clear();
-    rowIndex_.clear();
+    ClearRows();
 }
 
 void TPostCashReport::BuildServiceBody(double DateFrom, double DateTo, std::string& Body) {
@@ -150,21 +159,20 @@ void TPostCashReport::BuildServiceBody(double DateFrom, double DateTo, std::stri
     Reset();
     ScanDaysFlat(DateFrom, DateTo);
     if (DoProgress(100)) FormatServiceStatement(Body);
-    rows_.clear();
-    rowIndex_.clear();
+    ClearRows();
 }
 
 void TPostCashReport::BuildOperatorBody(const THostOperator& Operator, std::string& Body) {
     Body.clear();
     Reset();
     if (ScanShifts(Operator, &TReport::ScanDaysFlat)) FormatServiceStatement(Body);
-    rows_.clear();
-    rowIndex_.clear();
+    ClearRows();
 }
 
 std::vector<std::string> TPostCashReport::RowLines(Currency& income, Currency& expense) {
     std::stable_sort(rows_.begin(), rows_.end(), CashRowLess);
     rowIndex_.clear();
+    exactIndex_.clear();
     std::vector<std::string> lines;
     for (const TCashPay& pay : rows_) {
         const std::string count = HasFraction(pay.Count) ? "..." : CountText(pay.Count);

@@ -55,11 +55,13 @@ public:
 
 private:
     void Reset();
+    void ClearRows();
     // The sorted rows as lines, with the income and expense totals.
     std::vector<std::string> RowLines(Currency& income, Currency& expense);
 
     std::vector<TCashPay> rows_;
-    std::unordered_map<std::string, std::size_t> rowIndex_;  // folded key -> rows_
+    std::unordered_map<std::string, std::size_t> rowIndex_;    // folded key -> rows_
+    std::unordered_map<std::string, std::size_t> exactIndex_;  // key as read -> rows_
 };
 
 }  // namespace tolver

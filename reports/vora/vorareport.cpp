@@ -91,17 +91,21 @@ void TVoraReport::ScanDaysGrouped(double DateFrom, double DateTo) {
             for (const auto& name : ChosenNames.Items()) filter_.insert(CaseFold(TrimRight(name)));
         }
     }
+    filterList_.assign(filter_.begin(), filter_.end());
     TReport::ScanDaysGrouped(DateFrom, DateTo);
 }
 
 void TVoraReport::ReadDay(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
-                          const std::function<void(const PaymentRow&)>& each) {
+                          const std::function<void(const PaymentRow&)>& each, const std::vector<std::string>* names) {
     if (!Query()) return;
     try {
-        Query()->ReadDay(Day, TimeFrom, TimeTo, order, [&](const PaymentRow& row) {
-            each(row);
-            return true;
-        });
+        Query()->ReadDay(
+            Day, TimeFrom, TimeTo, order,
+            [&](const PaymentRow& row) {
+                each(row);
+                return true;
+            },
+            names);
     } catch (...) {
         // The day's reading ends; the rows taken so far stay.
     }
@@ -125,19 +129,19 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     if (filtered_ && filter_.empty()) return;  // nothing chosen: nothing to read
     ReadDay(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
         const std::string name = TrimRight(row.Description);
-        std::string key = CaseFold(name);
+        const std::string& key = fold_.Fold(name);
         if (filtered_ && !filter_.count(key)) return;
         auto it = groupIndex_.find(key);
         if (it == groupIndex_.end()) {
             groups_.push_back({name, {}, row.Count, row.Sum, row.NArt, row.NDep});
-            it = groupIndex_.emplace(std::move(key), groups_.size() - 1).first;
+            it = groupIndex_.emplace(key, groups_.size() - 1).first;
         } else {
             TVoraList& group = groups_[it->second];
             group.SumTotal = AddMoney(group.SumTotal, row.Sum);
             group.CountTotal += row.Count;
         }
         groups_[it->second].Rows.push_back({Day, row.TimeMs, row.Info, row.Count, row.Sum});
-    });
+    }, filtered_ ? &filterList_ : nullptr);
 }
 
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {

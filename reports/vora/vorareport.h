@@ -64,15 +64,18 @@ public:
 private:
     void ResetRows();
     void ReadDay(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
-                 const std::function<void(const PaymentRow&)>& each);
+                 const std::function<void(const PaymentRow&)>& each,
+                 const std::vector<std::string>* names = nullptr);
     std::string FinalText() const;
     std::string RowLine(int n, const TVoraPay& pay) const;
 
     bool filtered_ = false;
     std::unordered_set<std::string> filter_;
+    std::vector<std::string> filterList_;  // the same names, bound into the query
     TVoraList flatRows_;
     std::vector<TVoraList> groups_;
     std::unordered_map<std::string, std::size_t> groupIndex_;  // folded name -> groups_
+    TFoldCache fold_;
 };
 
 }  // namespace tolver
