@@ -194,6 +194,26 @@ TEST_F(ReportBase, TheArchiveComesFromTheOptionsServer) {
     EXPECT_EQ(MakeComObject<TTestReport>()->Query(), nullptr);
 }
 
+TEST_F(ReportBase, TheArchiveComparesTimesAsValuesAndAFullDayEndsAtItsLastMillisecond) {
+    ArchiveRow late = Pay("23:59:59", "Газ", "3.00");
+    late.TimeMs += 500;
+    WriteDay(0, {Pay("10:00", "Газ", "2.00"), Pay("09:05", "Газ", "1.00"), late, Pay("00:00", "Газ", "4.00")});
+    TPaymentArchive db;
+    ASSERT_TRUE(db.Open(archive));
+    std::vector<std::int32_t> times;
+    auto collect = [&](const PaymentRow& row) {
+        times.push_back(row.TimeMs);
+        return true;
+    };
+    EXPECT_TRUE(db.ReadDay(Day(0), EncodeTime(9, 0, 0), TReport::kEndOfDay, TPaymentArchive::Order::ByTime, collect));
+    EXPECT_EQ(times, (std::vector<std::int32_t>{32700000, 36000000, 86399500}));
+    times.clear();
+    EXPECT_TRUE(db.ReadDay(Day(0), 0, EncodeTime(9, 5, 0), TPaymentArchive::Order::ByTime, collect));
+    EXPECT_EQ(times, (std::vector<std::int32_t>{0, 32700000}));
+    EXPECT_FALSE(db.ReadDay(Day(1), 0, TReport::kEndOfDay, TPaymentArchive::Order::ByTime, collect));  // no table
+    EXPECT_EQ(TPaymentArchive::TableName(EncodeDate(2003, 2, 1)), "2003-02-01_Vora");
+}
+
 TEST(ReportFormat, MoneyCountsAndWidths) {
     using namespace report;
     struct {
