@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
         }
         sink->Done();
         if (connection) connection->Unadvise(static_cast<IReportProgress*>(sink.get()));
-        if (interrupted) std::cerr << "tolver-report: stopped; the report holds what was read until then\n";
+        if (interrupted) std::cerr << "tolver-report: stopped by Ctrl-C; the report was not finished and shows its header only\n";
         if (raw)
             std::cout << text;
         else
