@@ -53,12 +53,8 @@ void TReport::Initialize() {
 
 HRESULT TReport::Advise(IUnknown* Sink) {
     if (!Sink) return E_POINTER;
-    return Guard([&] {
-        for (const auto& s : sinks_)
-            if (s.get() == Sink) return E_FAIL;
-        sinks_.emplace_back(Sink);
-        return S_OK;
-    });
+    // A sink advised twice is asked twice and stays until it is unadvised twice.
+    return Guard([&] { sinks_.emplace_back(Sink); });
 }
 
 HRESULT TReport::Unadvise(IUnknown* Sink) {
