@@ -1,11 +1,11 @@
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "drivers/sorbel/samser350fgl.h"
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/serial/defaultline.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
