@@ -12,6 +12,7 @@
 
 #include "platform/shell/ionlyonce.h"
 #include "spooler/about.h"
+#include "spooler/driverlist.h"
 #include "spooler/icons.h"
 #include "spooler/printform.h"
 #include "spooler/regform.h"
@@ -235,6 +236,8 @@ int TfrmMain::ShowRegDialog() {
 void TfrmMain::ShowReports() {
     if (dialogs_) dialogs_->ShowReports();
 }
+
+std::string TfrmMain::DriverInfo() const { return dialogs_ ? dialogs_->DriverInfo() : kNoDriverCaption; }
 
 void TfrmMain::N6Click() { ShowRegDialog(); }
 void TfrmMain::N7Click() { ShowReports(); }

@@ -47,6 +47,8 @@ public:
     void SetMenuFull(bool full) override;
     int ShowRegDialog();
     void ShowReports();
+    // The connection dialog's selected driver entry; "не установлен" without dialogs.
+    std::string DriverInfo() const;
     // The registered dialogs, null without.
     ISpoolerDialogs* Dialogs() const { return dialogs_.get(); }
     TfrmPrint* frmPrint() const { return frmPrint_; }
