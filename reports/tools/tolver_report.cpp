@@ -192,7 +192,9 @@ int main(int argc, char** argv) {
         sigaction(SIGINT, &sa, nullptr);
 
         std::string text;
-        double from = 0, to = 0;
+        THostPeriod period;
+        double& from = period.DateFrom;
+        double& to = period.DateTo;
         if (command == "period" || command == "names") {
             if (words.size() != 4 || !ParseDate(words[2], false, from) || !ParseDate(words[3], true, to))
                 return Usage();
