@@ -34,6 +34,14 @@ std::string SafeText(F&& f) noexcept {
     return text;
 }
 
+// The order of report rows and groups: those without an article (number below 1)
+// first, by department; then by article.
+inline bool ArticleOrderLess(std::int32_t nArtA, std::int32_t nDepA, std::int32_t nArtB, std::int32_t nDepB) {
+    const bool aCoded = nArtA >= 1, bCoded = nArtB >= 1;
+    if (aCoded != bCoded) return !aCoded;
+    return aCoded ? nArtA < nArtB : nDepA < nDepB;
+}
+
 // A sum of money that refuses to overflow (raises), so that no total is ever wrong.
 Currency AddMoney(Currency a, Currency b);
 

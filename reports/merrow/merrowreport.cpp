@@ -18,11 +18,7 @@ const ComClass& MerrowReportClass() {
     return cls;
 }
 
-bool CashRowLess(const TCashPay& a, const TCashPay& b) {
-    const bool aCoded = a.NArt >= 1, bCoded = b.NArt >= 1;
-    if (aCoded != bCoded) return !aCoded;
-    return aCoded ? a.NArt < b.NArt : a.NDep < b.NDep;
-}
+bool CashRowLess(const TCashPay& a, const TCashPay& b) { return ArticleOrderLess(a.NArt, a.NDep, b.NArt, b.NDep); }
 
 namespace {
 

@@ -21,11 +21,7 @@ const ComClass& VoraReportClass() {
     return cls;
 }
 
-bool VoraListLess(const TVoraList& a, const TVoraList& b) {
-    const bool aCoded = a.NArt >= 1, bCoded = b.NArt >= 1;
-    if (aCoded != bCoded) return !aCoded;
-    return aCoded ? a.NArt < b.NArt : a.NDep < b.NDep;
-}
+bool VoraListLess(const TVoraList& a, const TVoraList& b) { return ArticleOrderLess(a.NArt, a.NDep, b.NArt, b.NDep); }
 
 namespace {
 
