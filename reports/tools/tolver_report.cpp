@@ -14,6 +14,7 @@
 #include "platform/com/cocreate.h"
 #include "platform/com/comcat.h"
 #include "platform/registry/registry.h"
+#include "reports/report.h"
 #include "reports/reportintf.h"
 
 using namespace tolver;
@@ -32,7 +33,7 @@ int Usage() {
         "       tolver-report operator REPORT FROM TO NAME START END [START END ...] [options]\n"
         "       tolver-report names    REPORT FROM TO\n"
         "REPORT is a class identifier {...} or a ProgID (Vora.VoraReport, Merrow.MerrowReport).\n"
-        "Dates: yyyy-mm-dd or yyyy-mm-ddThh:mm[:ss] (FROM alone starts at 00:00, TO alone ends at 23:59:59).\n"
+        "Dates: yyyy-mm-dd or yyyy-mm-ddThh:mm[:ss] (FROM alone starts at 00:00, TO alone takes in the whole day).\n"
         "Options: --title TEXT      a title line\n"
         "         --properties P    the report's properties, \"mode:option:names\" (Vora: mode 0 all payments\n"
         "                           flat, 1 each payment, 2 the payments of Reports.ini, 3 the names given,\n"
@@ -63,7 +64,7 @@ bool ParseDate(const std::string& s, bool endOfDay, double& out) {
     }
     try {
         out = EncodeDate(y, mo, d) + EncodeTime(h, mi, sec);
-        if (!hasTime && endOfDay) out = EncodeDate(y, mo, d) + EncodeTime(23, 59, 59);
+        if (!hasTime && endOfDay) out = EncodeDate(y, mo, d) + TReport::kEndOfDay;
     } catch (...) {
         return false;
     }
