@@ -13,8 +13,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <signal.h>
 #include <spawn.h>
@@ -32,11 +30,13 @@
 #include "common/utilgl.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
+#include "platform/testing/run_until.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolermessage.h"
 
 extern char** environ;
 using namespace tolver;
+using tolver::testutil::RunUntil;
 
 namespace {
 
@@ -111,20 +111,6 @@ private:
     TempRegistry registry_;
     std::unique_ptr<Child> sim_;
 };
-
-template <typename Pred>
-bool RunUntil(Pred pred, int guardMs) {
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (pred() || t.elapsed() > guardMs) loop.quit();
-    });
-    tick.start(5);
-    if (!pred()) loop.exec();
-    return pred();
-}
 
 void StartupToConnected(benchmark::State& state) {
     App();

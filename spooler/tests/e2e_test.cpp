@@ -17,29 +17,20 @@
 
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
+#include "platform/testing/run_until.h"
 #include "platform/testing/gui_test_main.h"
 #include "spooler/mainform.h"
 #include "spooler/printform.h"
 #include "spooler/spoolermessage.h"
 
 using namespace tolver;
+using tolver::testutil::RunUntil;
 
 namespace {
 
 constexpr int kCom = 7;
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
-
-// Serves the event loop until pred holds or ms have passed.
-bool RunUntil(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 struct TResultSink : ISpoolerSink {
     std::vector<std::pair<int, int>> got;
