@@ -146,6 +146,8 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
     timerState1.start();
     ConnectDriver();
     LinkChanged();
+    // Without a tray the status window is the only way to the menu.
+    if (!RxTrayIcon) ShowStatus();
 }
 
 TfrmMain::~TfrmMain() {
@@ -215,7 +217,6 @@ void TfrmMain::LinkChanged() {
     }
     if (RxTrayIcon) {
         RxTrayIcon->setIcon(SpoolerIcon(lamp));
-        RxTrayIcon->setToolTip(QString("Тольвер\n") + QString::fromStdString(state));
     } else {
         setWindowIcon(SpoolerIcon(lamp));
         // The status window stands in for the tray: between the designed texts it

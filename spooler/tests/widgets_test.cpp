@@ -241,6 +241,13 @@ TEST_F(MainWindowTest, WithoutDriverTheStatusWindowTellsIt) {
     SavePng(main, "main_no_driver");
 }
 
+TEST_F(MainWindowTest, WithoutTrayTheWindowIsShownAlsoWhenConnectedAtOnce) {
+    ChooseFakeDriver();
+    TfrmMain main(nullptr, factory);
+    EXPECT_EQ(main.LinkState, lsConnected);
+    EXPECT_TRUE(main.isVisible());
+}
+
 TEST_F(MainWindowTest, RestoringAndConnectedPictures) {
     ChooseFakeDriver();
     driver->RestoreResult = 4;
