@@ -104,6 +104,11 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
         });
         RxTrayIcon->show();
     } else {
+        lLamp = new QLabel(this);
+        lLamp->setObjectName("lLamp");
+        lLamp->setFixedSize(28, 24);
+        lLamp->setAlignment(Qt::AlignCenter);
+        layout->insertWidget(0, lLamp, 0, Qt::AlignVCenter);
         bMenu = new QToolButton(this);
         bMenu->setObjectName("bMenu");
         bMenu->setText("Меню");
@@ -112,7 +117,8 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
         bMenu->setAutoRaise(true);
         layout->addWidget(bMenu, 0, Qt::AlignTop);
     }
-    setFixedWidth(kClientWidth);
+    // The lamp and the menu button go beside the designed client area.
+    setFixedWidth(kClientWidth + (bMenu ? lLamp->width() + bMenu->sizeHint().width() : 0));
     FitHeight();
 
     // 4-6: the queue is a member; the setup.
@@ -166,7 +172,7 @@ TfrmMain::~TfrmMain() {
 // ---- the view ------------------------------------------------------------------------
 
 void TfrmMain::FitHeight() {
-    const int text = lInfo->heightForWidth(kClientWidth - (bMenu ? bMenu->sizeHint().width() : 0));
+    const int text = lInfo->heightForWidth(kClientWidth);
     setFixedHeight(std::clamp(text, kClientHeight, 120));
 }
 
@@ -219,6 +225,7 @@ void TfrmMain::LinkChanged() {
         RxTrayIcon->setIcon(SpoolerIcon(lamp));
     } else {
         setWindowIcon(SpoolerIcon(lamp));
+        lLamp->setPixmap(SpoolerIcon(lamp).pixmap(22, 22));
         // The status window stands in for the tray: between the designed texts it
         // tells the link's state itself.
         if (!DriverError && (LinkState == lsConnected || LinkState == lsStopped)) SetInfo(state);
