@@ -119,6 +119,7 @@ TEST(CashTape, KeysDoNotEditItAndTheReceiptPicture) {
     QTest::keyClicks(tape.memo, "abc");
     QTest::keyClick(tape.memo, Qt::Key_Backspace);
     QTest::keyClick(tape.memo, Qt::Key_Delete);
+    EXPECT_TRUE(tape.memo->isReadOnly());  // no paste from the context menu either
     EXPECT_EQ(tape.Lines()[0], "   МАГАЗИН \"РОМАШКА\"");
     EXPECT_EQ(tape.Lines().size(), 11);
     SavePng(tape, "cash_tape");
