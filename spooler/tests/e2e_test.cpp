@@ -178,6 +178,11 @@ TEST_F(SpoolerEndToEnd, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(registry.dir().string()));
     QProcess first, second;
     first.setProcessEnvironment(env);
+    // The second start has a registry store of its own, in a folder that stays
+    // empty unless it reads its setup (the store's file is made at the first access).
+    const std::filesystem::path secondStore = registry.dir() / "second";
+    std::filesystem::create_directories(secondStore);
+    env.insert("TOLVER_REGISTRY", QString::fromStdString((secondStore / "registry.db").string()));
     second.setProcessEnvironment(env);
     first.start(SPOOLER_EXE, {});
     ASSERT_TRUE(first.waitForStarted(5000));
@@ -193,6 +198,7 @@ TEST_F(SpoolerEndToEnd, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     EXPECT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(secondStore));
     EXPECT_EQ(first.state(), QProcess::Running);
     first.terminate();
     first.waitForFinished(10000);
