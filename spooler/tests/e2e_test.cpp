@@ -137,12 +137,12 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
 }
 
 TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) {
-    // The register goes silent 15 s from now for 25 s, as a pulled cable does. The
+    // The register goes silent 20 s from now for 25 s, as a pulled cable does. The
     // simulator's "at" counts on the system's steady clock; a second entry counted
     // from its start covers a simulator that counts from there.
     using namespace std::chrono;
     const long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    const long long at = 15000, silence = 25000;
+    const long long at = 20000, silence = 25000;
     StartSimulator({"--faults", QString("at %1 silent %2; at %3 silent %2").arg(now + at).arg(silence).arg(at)});
     TfrmMain main;
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
