@@ -26,6 +26,11 @@ TfrmMain* g_main = nullptr;
 
 constexpr int kClientWidth = 292, kClientHeight = 31;
 
+// Brings a window forward; offscreen there is nothing to raise (and Qt says so).
+void BringForward(QWidget* w) {
+    if (QGuiApplication::platformName() != "offscreen") w->raise();
+}
+
 }  // namespace
 
 TfrmMain* TfrmMain::Instance() { return g_main; }
@@ -88,7 +93,7 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
     if (guard) {
         connect(guard, &TIOnlyOnce::activated, this, [this] {
             show();
-            raise();
+            BringForward(this);
         });
     }
     // 3: the tray icon, or the menu on the status window where there is no tray.
@@ -183,7 +188,7 @@ void TfrmMain::SetInfo(const std::string& text) {
 
 void TfrmMain::ShowStatus() {
     show();
-    raise();
+    BringForward(this);
 }
 
 void TfrmMain::HideStatus() {
@@ -262,7 +267,7 @@ void TfrmMain::N10Click() {
 }
 void TfrmMain::N1Click() {
     frmPrint_->show();
-    frmPrint_->raise();
+    BringForward(frmPrint_);
     frmPrint_->activateWindow();
 }
 void TfrmMain::N3Click() { ShowAbout(SpoolerIcon()); }
