@@ -4,7 +4,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +20,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
@@ -345,7 +346,8 @@ TfrmProperties::TfrmProperties(TDialogHost& host, QWidget* parent) : QDialog(par
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl, 1);
     layout->addLayout(buttons);
-    resize(583, 457);
+    // Wide enough that every page's tab shows without scrolling.
+    resize(std::max(583, PageControl->tabBar()->sizeHint().width() + 40), 457);
     PageControl->setCurrentIndex(0);
 }
 
@@ -429,21 +431,23 @@ QWidget* TfrmProperties::MakeListPage(TItemListKind kind, const QStringList& pan
 
     page.panel = new QWidget(sheet);
     page.panel->setObjectName(names[k][5]);
-    auto* form = new QFormLayout(page.panel);
-    form->setContentsMargins(6, 0, 0, 0);
+    // The edit panel lies under the list, three fields a row, so that the list keeps
+    // its full width for its columns.
+    auto* grid = new QGridLayout(page.panel);
+    grid->setContentsMargins(0, 0, 0, 0);
     for (std::size_t i = 0; i < panelEdits.size(); ++i) {
+        const int row = static_cast<int>(i / 3), column = static_cast<int>(i % 3) * 2;
         panelEdits[i]->setParent(page.panel);
-        panelEdits[i]->setMinimumWidth(110);
-        if (panelLabels[static_cast<qsizetype>(i)].isEmpty())
-            form->addRow(panelEdits[i]);
-        else
-            form->addRow(panelLabels[static_cast<qsizetype>(i)], panelEdits[i]);
+        const QString& label = panelLabels[static_cast<qsizetype>(i)];
+        if (label.isEmpty()) {
+            grid->addWidget(panelEdits[i], row, column, 1, 2);
+        } else {
+            grid->addWidget(new QLabel(label, page.panel), row, column);
+            grid->addWidget(panelEdits[i], row, column + 1);
+        }
     }
+    for (int c = 1; c < 6; c += 2) grid->setColumnStretch(c, 1);
     page.panel->hide();
-
-    auto* middle = new QHBoxLayout;
-    middle->addWidget(page.view, 1);
-    middle->addWidget(page.panel, 0, Qt::AlignTop);
 
     page.info = new QLabel(sheet);
     page.info->setObjectName(names[k][6]);
@@ -454,7 +458,8 @@ QWidget* TfrmProperties::MakeListPage(TItemListKind kind, const QStringList& pan
 
     auto* layout = new QVBoxLayout(sheet);
     layout->addLayout(toolbar);
-    layout->addLayout(middle, 1);
+    layout->addWidget(page.view, 1);
+    layout->addWidget(page.panel);
     layout->addWidget(page.info);
     layout->addWidget(page.error);
     layout->addWidget(fixedText);
@@ -501,6 +506,7 @@ QWidget* TfrmProperties::MakeInfoPage() {
         palette.setColor(QPalette::Window, QColor(0, 255, 255));
         bar->setPalette(palette);
         bar->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m->installEventFilter(this);
         return m;
     };
     memoBeginMsg = memo("memoBeginMsg", "panelBeginMsgBorder", panelBeginMsgBorder);
@@ -865,6 +871,7 @@ void TfrmProperties::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TfrmProperties::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && (watched == memoBeginMsg || watched == memoFinalMsg)) PlaceMsgBars();
     if (event->type() == QEvent::MouseButtonRelease)
         for (QTreeWidget* list : {listviewXReports, listviewZReports})
             if (list && watched == list->viewport()) {
@@ -880,15 +887,11 @@ bool TfrmProperties::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmProperties::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    PlaceMsgBars();
-}
-
 void TfrmProperties::PlaceMsgBars() {
     const int width = std::max(0, host_.Constraints().MsgLineWidth);
     for (QPlainTextEdit* memo : {memoBeginMsg, memoFinalMsg}) {
         QWidget* bar = memo == memoBeginMsg ? panelBeginMsgBorder : panelFinalMsgBorder;
+        if (!memo || !bar) continue;
         const int x = memo->viewport()->x() + static_cast<int>(memo->document()->documentMargin()) +
                       memo->fontMetrics().horizontalAdvance(QString(width, ' '));
         bar->setGeometry(x, memo->frameWidth(), 1, memo->height() - 2 * memo->frameWidth());

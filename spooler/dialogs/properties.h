@@ -157,7 +157,6 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* MakeListPage(TItemListKind kind, const QStringList& panelLabels, const std::vector<QWidget*>& panelEdits);

@@ -62,6 +62,7 @@ QTreeWidget* MakeCheckList(const QString& column, QWidget* parent) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setAlternatingRowColors(true);
+    list->setStyleSheet("QTreeView::item { min-height: 22px; }");
     return list;
 }
 

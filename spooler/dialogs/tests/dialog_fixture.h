@@ -74,6 +74,7 @@ private:
 class FakeDriverObject final : public TComObject<IDispatch> {
 public:
     explicit FakeDriverObject(std::int32_t cashType = 1) {
+        ++Alive;
         page = new QFrame;
         page->setObjectName("driverPage");
         page->setFrameShape(QFrame::StyledPanel);
@@ -86,10 +87,12 @@ public:
         values["CashType"] = Variant(cashType);
     }
     ~FakeDriverObject() override {
+        --Alive;
         delete page;
         delete advPage;
     }
 
+    inline static int Alive = 0;  // objects not yet released
     std::map<std::string, Variant> values;
     std::vector<std::pair<std::string, Variant>> puts;
     QPointer<QFrame> page, advPage;
