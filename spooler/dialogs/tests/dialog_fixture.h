@@ -187,6 +187,7 @@ inline TCashDriverConstraints ShopLimits() {
     return c;
 }
 
+#ifdef TOLVER_SHOTS_DIR
 // Renders a window (shown offscreen) to <build>/shots/<name>.png.
 inline void Shoot(QWidget* window, const QString& name) {
     QDir().mkpath(TOLVER_SHOTS_DIR);
@@ -194,5 +195,6 @@ inline void Shoot(QWidget* window, const QString& name) {
     QApplication::processEvents();
     window->grab().save(QString(TOLVER_SHOTS_DIR) + "/" + name + ".png");
 }
+#endif
 
 }  // namespace tolver::testutil
