@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/com/cocreate.h"
-#include "platform/com/framehandle.h"
+#include "spooler/dialogs/framedock.h"
 #include "spooler/comcombo.h"
 #include "spooler/dialogs/dialoghost.h"
 #include "spooler/spoolermessage.h"
@@ -112,22 +112,13 @@ void TfrmModel::DockDriverPage() {
     }
     if (!edited_) return;
     try {
-        QWidget* page = FrameFromHandle(DispatchGet(edited_.get(), "PropertiesForm").toInt32());
-        if (!page) return;
-        page->setParent(panelProperties);
-        panelProperties->layout()->addWidget(page);
-        page->show();
-        page_ = page;
+        page_ = DockFrame(DispatchGet(edited_.get(), "PropertiesForm").toInt32(), panelProperties);
     } catch (...) {
     }
 }
 
 void TfrmModel::UndockDriverPage() {
-    if (page_) {
-        panelProperties->layout()->removeWidget(page_);
-        page_->hide();
-        page_->setParent(nullptr);  // the driver owns its frame
-    }
+    UndockFrame(page_, panelProperties);
     page_ = nullptr;
     edited_ = nullptr;
     host_.EditSetup().DriverSetup.DriverObject = Variant();

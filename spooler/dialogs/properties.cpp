@@ -33,7 +33,7 @@
 
 #include "platform/com/comptr.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/framehandle.h"
+#include "spooler/dialogs/framedock.h"
 #include "spooler/dialogs/dialoghost.h"
 #include "spooler/dialogs/itemlists.h"
 #include "spooler/dialogs/paradoximport.h"
@@ -585,23 +585,15 @@ void TfrmProperties::DockAdvPage() {
     ComPtr<IDispatch> driver = host_.DriverObject();
     if (!driver) return;
     try {
-        QWidget* page = FrameFromHandle(DispatchGet(driver.get(), "AdvPropertiesForm").toInt32());
-        if (!page) return;
-        page->setParent(panelAdvProperties);
-        panelAdvProperties->layout()->addWidget(page);
-        page->show();
-        advPage_ = page;
+        advPage_ = DockFrame(DispatchGet(driver.get(), "AdvPropertiesForm").toInt32(), panelAdvProperties);
+        if (!advPage_) return;
         DispatchPut(driver.get(), "AdvProperties", host_.EditSetup().DriverSetup.AdvPropertiesData);
     } catch (...) {
     }
 }
 
 void TfrmProperties::UndockAdvPage() {
-    if (advPage_) {
-        panelAdvProperties->layout()->removeWidget(advPage_);
-        advPage_->hide();
-        advPage_->setParent(nullptr);  // the driver owns its frame
-    }
+    UndockFrame(advPage_, panelAdvProperties);
     advPage_ = nullptr;
 }
 

@@ -92,46 +92,60 @@ void UncheckAll(QTreeWidget* list) {
     for (int i = 0; i < list->topLevelItemCount(); ++i) list->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
 }
 
+// ---- the shared window ---------------------------------------------------------------
+
+TCheckListWindow::TCheckListWindow(TDialogHost& host, const char* caption, const char* storageKey)
+    : QWidget(nullptr, Qt::Window), host_(host) {
+    setWindowTitle(caption);
+    FormStorage = new TFormStorage(this, storageKey);
+}
+
+void TCheckListWindow::Build(QWidget* content, const char* runName, const char* closeName, const char* note) {
+    QToolBar* bar = MakeToolBar(this, run_, close_);
+    run_->setObjectName(runName);
+    close_->setObjectName(closeName);
+    connect(run_, &QToolButton::clicked, this, [this] { Run(); });
+    connect(close_, &QToolButton::clicked, this, [this] {
+        UncheckAll();
+        hide();
+    });
+    auto* top = new QHBoxLayout;
+    top->addWidget(content, 1);
+    top->addWidget(bar);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addWidget(MakeNote(note, this));
+}
+
+void TCheckListWindow::ShowWindow() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void TCheckListWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
 // ---- reports window ---------------------------------------------------------------
 
-TfrmReports::TfrmReports(TDialogHost& host, QWidget* parent) : QWidget(parent, Qt::Window), host_(host) {
+TfrmReports::TfrmReports(TDialogHost& host)
+    : TCheckListWindow(host, "Отчеты КА", "\\Software\\Norvale\\Spooler\\ReportsForm") {
     setObjectName("frmReports");
-    setWindowTitle("Отчеты КА");
     setWindowFlag(Qt::WindowStaysOnTopHint);
     resize(521, 534);
-
     splitter = new QSplitter(Qt::Vertical, this);
     listviewXReports = MakeCheckList("Текущие Х-отчеты и другие", splitter);
     listviewXReports->setObjectName("listviewXReports");
     listviewZReports = MakeCheckList("Обнуляющие Z-отчеты", splitter);
     listviewZReports->setObjectName("listviewZReports");
     splitter->setChildrenCollapsible(false);
-
-    QToolBar* bar = MakeToolBar(this, bReport, ToolButton5);
-    bReport->setObjectName("bReport");
-    ToolButton5->setObjectName("ToolButton5");
-    connect(bReport, &QToolButton::clicked, this, &TfrmReports::bReportClick);
-    connect(ToolButton5, &QToolButton::clicked, this, [this] {
-        UncheckAll();
-        hide();
-    });
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(splitter, 1);
-    top->addWidget(bar);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addWidget(MakeNote("Отчеты следует выполнять в соответствии с руководством по эксплуатации кассового "
-                               "аппарата. Для некоторый моделей кассовых аппаратов отчеты следует выполнять в "
-                               "определенной последовательности",
-                               this));
-    FormStorage = new TFormStorage(this, "\\Software\\Norvale\\Spooler\\ReportsForm");
-}
-
-void TfrmReports::ShowReports() {
-    show();
-    raise();
-    activateWindow();
+    Build(splitter, "bReport", "ToolButton5",
+          "Отчеты следует выполнять в соответствии с руководством по эксплуатации кассового аппарата. Для некоторый "
+          "моделей кассовых аппаратов отчеты следует выполнять в определенной последовательности");
+    bReport = run_;
+    ToolButton5 = close_;
 }
 
 void TfrmReports::FormActivate() {
@@ -177,39 +191,19 @@ void TfrmReports::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-void TfrmReports::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
-}
-
 // ---- programming window -----------------------------------------------------------
 
-TfrmProgram::TfrmProgram(TDialogHost& host, QWidget* parent) : QWidget(parent, Qt::Window), host_(host) {
+TfrmProgram::TfrmProgram(TDialogHost& host)
+    : TCheckListWindow(host, "Программирование", "\\Software\\Norvale\\Spooler\\ProgramForm") {
     setObjectName("frmProgram");
-    setWindowTitle("Программирование");
     resize(521, 420);
-
     listviewProgram = MakeCheckList("Позиции для программирования", this);
     listviewProgram->setObjectName("listviewProgram");
-    QToolBar* bar = MakeToolBar(this, bProgram, ToolButton1);
-    bProgram->setObjectName("bProgram");
-    ToolButton1->setObjectName("ToolButton1");
-    connect(bProgram, &QToolButton::clicked, this, &TfrmProgram::bProgramClick);
-    connect(ToolButton1, &QToolButton::clicked, this, [this] {
-        UncheckAll();
-        hide();
-    });
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(listviewProgram, 1);
-    top->addWidget(bar);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addWidget(MakeNote("Программирование следует выполнять в соответствии с руководством по эксплуатации "
-                               "кассового аппарата. Перед программированием некоторых параметров необходимо "
-                               "выполнить обнуляющие Z-отчеты",
-                               this));
-    FormStorage = new TFormStorage(this, "\\Software\\Norvale\\Spooler\\ProgramForm");
+    Build(listviewProgram, "bProgram", "ToolButton1",
+          "Программирование следует выполнять в соответствии с руководством по эксплуатации кассового аппарата. "
+          "Перед программированием некоторых параметров необходимо выполнить обнуляющие Z-отчеты");
+    bProgram = run_;
+    ToolButton1 = close_;
 }
 
 void TfrmProgram::FormActivate() {
@@ -231,9 +225,5 @@ void TfrmProgram::bProgramClick() {
     UncheckAll();
 }
 
-void TfrmProgram::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
-}
 
 }  // namespace tolver

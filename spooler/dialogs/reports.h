@@ -22,19 +22,43 @@ void FillCheckList(QTreeWidget* list, const std::vector<std::string>& names);
 TMarkedRows MarkedRows(QTreeWidget* list);
 void UncheckAll(QTreeWidget* list);
 
-class TfrmReports : public QWidget {
+// What both windows share: the content at the left, the flat tool bar with the run
+// button and "Закрыть" at the right, the note under both, the placement kept in the
+// registry store; the lists are reloaded whenever the window becomes active.
+class TCheckListWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmReports(TDialogHost& host, QWidget* parent = nullptr);
+    // Shows the window and brings it forward.
+    void ShowWindow();
+    virtual void FormActivate() = 0;
+    virtual void UncheckAll() = 0;
+    virtual void Run() = 0;
 
-    // Shows the window and brings it forward (menu "&Отчеты КА", the automation
-    // members GetReports and GetReportsDialog).
-    void ShowReports();
-    // Reloads both lists from the driver and clears the marks; runs whenever the
-    // window becomes active.
-    void FormActivate();
+    TFormStorage* FormStorage = nullptr;
+
+protected:
+    TCheckListWindow(TDialogHost& host, const char* caption, const char* storageKey);
+    // Lays content out and makes the two buttons (named as designed).
+    void Build(QWidget* content, const char* runName, const char* closeName, const char* note);
+    void changeEvent(QEvent* event) override;
+
+    TDialogHost& host_;
+    QToolButton* run_ = nullptr;
+    QToolButton* close_ = nullptr;
+};
+
+class TfrmReports : public TCheckListWindow {
+    Q_OBJECT
+public:
+    explicit TfrmReports(TDialogHost& host);
+
+    // Menu "&Отчеты КА" and the automation members GetReports and GetReportsDialog.
+    void ShowReports() { ShowWindow(); }
+    // Reloads both lists from the driver and clears the marks.
+    void FormActivate() override;
     void LoadReportLists();
-    void UncheckAll();
+    void UncheckAll() override;
+    void Run() override { bReportClick(); }
     void bReportClick();
 
     QTreeWidget* listviewXReports = nullptr;
@@ -42,38 +66,29 @@ public:
     QSplitter* splitter = nullptr;
     QToolButton* bReport = nullptr;
     QToolButton* ToolButton5 = nullptr;
-    TFormStorage* FormStorage = nullptr;  // placement and the X list's height
 
 protected:
-    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    TDialogHost& host_;
     bool heightRestored_ = false;
 };
 
-class TfrmProgram : public QWidget {
+class TfrmProgram : public TCheckListWindow {
     Q_OBJECT
 public:
-    explicit TfrmProgram(TDialogHost& host, QWidget* parent = nullptr);
+    explicit TfrmProgram(TDialogHost& host);
 
-    void FormActivate();
+    void FormActivate() override;
     void FillItems(const std::string& text);
-    void UncheckAll();
+    void UncheckAll() override;
+    void Run() override { bProgramClick(); }
     void bProgramClick();
 
     QTreeWidget* listviewProgram = nullptr;
     QToolButton* bProgram = nullptr;
     QToolButton* ToolButton1 = nullptr;
-    TFormStorage* FormStorage = nullptr;
-
-protected:
-    void changeEvent(QEvent* event) override;
-
-private:
-    TDialogHost& host_;
 };
 
 }  // namespace tolver

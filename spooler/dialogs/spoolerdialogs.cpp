@@ -61,11 +61,7 @@ public:
     void ShowConnection() override { model_->Execute(); }
     void ShowSettings() override { properties_->Execute(); }
     void ShowReports() override { reports_->ShowReports(); }
-    void ShowProgram() override {
-        program_->show();
-        program_->raise();
-        program_->activateWindow();
-    }
+    void ShowProgram() override { program_->ShowWindow(); }
     void PushDriverProperties() override { model_->PushDriverProperties(); }
     std::string DriverInfo() override { return model_->DriverInfo(); }
 
