@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "common/utilgl.h"
 #include "platform/com/cocreate.h"
@@ -339,6 +340,8 @@ std::string TSpoolerCore::ProtocolLogFileName(const QDate& day) {
 void TSpoolerCore::DoProtocolLog(const std::string& Text) {
     if (!Setup.DriverSetup.ProtocolOn) return;
     const std::string name = ProtocolLogFileName(Today());
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
     // Opened, appended to and closed for every text; an error stays here, reported
     // once, and never goes back into the driver's event call.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
