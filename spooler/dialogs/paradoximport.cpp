@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -41,6 +42,48 @@ fs::path FindEntry(const fs::path& dir, const std::string& name) {
     for (const auto& entry : fs::directory_iterator(dir, ec))
         if (SameText(entry.path().filename().string(), name)) return entry.path();
     return dir / name;
+}
+
+// pxlib trusts a table's header and follows its chain of data blocks as it finds
+// it: a damaged file could send it past the file's end or round a loop of blocks
+// for ever. So the header and the chain are checked here first, bounded by the
+// file's real size (all numbers little-endian).
+void CheckTableLayout(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::uintmax_t size = fs::file_size(path);
+    unsigned char head[0x60];
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) throw std::runtime_error("no table header");
+    const auto u16 = [](const unsigned char* p) { return static_cast<unsigned>(p[0] | p[1] << 8); };
+    const auto u32 = [](const unsigned char* p) {
+        return static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+    };
+    const unsigned recordSize = u16(head), headerSize = u16(head + 2);
+    const unsigned blockSize = head[5] * 1024u;
+    const std::uint32_t records = u32(head + 6);
+    const unsigned fileBlocks = u16(head + 0x0C), firstBlock = u16(head + 0x0E);
+    if (recordSize == 0 || headerSize < sizeof head || headerSize > size || blockSize == 0 || blockSize > 32 * 1024)
+        throw std::runtime_error("bad table header");
+    if (recordSize > blockSize || records > (size - headerSize) / recordSize) throw std::runtime_error("bad record count");
+    // Paradox 4 to 7 (file version codes 5 to 12), as the database engine wrote them;
+    // pxlib loops for ever on some damaged headers of other codes.
+    if (head[0x39] < 5 || head[0x39] > 12) throw std::runtime_error("unsupported table version");
+    // Password-protected tables are not read (their blocks would need the password);
+    // 0xFF00FF00 in the first key field means "see the second", 0 there: none.
+    const std::uint32_t key1 = u32(head + 0x25), key2 = u32(head + 0x5C);
+    if ((key1 != 0 && key1 != 0xFF00FF00u) || (key1 == 0xFF00FF00u && key2 != 0))
+        throw std::runtime_error("encrypted table");
+    // Blocks are numbered from 1; each begins with the numbers of the next and the
+    // previous block. Every block of the chain must lie inside the file, once.
+    std::vector<bool> seen(fileBlocks + 1u);
+    for (unsigned block = firstBlock; block != 0;) {
+        const std::uintmax_t at = headerSize + std::uintmax_t(block - 1) * blockSize;
+        if (block > fileBlocks || seen[block] || at + blockSize > size) throw std::runtime_error("bad block chain");
+        seen[block] = true;
+        unsigned char blockHead[2];
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(reinterpret_cast<char*>(blockHead), sizeof blockHead)) throw std::runtime_error("bad block chain");
+        block = u16(blockHead);
+    }
 }
 
 // One open table, read record by record.
@@ -132,6 +175,7 @@ public:
 
 private:
     void Open(const fs::path& path) {
+        CheckTableLayout(path);
         if (PX_open_file(doc_, path.c_str()) < 0) Fail("cannot open " + path.string());
         opened_ = true;
         const int count = PX_get_num_fields(doc_);

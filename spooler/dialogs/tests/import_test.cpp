@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "common/cashgl.h"
 #include "spooler/dialogs/paradoximport.h"
@@ -67,6 +69,11 @@ TEST_F(ImportTest, DepartmentsFromAnyCaseOfFolderAndFile) {
     EXPECT_EQ(dairy->N, 2);
     EXPECT_EQ(dairy->Description, "Молочный отдел");
     EXPECT_EQ(dairy->NTax, 2);
+
+    WriteParadoxTable((root / "DATA" / "Plat.DB").string(), kArticleFields, {});  // an empty table
+    const TImportResult none = ImportArticles(root.string(), setup.ArtList);
+    EXPECT_TRUE(none.Ok) << none.Detail;
+    EXPECT_EQ(none.Added, 0);
 }
 
 TEST_F(ImportTest, FailuresAddNothingHalfFilled) {
@@ -102,6 +109,23 @@ TEST_F(ImportTest, FailuresAddNothingHalfFilled) {
     EXPECT_EQ(result.Added, 2);
     ASSERT_EQ(setup.ArtList.Count(), 2);
     EXPECT_EQ(setup.ArtList.Item<TCashArtProperties>(1)->Description, "Сыр");
+
+    // Damaged tables end with an error, never round a loop of blocks or past the end:
+    // block 1 naming itself as the next one, and a table cut short.
+    WriteParadoxTable(Table("Dep.DB"), kDepartmentFields, {{1L, std::string("Бакалея"), 1L}});
+    std::string bytes;
+    {
+        std::ifstream in(Table("Dep.DB"), std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::size_t headerSize = static_cast<unsigned char>(bytes[2]) | static_cast<unsigned char>(bytes[3]) << 8;
+    std::string looped = bytes;
+    looped[headerSize] = 1;
+    looped[headerSize + 1] = 0;
+    for (const std::string& damaged : {looped, bytes.substr(0, headerSize + 16)}) {
+        std::ofstream(Table("Dep.DB"), std::ios::binary | std::ios::trunc) << damaged;
+        EXPECT_FALSE(ImportDepartments(root.string(), setup.DepList).Ok);
+    }
 
     // Not a Paradox table at all.
     std::FILE* junk = std::fopen(Table("Dep.DB").c_str(), "wb");
