@@ -98,6 +98,13 @@ TEST_F(ModelTest, DriverListAndTheStoredChoiceShown) {
     ASSERT_EQ(created[0]->puts.size(), 1u);
     EXPECT_EQ(created[0]->puts[0].second, Variant("stored blob"));
 
+    // Coming back to the dialog from another window keeps what the user changed.
+    dialog->comboBaud->setEditText("4800");
+    QEvent activation(QEvent::ActivationChange);
+    QApplication::sendEvent(dialog.get(), &activation);
+    EXPECT_EQ(dialog->comboBaud->currentText(), "4800");
+    EXPECT_EQ(created[0]->puts.size(), 1u);
+
     // Cancel: the page goes back to its driver, the object is released, nothing saved.
     dialog->Finish();
     EXPECT_EQ(FakeDriverObject::Alive, 0);
