@@ -52,10 +52,10 @@ void FillArticles(TSpoolerSetup& setup) {
 // The dialog over a shop's setup grown to 8000 articles, saving to a store of its own.
 struct LargeSetup {
     LargeSetup() {
-        App();
         host.limits = testutil::ShopLimits();
         FillArticles(host.setup);
     }
+    QApplication& app = App();  // before any widget
     TempRegistry registry;
     SavingHost host;
     TfrmProperties dialog{host};

@@ -132,6 +132,8 @@ QSpinBox* NumberSpin(int max, QWidget* parent, const char* name) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(name);
     spin->setRange(1, max);
+    spin->setProperty("lo", 1);
+    spin->setProperty("hi", max);
     return spin;
 }
 
@@ -140,10 +142,22 @@ QDoubleSpinBox* AmountEdit(int decimals, double max, const char* suffix, QWidget
     edit->setObjectName(name);
     edit->setDecimals(decimals);
     edit->setRange(0, max);
+    edit->setProperty("lo", 0.0);
+    edit->setProperty("hi", max);
     edit->setSuffix(suffix);
     edit->setGroupSeparatorShown(true);
     edit->setButtonSymbols(QAbstractSpinBox::NoButtons);
     return edit;
+}
+
+// Shows a stored value as it is: a value outside the edit's range (an imported
+// number, a list stored by another program) widens the range for it, so that leaving
+// the panel never changes the item unasked.
+template <class Edit, class T>
+void ShowValue(Edit* edit, T value) {
+    const T lo = edit->property("lo").template value<T>(), hi = edit->property("hi").template value<T>();
+    edit->setRange(std::min(lo, value), std::max(hi, value));
+    edit->setValue(value);
 }
 
 // Whole ten-thousandths of an edit's value.
@@ -779,21 +793,21 @@ void TfrmProperties::TimerTimer() {
 
 void TfrmProperties::LoadPanel(TItemListKind kind, TXtCollectionItem* item) {
     if (auto* tax = dynamic_cast<TCashTaxProperties*>(item)) {
-        seditTaxN->setValue(tax->N);
-        ceditTaxValue->setValue(tax->Value.ToDouble());
-        ceditTaxValueAdv->setValue(tax->ValueAdv.ToDouble());
+        ShowValue(seditTaxN, tax->N);
+        ShowValue(ceditTaxValue, tax->Value.ToDouble());
+        ShowValue(ceditTaxValueAdv, tax->ValueAdv.ToDouble());
     } else if (auto* dep = dynamic_cast<TCashDepProperties*>(item)) {
-        seditDepN->setValue(dep->N);
-        seditDepNTax->setValue(dep->NTax);
+        ShowValue(seditDepN, dep->N);
+        ShowValue(seditDepNTax, dep->NTax);
     } else if (auto* art = dynamic_cast<TCashArtProperties*>(item)) {
-        seditArtN->setValue(art->N);
-        seditArtNDep->setValue(art->NDep);
-        seditArtNTax->setValue(art->NTax);
-        ceditPrice->setValue(art->Price.ToDouble());
+        ShowValue(seditArtN, art->N);
+        ShowValue(seditArtNDep, art->NDep);
+        ShowValue(seditArtNTax, art->NTax);
+        ShowValue(ceditPrice, art->Price.ToDouble());
         cbReturn->setChecked(art->Return);
-        ceditTotalCount->setValue(art->TotalCount.ToDouble());
+        ShowValue(ceditTotalCount, art->TotalCount.ToDouble());
     } else if (auto* op = dynamic_cast<TCashOpProperties*>(item)) {
-        seditOpN->setValue(op->N);
+        ShowValue(seditOpN, op->N);
         editOpPassword->setText(Q(op->Password));
     }
 }

@@ -121,18 +121,23 @@ protected:
 
 TEST_F(PropertiesTest, ListsBreakingTheLimitsAreMarkedAndOkStillSaves) {
     host.setup.ArtList.CreateItem(1);
-    static_cast<TCashArtProperties*>(host.setup.ArtList.CreateItem(2000))->Description = "Слишком большой номер";
+    static_cast<TCashArtProperties*>(host.setup.ArtList.CreateItem(20000))->Description = "Слишком большой номер";
     static_cast<TCashTaxProperties*>(host.setup.TaxList.CreateItem(1))->Description = "НДС";
     dialog->Prepare();
     EXPECT_EQ(Status(K::Art), "Список артикулов содержит ошибки");
     EXPECT_EQ(Status(K::Tax), "Список налоговых ставок ошибок не содержит");
     EXPECT_EQ(Page(K::Art).info->text(), QString::fromStdString(LimitsText(K::Art, host.limits)));
-    EXPECT_TRUE(Art(2000)->Error);
+    EXPECT_TRUE(Art(20000)->Error);
     EXPECT_FALSE(Art(1)->Error);
+
+    // Passing through its edit panel keeps a number beyond the panel's range.
+    dialog->SelectRow(K::Art, Page(K::Art).model->RowOf(Art(20000)));
+    dialog->StorePanel(K::Art);
+    EXPECT_NE(Art(20000), nullptr);
 
     dialog->Apply();
     EXPECT_EQ(host.applies, 1);
-    EXPECT_NE(host.setup.ArtList.FindByN(2000), nullptr);  // stored as it is
+    EXPECT_NE(host.setup.ArtList.FindByN(20000), nullptr);  // stored as it is
 }
 
 TEST_F(PropertiesTest, NewItemsDuplicatesAndDeletion) {
