@@ -582,6 +582,13 @@ QWidget* TfrmProperties::MakeReportsPage() {
 }
 
 bool TfrmProperties::Execute() {
+    // The tray menu stays usable while the dialog is open: a second call only brings
+    // the open dialog forward.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return false;
+    }
     Prepare();
     const bool ok = exec() == QDialog::Accepted;
     if (ok) Apply();

@@ -199,6 +199,8 @@ TEST_F(ModelTest, EnterPressesTheFocusedButtonEscapeCancels) {
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
 
     showActive();
+    EXPECT_FALSE(dialog->Execute());  // already open: brought forward, not run again
+    EXPECT_TRUE(host.calls.empty());
     QTest::keyClick(dialog->cboxProtocolOn, Qt::Key_Escape);
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     dialog->Finish();
