@@ -12,6 +12,7 @@
 #include "spooler/dialogs/framedock.h"
 #include "spooler/comcombo.h"
 #include "spooler/dialogs/dialoghost.h"
+#include "spooler/dialogs/dialogrun.h"
 #include "spooler/spoolermessage.h"
 
 namespace tolver {
@@ -86,18 +87,7 @@ TfrmModel::~TfrmModel() {
 }
 
 bool TfrmModel::Execute() {
-    // The tray menu stays usable while the dialog is open: a second call only brings
-    // the open dialog forward.
-    if (isVisible()) {
-        raise();
-        activateWindow();
-        return false;
-    }
-    Prepare();
-    const bool ok = exec() == QDialog::Accepted;
-    if (ok) Apply();
-    Finish();
-    return ok;
+    return RunDialog(*this, [this] { Prepare(); }, [this] { Apply(); }, [this](bool ok) { Finish(); });
 }
 
 void TfrmModel::Prepare() {

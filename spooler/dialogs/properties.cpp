@@ -35,6 +35,7 @@
 #include "platform/com/dispatch.h"
 #include "spooler/dialogs/framedock.h"
 #include "spooler/dialogs/dialoghost.h"
+#include "spooler/dialogs/dialogrun.h"
 #include "spooler/dialogs/itemlists.h"
 #include "spooler/dialogs/paradoximport.h"
 #include "spooler/spoolermessage.h"
@@ -582,18 +583,7 @@ QWidget* TfrmProperties::MakeReportsPage() {
 }
 
 bool TfrmProperties::Execute() {
-    // The tray menu stays usable while the dialog is open: a second call only brings
-    // the open dialog forward.
-    if (isVisible()) {
-        raise();
-        activateWindow();
-        return false;
-    }
-    Prepare();
-    const bool ok = exec() == QDialog::Accepted;
-    if (ok) Apply();
-    Finish(ok);
-    return ok;
+    return RunDialog(*this, [this] { Prepare(); }, [this] { Apply(); }, [this](bool ok) { Finish(ok); });
 }
 
 void TfrmProperties::Prepare() {
