@@ -118,6 +118,13 @@ TEST_F(SorbelAuto, InitAndItsCauses) {
     EXPECT_EQ(v, -1);
     EXPECT_EQ(cause, "Ошибка при открытии COM3");
 
+    // A model outside the firmware table: not ready, with the cause.
+    s.port->failOpen = false;
+    ASSERT_EQ(s->Init(VarArray({VarArray({1, "Sorbel.CashDriverAuto"}), 500, 2500, 9, 3, 1}), &cause, &v), S_OK);
+    EXPECT_EQ(v, -1);
+    EXPECT_EQ(cause, "Неизвестная версия прошивки кассового аппарата (Model = 9)");
+    EXPECT_FALSE(s.port->IsOpen());
+
     // Ready: the engine runs with the blob's model and settings; the advanced frame
     // follows the model and the host hears of it.
     s.port->failOpen = false;
@@ -140,6 +147,13 @@ TEST_F(SorbelAuto, InitAndItsCauses) {
 }
 
 TEST_F(SorbelAuto, LimitsFollowTheUsersModelChoice) {
+    // Before the first Init the engine has no row of its own yet; what the limits
+    // advertise is what the operations check.
+    s.Engine().SetModel(0);
+    std::int32_t id = 0;
+    ASSERT_EQ(s->AddPayArt(1.0, Currency::Parse("1"), Currency::Parse("1"), 500, &id), S_OK);
+    EXPECT_GT(id, 0);
+    s.Engine().SetModel(2);
     Variant c;
     ASSERT_EQ(s->get_Constraints(&c), S_OK);
     EXPECT_EQ(c.array().elements()[0], Variant("Версия 05 (ER-350F STU-05 К.С. <5a26>)"));
@@ -163,6 +177,8 @@ TEST_F(SorbelAuto, LimitsFollowTheUsersModelChoice) {
     EXPECT_EQ(limits.ProgramItems,
               "Время;Информация на чеке;Системные режимы;Количество дробных знаков;Отделы;Артикулы;Ставки НДС;");
     EXPECT_EQ(s.Engine().Model(), 2);
+    ASSERT_EQ(s->AddPayArt(1.0, Currency::Parse("1"), Currency::Parse("1"), 500, &id), S_OK);
+    EXPECT_EQ(id, -1);  // by the row the limits show
     EXPECT_EQ(sink.events.size(), 1u);
     EXPECT_TRUE(s.Driver().AdvPropertiesFrame()->cboxBlockKeyb->isHidden());
     for (auto member : {&ICashDriverAuto::get_XReportItems, &ICashDriverAuto::get_ZReportItems}) {

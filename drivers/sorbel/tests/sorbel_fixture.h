@@ -68,7 +68,7 @@ protected:
 };
 
 // The automation object with its engine on a fake line; the model (firmware row)
-// the engine runs with is set directly, as Init would.
+// is set in the basic settings and in the engine directly, as Init would.
 class SorbelOnFakeLine {
 public:
     explicit SorbelOnFakeLine(int model = 2) {
@@ -77,6 +77,11 @@ public:
             port = fake.get();
             return std::make_unique<TSamsER350FProtocol>(std::move(fake), clock, false);
         });
+        SetModel(model);
+    }
+    void SetModel(int model) {
+        Driver().Settings().Model = static_cast<std::uint8_t>(model);
+        Driver().ModelChanged(model);
         Engine().SetModel(model);
     }
 
