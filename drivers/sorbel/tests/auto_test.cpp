@@ -11,6 +11,7 @@
 #include "drivers/sorbel/pages/samser350finfoform.h"
 #include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
+#include "platform/com/hresult.h"
 #include "platform/com/framehandle.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"
@@ -102,7 +103,7 @@ TEST_F(SorbelAuto, AdvancedPropertiesAndTheSetup) {
 }
 
 TEST_F(SorbelAuto, InitAndItsCauses) {
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     std::string cause = "old";
     std::int32_t v = 0;
     // A malformed blob: not ready, the port stays closed.
@@ -164,7 +165,7 @@ TEST_F(SorbelAuto, LimitsFollowTheUsersModelChoice) {
 
     // The user picks row 0 in the frame: the limits change at once, the engine's
     // model (and the item lists, which every row shares) at the next Init.
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     TfrmSamsER350FProperties* frame = s.Driver().PropertiesFrame();
     frame->comboModel->setCurrentIndex(0);
     emit frame->comboModel->activated(0);
@@ -204,11 +205,15 @@ TEST_F(SorbelAuto, EventsGoToTheOneSink) {
     ASSERT_EQ(s->AddInfo("Без слушателя", &v), S_OK);
     EXPECT_EQ(v, 0);
 
-    RecordingSink& sink = s.Connect();
-    auto second = MakeComObject<RecordingSink>();
-    std::uint32_t cookie = 0;
-    EXPECT_EQ(InterfaceConnect(s.object->Identity(), ICashDriverAutoEvents::IID, second->Identity(), &cookie),
-              CONNECT_E_ADVISELIMIT);
+    Recorder& sink = s.Connect();
+    Recorder second;
+    try {
+        second.receiver.Connect(static_cast<ICashDriverAuto*>(s.object.get()));
+        ADD_FAILURE() << "a second sink was taken";
+    } catch (const EOleError& e) {
+        EXPECT_EQ(e.ErrorCode(), CONNECT_E_ADVISELIMIT);
+    }
+    EXPECT_FALSE(second.receiver.Connected());
 
     // Texts go out cut to 255 characters; a result without id is not reported.
     const std::string longText(300, 'x');
@@ -222,7 +227,7 @@ TEST_F(SorbelAuto, EventsGoToTheOneSink) {
     EXPECT_EQ(sink.events[1].args, (std::vector<Variant>{7, -1}));
 
     // A failing sink does not fail the driver.
-    sink.onEvent = [](const RecordingSink::Event&) { throw Exception("sink failed"); };
+    sink.onEvent = [](const Recorder::Event&) { throw Exception("sink failed"); };
     EXPECT_EQ(s->AddInfo("Текст", &v), S_OK);
     EXPECT_EQ(v, 0);
 

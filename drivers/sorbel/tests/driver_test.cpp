@@ -387,7 +387,7 @@ TEST_F(DriverOnFakeLine, ProgrammingStepsCheckTheirLimits) {
 
 TEST_F(DriverOnFakeLine, OwnLogLinesWithoutATime) {
     SorbelOnFakeLine s;
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     std::int32_t v = 0;
     s->AddPayArt(1.0, C("0"), C("0"), 3, &v);
     s->AddCash(C("5"), TPayType::Cash, "Размен", &v);
@@ -419,7 +419,7 @@ protected:
 
 TEST_F(Header, TakenFromThePrintCopyAndStoredScrambled) {
     SorbelOnFakeLine s;
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     EXPECT_EQ(s.Driver().BeginMsg, "");
     // A receipt's end; then a rule, a blank line, the header (its fourth line blank)
     // and more, as the register prints the next receipt's head.
