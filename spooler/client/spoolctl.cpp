@@ -132,9 +132,14 @@ QVariant ParseValue(const Arg& arg, const std::string& option, const std::string
     }
 }
 
-// An argument left out: Count 1, SumWithoutNDS the Sum, PayType cash, texts and the
-// unused NDS empty or 0; anything else must be given.
-std::optional<QVariant> DefaultValue(const Arg& arg) {
+// An argument left out: Count 1, SumWithoutNDS the Sum, PayType cash, Print true,
+// texts, in/out parameters and the unused NDS empty or 0; anything else must be given.
+std::optional<QVariant> DefaultValue(const Arg& arg, std::string_view out) {
+    // An in/out parameter starts from nothing.
+    if (out.find(std::string(1, arg.type) + ":" + arg.name) != std::string_view::npos) {
+        if (arg.type == 'x') return QVariant::fromValue<qlonglong>(0);
+        if (arg.type == 'i') return 0;
+    }
     if (arg.name == "Count") return 1.0;
     if (arg.name == "PayType" || arg.name == "NDS" || arg.name == "Avans") return arg.type == 'x' ? QVariant::fromValue<qlonglong>(0) : QVariant(0);
     if (arg.type == 's') return QString();
@@ -249,7 +254,7 @@ int Run(std::vector<std::string> args) {
                 value = ParseValue(arg, option, it->second);
                 options.erase(it);
             }
-        if (!value) value = DefaultValue(arg);
+        if (!value) value = DefaultValue(arg, member->out);
         if (!value && arg.name != "SumWithoutNDS") throw UsageError{"--" + OptionNames(arg.name).back() + " is required"};
         if (arg.name == "Sum") sum = value;
         callArgs.push_back(value ? *value : QVariant());
