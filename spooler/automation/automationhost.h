@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/cashgl.h"
 #include "drivers/contract/sorbel_tlb.h"
@@ -14,11 +15,12 @@
 
 namespace tolver::spooler {
 
-// A connected SpoolAuto1 object as the main window's result relay sees it: a command
-// completion handed to it reaches every events sink of the object, in order.
+// A connected SpoolAuto1 object as the main window's result relay sees it: its events
+// sinks in order of connection.
 class AutomationClient {
 public:
-    virtual void OnCommandResult(std::int32_t commandId, std::int32_t commandResult) = 0;
+    using Sink = std::function<void(std::int32_t commandId, std::int32_t commandResult)>;
+    virtual std::vector<Sink> SinkList() const = 0;
 
 protected:
     ~AutomationClient() = default;

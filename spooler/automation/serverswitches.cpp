@@ -88,9 +88,10 @@ bool RemoveActivationFile(std::string& error) {
 }
 
 int HandleRegistrationSwitches(int argc, char** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    const ServerSwitches switches = ParseServerSwitches(args);
+    return HandleRegistrationSwitches(ParseServerSwitches(std::vector<std::string>(argv + 1, argv + argc)));
+}
+
+int HandleRegistrationSwitches(const ServerSwitches& switches) {
     if (!switches.regServer && !switches.unregServer) return -1;
     std::string error;
     if (switches.unregServer) {

@@ -31,6 +31,7 @@ bool RemoveActivationFile(std::string& error);
 // REGSERVER and UNREGSERVER: does the work, prints what it did or why it failed, and
 // returns the exit code (0 done, 1 failed). -1 when neither switch is given and the
 // program starts as usual.
+int HandleRegistrationSwitches(const ServerSwitches& switches);
 int HandleRegistrationSwitches(int argc, char** argv);
 
 }  // namespace tolver::spooler

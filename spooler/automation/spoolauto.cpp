@@ -164,11 +164,12 @@ bool TSpoolAuto1::Unadvise(std::uint32_t cookie) {
     return false;
 }
 
-void TSpoolAuto1::OnCommandResult(std::int32_t commandId, std::int32_t commandResult) {
-    // A copy: a sink may unadvise while it is called.
-    const auto sinks = sinks_;
-    for (const auto& entry : sinks) Swallow([&] { entry.sink(commandId, commandResult); });
+std::vector<TSpoolAuto1::Sink> TSpoolAuto1::SinkList() const {
+    std::vector<Sink> out;
+    for (const auto& entry : sinks_) out.push_back(entry.sink);
+    return out;
 }
+
 
 void TSpoolAuto1::CloseOpenCheck() {
     if (mainForm_->CheckOpen()) CloseCheck(Currency(), TPayType::Cash);

@@ -53,8 +53,6 @@ private:
 
 class TSpoolAuto1 : public AutomationClient {
 public:
-    using Sink = std::function<void(std::int32_t commandId, std::int32_t commandResult)>;
-
     // Joins the main window's client list.
     explicit TSpoolAuto1(AutomationHost* mainForm);
     // Leaves it; the last client to leave closes the spooler.
@@ -65,9 +63,7 @@ public:
     // Events: any number of sinks, each with its cookie (from 1).
     std::uint32_t Advise(Sink sink);
     bool Unadvise(std::uint32_t cookie);
-    std::size_t SinkCount() const { return sinks_.size(); }
-    // Every sink in order; a failing sink does not stop the others.
-    void OnCommandResult(std::int32_t commandId, std::int32_t commandResult) override;
+    std::vector<Sink> SinkList() const override;
 
     std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
                            std::int32_t NDep);

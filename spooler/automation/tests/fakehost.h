@@ -61,7 +61,11 @@ public:
     // Hands a completion to every client, in order, as the relay does.
     void Relay(std::int32_t id, std::int32_t result) {
         const auto copy = clients;
-        for (AutomationClient* c : copy) c->OnCommandResult(id, result);
+        for (AutomationClient* c : copy)
+            for (const auto& sink : c->SinkList()) try {
+                    sink(id, result);
+                } catch (const std::exception&) {
+                }
     }
     void CloseRegDialog(std::int32_t result) {
         auto done = std::move(regDialogDone);
