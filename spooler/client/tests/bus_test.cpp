@@ -26,6 +26,7 @@
 #include "spooler/automation/automationserver.h"
 #include "spooler/automation/serverswitches.h"
 #include "spooler/automation/tests/fakehost.h"
+#include "spooler/client/tests/bus_helpers.h"
 #include "spooler/client/spoolclient.h"
 
 namespace tolver::spooler {
@@ -34,14 +35,11 @@ namespace {
 using client::SpoolAuto;
 using client::SpoolAuto1;
 using client::SpoolError;
+using testing::CtlRun;
 using testing::FakeHost;
+using testing::Spoolctl;
+using testing::WaitFor;
 
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // A client of its own on the session bus.
 QDBusConnection NewConnection() {
@@ -370,19 +368,6 @@ TEST_F(BusTest, OnlyTheLastPreparedWindowIsToldAtClose) {
     EXPECT_EQ(w2.seen.size(), 1u);
 }
 
-struct CtlRun {
-    int code;
-    QString out, err;
-};
-
-// spoolctl, while this process serves its calls.
-CtlRun Spoolctl(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(SPOOLCTL), args);
-    WaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
 TEST_F(BusTest, SpoolctlSellsWaitsForTheResultAndExitsWithClearCodes) {
     host.relayResults = true;
     auto keep = NewConnection();
@@ -489,23 +474,5 @@ TEST(ServerSwitches, AcceptTheFormsUsersType) {
 
 }  // namespace
 }  // namespace tolver::spooler
-
-// Each test process runs on a bus of its own, so that parallel tests never meet at the
-// spooler's well-known name.
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-    if (!daemon.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "dbus-daemon did not start\n");
-        return 1;
-    }
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed().constData(), 1);
-    const int result = RUN_ALL_TESTS();
-    daemon.terminate();
-    daemon.waitForFinished();
-    return result;
-}
 
 #include "bus_test.moc"
