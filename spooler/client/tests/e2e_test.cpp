@@ -10,10 +10,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "common/cashgl.h"
-#include "platform/com/cocreate.h"
-#include "platform/com/dispatch.h"
-#include "platform/registry/hkey.h"
 #include "platform/registry/temp_registry.h"
 #include "spooler/automation/automationbus.h"
 #include "spooler/client/spoolclient.h"
@@ -66,16 +62,7 @@ TEST(SpoolerEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
                         "Windows Registry Editor Version 5.00\n\n"
                         "[HKEY_LOCAL_MACHINE\\Software\\Norvale\\Spooler\\Ports]\n\"COM7\"=\"" +
                             pty.toUtf8() + "\"\n"));
-    {
-        TSpoolerSetup setup;
-        setup.DriverSetup.ComNumber = 7;
-        setup.DriverSetup.Baud = 9600;
-        setup.DriverSetup.CashDriverProperties->AutoObjectName = "Sorbel.CashDriverAuto";
-        const ComPtr<IDispatch> driver = CreateOleObject("Sorbel.CashDriverAuto");
-        setup.DriverSetup.PropertiesData = DispatchGet(driver.get(), "Properties");
-        setup.DriverSetup.AdvPropertiesData = DispatchGet(driver.get(), "AdvProperties");
-        setup.SaveToRegistry(HKEY_LOCAL_MACHINE, kSpoolerSetupKey);
-    }
+    ASSERT_TRUE(RunTool(QStringLiteral(SPOOLER_SETUP), {"--driver", "Sorbel.CashDriverAuto", "--com", "7"}));
 
     QProcess spooler;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -94,6 +81,12 @@ TEST(SpoolerEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     client::SpoolAuto legacy(bus);
     legacy.Prepare(11, 77);
     auto holder = std::make_unique<client::SpoolAuto1>(bus);  // keeps the spooler running between spoolctl calls
+
+    // The link is up once the register answers; the spooler's first good poll (1 s
+    // ticks) re-signs on the cashier it remembers, closing any open receipt, so the
+    // sale waits for that poll to have passed.
+    ASSERT_TRUE(WaitFor([&] { return holder->call("InInteraction").value(0).toBool(); }, 20000));
+    WaitFor([] { return false; }, 1500);
 
     CtlRun r = Spoolctl({"sign-on", "--op", "1", "--name-op", "Кассир 1", "--password", "5173", "--wait"}, 60000);
     EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
