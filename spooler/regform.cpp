@@ -42,6 +42,7 @@ TfrmReg::TfrmReg(const TSpoolerSetup& setup, std::int32_t maxOp, QWidget* parent
     editPassword = new QLineEdit(this);
     editPassword->setObjectName("editPassword");
     editPassword->setEchoMode(QLineEdit::Password);
+    editPassword->setStyleSheet("lineedit-password-character: 42");
     cbDoReports = new QCheckBox("Выполнять отчеты", this);
     cbDoReports->setObjectName("cbDoReports");
     cbDoReports->setChecked(true);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "common/utilgl.h"
 #include "platform/com/cocreate.h"
@@ -298,18 +299,16 @@ void TSpoolerCore::TimerState1Tick() {
         case lsStopped:
             HideUnlessError();
             view_.SetMenuFull(true);
-            if (PendingAction == paReconnect) {
-                PendingAction = paNone;
+            if (const std::int32_t action = std::exchange(PendingAction, paNone); action != paNone) {
                 DoneDriver();
                 DisconnectWrapper();
-                view_.PushDriverProperties();
-                ConnectDriver();
-            } else if (PendingAction == paQuit) {
-                PendingAction = paNone;
-                DoneDriver();
-                DisconnectWrapper();
-                CanQuit = true;
-                view_.PostClose();
+                if (action == paReconnect) {
+                    view_.PushDriverProperties();
+                    ConnectDriver();
+                } else if (action == paQuit) {
+                    CanQuit = true;
+                    view_.PostClose();
+                }
             }
             break;
         default: break;
@@ -339,6 +338,8 @@ std::string TSpoolerCore::ProtocolLogFileName(const QDate& day) {
 void TSpoolerCore::DoProtocolLog(const std::string& Text) {
     if (!Setup.DriverSetup.ProtocolOn) return;
     const std::string name = ProtocolLogFileName(Today());
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(name).parent_path(), ec);
     // Opened, appended to and closed for every text; an error stays here, reported
     // once, and never goes back into the driver's event call.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

@@ -1,0 +1,371 @@
+#include "drivers/sorbel/driver/samser350f.h"
+
+#include <cmath>
+#include <limits>
+
+#include "common/utilgl.h"
+#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "platform/variant/codepage.h"
+#include "platform/variant/utf.h"
+
+namespace tolver {
+namespace {
+
+constexpr std::uint8_t P = kSamsKeyPosP;  // every receipt key is pressed in key position P
+constexpr std::int32_t kFirst = TSamsER350FProtocol::kFirstKey;
+constexpr std::size_t kEventTextLimit = 255;
+
+// A count keyed with three decimals: positive once rounded, and within the
+// register's entry.
+bool FractionFits(double count) {
+    return std::isfinite(count) && count > 0 && std::round(count * 1000) >= 1 && count < 2147483647.0;
+}
+
+}  // namespace
+
+TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
+    : protocol_(protocol ? std::move(protocol) : std::make_unique<TSamsER350FProtocol>()) {
+    IniFileName = GetAppPath() + "Spooler.ini";
+    LoadBeginMsg();
+
+    using E = ICashDriverAutoEvents;
+    protocol_->OnLog = [this](const std::string& text) { RaiseText(E::OnProtocolLog, text); };
+    protocol_->OnInfo = [this](const std::string& text) { RaiseText(E::OnProtocolInfo, text); };
+    protocol_->OnError = [this](const std::string& text) { RaiseText(E::OnProtocolError, text); };
+    protocol_->OnQuery = [this](const std::string& text) { RaiseText(E::OnProtocolQuery, text); };
+    protocol_->OnPrint = [this](int c) { CapturePrintChar(c); };
+    protocol_->OnCommandResult = [this](int id, int result) { RaiseCommandResult(id, result); };
+
+    infoFrame_ = new TfrmDriverInfo;
+    GetSorbelDefaultProperties(settings_);
+    propertiesFrame_ = new TfrmSamsER350FProperties;
+    propertiesFrame_->Settings = &settings_;
+    propertiesFrame_->FillLists();
+    propertiesFrame_->PropertiesToControls();
+    advPropertiesFrame_ = new TfrmSamsER350FAdvProperties;
+    advPropertiesFrame_->Settings = &advSettings_;
+    advPropertiesFrame_->FillLists(protocol_->Model());
+    advPropertiesFrame_->PropertiesToControls();
+    propertiesFrame_->OnModelSelect = [this](int model) { ModelChanged(model); };
+}
+
+TSamsER350F::~TSamsER350F() {
+    // The engine stops first, so that no event reaches the frames as they go.
+    protocol_.reset();
+    delete infoFrame_.data();
+    delete propertiesFrame_.data();
+    delete advPropertiesFrame_.data();
+}
+
+TfrmDriverInfo* TSamsER350F::InfoFrame() const { return infoFrame_; }
+TfrmSamsER350FProperties* TSamsER350F::PropertiesFrame() const { return propertiesFrame_; }
+TfrmSamsER350FAdvProperties* TSamsER350F::AdvPropertiesFrame() const { return advPropertiesFrame_; }
+
+const TCashDriverConstraints& TSamsER350F::Version() const {
+    const TCashDriverConstraints* v = SamsER350FVersion(protocol_->Model());
+    return v ? *v : *SamsER350FVersion(0);
+}
+
+int TSamsER350F::Open(std::string& cause) {
+    try {
+        protocol_->SetModel(settings_.Model);
+        protocol_->SetKeyCheckMode(settings_.KeyCheckMode);
+        ModelChanged(settings_.Model);
+        protocol_->SetWaitCheckOutPrint(settings_.WaitCheckOutPrint);
+        protocol_->SetWaitCheckOutLongPrint(settings_.WaitCheckOutLongPrint);
+        protocol_->ApplyPriority(settings_.Priority);
+        return protocol_->Open(cause);
+    } catch (const std::exception&) {
+        cause = "Ошибка инициализации";
+        return -1;
+    }
+}
+
+void TSamsER350F::Close() { protocol_->Close(); }
+
+// ---- amounts ------------------------------------------------------------------------
+
+std::optional<std::int32_t> TSamsER350F::Units(Currency amount) const {
+    return CurrencyToUnits(amount, Setup.DigitCount);
+}
+
+// The price to key as units: Sum, or SumWithoutNDS when system mode 5 says that
+// prices exclude the tax; none for another mode or an amount the register cannot
+// take (it must be at least one unit).
+std::optional<std::int32_t> TSamsER350F::PriceUnits(Currency SumWithoutNDS, Currency Sum) const {
+    Currency price;
+    switch (advSettings_.SysCond5) {
+        case 0: price = Sum; break;
+        case 1: price = SumWithoutNDS; break;
+        default: return std::nullopt;
+    }
+    const auto units = Units(price);
+    if (!units || *units <= 0) return std::nullopt;
+    return units;
+}
+
+std::optional<std::int32_t> TSamsER350F::DepartmentPrice(std::int32_t NDep, Currency SumWithoutNDS,
+                                                          Currency Sum) const {
+    const Currency zero;
+    if (!(SumWithoutNDS > zero && Sum > zero && SumWithoutNDS <= Sum && NDep > 0 && NDep <= Version().MaxDep))
+        return std::nullopt;
+    return PriceUnits(SumWithoutNDS, Sum);
+}
+
+// Article sales: both amounts above 0 key a price, both 0 sell at the price
+// programmed in the register (price stays none).
+bool TSamsER350F::ArticlePrice(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum,
+                               std::optional<std::int32_t>& price) const {
+    const Currency zero;
+    if (NArt <= 0 || NArt > Version().MaxArt || SumWithoutNDS > Sum) return false;
+    if (SumWithoutNDS > zero && Sum > zero) {
+        price = PriceUnits(SumWithoutNDS, Sum);
+        return price.has_value();
+    }
+    price.reset();
+    return SumWithoutNDS == zero && Sum == zero;
+}
+
+// ---- sales and voids ----------------------------------------------------------------
+
+// 7, which starts every sale, void, payment and cash operation; then the count and
+// its separator, when there is one.
+void TSamsER350F::StartOperation(const std::function<void()>& count) {
+    protocol_->Enqueue(kSamsKeyStart, P, kKindStart, "", kFirst);
+    if (count) {
+        count();
+        protocol_->EnqueueKey(kSamsKeySeparator, P, kKindShort);
+    }
+}
+
+// The digits of a number (an amount in units, a count, an article).
+void TSamsER350F::KeyNumber(std::int32_t units) { EnterNumber(*protocol_, units, 0, P, kKindShort, "", 0); }
+
+// The key that ends an operation, with its command id.
+int TSamsER350F::FinishOperation(std::uint8_t key) { return protocol_->EnqueueWithId(key, P, "", kKindSale); }
+
+int TSamsER350F::SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price,
+                                const std::function<void()>& count) {
+    if (!Name.empty()) PrintTextLines(Name, true);
+    StartOperation(count);
+    KeyNumber(price);
+    return FinishOperation(KeyOfDigit(NDep + 9));
+}
+
+int TSamsER350F::PayDepartment(const std::string& Name, std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
+    if (const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum)) return SellDepartment(Name, NDep, *price, {});
+    // A payout by department; SumWithoutNDS is not examined.
+    if (Sum < Currency() && NDep > 0 && NDep <= Version().MaxDep &&
+        Sum.raw() != std::numeric_limits<std::int64_t>::min()) {
+        const auto units = Units(Currency::FromRaw(-Sum.raw()));
+        if (!units || *units <= 0) return -1;
+        if (!Name.empty()) AddInfoText(Name, false);
+        StartOperation();
+        protocol_->EnqueueKey(kSamsKeyCashOut, P, kKindShort);
+        KeyNumber(*units);
+        return FinishOperation(KeyOfDigit(NDep + 9));
+    }
+    return -1;
+}
+
+int TSamsER350F::PayDepartmentQty(const std::string& Name, std::int32_t Count, Currency SumWithoutNDS, Currency Sum,
+                                  std::int32_t NDep) {
+    const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
+    if (!price || Count <= 0) return -1;
+    return SellDepartment(Name, NDep, *price, [&] { KeyNumber(Count); });
+}
+
+int TSamsER350F::PayDepartmentFrac(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
+                                   std::int32_t NDep) {
+    const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
+    if (!price || !FractionFits(Count)) return -1;
+    return SellDepartment(Name, NDep, *price, [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
+}
+
+int TSamsER350F::VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
+    const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
+    if (!price) return -1;
+    StartOperation();
+    KeyNumber(*price);
+    protocol_->EnqueueKey(kSamsKeyVoid, P, kKindShort);
+    return FinishOperation(KeyOfDigit(NDep + 9));
+}
+
+int TSamsER350F::SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, const std::function<void()>& count) {
+    StartOperation(count);
+    KeyNumber(NArt);
+    if (price) {
+        protocol_->EnqueueKey(kSamsKeyArticle, P, kKindShort);
+        KeyNumber(*price);
+    }
+    return FinishOperation(kSamsKeyArticle);
+}
+
+int TSamsER350F::PayArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+    std::optional<std::int32_t> price;
+    if (!ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
+    RaiseText(ICashDriverAutoEvents::OnProtocolLog, "AddPayArt: \r\n");
+    return SellArticle(NArt, price, {});
+}
+
+int TSamsER350F::PayArticleQty(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+    std::optional<std::int32_t> price;
+    if (Count <= 0 || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
+    return SellArticle(NArt, price, [&] { KeyNumber(Count); });
+}
+
+int TSamsER350F::PayArticleFrac(double Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+    std::optional<std::int32_t> price;
+    if (!FractionFits(Count) || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
+    return SellArticle(NArt, price, [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
+}
+
+int TSamsER350F::VoidArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+    const auto* art = static_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
+    return art ? VoidDepartment(art->NDep, SumWithoutNDS, Sum) : -1;
+}
+
+// ---- payment and cash ---------------------------------------------------------------
+
+int TSamsER350F::CloseReceipt(TPayType PayType, Currency Sum) {
+    std::uint8_t key = kSamsKeyCash;
+    if (PayType == TPayType::Check) key = kSamsKeyCheck;
+    if (PayType == TPayType::Credit) key = kSamsKeyCredit;
+    std::optional<std::int32_t> tendered;
+    if (Sum > Currency() && (PayType == TPayType::Cash || PayType == TPayType::Check)) {
+        tendered = Units(Sum);
+        if (!tendered) return -1;  // more than the register can key
+        if (*tendered == 0) tendered.reset();
+    }
+    RaiseText(ICashDriverAutoEvents::OnProtocolLog, "CloseCheck: \r\n");
+    StartOperation();
+    if (tendered) KeyNumber(*tendered);
+    return FinishOperation(key);
+}
+
+int TSamsER350F::CashMove(const char* log, std::uint8_t key, const std::string& Info, Currency Sum) {
+    const auto units = Units(Sum);
+    if (Sum <= Currency() || !units || *units <= 0) return -1;
+    if (!Info.empty()) AddInfoText(Info, true);
+    RaiseText(ICashDriverAutoEvents::OnProtocolLog, log);
+    StartOperation();
+    KeyNumber(*units);
+    return FinishOperation(key);
+}
+
+int TSamsER350F::CashIn(TPayType, const std::string& Info, Currency Sum) {
+    return CashMove("AddCash: \r\n", kSamsKeyCashIn, Info, Sum);
+}
+
+int TSamsER350F::CashOut(TPayType, const std::string& Info, Currency Sum) {
+    return CashMove("ReturnCash: \r\n", kSamsKeyCashOut, Info, Sum);
+}
+
+// ---- text on the receipt ------------------------------------------------------------
+
+int TSamsER350F::AddInfoText(const std::string& Text, bool Receipt) {
+    RaiseText(ICashDriverAutoEvents::OnProtocolLog, "AddInfo: " + Text + "\r\n");
+    const std::string wrapped = WrapText(Text, Version().NameLength);
+    if (wrapped.empty()) return -1;
+    PrintTextLines(wrapped, Receipt);
+    return 0;
+}
+
+void TSamsER350F::PrintTextLines(const std::string& Text, bool Receipt) {
+    const std::size_t width = static_cast<std::size_t>(std::max(1, Version().NameLength));
+    const std::string text = Utf8ToCp1251(Text);  // one byte per character
+    TSamsER350FProtocol& p = *protocol_;
+    for (std::size_t pos = 0; pos < text.size(); pos += width) {
+        const std::string piece = text.substr(pos, width);
+        if (Receipt) {
+            p.Enqueue(kSamsKeyStart, P, kKindSale, "", kFirst);
+            p.EnqueueKey(kSamsKeyTextLine, P, kKindNoEcho);
+        } else {
+            p.Enqueue(kSamsKeyTextLine, P, kKindNoEcho, "", kFirst);
+        }
+        for (const char c : piece) p.EnqueueKey(AnsiToDevice(static_cast<std::uint8_t>(c)), P, kKindRaw);
+        for (std::size_t i = piece.size(); i < width; ++i) p.EnqueueKey(kSamsKeySpace, P, kKindRaw);
+        p.EnqueueKey(kSamsKeyTextEnd, P, kKindShort);
+        p.EnqueueKey(kSamsKeyTextPrint, P, kKindTextEnd);
+    }
+}
+
+// ---- cashiers and the keyboard ------------------------------------------------------
+
+int TSamsER350F::RegisterOperator(std::int32_t NOp, const std::string& Password) {
+    const auto password = ParseDecimalDigits(Password);
+    if (NOp <= 0 || NOp > Version().MaxOp || !password) return -1;
+    UnregisterOperator();  // its id reports a result of its own
+    TSamsER350FProtocol& p = *protocol_;
+    EnterNumber(p, *password, 4, P, kKindShort, "", kFirst);
+    EnterNumber(p, NOp, 1, P, kKindShort, "", 0);
+    p.EnqueueKey(kSamsKeyCashier, P, kKindShort);
+    return p.EnqueueWithId(kSamsKeyStart, P, "", kKindStart);
+}
+
+int TSamsER350F::UnregisterOperator() {
+    TSamsER350FProtocol& p = *protocol_;
+    p.Enqueue(KeyOfDigit(0), P, kKindShort, "", kFirst);
+    p.EnqueueKey(kSamsKeyCashier, P, kKindShort);
+    return p.EnqueueWithId(kSamsKeyStart, P, "", kKindStart);
+}
+
+int TSamsER350F::LockKeyboard() {
+    if (protocol_->Model() == 0) return 0;
+    return protocol_->EnqueueWithId(kSamsKeyLock, P, "", kKindRaw);
+}
+
+int TSamsER350F::UnlockKeyboard() {
+    if (protocol_->Model() == 0) return 0;
+    return protocol_->EnqueueWithId(kSamsKeyUnlock, P, "", kKindRaw);
+}
+
+int TSamsER350F::Restore() { return advSettings_.BlockKeyboard ? LockKeyboard() : UnlockKeyboard(); }
+
+// ---- the line -------------------------------------------------------------------------
+
+std::uint8_t TSamsER350F::GetComNumber() const { return protocol_->GetComNumber(); }
+void TSamsER350F::SetComNumber(std::uint8_t n) { protocol_->SetComNumber(n); }
+std::int32_t TSamsER350F::GetBaud() const { return protocol_->GetBaud(); }
+void TSamsER350F::SetBaud(std::int32_t baud) { protocol_->SetBaud(baud); }
+bool TSamsER350F::GetInInteraction() const { return protocol_->Connected(); }
+std::string TSamsER350F::GetID() const { return protocol_->ID(); }
+
+void TSamsER350F::ModelChanged(int model) {
+    if (advPropertiesFrame_) {
+        advPropertiesFrame_->SetModel(model);
+        // The refilled lists show the settings again rather than no selection, which
+        // a later AdvProperties get would read as 255.
+        advPropertiesFrame_->PropertiesToControls();
+    }
+    Raise(ICashDriverAutoEvents::OnModelChange, {});
+}
+
+// ---- events ---------------------------------------------------------------------------
+
+void TSamsER350F::Raise(DISPID id, std::span<Variant> args) {
+    if (!AutoObject) return;
+    try {
+        AutoObject->RaiseEvent(id, args);
+    } catch (...) {
+        // A failing sink does not stop the driver.
+    }
+}
+
+void TSamsER350F::RaiseText(DISPID id, const std::string& text) {
+    if (!AutoObject) return;
+    Variant arg(Utf8Left(text, kEventTextLimit));
+    Raise(id, std::span<Variant>(&arg, 1));
+}
+
+void TSamsER350F::RaiseCommandResult(std::int32_t id, std::int32_t result) {
+    if (id == 0 || !AutoObject) return;
+    Variant args[2] = {Variant(id), Variant(result)};
+    Raise(ICashDriverAutoEvents::OnCommandResult, args);
+}
+
+}  // namespace tolver

@@ -1,0 +1,203 @@
+#pragma once
+// The driver object of the Samsung ER-350F STU: it owns the key-stroke engine, the
+// settings objects with their frames and a copy of the host's setup, and turns every
+// operation of the driver contract into a sequence of keys. Each operation checks
+// its arguments against the limits of the firmware version first, queues its keys
+// and returns at once: a command id (the id of its last key), -1 when refused
+// (nothing queued), or 0 where stated. The outcome arrives later as OnCommandResult.
+// Outside the receipt it runs X and Z reports, programs the register from the setup
+// and captures the receipt header from the print copy (samser350fprogram.cpp).
+//
+// Everything runs on the host's main thread.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <QPointer>
+#include <QTime>
+
+#include "common/cashgl.h"
+#include "drivers/contract/sorbel_tlb.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/driver/samser350fsettings.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
+
+namespace tolver {
+
+class TSamsER350FProtocol;
+class TfrmDriverInfo;
+class TfrmSamsER350FProperties;
+class TfrmSamsER350FAdvProperties;
+
+// Where the driver's events go (the automation object, which raises them on its
+// sink). Arguments are those of ICashDriverAutoEvents, in declaration order.
+class TSamsER350FEventTarget {
+public:
+    virtual void RaiseEvent(DISPID id, std::span<Variant> args) = 0;
+
+protected:
+    ~TSamsER350FEventTarget() = default;
+};
+
+class TSamsER350F {
+public:
+    // Where the header captured from the print copy is kept (HKEY_LOCAL_MACHINE).
+    static constexpr const char* kBeginMsgKey = "\\Software\\Norvale\\Spooler";
+    static constexpr const char* kBeginMsgValue = "Temp";
+    static constexpr const char* kBeginMsgScrambleKey = "418203";
+    // The print copy that the header capture looks through before it gives up.
+    static constexpr int kCaptureLineLimit = 100;
+    // The characters of one print-copy line that the capture keeps.
+    static constexpr std::size_t kCaptureLineWidth = 1024;
+
+    // Kinds of the keys queued (timing and checking of the engine, SamsKind).
+    static constexpr std::uint8_t kKindShort = kSamsKindShort;
+    static constexpr std::uint8_t kKindPrint = kSamsKindPrint;
+    static constexpr std::uint8_t kKindNoEcho = kSamsKindNoEcho;
+    static constexpr std::uint8_t kKindRaw = kSamsKindRaw;
+    static constexpr std::uint8_t kKindReport = kSamsKindReport;
+    static constexpr std::uint8_t kKindStart = kSamsKindStart;
+    static constexpr std::uint8_t kKindSale = kSamsKindSale;
+    static constexpr std::uint8_t kKindTextEnd = kSamsKindTextEnd;
+
+    // protocol: the engine to drive; by default one on the default line (a termios
+    // port on the system clock, platform/serial/defaultline.h).
+    explicit TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol = nullptr);
+    ~TSamsER350F();
+    TSamsER350F(const TSamsER350F&) = delete;
+    TSamsER350F& operator=(const TSamsER350F&) = delete;
+
+    // The automation object; while it is unset the events go nowhere.
+    TSamsER350FEventTarget* AutoObject = nullptr;
+    // "Spooler.ini" in the host program's folder (section "Sorbel", "NoAutoProgram").
+    std::string IniFileName;
+    // The time that programming item 0 sets.
+    std::function<QTime()> CurrentTime = [] { return QTime::currentTime(); };
+
+    TSamsER350FProtocol& Protocol() { return *protocol_; }
+    TCashSamsER350FDriverProperties& Settings() { return settings_; }
+    TCashSamsER350FDriverAdvProperties& AdvSettings() { return advSettings_; }
+    // The frames; null once the host has destroyed one with its window.
+    TfrmDriverInfo* InfoFrame() const;
+    TfrmSamsER350FProperties* PropertiesFrame() const;
+    TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
+    // The firmware-version row the engine runs with (the model of the last Open).
+    const TCashDriverConstraints& Version() const;
+
+    // The host's setup as last put (departments, articles, taxes, cashiers, header,
+    // decimal places).
+    TSpoolerSetup Setup;
+    // Print-copy lines (Windows-1251) collected for the header capture.
+    std::vector<std::string> PrintCopy;
+    bool HeaderCaptured = false;  // the capture has finished: found or given up
+    std::string CaptureText;      // the header found in the print copy
+    std::string BeginMsg;         // the header as stored and reported
+
+    // Hands model, key-check mode, waits and priority to the engine, adapts the
+    // advanced frame to the model and opens the line: 0, or -1 with cause.
+    int Open(std::string& cause);
+    void Close();
+
+    // Receipt operations.
+    int PayDepartment(const std::string& Name, std::int32_t NDep, Currency SumWithoutNDS, Currency Sum);
+    int PayDepartmentQty(const std::string& Name, std::int32_t Count, Currency SumWithoutNDS, Currency Sum,
+                         std::int32_t NDep);
+    int PayDepartmentFrac(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
+                          std::int32_t NDep);
+    int VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum);
+    int PayArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    int PayArticleQty(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    int PayArticleFrac(double Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    int VoidArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    int CloseReceipt(TPayType PayType, Currency Sum);
+    int CashIn(TPayType PayType, const std::string& Info, Currency Sum);
+    int CashOut(TPayType PayType, const std::string& Info, Currency Sum);
+    // 0, or -1 for a text with nothing to print.
+    int AddInfoText(const std::string& Text, bool Receipt);
+    void PrintTextLines(const std::string& Text, bool Receipt);
+    int OpenReceipt(const std::string& Info) { return AddInfoText(Info, true); }
+    int RegisterOperator(std::int32_t NOp, const std::string& Password);
+    int UnregisterOperator();
+    // An id, or 0 for firmware row 0, which has no keyboard lock.
+    int LockKeyboard();
+    int UnlockKeyboard();
+    int Restore();
+    int Terminate() { return UnlockKeyboard(); }
+
+    std::uint8_t GetComNumber() const;
+    void SetComNumber(std::uint8_t n);
+    std::int32_t GetBaud() const;
+    void SetBaud(std::int32_t baud);
+    bool GetInInteraction() const;
+    std::string GetID() const;
+    std::string GetTrashID() const { return GetID(); }
+    // The user picked another model in the basic frame (and Open takes it over).
+    void ModelChanged(int model);
+
+    // Reports and programming: 0 when queued, -1 when no known item is chosen.
+    // Items lists 0-based item indexes, each followed by ";".
+    int PrintXReports(const std::string& Items);
+    int PrintZReports(const std::string& Items);
+    int ProgramRegister(const std::string& Items);
+    // Always 0; after a header capture that gave up, "BeginMsg" programs the header
+    // from the setup (unless "NoAutoProgram" is set).
+    int ProgramAfterReg(const std::string& Param);
+
+    // Programming steps: 0, or -1 when refused (nothing queued).
+    int ProgramTime(int hours, int minutes);
+    int SetSystemMode(int mode, int value);
+    int SetDecimals(int digitCount);
+    int SetTaxRate(std::int32_t N, Currency rate);
+    int ProgramDepartment(std::int32_t NDep, std::int32_t NTax);
+    int ProgramArticle(std::int32_t NArt, std::int32_t NDep, Currency Price, std::int32_t NTax);
+    int ProgramOperator(std::int32_t NOp, const std::string& Password);
+    int ProgramHeaderLine(int n, const std::string& text);
+    int ProgramDepName(std::int32_t NDep, const std::string& name);
+    int ProgramArtName(std::int32_t NArt, const std::string& name);
+
+    // The engine's print relay: the header capture sees the character (Windows-1251),
+    // then the host gets it as OnPrint.
+    void CapturePrintChar(int Char);
+    void SaveBeginMsg();
+    void LoadBeginMsg();
+
+    // Raises an event on the automation object's sink; failures are ignored, texts
+    // are cut to 255 characters.
+    void RaiseText(DISPID id, const std::string& text);
+    void RaiseCommandResult(std::int32_t id, std::int32_t result);
+
+private:
+    std::optional<std::int32_t> Units(Currency amount) const;
+    std::optional<std::int32_t> DepartmentPrice(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) const;
+    std::optional<std::int32_t> PriceUnits(Currency SumWithoutNDS, Currency Sum) const;
+    bool ArticlePrice(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum, std::optional<std::int32_t>& price) const;
+    void StartOperation(const std::function<void()>& count = {});
+    void KeyNumber(std::int32_t units);
+    int FinishOperation(std::uint8_t key);
+    int SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price,
+                       const std::function<void()>& count);
+    int SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, const std::function<void()>& count);
+    int CashMove(const char* log, std::uint8_t key, const std::string& Info, Currency Sum);
+    int PrintReports(const std::string& Items, std::uint8_t keyPos, const char* startQuery, const char* endQuery);
+    bool ProgramHeader();
+    void FindHeader();
+    bool NoAutoProgram() const;
+    void Query(const char* text, std::uint8_t keyPos);
+    void Raise(DISPID id, std::span<Variant> args);
+
+    std::unique_ptr<TSamsER350FProtocol> protocol_;
+    TCashSamsER350FDriverProperties settings_;
+    TCashSamsER350FDriverAdvProperties advSettings_;
+    // Frames may be docked into the host's windows; a frame the host destroyed with
+    // its window is not freed again.
+    QPointer<TfrmDriverInfo> infoFrame_;
+    QPointer<TfrmSamsER350FProperties> propertiesFrame_;
+    QPointer<TfrmSamsER350FAdvProperties> advPropertiesFrame_;
+};
+
+}  // namespace tolver

@@ -1,0 +1,96 @@
+#pragma once
+// TCashDriverAuto: the automation object of the Sorbel library, class CashDriverAuto
+// of the driver contract. A thin adapter: it owns one driver object, turns each
+// contract member into one driver operation, every error into a failing HRESULT
+// (except where a member ignores it), and carries the driver's events to its one
+// connected sink.
+//
+// A settings blob that is loaded into a settings object (Properties put,
+// AdvProperties put, the advanced blob of a SpoolerSetup put, the blob of Init) is
+// shown in that object's frame at once; a get first takes the frame's controls over.
+// So a get always returns what the frame shows, and the frame never shows settings
+// older than the ones the driver works with.
+
+#include <functional>
+#include <memory>
+
+#include "drivers/contract/sorbel_tlb.h"
+#include "drivers/sorbel/driver/samser350f.h"
+#include "platform/com/connpoint.h"
+
+namespace tolver {
+
+class TSamsER350FProtocol;
+
+class TCashDriverAuto final : public TConnectableAutoObject<ICashDriverAuto>, public TSamsER350FEventTarget {
+public:
+    using ProtocolFactory = std::function<std::unique_ptr<TSamsER350FProtocol>()>;
+
+    // makeProtocol: the engine of the driver object; by default one on the real line.
+    explicit TCashDriverAuto(ProtocolFactory makeProtocol = {});
+    ~TCashDriverAuto() override;
+
+    void Initialize() override;
+    TSamsER350F& Driver() { return *driver_; }
+
+    void RaiseEvent(DISPID id, std::span<Variant> args) override;
+
+    HRESULT get_PropertiesForm(std::int32_t* Value) override;
+    HRESULT get_InfoForm(std::int32_t* Value) override;
+    HRESULT get_Properties(Variant* Value) override;
+    HRESULT set_Properties(const Variant& Value) override;
+    HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override;
+    HRESULT Done() override;
+    HRESULT get_ComNumber(std::uint8_t* Value) override;
+    HRESULT set_ComNumber(std::uint8_t Value) override;
+    HRESULT get_Baud(std::int32_t* Value) override;
+    HRESULT set_Baud(std::int32_t Value) override;
+    HRESULT get_AdvProperties(Variant* Value) override;
+    HRESULT set_AdvProperties(const Variant& Value) override;
+    HRESULT get_AdvPropertiesForm(std::int32_t* Value) override;
+    HRESULT get_ProgramItems(std::string* Value) override;
+    HRESULT get_XReportItems(std::string* Value) override;
+    HRESULT get_ZReportItems(std::string* Value) override;
+    HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override;
+    HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override;
+    HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override;
+    HRESULT set_SpoolerSetup(const Variant& Value) override;
+    HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
+                      std::int32_t* Value) override;
+    HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
+                      std::int32_t* Value) override;
+    HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
+    HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override;
+    HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
+                  std::int32_t* Value) override;
+    HRESULT UnRegOp(std::int32_t* Value) override;
+    HRESULT get_InInteraction(bool* Value) override;
+    HRESULT get_ID(std::string* Value) override;
+    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override;
+    HRESULT Restore(std::int32_t* Value) override;
+    HRESULT Terminate(std::int32_t* Value) override;
+    HRESULT get_EventIID(std::string* Value) override;
+    HRESULT get_Constraints(Variant* Value) override;
+    HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
+    HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override;
+    HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override;
+    HRESULT get_TrashID(std::string* Value) override;
+    HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override;
+    HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override;
+    HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                   const std::string& Description, bool Return, std::int32_t* Value) override;
+    HRESULT get_BeginMsg(std::string* Value) override;
+    HRESULT get_CashModelDescription(std::string* Value) override;
+
+private:
+    // The split of a sale by its count: exactly 1, a fractional count, or a whole
+    // number (0 and negatives included, which the driver refuses).
+    enum class CountKind { One, Fraction, Whole, Invalid };
+    static CountKind KindOfCount(double count);
+
+    ProtocolFactory makeProtocol_;
+    std::unique_ptr<TSamsER350F> driver_;
+    TConnectionPoint* connectionPoint_ = nullptr;
+};
+
+}  // namespace tolver

@@ -1,0 +1,118 @@
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/driver/samser350fsettings.h"
+
+namespace tolver {
+namespace {
+
+const char* const kPriorityNames[] = {"Холостой", "Низший", "Низкий", "Нормальный",
+                                      "Высокий", "Высший", "Реального времени"};
+
+}  // namespace
+
+TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
+    using namespace samscontrols;
+    setObjectName("frmSamsER350FProperties");
+    setFont(FrameFont(font()));
+    resize(kWidth, kHeight);
+
+    seditWaitCheckOutPrint = SpinEdit("seditWaitCheckOutPrint", 10, 2000, 50);
+    seditWaitCheckOutLongPrint = SpinEdit("seditWaitCheckOutLongPrint", 10, 5000, 50);
+    comboPriority = DropDownList("comboPriority");
+    comboModel = DropDownList("comboModel");
+    comboCheckKeyMode = DropDownList("comboCheckKeyMode");
+    comboCheckKeyMode->addItems({"Перед каждой командой (рекомендуемый режим)", "Перед каждой операцией"});
+
+    auto* timeouts = new QGroupBox("Тайм-ауты окончания печати (мсек)");
+    timeouts->setObjectName("gboxTimeouts");
+    auto* tl = new QGridLayout(timeouts);
+    tl->setContentsMargins(4, 0, 4, 2);
+    tl->setVerticalSpacing(1);
+    tl->addWidget(new QLabel("Чека:"), 0, 0);
+    tl->addWidget(seditWaitCheckOutPrint, 0, 1);
+    tl->addWidget(new QLabel("Отчета:"), 1, 0);
+    tl->addWidget(seditWaitCheckOutLongPrint, 1, 1);
+
+    auto* note = new QLabel(
+        "Величины тайм-аутов и приоритета обмена подбираются опытным путем, увеличение тайм-аутов ведет к "
+        "замедлению печати чеков, а уменьшение - к снижению надежности работы; рекомендуются тайм-ауты 400-600 "
+        "мсек для чека и 2000 мсек для отчета, приоритет обмена - нормальный");
+    note->setObjectName("lNote");
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette navy = note->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    note->setPalette(navy);
+    QFont small = FrameFont(note->font());
+    small.setPixelSize(8);
+    note->setFont(small);
+
+    auto* group = new QGroupBox("Протокол взаимодействия");
+    group->setObjectName("gboxProtocol");
+    auto* left = new QVBoxLayout;
+    left->setSpacing(1);
+    left->addWidget(timeouts);
+    left->addWidget(new QLabel("Приоритет обмена:"));
+    left->addWidget(comboPriority);
+    left->addStretch();
+    auto* g = new QGridLayout(group);
+    g->setContentsMargins(4, 0, 4, 2);
+    g->setVerticalSpacing(1);
+    g->addLayout(left, 0, 0);
+    g->addWidget(note, 0, 1, 2, 1);
+    g->addWidget(new QLabel("Версия прошивки кассового аппарата:"), 1, 0);
+    g->addWidget(comboModel, 2, 0, 1, 2);
+    g->addWidget(new QLabel("Контроль положения ключа:"), 3, 0, 1, 2);
+    g->addWidget(comboCheckKeyMode, 4, 0, 1, 2);
+    g->setColumnStretch(0, 2);
+    g->setColumnStretch(1, 3);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(2, 0, 2, 0);
+    outer->addWidget(group);
+
+    // Only the user's choice counts as a change, not one made by PropertiesToControls.
+    QObject::connect(comboModel, &QComboBox::activated, this, [this] { comboModelChange(); });
+}
+
+void TfrmSamsER350FProperties::FillLists() {
+    comboModel->clear();
+    for (int i = 0; i < kSamsER350FVersionCount; ++i) comboModel->addItem(QString::fromStdString(SamsER350FVersion(i)->VersionName));
+    comboPriority->clear();
+    for (const char* name : kPriorityNames) comboPriority->addItem(name);
+}
+
+void TfrmSamsER350FProperties::PropertiesToControls() {
+    if (!Settings) return;
+    seditWaitCheckOutPrint->setValue(Settings->WaitCheckOutPrint);  // clamped to the range
+    seditWaitCheckOutLongPrint->setValue(Settings->WaitCheckOutLongPrint);
+    comboPriority->setCurrentIndex(Settings->Priority);  // an index past the list selects nothing
+    comboModel->setCurrentIndex(Settings->Model);
+    comboCheckKeyMode->setCurrentIndex(Settings->KeyCheckMode);
+}
+
+void TfrmSamsER350FProperties::ControlsToProperties() {
+    if (!Settings) return;
+    Settings->WaitCheckOutPrint = seditWaitCheckOutPrint->value();
+    Settings->WaitCheckOutLongPrint = seditWaitCheckOutLongPrint->value();
+    Settings->Priority = static_cast<std::uint8_t>(comboPriority->currentIndex());
+    Settings->Model = static_cast<std::uint8_t>(comboModel->currentIndex());
+    Settings->KeyCheckMode = static_cast<std::uint8_t>(comboCheckKeyMode->currentIndex());
+}
+
+void TfrmSamsER350FProperties::comboModelChange() {
+    const int model = comboModel->currentIndex();
+    if (Settings) Settings->Model = static_cast<std::uint8_t>(model);
+    if (OnModelSelect) OnModelSelect(model);
+}
+
+}  // namespace tolver
