@@ -42,7 +42,7 @@ bool RunTool(const QString& program, const QStringList& args, const QByteArray& 
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-TEST(SpoolerEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
+TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     TempRegistry registry;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -62,7 +62,7 @@ TEST(SpoolerEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
                         "Windows Registry Editor Version 5.00\n\n"
                         "[HKEY_LOCAL_MACHINE\\Software\\Norvale\\Spooler\\Ports]\n\"COM7\"=\"" +
                             pty.toUtf8() + "\"\n"));
-    ASSERT_TRUE(RunTool(QStringLiteral(SPOOLER_SETUP), {"--driver", "Sorbel.CashDriverAuto", "--com", "7"}));
+    ASSERT_TRUE(RunTool(QStringLiteral(SPOOLER_SETUP), {"--driver", "Sorbel.csh", "--com", "7", "--notify", "off"}));
 
     QProcess spooler;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
