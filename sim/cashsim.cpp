@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/base/exception.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/rf2160/rf2160sim.h"
