@@ -1,0 +1,97 @@
+#pragma once
+// What the benchmarks of the protocol engines share: the Qt application they run the
+// event loop of, a cashsim register in a child process (so that its own work is not
+// counted) entered as a COM port in a registry store of the benchmark's own, an event
+// loop run until a condition holds, and the process's CPU time.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/utilgl.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/temp_registry.h"
+
+extern char** environ;
+
+namespace tolver::bench {
+
+inline QCoreApplication& App() {
+    static int argc = 1;
+    static char name[] = "bench";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// cashsim <device> <options> on its own pseudo-terminal, entered as COM<com>.
+class Register {
+public:
+    Register(const std::string& device, const std::vector<std::string>& options, int com) {
+        int out[2];
+        if (::pipe(out) != 0) throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+        std::string path = GetAppPath() + "cashsim", kind = device;
+        std::vector<std::string> args = options;
+        std::vector<char*> argv = {path.data(), kind.data()};
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, path.c_str(), &fa, nullptr, argv.data(), environ) != 0)
+            throw std::runtime_error("cannot start " + path);
+        posix_spawn_file_actions_destroy(&fa);
+        ::close(out[1]);
+        std::string line;
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        ::close(out[0]);
+        TRegistry reg(HKEY_LOCAL_MACHINE);
+        reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true);
+        reg.WriteString("COM" + std::to_string(com), line);
+    }
+    ~Register() {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    TempRegistry registry_;  // first: cashsim inherits its TOLVER_REGISTRY
+    pid_t pid_ = -1;
+};
+
+// Runs the event loop, as the host program does, until pred holds (looked at every
+// 10 ms) or guardMs have passed.
+template <typename Pred>
+bool RunUntil(Pred pred, int guardMs) {
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (pred() || t.elapsed() > guardMs) loop.quit();
+    });
+    tick.start(10);
+    if (!pred()) loop.exec();
+    return pred();
+}
+
+inline double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace tolver::bench
