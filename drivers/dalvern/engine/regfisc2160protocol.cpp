@@ -178,7 +178,9 @@ void TRegFisc2160Protocol::SendFrame(const std::string& text) {
 
 void TRegFisc2160Protocol::SendModeSwitch(std::uint8_t mode) {
     statusCount_ = versionIndex_ != 0 ? 1 : 0;
-    SendFrame("o" + std::to_string(mode) + kModePassword);
+    char text[16];
+    std::snprintf(text, sizeof text, "o%1.1d%s", mode, kModePassword);
+    SendFrame(text);
 }
 
 std::string TRegFisc2160Protocol::GetErrorText() const { return ErrorReportText(lastErrorText_, lastErrorDetails_); }
@@ -247,12 +249,9 @@ void TRegFisc2160Protocol::Receive() {
 
 void TRegFisc2160Protocol::StatusStep(const TReply& r, bool& effective) {
     ++statusCount_;
-    char count[16];
-    std::snprintf(count, sizeof count, "%d", statusCount_);
-    std::string line = kLogStatus;
-    line.replace(line.find("%d"), 2, count);
-    for (const std::uint8_t flags : {r.ModeFlags, r.ErrorFlags, r.SpareFlags, r.DetailFlags})
-        line.replace(line.find("%s"), 2, BitsText(flags));
+    char line[128];
+    std::snprintf(line, sizeof line, kLogStatus, statusCount_, BitsText(r.ModeFlags).c_str(),
+                  BitsText(r.ErrorFlags).c_str(), BitsText(r.SpareFlags).c_str(), BitsText(r.DetailFlags).c_str());
     LogText(line);
     SendFrame(std::string(1, kACK));
     effective = statusCount_ == 2;
