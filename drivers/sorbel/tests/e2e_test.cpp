@@ -18,6 +18,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
+#include "platform/testing/serve_events.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/lockstep.h"
 #include "sim/simpty.h"
@@ -67,13 +68,7 @@ public:
     // Serves the event loop until pred holds; the guard only catches a hang.
     template <typename Pred>
     bool RunUntil(Pred pred, int guardMs = 120000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > guardMs) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
+        return testutil::ServeEventsUntil(pred, guardMs);
     }
     bool RunFor(std::int64_t virtualMs) {
         const std::int64_t end = clock.NowMs() + virtualMs;
