@@ -41,12 +41,7 @@ void IdleEngineCpu(benchmark::State& state) {
             state.SkipWithError("the engine did not connect");
             return;
         }
-        const double cpu0 = CpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        RunUntil([] { return false; }, 10000);
-        const double cpu = CpuSeconds() - cpu0;
-        state.counters["cpu_percent_of_a_core"] = 100.0 * cpu / (static_cast<double>(wall.elapsed()) / 1000.0);
+        state.counters["cpu_percent_of_a_core"] = IdleCpuPercent(10000);
         state.counters["connected"] = p.Connected();
     }
 }

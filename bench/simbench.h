@@ -94,4 +94,13 @@ inline double CpuSeconds() {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// The process's CPU time while the event loop runs idle for ms, in percent of one core.
+inline double IdleCpuPercent(int ms) {
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    RunUntil([] { return false; }, ms);
+    return 100.0 * (CpuSeconds() - cpu0) / (static_cast<double>(wall.elapsed()) / 1000.0);
+}
+
 }  // namespace tolver::bench

@@ -451,11 +451,7 @@ void TRegFisc2160Protocol::StepErrorStatus() {
         } else if (current) {
             headResent_ = true;
         }
-        identifyPending_ = true;
-        identifySent_ = true;
-        SelectTimeout(OptShortTimeout);
-        SendFrame(kIdentifyRequest);
-        ackTimer_.Start(Clock());
+        Reidentify();
     } else if (lastErrorFlags_ & kErrorLock) {
         Raise(OnError, GetErrorText());
         if (Stopped()) return;
@@ -470,11 +466,7 @@ void TRegFisc2160Protocol::StepErrorStatus() {
         headResent_ = false;
         queue_.Flush([this](std::int32_t id) { Result(id, -1); });
         if (Stopped()) return;
-        identifyPending_ = true;
-        identifySent_ = true;
-        SelectTimeout(OptShortTimeout);
-        SendFrame(kIdentifyRequest);
-        ackTimer_.Start(Clock());
+        Reidentify();
     }
     errorStatusCount_ = 0;
     pollTimer_.Start(Clock());
@@ -482,13 +474,32 @@ void TRegFisc2160Protocol::StepErrorStatus() {
     state_ = StateIdle;
 }
 
+bool TRegFisc2160Protocol::TakeNak() {
+    if (replies_.empty()) return false;
+    const bool nak = replies_.front().Kind == TReply::KindNak;
+    replies_.pop_front();
+    inInteraction_ = 1;
+    return nak;
+}
+
+void TRegFisc2160Protocol::BackToIdle() {
+    working_ = false;
+    pollTimer_.Start(Clock());
+    replyTimer_.Start(Clock());
+    ackTimer_.Stop();
+    state_ = StateIdle;
+}
+
+void TRegFisc2160Protocol::Reidentify() {
+    identifyPending_ = true;
+    identifySent_ = true;
+    SelectTimeout(OptShortTimeout);
+    SendFrame(kIdentifyRequest);
+    ackTimer_.Start(Clock());
+}
+
 void TRegFisc2160Protocol::StepAckLost() {
-    if (!replies_.empty()) {
-        const TReply r = std::move(replies_.front());
-        replies_.pop_front();
-        inInteraction_ = 1;
-            if (r.Kind == TReply::KindNak) NakError();  // anything else is dropped
-    }
+    if (TakeNak()) NakError();  // anything else is dropped
     // Silence since the unacknowledged send: the link is gone.
     if (replyTimer_.Expired(Clock(), replyTimeout_)) inInteraction_ = 0;
     if (ackTimer_.Expired(Clock(), kAckLostResend)) {
@@ -507,30 +518,15 @@ void TRegFisc2160Protocol::StepMalformed() {
         Raise(OnError, GetErrorText());
     }
     if (Stopped()) return;
-    working_ = false;
-    pollTimer_.Start(Clock());
-    replyTimer_.Start(Clock());
-    ackTimer_.Stop();
-    state_ = StateIdle;
+    BackToIdle();
 }
 
 void TRegFisc2160Protocol::StepNak() {
-    if (!replies_.empty()) {
-        const TReply r = std::move(replies_.front());
-        replies_.pop_front();
-        inInteraction_ = 1;
-            if (r.Kind == TReply::KindNak) {
-            LogText(kLogNak);
-            nakTimer_.Start(Clock());
-        }
+    if (TakeNak()) {  // anything else is dropped
+        LogText(kLogNak);
+        nakTimer_.Start(Clock());
     }
-    if (nakTimer_.Expired(Clock(), kNakQuiet)) {
-        pollTimer_.Start(Clock());
-        replyTimer_.Start(Clock());
-        ackTimer_.Stop();
-        working_ = false;
-        state_ = StateIdle;
-    }
+    if (nakTimer_.Expired(Clock(), kNakQuiet)) BackToIdle();
 }
 
 void TRegFisc2160Protocol::StepNoReply() {
@@ -539,11 +535,7 @@ void TRegFisc2160Protocol::StepNoReply() {
     if (Stopped()) return;
     if (working_ && !queue_.Empty() && !keepOnError_) DropCurrent(-1);
     if (Stopped()) return;
-    working_ = false;
-    pollTimer_.Start(Clock());
-    replyTimer_.Start(Clock());
-    ackTimer_.Stop();
-    state_ = StateIdle;
+    BackToIdle();
 }
 
 // ---- errors and identification ------------------------------------------------------

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <map>
 #include <random>
@@ -17,6 +16,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
+#include "platform/testing/serve_events.h"
 #include "sim/lockstep.h"
 #include "sim/rf2160/rf2160sim.h"
 #include "sim/simpty.h"
@@ -53,19 +53,9 @@ public:
         std::string cause;
         ASSERT_EQ(engine->Open(cause), 0) << cause;
     }
-    template <typename Pred>
-    bool RunUntil(Pred pred, int guardMs = 120000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > guardMs) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
     // Runs until every id has its result.
     bool RunUntilAnswered(const std::vector<int>& ids, int guardMs = 120000) {
-        return RunUntil(
+        return testutil::ServeEventsUntil(
             [&] {
                 for (const int id : ids)
                     if (!results.count(id)) return false;
