@@ -44,9 +44,7 @@ std::string EchoLine(const char* hex) {
 class Bench {
 public:
     explicit Bench(int model) : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        if (!reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true)) throw Exception("registry");
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
+        SetComDevicePath(kCom, pty.SlavePath());
         auto owned = std::make_unique<TTermiosPort>();
         port = owned.get();
         clock.Attach(*port);
