@@ -64,15 +64,7 @@ bool OpenEngine(TRegFisc2160Protocol& p) {
 void IdleEngineCpu(benchmark::State& state) {
     App();
     Register reg("rf2160", {}, kCom);
-    for (auto _ : state) {
-        TRegFisc2160Protocol p;
-        if (!OpenEngine(p)) {
-            state.SkipWithError("the engine did not connect");
-            return;
-        }
-        state.counters["cpu_percent_of_a_core"] = IdleCpuPercent(10000);
-        state.counters["in_interaction"] = p.InInteraction();
-    }
+    MeasureIdleEngine<TRegFisc2160Protocol>(state, OpenEngine, [&](TRegFisc2160Protocol& p) { state.counters["in_interaction"] = p.InInteraction(); });
 }
 
 void TenItemReceipt(benchmark::State& state) {

@@ -35,15 +35,7 @@ bool OpenEngine(TSamsER350FProtocol& p) {
 void IdleEngineCpu(benchmark::State& state) {
     App();
     Register reg("er350f", {}, kCom);
-    for (auto _ : state) {
-        TSamsER350FProtocol p;
-        if (!OpenEngine(p)) {
-            state.SkipWithError("the engine did not connect");
-            return;
-        }
-        state.counters["cpu_percent_of_a_core"] = IdleCpuPercent(10000);
-        state.counters["connected"] = p.Connected();
-    }
+    MeasureIdleEngine<TSamsER350FProtocol>(state, OpenEngine, [&](TSamsER350FProtocol& p) { state.counters["connected"] = p.Connected(); });
 }
 
 void TenItemReceipt(benchmark::State& state) {

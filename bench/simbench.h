@@ -4,6 +4,8 @@
 // counted) entered as a COM port in a registry store of the benchmark's own, an event
 // loop run until a condition holds, and the process's CPU time.
 
+#include <benchmark/benchmark.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,7 +22,7 @@
 #include <vector>
 
 #include "common/utilgl.h"
-#include "platform/registry/registry.h"
+#include "platform/serial/serialport.h"
 #include "platform/registry/temp_registry.h"
 
 extern char** environ;
@@ -57,9 +59,7 @@ public:
         char c;
         while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
         ::close(out[0]);
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true);
-        reg.WriteString("COM" + std::to_string(com), line);
+        SetComDevicePath(com, line);
     }
     ~Register() {
         ::kill(pid_, SIGTERM);
@@ -101,6 +101,21 @@ inline double IdleCpuPercent(int ms) {
     wall.start();
     RunUntil([] { return false; }, ms);
     return 100.0 * (CpuSeconds() - cpu0) / (static_cast<double>(wall.elapsed()) / 1000.0);
+}
+
+// The idle CPU of a fresh Engine once open(engine) has connected it (false: the
+// register did not answer); report(engine) adds the engine's own counters.
+template <class Engine, class Open, class Report>
+void MeasureIdleEngine(benchmark::State& state, Open open, Report report) {
+    for (auto _ : state) {
+        Engine engine;
+        if (!open(engine)) {
+            state.SkipWithError("the engine did not connect");
+            return;
+        }
+        state.counters["cpu_percent_of_a_core"] = IdleCpuPercent(10000);
+        report(engine);
+    }
 }
 
 }  // namespace tolver::bench

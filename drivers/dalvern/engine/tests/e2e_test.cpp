@@ -34,9 +34,7 @@ constexpr std::int32_t kLong = TRegFisc2160Protocol::OptLongTimeout;
 class Bench {
 public:
     Bench() : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        if (!reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true)) throw Exception("registry");
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
+        SetComDevicePath(kCom, pty.SlavePath());
         auto owned = std::make_unique<TTermiosPort>();
         port = owned.get();
         clock.Attach(*port);
