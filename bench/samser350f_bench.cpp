@@ -11,106 +11,19 @@
 // cashsim runs as a child process, so that its own work is not counted.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEvent>
-
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
-#include "common/utilgl.h"
+#include "bench/simbench.h"
 #include "drivers/sorbel/wire/samser350fkeys.h"
 #include "drivers/sorbel/wire/samser350fprotocol.h"
-#include "platform/registry/registry.h"
-#include "platform/registry/temp_registry.h"
-#include "platform/testing/run_until.h"
 
-extern char** environ;
 using namespace tolver;
-using testutil::RunUntil;
+using namespace tolver::bench;
 
 namespace {
 
 constexpr int kCom = 9;
-
-// The application, timing every queued call it delivers: those are the protocol
-// thread's hand-overs of engine steps to the main thread.
-class TimedApp : public QCoreApplication {
-public:
-    using QCoreApplication::QCoreApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (event->type() != QEvent::MetaCall) return QCoreApplication::notify(receiver, event);
-        QElapsedTimer t;
-        t.start();
-        const bool handled = QCoreApplication::notify(receiver, event);
-        const qint64 ns = t.nsecsElapsed();
-        longestStepNs = std::max(longestStepNs, ns);
-        stepsOver2ms += ns > 2'000'000;
-        ++steps;
-        return handled;
-    }
-    void ResetTimes() { longestStepNs = stepsOver2ms = steps = 0; }
-    qint64 longestStepNs = 0, stepsOver2ms = 0, steps = 0;
-};
-
-TimedApp& App() {
-    static int argc = 1;
-    static char name[] = "bench_samser350f";
-    static char* argv[] = {name, nullptr};
-    static TimedApp app(argc, argv);
-    return app;
-}
-
-// cashsim er350f on its own pseudo-terminal, entered as COM9 in a registry store of
-// the benchmark's own.
-class Register {
-public:
-    explicit Register(const std::vector<std::string>& options) {
-        int out[2];
-        if (::pipe(out) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        std::string path = GetAppPath() + "cashsim", device = "er350f";
-        std::vector<std::string> args = options;
-        std::vector<char*> argv = {path.data(), device.data()};
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, path.c_str(), &fa, nullptr, argv.data(), environ) != 0)
-            throw std::runtime_error("cannot start " + path);
-        posix_spawn_file_actions_destroy(&fa);
-        ::close(out[1]);
-        std::string line;
-        char c;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true);
-        reg.WriteString("COM" + std::to_string(kCom), line);
-    }
-    ~Register() {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    TempRegistry registry_;  // first: cashsim inherits its TOLVER_REGISTRY
-    pid_t pid_ = -1;
-};
-
-double CpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // An open engine, connected and identified.
 bool OpenEngine(TSamsER350FProtocol& p) {
@@ -124,21 +37,9 @@ bool OpenEngine(TSamsER350FProtocol& p) {
 
 void IdleEngineCpu(benchmark::State& state) {
     App();
-    Register reg({});
-    for (auto _ : state) {
-        TSamsER350FProtocol p;
-        if (!OpenEngine(p)) {
-            state.SkipWithError("the engine did not connect");
-            return;
-        }
-        const double cpu0 = CpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        RunUntil([] { return false; }, 10000);
-        const double cpu = CpuSeconds() - cpu0;
-        state.counters["cpu_percent_of_a_core"] = 100.0 * cpu / (static_cast<double>(wall.elapsed()) / 1000.0);
-        state.counters["connected"] = p.Connected();
-    }
+    Register reg("er350f", {}, kCom);
+    MeasureIdleEngine<TSamsER350FProtocol>(state, OpenEngine,
+                                           [&](TSamsER350FProtocol& p) { state.counters["connected"] = p.Connected(); });
 }
 
 // Queues a ten-item receipt and its closing; returns the id of the closing.
@@ -157,7 +58,7 @@ int QueueReceipt(TSamsER350FProtocol& p) {
 
 void TenItemReceipt(benchmark::State& state) {
     App();
-    Register reg({"--print-delay", "0"});
+    Register reg("er350f", {"--print-delay", "0"}, kCom);
     for (auto _ : state) {
         TSamsER350FProtocol p;
         if (!OpenEngine(p)) {
@@ -197,7 +98,7 @@ void TenItemReceipt(benchmark::State& state) {
 
 void MainThreadBlock(benchmark::State& state) {
     App();
-    Register reg({});
+    Register reg("er350f", {}, kCom);
     for (auto _ : state) {
         TSamsER350FProtocol p;
         if (!OpenEngine(p)) {

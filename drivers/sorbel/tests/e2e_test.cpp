@@ -19,6 +19,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
+#include "platform/testing/serve_events.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/lockstep.h"
 #include "sim/simpty.h"
@@ -45,9 +46,7 @@ std::string EchoLine(const char* hex) {
 class Bench {
 public:
     explicit Bench(int model) : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        if (!reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true)) throw Exception("registry");
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
+        SetComDevicePath(kCom, pty.SlavePath());
         auto owned = std::make_unique<TTermiosPort>();
         port = owned.get();
         clock.Attach(*port);
@@ -69,13 +68,7 @@ public:
     // Serves the event loop until pred holds; the guard only catches a hang.
     template <typename Pred>
     bool RunUntil(Pred pred, int guardMs = 120000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > guardMs) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
+        return testutil::ServeEventsUntil(pred, guardMs);
     }
     bool RunFor(std::int64_t virtualMs) {
         const std::int64_t end = clock.NowMs() + virtualMs;

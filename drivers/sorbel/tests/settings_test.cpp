@@ -19,20 +19,13 @@
 #include "drivers/sorbel/tests/sorbel_fixture.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"
+#include "platform/testing/variant_read_error.h"
 
 using namespace tolver;
 
 namespace {
 
-template <class T>
-void ExpectReadError(T& settings, const Variant& v) {
-    try {
-        settings.SetFromVariant(v);
-        ADD_FAILURE() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), kVariantReadError);
-    }
-}
+using testutil::ExpectReadError;
 
 std::vector<std::string> Items(const QComboBox* combo) {
     std::vector<std::string> items;
