@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -11,7 +14,11 @@
 #include <set>
 #include <string>
 
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/dalvern/forms/cashdialogs.h"
+#include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
+#include "drivers/dalvern/forms/regfisc2160propertiesform.h"
+#include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/testing/gui_test_main.h"
 
 using namespace tolver;
@@ -35,6 +42,114 @@ void ExpectPicture(QWidget& w, const char* file) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 100;
     EXPECT_GT(dark, 150);
+}
+
+// The defaults take only the driver's identity; the protocol settings stay as made.
+TEST(Exports, DefaultPropertiesNameTheDriverOnly) {
+    TCashRegFisc2160DriverProperties p;
+    p.FilePath = "/opt/tolver/Dalvern.csh";
+    GetRegFisc2160DefaultProperties(p);
+    EXPECT_EQ(p.CashType, 3);
+    EXPECT_EQ(p.AutoObjectName, "Dalvern.RegFisc2160CashDriverAuto");
+    EXPECT_EQ(p.FilePath, "/opt/tolver/Dalvern.csh");
+    EXPECT_EQ(p.WaitCheckOutPrint, 5);
+    EXPECT_EQ(p.WaitCheckOutLongPrint, 30);
+    EXPECT_EQ(p.Priority, 3);
+    EXPECT_FALSE(p.IgnoreReplyFormatError);
+}
+
+TEST(PropertiesFrame, ShowsAndTakesBackTheProtocolSettings) {
+    TCashRegFisc2160DriverProperties s;
+    TfrmRegFisc2160Properties f;
+    f.Settings = &s;
+    f.FillPriorities();
+    ASSERT_EQ(f.comboPriority->count(), 7);
+    EXPECT_EQ(f.comboPriority->itemText(6).toStdString(), "Реального времени");
+    EXPECT_EQ(f.lModelStr->text().toStdString(), "неопределенная");
+    std::string firmware;
+    f.FirmwareText = [&] { return firmware; };
+    f.PropertiesToForm();
+    EXPECT_EQ(f.comboPriority->currentText().toStdString(), "Нормальный");
+    EXPECT_EQ(f.seditWaitCheckOutPrint->value(), 5);
+    EXPECT_EQ(f.lModelStr->text().toStdString(), "");  // nothing identified yet in this process
+
+    EXPECT_EQ(f.seditWaitCheckOutPrint->minimum(), 1);
+    EXPECT_EQ(f.seditWaitCheckOutPrint->maximum(), 60);
+    EXPECT_EQ(f.seditWaitCheckOutLongPrint->minimum(), 10);
+    EXPECT_EQ(f.seditWaitCheckOutLongPrint->maximum(), 90);
+
+    f.seditWaitCheckOutPrint->setValue(7);
+    f.seditWaitCheckOutLongPrint->setValue(45);
+    f.comboPriority->setCurrentIndex(6);
+    f.cbIgnoreReplyFormatError->setChecked(true);
+    firmware = "2160.01.02";
+    f.FormToProperties();
+    EXPECT_EQ(s.WaitCheckOutPrint, 7);
+    EXPECT_EQ(s.WaitCheckOutLongPrint, 45);
+    EXPECT_EQ(s.Priority, 6);
+    EXPECT_TRUE(s.IgnoreReplyFormatError);
+    f.PropertiesToForm();
+    EXPECT_EQ(f.lModelStr->text().toStdString(), "2160.01.02");
+
+    // Out-of-range stored values are shown clamped; an unknown priority selects none
+    // and is not overwritten by the empty selection.
+    s.WaitCheckOutPrint = 500;
+    s.Priority = 9;
+    f.PropertiesToForm();
+    EXPECT_EQ(f.seditWaitCheckOutPrint->value(), 60);
+    EXPECT_EQ(f.comboPriority->currentIndex(), -1);
+    f.FormToProperties();
+    EXPECT_EQ(s.Priority, 9);
+}
+
+TEST(AdvPropertiesFrame, ShowsAndTakesBackTheFiscalSettings) {
+    TCashRegFisc2160DriverAdvProperties s;
+    TfrmRegFisc2160AdvProperties f;
+    f.Settings = &s;
+    f.PropertiesToForm();
+    EXPECT_EQ(f.editTaxCode->text().toStdString(), "");
+    EXPECT_TRUE(f.cbOpenMoneyBox->isChecked());
+    EXPECT_FALSE(f.cbTaxAccumulation->isChecked());
+    EXPECT_FALSE(f.cbAutoCutOff->isChecked());
+    EXPECT_EQ(f.editTaxCode->maxLength(), 14);
+    EXPECT_EQ(f.editRegistrationCode->maxLength(), 14);
+    EXPECT_EQ(f.cbAutoCutOff->text().toStdString(), "Автоотрезчик выключен");
+
+    s.TaxCode = "1234567890";
+    s.RegistrationCode = "Рег-77";
+    s.AutoCutOff = true;  // not inverted: the box "cutter off" is checked
+    f.PropertiesToForm();
+    EXPECT_TRUE(f.cbAutoCutOff->isChecked());
+    f.cbOpenMoneyBox->setChecked(false);
+    f.cbTaxAccumulation->setChecked(true);
+    f.editTaxCode->setText("42");
+    TCashRegFisc2160DriverAdvProperties back;
+    f.Settings = &back;
+    f.FormToProperties();
+    EXPECT_EQ(back.TaxCode, "42");
+    EXPECT_EQ(back.RegistrationCode, "Рег-77");
+    EXPECT_FALSE(back.OpenMoneyBox);
+    EXPECT_TRUE(back.TaxAccumulation);
+    EXPECT_TRUE(back.AutoCutOff);
+}
+
+TEST(FramePictures, EachFrameRendersItsText) {
+    TCashRegFisc2160DriverProperties s;
+    TfrmRegFisc2160Properties properties;
+    properties.Settings = &s;
+    properties.FillPriorities();
+    properties.FirmwareText = [] { return std::string("неизвестная 2160.01.07    "); };
+    properties.PropertiesToForm();
+    TCashRegFisc2160DriverAdvProperties a;
+    a.TaxCode = "12345678901234";
+    TfrmRegFisc2160AdvProperties adv;
+    adv.Settings = &a;
+    adv.PropertiesToForm();
+    TfrmDriverInfo info;
+    ExpectPicture(properties, "TfrmRegFisc2160Properties.png");
+    ExpectPicture(adv, "TfrmRegFisc2160AdvProperties.png");
+    ExpectPicture(info, "TfrmDriverInfo.png");
+    EXPECT_EQ(properties.size(), QSize(TfrmRegFisc2160Properties::kWidth, TfrmRegFisc2160Properties::kHeight));
 }
 
 TEST(RangeDialogs, ControlsAndCaptions) {
