@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "common/utilgl.h"
-#include "drivers/sorbel/samser350fkeys.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
 

@@ -16,9 +16,11 @@ struct TProtocolThread::Shared {
     std::condition_variable cv;
     std::function<void()> step;
     std::function<int()> idle;
+    std::function<int()> pace;
     bool paused = true;
     bool woken = false;
     int idleMs = 0;  // the wait the last step allowed
+    int paceMs = 0;  // the pause the last step asked for
     bool stop = false;
     // Bumped by Suspend and Terminate: a step handed over under an older generation
     // is dropped when it comes up.
@@ -27,10 +29,11 @@ struct TProtocolThread::Shared {
     std::uint64_t finished = 0;  // hand-overs that came up (run or dropped)
 };
 
-TProtocolThread::TProtocolThread(std::function<void()> step, std::function<int()> idle)
+TProtocolThread::TProtocolThread(std::function<void()> step, std::function<int()> idle, std::function<int()> pace)
     : shared_(std::make_shared<Shared>()), context_(std::make_unique<QObject>()) {
     shared_->step = std::move(step);
     shared_->idle = std::move(idle);
+    shared_->pace = std::move(pace);
 }
 
 TProtocolThread::~TProtocolThread() { Terminate(); }
@@ -46,6 +49,7 @@ void TProtocolThread::Run() {
         const std::uint64_t seq = ++s->posted;
         s->woken = false;
         s->idleMs = 0;
+        s->paceMs = 0;
         lock.unlock();
         QMetaObject::invokeMethod(
             context,
@@ -56,9 +60,11 @@ void TProtocolThread::Run() {
                     run = !s->stop && !s->paused && s->generation == generation;
                 }
                 int idle = 0;
+                int pace = 0;
                 if (run) {
                     try {
                         s->step();
+                        if (s->pace) pace = s->pace();
                         if (s->idle) idle = s->idle();
                     } catch (...) {
                         // A failing step must not end the event loop's dispatch.
@@ -66,12 +72,15 @@ void TProtocolThread::Run() {
                 }
                 std::lock_guard l(s->m);
                 s->idleMs = idle;
+                s->paceMs = pace;
                 s->finished = seq;
                 s->cv.notify_all();
             },
             Qt::QueuedConnection);
         lock.lock();
         s->cv.wait(lock, [&] { return s->stop || s->finished >= seq; });
+        if (s->paceMs > 0)
+            s->cv.wait_for(lock, std::chrono::milliseconds(s->paceMs), [&] { return s->stop || s->paused; });
         if (s->idleMs > 0)
             s->cv.wait_for(lock, std::chrono::milliseconds(s->idleMs), [&] { return s->stop || s->paused || s->woken; });
     }

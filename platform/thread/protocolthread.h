@@ -6,7 +6,9 @@
 // once either returns, no step runs any more, not even one already handed over.
 // An engine with nothing to do for a while (polling an idle line) says so through its
 // idle function, and the thread then waits that long, or until Wake, instead of
-// handing over steps that would only pause.
+// handing over steps that would only pause. An engine that must leave a gap on the
+// line before its next step says so through its pace function: the thread spends
+// that pause itself (Wake does not shorten it), so the creating thread never sleeps.
 
 #include <functional>
 #include <memory>
@@ -21,9 +23,11 @@ public:
     // Priorities of the thread, as the drivers' Priority setting numbers them.
     enum { Idle = 0, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
 
-    // step runs on the creating thread, which must run a Qt event loop; so does idle,
-    // after each step: the milliseconds before a step can do anything (0: at once).
-    explicit TProtocolThread(std::function<void()> step, std::function<int()> idle = {});
+    // step runs on the creating thread, which must run a Qt event loop; so do idle and
+    // pace, after each step: idle the milliseconds before a step can do anything (0: at
+    // once), pace the milliseconds the next step must wait in any case.
+    explicit TProtocolThread(std::function<void()> step, std::function<int()> idle = {},
+                             std::function<int()> pace = {});
     ~TProtocolThread();  // terminates
     TProtocolThread(const TProtocolThread&) = delete;
     TProtocolThread& operator=(const TProtocolThread&) = delete;

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "common/utilgl.h"
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/base/exception.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/base/exception.h"
 #include "platform/variant/codepage.h"
 #include "sim/er350f/samser350fsim.h"

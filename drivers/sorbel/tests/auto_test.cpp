@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QSpinBox>
 
-#include "drivers/sorbel/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/samser350finfoform.h"
-#include "drivers/sorbel/samser350fpropertiesform.h"
+#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
 #include "platform/com/framehandle.h"
 #include "platform/registry/registry_fixture.h"

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "common/encode.h"
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/samser350fkeys.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "drivers/sorbel/samser350f.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/driver/samser350f.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/testing/fuzz_seeds.h"
 #include "platform/registry/registry.h"
 #include "platform/serial/fakeport.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/testing/fuzz_seeds.h"
 #include "platform/serial/fakeport.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/samser350fgl.h"
-#include "drivers/sorbel/samser350fkeys.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/serial/fakeport.h"
 #include "platform/variant/codepage.h"
 

@@ -19,7 +19,7 @@
 #include "common/utilgl.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/contract/driverlibrary.h"
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"

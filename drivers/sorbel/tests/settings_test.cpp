@@ -11,9 +11,9 @@
 #include <QSpinBox>
 #include <set>
 
-#include "drivers/sorbel/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/samser350finfoform.h"
-#include "drivers/sorbel/samser350fpropertiesform.h"
+#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/icashdriver.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/module/icashdriver.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/com/connpoint.h"
 #include "platform/serial/fakeport.h"
 #include "platform/timing/clock.h"

@@ -1,9 +1,9 @@
-#include "drivers/sorbel/samser350finfoform.h"
+#include "drivers/sorbel/pages/samser350finfoform.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/samser350fcontrols.h"
+#include "drivers/sorbel/pages/samser350fcontrols.h"
 
 namespace tolver {
 

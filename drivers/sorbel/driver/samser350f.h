@@ -23,8 +23,8 @@
 
 #include "common/cashgl.h"
 #include "drivers/contract/sorbel_tlb.h"
-#include "drivers/sorbel/samser350fgl.h"
-#include "drivers/sorbel/samser350fsettings.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/driver/samser350fsettings.h"
 
 namespace tolver {
 

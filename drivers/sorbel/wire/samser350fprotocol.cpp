@@ -1,12 +1,11 @@
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "common/debug.h"
-#include "drivers/sorbel/samser350fgl.h"
-#include "drivers/sorbel/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/serial/defaultline.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
@@ -18,8 +17,6 @@ constexpr const char* kSent = "-> ";
 constexpr const char* kReceived = "<- ";
 constexpr const char* kNone = "";
 
-// Longest text handed to an event, in characters.
-constexpr std::size_t kEventTextLimit = 255;
 // Characters of the identification that count: the register sends its id last
 // character first, and only the last ten characters received are kept.
 constexpr std::size_t kIdLength = 10;
@@ -36,27 +33,15 @@ constexpr const char* kEchoDetail = "Эхо = не получено на сим�
 constexpr const char* kKeyPosDetail = "Ключ = %s";
 constexpr const char* kOpenFailure = "Ошибка при открытии COM%d";
 
-// format with its one %d or %x directive filled in; hexadecimal digits are upper case.
-std::string Fmt(const char* format, std::int64_t v) {
-    std::string f = format;
-    const std::size_t pct = f.find('%');
-    const std::size_t conv = pct == std::string::npos ? pct : f.find_first_of("dx", pct);
-    char buf[256];
-    if (conv == std::string::npos) return f;
-    if (f[conv] == 'x') {
-        f[conv] = 'X';
-        std::snprintf(buf, sizeof buf, f.c_str(), static_cast<unsigned>(v));
-    } else {
-        std::snprintf(buf, sizeof buf, f.c_str(), static_cast<int>(v));
-    }
-    return buf;
-}
-
-// format with its one "%s" replaced by arg (arg is never read as a format).
-std::string WithArg(std::string format, const std::string& arg) {
-    const std::size_t at = format.find("%s");
-    if (at != std::string::npos) format.replace(at, 2, arg);
-    return format;
+TCommand MakeCommand(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind, const std::string& text,
+                     std::int32_t flags) {
+    TCommand c;
+    c.Code = code;
+    c.KeyPos = keyPos;
+    c.Kind = kind;
+    c.Text = text;
+    c.Flags = flags;
+    return c;
 }
 
 std::string AnsiCharText(int ansi) { return Cp1251ToUtf8(std::string(1, static_cast<char>(ansi))); }
@@ -76,34 +61,21 @@ std::string ReverseChars(const std::string& text) {
 
 }  // namespace
 
-TSamsER350FProtocolThread::TSamsER350FProtocolThread(TSamsER350FProtocol& protocol)
-    : TProtocolThread([&protocol] { protocol.Step(); }, [&protocol] { return protocol.IdleMs(); }) {}
-
 TSamsER350FProtocol::TSamsER350FProtocol()
     : TSamsER350FProtocol(MakeDefaultPort(), DefaultLineClock(), true) {}
 
 TSamsER350FProtocol::TSamsER350FProtocol(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread)
-    : port_(std::move(port)), clock_(clock) {
-    if (withThread) thread_ = std::make_unique<TSamsER350FProtocolThread>(*this);
-}
+    : TSerialEngine(std::move(port), clock, withThread) {}
 
-TSamsER350FProtocol::~TSamsER350FProtocol() {
-    if (thread_) thread_->Terminate();
-}
+TSamsER350FProtocol::~TSamsER350FProtocol() { StopPump(); }
 
 // ---- queue ----
 
 void TSamsER350FProtocol::Enqueue(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind, const std::string& text,
                                   std::int32_t flags) {
-    TCommand c;
-    c.Code = code;
-    c.KeyPos = keyPos;
-    c.Kind = kind;
-    c.Text = text;
-    c.Flags = flags;
-    queue_.push_back(std::move(c));
-    Log(kNone, Fmt(kLogQueued, static_cast<std::uint32_t>(code)));
-    if (thread_) thread_->Wake();
+    queue_.Push(MakeCommand(code, keyPos, kind, text, flags));
+    Log(kNone, FormatOne(kLogQueued, static_cast<std::uint32_t>(code)));
+    Wake();
 }
 
 void TSamsER350FProtocol::EnqueueKey(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind) {
@@ -112,22 +84,16 @@ void TSamsER350FProtocol::EnqueueKey(std::int32_t code, std::uint8_t keyPos, std
 
 std::int32_t TSamsER350FProtocol::EnqueueWithId(std::int32_t code, std::uint8_t keyPos, const std::string& text,
                                                 std::uint8_t kind) {
-    ++nextId_;
-    Enqueue(code, keyPos, kind, text, 0);
-    queue_.back().ID = nextId_;
-    return nextId_;
+    const std::int32_t id = queue_.PushWithId(MakeCommand(code, keyPos, kind, text, 0));
+    Log(kNone, FormatOne(kLogQueued, static_cast<std::uint32_t>(code)));
+    Wake();
+    return id;
 }
 
-void TSamsER350FProtocol::PopHead() {
-    if (!queue_.empty()) queue_.pop_front();
-}
+void TSamsER350FProtocol::PopHead() { queue_.PopFront(); }
 
 void TSamsER350FProtocol::FlushQueue() {
-    // Detached first: a result handler that queues or flushes sees a consistent queue.
-    std::deque<TCommand> flushed;
-    flushed.swap(queue_);
-    for (const TCommand& c : flushed)
-        if (c.ID > 0) Result(c.ID, -1);
+    queue_.Flush([this](std::int32_t id) { Result(id, -1); });
 }
 
 // ---- life cycle ----
@@ -145,39 +111,15 @@ int TSamsER350FProtocol::Open(std::string& cause) {
     pollSent_ = true;
     keyPosRead_ = 0;
 
-    pollTimer_.Start(clock_);
-    running_ = false;
+    pollTimer_.Start(Clock());
     idPending_ = true;
     connected_ = false;
     id_.clear();
-    cause.clear();
-    portOpen_ = false;  // an open port is reopened, and no step runs until it is
-    try {
-        port_->Open();
-        portOpen_ = true;
-        if (thread_) thread_->Resume();
-        running_ = true;
-        return 0;
-    } catch (const std::exception& e) {
-        DebugLog(e.what());  // the device and the system's reason, for whoever debugs the set-up
-        if (thread_) thread_->Suspend();  // a failed reopen stops the steps
-        cause = Fmt(kOpenFailure, port_->ComNumber());
-        return -1;
-    }
+    return OpenPort(cause, kOpenFailure);
 }
 
 void TSamsER350FProtocol::Close() {
-    if (running_ && !(thread_ && thread_->Terminated())) {
-        running_ = false;
-        if (thread_) thread_->Suspend();
-    }
-    if (portOpen_) {
-        portOpen_ = false;
-        try {
-            port_->Close();
-        } catch (...) {
-        }
-    }
+    ClosePort();
     FinishAccepted();
 }
 
@@ -187,21 +129,6 @@ void TSamsER350FProtocol::FinishAccepted() {
     if (state_ != StateDone) return;
     state_ = StateIdle;
     if (model_ != 0) Result(current_.ID, 0);
-}
-
-void TSamsER350FProtocol::SetBaud(std::int32_t baud) {
-    try {
-        port_->SetBaud(baud);
-    } catch (const std::exception&) {
-        // The open line keeps its rate; the next Open reports the failure.
-    }
-}
-
-bool TSamsER350FProtocol::ApplyPriority(int priority) {
-    if (priority < TProtocolThread::Idle || priority > TProtocolThread::TimeCritical) return false;
-    priority_ = priority;
-    if (thread_) thread_->SetPriority(priority);
-    return true;
 }
 
 bool TSamsER350FProtocol::SetModel(int model) {
@@ -232,24 +159,12 @@ void TSamsER350FProtocol::SetKind(int kind) {
 
 // ---- events and log ----
 
-void TSamsER350FProtocol::Raise(const std::function<void(const std::string&)>& event, const std::string& text) {
-    if (event) event(Utf8Left(text, kEventTextLimit));
-}
-
-void TSamsER350FProtocol::Log(const char* direction, const std::string& text) {
-    if (OnLog) Raise(OnLog, LogTimeStamp() + direction + text);
-}
-
-void TSamsER350FProtocol::Result(std::int32_t id, int result) {
-    if (id > 0 && OnCommandResult) OnCommandResult(id, result);
-}
-
 void TSamsER350FProtocol::Send(std::uint8_t byte) {
-    port_->PutChar(byte);
-    Log(kSent, Fmt(kLogByte, byte));
+    Port().PutChar(byte);
+    Log(kSent, FormatOne(kLogByte, byte));
 }
 
-void TSamsER350FProtocol::SendByte(std::uint8_t byte) { port_->PutChar(byte); }
+void TSamsER350FProtocol::SendByte(std::uint8_t byte) { Port().PutChar(byte); }
 
 void TSamsER350FProtocol::PrintCopy(int deviceByte) {
     const int ansi = DeviceToAnsi(static_cast<std::uint8_t>(deviceByte));
@@ -258,9 +173,9 @@ void TSamsER350FProtocol::PrintCopy(int deviceByte) {
 }
 
 void TSamsER350FProtocol::ReadPrintCopy() {
-    while (port_->CharReady()) {
-        PrintCopy(port_->GetChar());
-        doneTimer_.Start(clock_);
+    while (Port().CharReady()) {
+        PrintCopy(Port().GetChar());
+        doneTimer_.Start(Clock());
     }
 }
 
@@ -270,17 +185,16 @@ int TSamsER350FProtocol::IdleMs() {
     // Only the polling of a quiet line has nothing to do until its timer expires: the
     // bytes that come meanwhile are read at the poll, and a new command wakes the
     // thread. Everything else (a command, the identification) counts steps.
-    if (!clock_.RealTime() || !portOpen_ || state_ != StateIdle) return 0;
-    if (connected_ && (idPending_ || !queue_.empty())) return 0;
+    if (!Clock().RealTime() || !PortOpen() || state_ != StateIdle) return 0;
+    if (connected_ && (idPending_ || !queue_.Empty())) return 0;
     if (!pollTimer_.Armed()) return 0;
     constexpr std::int64_t kLongestIdle = 1000;
     // The step that follows pauses 1 ms itself before it looks at the timer.
-    const std::int64_t left = pollTimer_.StartedAt() + kPollInterval - clock_.NowMs() - 1;
+    const std::int64_t left = pollTimer_.StartedAt() + kPollInterval - Clock().NowMs() - 1;
     return static_cast<int>(left <= 0 ? 0 : left < kLongestIdle ? left : kLongestIdle);
 }
 
-void TSamsER350FProtocol::Step() {
-    if (!portOpen_) return;
+void TSamsER350FProtocol::StepState() {
     switch (state_) {
         case StateIdle: StepIdle(); break;
         case StateSend: StepSend(); break;
@@ -288,6 +202,7 @@ void TSamsER350FProtocol::Step() {
         case StateKeyPos: StepKeyPos(); break;
         case StateDone: StepDone(); break;
         case StateDeviceError: StepDeviceError(); break;
+        case StateErrorAcknowledged: StepErrorAcknowledged(); break;
         case StateWrongKeyPos: StepWrongKeyPos(); break;
         case StateNoEcho: StepNoEcho(); break;
         default: state_ = StateIdle; break;
@@ -297,10 +212,10 @@ void TSamsER350FProtocol::Step() {
 void TSamsER350FProtocol::StepIdle() {
     // The identification, once per open, after the first answer.
     if (idPending_ && connected_) {
-        clock_.SleepMs(1);
+        if (!Paced(1)) return;
         if (idRequested_) {
-            if (port_->CharReady()) {
-                id_ = LastChars(id_ + AnsiCharText(DeviceToAnsi(static_cast<std::uint8_t>(port_->GetChar()))), kIdLength);
+            if (Port().CharReady()) {
+                id_ = LastChars(id_ + AnsiCharText(DeviceToAnsi(static_cast<std::uint8_t>(Port().GetChar()))), kIdLength);
                 idIdleCount_ = 0;
             } else if (idIdleCount_ == kIdIdleSteps) {
                 id_ = ReverseChars(LastChars(id_, kIdLength));
@@ -311,7 +226,7 @@ void TSamsER350FProtocol::StepIdle() {
                 ++idIdleCount_;
             }
         } else {
-            port_->FlushInBuffer();
+            Port().FlushInBuffer();
             Send(kSamsIdentify);
             idIdleCount_ = 0;
             idRequested_ = true;
@@ -319,8 +234,8 @@ void TSamsER350FProtocol::StepIdle() {
     }
     if (idRequested_) return;
 
-    if (!queue_.empty() && connected_) {
-        current_.Assign(queue_.front());
+    if (!queue_.Empty() && connected_) {
+        current_.Assign(queue_.Front());
         if (current_.Code == -1) {
             // An operator query: the queue waits while the handler shows it.
             Raise(OnQuery, current_.Text);
@@ -329,24 +244,24 @@ void TSamsER350FProtocol::StepIdle() {
         }
         pollSent_ = false;
         SetKind(current_.Kind);
-        port_->FlushInBuffer();
+        Port().FlushInBuffer();
         if (noKeyCheck_ || (keyCheckMode_ == 1 && (current_.Flags & kFirstKey) == 0)) {
             state_ = StateSend;
         } else {
             Send(kSamsQueryKeyPos);
-            pollTimer_.Start(clock_);
+            pollTimer_.Start(Clock());
             state_ = StateKeyPos;
         }
         return;
     }
 
     // Polling the link.
-    clock_.SleepMs(1);
-    if (!pollTimer_.Expired(clock_, kPollInterval)) return;
-    if (port_->CharReady()) {
+    if (!Paced(1)) return;
+    if (!pollTimer_.Expired(Clock(), kPollInterval)) return;
+    if (Port().CharReady()) {
         silentPolls_ = 0;
-        while (port_->CharReady()) {
-            const int b = port_->GetChar();
+        while (Port().CharReady()) {
+            const int b = Port().GetChar();
             if (SamsIsErrorByte(b)) {
                 errorCode_ = b;
                 state_ = StateDeviceError;
@@ -355,64 +270,64 @@ void TSamsER350FProtocol::StepIdle() {
             }
         }
         connected_ = true;
-        pollTimer_.Start(clock_);
+        pollTimer_.Start(Clock());
         if (pollSent_) {
-            port_->FlushInBuffer();
+            Port().FlushInBuffer();
             Send(kSamsQueryKeyPos);
         }
     } else {
         ++silentPolls_;
-        Log(kNone, Fmt(kLogSilent, silentPolls_));
+        Log(kNone, FormatOne(kLogSilent, silentPolls_));
         if (silentPolls_ == 3) {
             connected_ = false;
             silentPolls_ = 0;
             Log(kNone, kLogSilentOverflow);
         }
-        port_->FlushInBuffer();
+        Port().FlushInBuffer();
         Send(kSamsQueryKeyPos);
-        pollTimer_.Start(clock_);
+        pollTimer_.Start(Clock());
         pollSent_ = true;
     }
 }
 
 void TSamsER350FProtocol::StepSend() {
-    clock_.SleepMs(1);
-    port_->FlushInBuffer();
+    if (!Paced(1)) return;
+    Port().FlushInBuffer();
     Send(static_cast<std::uint8_t>(current_.Code & 0xFF));
     if (noEcho_) {
         PopHead();
-        doneTimer_.Start(clock_);
+        doneTimer_.Start(Clock());
         state_ = StateDone;
     } else {
-        echoTimer_.Start(clock_);
+        echoTimer_.Start(Clock());
         state_ = StateEcho;
     }
 }
 
 void TSamsER350FProtocol::StepEcho() {
-    clock_.SleepMs(1);
-    if (port_->CharReady()) {
-        const int b = port_->GetChar();
+    if (!Paced(1)) return;
+    if (Port().CharReady()) {
+        const int b = Port().GetChar();
         if (b == current_.Code + kSamsEchoOffset || b == 0) {
-            Log(kReceived, Fmt(kLogEcho, static_cast<std::uint32_t>(current_.Code)));
-            port_->FlushInBuffer();
+            Log(kReceived, FormatOne(kLogEcho, static_cast<std::uint32_t>(current_.Code)));
+            Port().FlushInBuffer();
             PopHead();
-            doneTimer_.Start(clock_);
+            doneTimer_.Start(Clock());
             state_ = StateDone;
         } else {
-            echoTimer_.Start(clock_);
+            echoTimer_.Start(Clock());
             PrintCopy(b);
         }
-    } else if (echoTimer_.Expired(clock_, kEchoTimeout)) {
-        errorDetail_ = Fmt(kEchoDetail, static_cast<std::uint32_t>(current_.Code));
+    } else if (echoTimer_.Expired(Clock(), kEchoTimeout)) {
+        errorDetail_ = FormatOne(kEchoDetail, static_cast<std::uint32_t>(current_.Code));
         state_ = StateNoEcho;
     }
 }
 
 void TSamsER350FProtocol::StepKeyPos() {
-    clock_.SleepMs(1);
-    if (port_->CharReady()) {
-        const int b = port_->GetChar();
+    if (!Paced(1)) return;
+    if (Port().CharReady()) {
+        const int b = Port().GetChar();
         keyPosRead_ = SamsDecodeKeyPos(b);
         if (SamsIsErrorByte(b)) {
             if (errorIsKeyAnswer_) {
@@ -424,34 +339,34 @@ void TSamsER350FProtocol::StepKeyPos() {
             }
         }
         if (keyPosRead_ == current_.KeyPos) {
-            port_->FlushInBuffer();
+            Port().FlushInBuffer();
             state_ = StateSend;
         } else {
             PrintCopy(b);
         }
-    } else if (pollTimer_.Expired(clock_, kPollInterval)) {
-        errorDetail_ = WithArg(kKeyPosDetail, SamsKeyPosName(keyPosRead_));
+    } else if (pollTimer_.Expired(Clock(), kPollInterval)) {
+        errorDetail_ = FormatWith(kKeyPosDetail, SamsKeyPosName(keyPosRead_));
         state_ = StateWrongKeyPos;
     }
 }
 
 void TSamsER350FProtocol::StepDone() {
     if (model_ == 0) {
-        clock_.SleepMs(20);
+        if (!Paced(20)) return;
         ReadPrintCopy();
-        if (!port_->CharReady() && doneTimer_.Expired(clock_, doneWait_)) state_ = StateIdle;
+        if (!Port().CharReady() && doneTimer_.Expired(Clock(), doneWait_)) state_ = StateIdle;
         return;
     }
     if (model_ == 1 || readAll_) {
-        clock_.SleepMs(1);
-        if (port_->CharReady()) {
+        if (!Paced(1)) return;
+        if (Port().CharReady()) {
             ReadPrintCopy();
             return;
         }
-        if (doneTimer_.Expired(clock_, doneWait_)) Complete();
+        if (doneTimer_.Expired(Clock(), doneWait_)) Complete();
         return;
     }
-    clock_.SleepMs(1);
+    if (!Paced(1)) return;
     Complete();
 }
 
@@ -462,28 +377,34 @@ void TSamsER350FProtocol::Complete() {
 }
 
 void TSamsER350FProtocol::StepDeviceError() {
-    Log(kNone, Fmt(kLogFailure, StateDeviceError));
+    Log(kNone, FormatOne(kLogFailure, StateDeviceError));
     Raise(OnError, SamsErrorText(errorCode_));
     if (errorCode_ == 0xE0 || errorCode_ == 0xE3 || errorCode_ == 0xE6) FlushQueue();
     Send(kSamsAcknowledge);
-    clock_.SleepMs(50);
-    port_->FlushInBuffer();
+    state_ = StateErrorAcknowledged;
+    StepErrorAcknowledged();  // the pause at once where the clock allows it
+}
+
+void TSamsER350FProtocol::StepErrorAcknowledged() {
+    // What the register sends within 50 ms of the acknowledgement is dropped.
+    if (!Paced(50)) return;
+    Port().FlushInBuffer();
     state_ = StateIdle;
 }
 
 void TSamsER350FProtocol::StepWrongKeyPos() {
-    Log(kNone, Fmt(kLogFailure, StateWrongKeyPos));
+    Log(kNone, FormatOne(kLogFailure, StateWrongKeyPos));
     const std::string format = std::string("Сбой коммуникации 252: (%s)\r\nВозможные причины:\r\n -неверное положение ключа /должно быть ") + SamsKeyPosName(current_.KeyPos) + "/;" +
                                "\r\n" + " -обрыв кабеля;" + "\r\n" + " -кассовый аппарат выключен или неисправен";
-    Raise(OnError, WithArg(format, errorDetail_));
-    port_->FlushInBuffer();
+    Raise(OnError, FormatWith(format, errorDetail_));
+    Port().FlushInBuffer();
     state_ = StateIdle;
 }
 
 void TSamsER350FProtocol::StepNoEcho() {
-    Log(kNone, Fmt(kLogFailure, StateNoEcho));
-    Raise(OnError, WithArg("Ошибка коммуникации 255: (%s)\r\nВозможные причины:\r\n -неверная версия прошивки кассового аппарата;\r\n -обрыв кабеля;\r\n -неисправность кассового аппарата", errorDetail_));
-    port_->FlushInBuffer();
+    Log(kNone, FormatOne(kLogFailure, StateNoEcho));
+    Raise(OnError, FormatWith("Ошибка коммуникации 255: (%s)\r\nВозможные причины:\r\n -неверная версия прошивки кассового аппарата;\r\n -обрыв кабеля;\r\n -неисправность кассового аппарата", errorDetail_));
+    Port().FlushInBuffer();
     state_ = StateIdle;
     FlushQueue();
 }

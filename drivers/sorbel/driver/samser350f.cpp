@@ -1,14 +1,14 @@
-#include "drivers/sorbel/samser350f.h"
+#include "drivers/sorbel/driver/samser350f.h"
 
 #include <cmath>
 #include <limits>
 
 #include "common/utilgl.h"
-#include "drivers/sorbel/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/samser350finfoform.h"
-#include "drivers/sorbel/samser350fkeys.h"
-#include "drivers/sorbel/samser350fpropertiesform.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 

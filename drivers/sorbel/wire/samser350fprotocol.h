@@ -3,9 +3,10 @@
 // as if an operator pressed its keys: one key code per byte, an echo for each
 // accepted key, a key-position answer to 0x02, single error bytes, and a copy of
 // everything it prints. The engine keeps a queue of key commands and runs them one
-// at a time through a step machine; its protocol thread hands every step to the
-// thread that created the engine (the Qt main thread), so steps, port access,
-// queue changes and events all happen there and need no lock.
+// at a time through a step machine on the shared engine core (drivers/engine): its
+// pump thread hands every step to the thread that created the engine (the Qt main
+// thread), so steps, port access, queue changes and events all happen there and need
+// no lock, and spends the pauses between the steps itself.
 //
 // Use: create, set the events, SetComNumber / SetBaud, SetModel, SetKeyCheckMode,
 // the print waits and ApplyPriority, then Open; queue keys with Enqueue, EnqueueKey
@@ -19,9 +20,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/serial/serialport.h"
-#include "platform/thread/protocolthread.h"
-#include "platform/timing/clock.h"
+#include "drivers/engine/commandqueue.h"
+#include "drivers/engine/serialengine.h"
 
 namespace tolver {
 
@@ -38,15 +38,7 @@ public:
     void Assign(const TCommand& source) { *this = source; }
 };
 
-class TSamsER350FProtocol;
-
-// The protocol thread of the engine: it only hands Step to the main thread.
-class TSamsER350FProtocolThread : public TProtocolThread {
-public:
-    explicit TSamsER350FProtocolThread(TSamsER350FProtocol& protocol);
-};
-
-class TSamsER350FProtocol {
+class TSamsER350FProtocol : public TSerialEngine {
 public:
     // Step machine states.
     enum : std::uint8_t {
@@ -56,31 +48,19 @@ public:
         StateKeyPos = 3,
         StateDone = 4,
         StateDeviceError = 200,
+        StateErrorAcknowledged = 201,  // the pause after the acknowledgement of an error byte
         StateWrongKeyPos = 252,
         StateNoEcho = 255,
     };
     // Command flag: the first key of an operation (key-check mode 1 checks only it).
     static constexpr std::int32_t kFirstKey = 1;
 
-    // Events, raised synchronously on the main thread and only when set. Texts are
-    // UTF-8, cut to 255 characters. OnPrint gets one print-copy character as its
-    // Windows-1251 code; OnCommandResult an id and 0 (done) or -1 (failed or flushed).
-    // OnInfo is never raised by the engine.
-    std::function<void(const std::string&)> OnLog;
-    std::function<void(const std::string&)> OnInfo;
-    std::function<void(const std::string&)> OnError;
-    std::function<void(const std::string&)> OnQuery;
-    std::function<void(int)> OnPrint;
-    std::function<void(int, int)> OnCommandResult;
-
     // The default line (a termios port on the system clock unless a test has put in
     // others, platform/serial/defaultline.h) and a protocol thread.
     TSamsER350FProtocol();
     // Another line and clock; without a thread the caller calls Step itself.
     TSamsER350FProtocol(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread);
-    ~TSamsER350FProtocol();
-    TSamsER350FProtocol(const TSamsER350FProtocol&) = delete;
-    TSamsER350FProtocol& operator=(const TSamsER350FProtocol&) = delete;
+    ~TSamsER350FProtocol() override;
 
     // Queueing, in the order the keys go out.
     void Enqueue(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind, const std::string& text,
@@ -97,20 +77,9 @@ public:
     void Close();
     void SendByte(std::uint8_t byte);
     void SetKind(int kind);
-    // One step of the state machine; nothing while the port is closed.
-    void Step();
     // How long (ms) the protocol thread may wait before the next step can do anything:
     // more than 0 only while a quiet line is polled on a real-time clock.
-    int IdleMs();
-
-    std::uint8_t GetComNumber() const { return port_->ComNumber(); }
-    void SetComNumber(std::uint8_t n) { port_->SetComNumber(n); }
-    std::int32_t GetBaud() const { return port_->Baud(); }
-    // A rate the open line refuses is kept and reported at the next Open.
-    void SetBaud(std::int32_t baud);
-    // 0 idle .. 6 time critical; false (priority unchanged) for any other value.
-    bool ApplyPriority(int priority);
-    int Priority() const { return priority_; }
+    int IdleMs() override;
 
     // Settings the driver copies in at open.
     // Firmware-version row 0..3; false (model unchanged) for any other value.
@@ -130,7 +99,7 @@ public:
     bool Connected() const { return connected_; }
     const std::string& ID() const { return id_; }
     std::uint8_t State() const { return state_; }
-    const std::deque<TCommand>& Queue() const { return queue_; }
+    const std::deque<TCommand>& Queue() const { return queue_.Items(); }
     const TCommand& Current() const { return current_; }
     int ErrorCode() const { return errorCode_; }
     const std::string& ErrorDetail() const { return errorDetail_; }
@@ -139,15 +108,12 @@ public:
     bool IdRequested() const { return idRequested_; }
     std::uint8_t KeyPosRead() const { return keyPosRead_; }
     bool PollSent() const { return pollSent_; }
-    bool PortOpen() const { return portOpen_; }
-    bool Running() const { return running_; }
-    std::int32_t NextId() const { return nextId_; }
+    std::int32_t NextId() const { return queue_.NextId(); }
     int DoneWait() const { return doneWait_; }
     bool NoEcho() const { return noEcho_; }
     bool NoKeyCheck() const { return noKeyCheck_; }
     bool ErrorIsKeyAnswer() const { return errorIsKeyAnswer_; }
     bool ReadAll() const { return readAll_; }
-    TSerialPort& Port() { return *port_; }
 
     // Fixed timings, milliseconds (and steps for the identification).
     static constexpr int kPollInterval = 1800;
@@ -156,12 +122,14 @@ public:
     static constexpr int kWaitShort = 0;
 
 private:
+    void StepState() override;
     void StepIdle();
     void StepSend();
     void StepEcho();
     void StepKeyPos();
     void StepDone();
     void StepDeviceError();
+    void StepErrorAcknowledged();
     void StepWrongKeyPos();
     void StepNoEcho();
 
@@ -174,15 +142,8 @@ private:
     void FinishAccepted();
     // Empties the queue, then raises -1 for every queued id.
     void FlushQueue();
-    void Log(const char* direction, const std::string& text);
-    void Raise(const std::function<void(const std::string&)>& event, const std::string& text);
-    void Result(std::int32_t id, int result);
 
-    std::unique_ptr<TSerialPort> port_;
-    TClock& clock_;
-    std::unique_ptr<TSamsER350FProtocolThread> thread_;
-
-    std::deque<TCommand> queue_;
+    TCommandQueue<TCommand> queue_;
     TCommand current_;
     int idIdleCount_ = 0;
     TTimer pollTimer_;
@@ -200,8 +161,6 @@ private:
     std::uint8_t state_ = StateIdle;
     bool pollSent_ = true;
     std::uint8_t keyPosRead_ = 0;
-    bool portOpen_ = false;
-    bool running_ = false;
     std::string errorDetail_;
     int waitCheckOutPrint_ = 400;
     int waitCheckOutLongPrint_ = 2000;
@@ -209,8 +168,6 @@ private:
     std::string id_;
     std::uint8_t model_ = 0;
     std::uint8_t keyCheckMode_ = 0;
-    std::int32_t nextId_ = 0;
-    int priority_ = TProtocolThread::Normal;
 };
 
 }  // namespace tolver

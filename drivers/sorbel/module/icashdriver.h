@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "drivers/contract/sorbel_tlb.h"
-#include "drivers/sorbel/samser350f.h"
+#include "drivers/sorbel/driver/samser350f.h"
 #include "platform/com/connpoint.h"
 
 namespace tolver {

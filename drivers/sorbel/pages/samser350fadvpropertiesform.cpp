@@ -1,4 +1,4 @@
-#include "drivers/sorbel/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/samser350fcontrols.h"
-#include "drivers/sorbel/samser350fgl.h"
-#include "drivers/sorbel/samser350fsettings.h"
+#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/driver/samser350fsettings.h"
 
 namespace tolver {
 namespace {

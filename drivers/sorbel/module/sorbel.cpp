@@ -3,7 +3,7 @@
 // host discovers it.
 
 #include "drivers/contract/libinfo.h"
-#include "drivers/sorbel/icashdriver.h"
+#include "drivers/sorbel/module/icashdriver.h"
 #include "platform/com/comserv.h"
 
 namespace tolver {

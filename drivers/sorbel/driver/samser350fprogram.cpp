@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "common/encode.h"
-#include "drivers/sorbel/samser350f.h"
-#include "drivers/sorbel/samser350fkeys.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/driver/samser350f.h"
+#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/ini/inifile.h"
 #include "platform/registry/registry.h"
 #include "platform/variant/codepage.h"

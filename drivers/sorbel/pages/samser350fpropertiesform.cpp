@@ -1,4 +1,4 @@
-#include "drivers/sorbel/samser350fpropertiesform.h"
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -7,9 +7,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/samser350fcontrols.h"
-#include "drivers/sorbel/samser350fgl.h"
-#include "drivers/sorbel/samser350fsettings.h"
+#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/driver/samser350fsettings.h"
 
 namespace tolver {
 namespace {

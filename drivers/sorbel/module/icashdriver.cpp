@@ -1,12 +1,12 @@
-#include "drivers/sorbel/icashdriver.h"
+#include "drivers/sorbel/module/icashdriver.h"
 
 #include <cmath>
 #include <limits>
 
-#include "drivers/sorbel/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/samser350finfoform.h"
-#include "drivers/sorbel/samser350fpropertiesform.h"
-#include "drivers/sorbel/samser350fprotocol.h"
+#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/sorbel/pages/samser350fpropertiesform.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/com/framehandle.h"
 
 namespace tolver {

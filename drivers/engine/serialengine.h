@@ -1,0 +1,123 @@
+#pragma once
+// The shared core of the serial protocol engines: the port and its clock, the pump
+// thread that hands each step to the main thread, the pacing of the steps, the events
+// with their text limit, the log-line prefix and the protocol thread's priority.
+//
+// How to build an engine on it:
+//  - Derive from TSerialEngine, keep the commands in a TCommandQueue
+//    (drivers/engine/commandqueue.h), and override StepState: one step of the state machine,
+//    run on the main thread; it never sleeps and never loops waiting for bytes. Read
+//    what has arrived, act, change state and return; the next step comes soon.
+//  - A step that must leave a gap on the line first begins with
+//        if (!Paced(ms)) return;
+//    before it touches anything: with a pump thread on a real clock the call returns
+//    false, the pump thread waits ms and runs the step again, which then proceeds; on
+//    a virtual clock (tests, the lockstep clock of the simulator) or without a pump
+//    thread the clock sleeps at once and the step proceeds. The gaps on the wire are the
+//    same either way, and the main thread stays free for the window and the bus. A
+//    pause that must follow an action goes at the start of the next state's step.
+//  - Time-outs are TTimer objects on Clock() (platform/timing/clock.h).
+//  - Override IdleMs when a quiet line has nothing to do for a while (a poll interval
+//    on a real clock): the pump thread then waits that long, or until Wake.
+//  - Open: reset the state machine, then OpenPort; Close: ClosePort, then settle what
+//    the state machine held. Call StopPump in the destructor of the derived engine.
+//  - Report results with Result(id, 0 or -1): exactly one per id, -1 for each id a
+//    flush drops (TCommandQueue::Flush with Result).
+//  - Log lines go through Log: "hh:mm:ss.zzz " + direction + text.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/serial/serialport.h"
+#include "platform/thread/protocolthread.h"
+#include "platform/timing/clock.h"
+
+namespace tolver {
+
+class TSerialEngine {
+public:
+    // Events, raised synchronously on the main thread and only when set. Texts are
+    // UTF-8, cut to kEventTextLimit characters. OnPrint gets one print-copy character
+    // as its Windows-1251 code; OnCommandResult an id and 0 (done) or -1 (failed or
+    // flushed).
+    std::function<void(const std::string&)> OnLog;
+    std::function<void(const std::string&)> OnInfo;
+    std::function<void(const std::string&)> OnError;
+    std::function<void(const std::string&)> OnQuery;
+    std::function<void(int)> OnPrint;
+    std::function<void(int, int)> OnCommandResult;
+
+    static constexpr std::size_t kEventTextLimit = 255;
+
+    // port and clock; with a thread, steps are pumped to the creating thread (which
+    // must run a Qt event loop), without one the caller calls Step itself.
+    TSerialEngine(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread);
+    virtual ~TSerialEngine();
+    TSerialEngine(const TSerialEngine&) = delete;
+    TSerialEngine& operator=(const TSerialEngine&) = delete;
+
+    // One step of the state machine; nothing while the port is closed.
+    void Step();
+    // How long (ms) the pump thread may wait before the next step can do anything.
+    virtual int IdleMs() { return 0; }
+
+    std::uint8_t GetComNumber() const { return port_->ComNumber(); }
+    void SetComNumber(std::uint8_t n) { port_->SetComNumber(n); }
+    std::int32_t GetBaud() const { return port_->Baud(); }
+    // A rate the open line refuses is kept and reported at the next Open.
+    void SetBaud(std::int32_t baud);
+    // 0 idle .. 6 time critical; false (priority unchanged) for any other value.
+    bool ApplyPriority(int priority);
+    int Priority() const { return priority_; }
+
+    bool PortOpen() const { return portOpen_; }
+    bool Running() const { return running_; }
+    TSerialPort& Port() { return *port_; }
+    TClock& Clock() { return clock_; }
+    // The pause the pump thread is to spend before the next step (ms; 0 none).
+    int PendingPause() const { return pause_; }
+
+protected:
+    // The engine's own step, run by Step while the port is open.
+    virtual void StepState() = 0;
+
+    // Opens (or reopens) the port and starts the steps; 0, or -1 with cause set to
+    // failureFormat with its "%d" replaced by the port number. Pacing starts afresh.
+    int OpenPort(std::string& cause, const char* failureFormat);
+    // Stops the steps (none runs after it returns) and closes the port.
+    void ClosePort();
+    // Ends the pump thread for good; derived destructors call it first.
+    void StopPump();
+    // Ends an idle wait of the pump thread (a command was queued).
+    void Wake();
+
+    // true when the step may go on now; see the header comment.
+    bool Paced(int ms);
+
+    void Raise(const std::function<void(const std::string&)>& event, const std::string& text);
+    // "hh:mm:ss.zzz " + direction + text to OnLog.
+    void Log(const char* direction, const std::string& text);
+    void Result(std::int32_t id, int result);
+
+private:
+    int TakePause();
+
+    std::unique_ptr<TSerialPort> port_;
+    TClock& clock_;
+    std::unique_ptr<TProtocolThread> thread_;
+    bool portOpen_ = false;
+    bool running_ = false;
+    int priority_ = TProtocolThread::Normal;
+    int pause_ = 0;        // asked for by the last step, not yet spent
+    bool paceSpent_ = false;  // the pump thread has spent the pause of the step it repeats
+};
+
+// format with its one %d or %x directive filled in (hexadecimal digits upper case);
+// format is one of the engine's own texts.
+std::string FormatOne(const char* format, std::int64_t value);
+// format with its one "%s" replaced by arg (arg is never read as a format).
+std::string FormatWith(std::string format, const std::string& arg);
+
+}  // namespace tolver
