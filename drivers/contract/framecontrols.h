@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QSpinBox>
 
@@ -53,6 +55,20 @@ inline QLabel* HintLabel(const char* name, const char* text) {
     small.setPixelSize(8);
     note->setFont(small);
     return note;
+}
+
+// The print-end waits: the receipt's and the report's spin edits, labelled.
+inline QGroupBox* TimeoutsGroup(const char* caption, QSpinBox* receipt, QSpinBox* report) {
+    auto* box = new QGroupBox(caption);
+    box->setObjectName("gboxTimeouts");
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(4, 0, 4, 2);
+    grid->setVerticalSpacing(1);
+    grid->addWidget(new QLabel("Чека:"), 0, 0);
+    grid->addWidget(receipt, 0, 1);
+    grid->addWidget(new QLabel("Отчета:"), 1, 0);
+    grid->addWidget(report, 1, 1);
+    return box;
 }
 
 // Empties the list and adds the seven priority names; the item index is the priority.

@@ -32,15 +32,8 @@ TfrmRegFisc2160Properties::TfrmRegFisc2160Properties() {
     lModelStr = new QLabel("неопределенная");
     lModelStr->setObjectName("lModelStr");
 
-    auto* timeouts = new QGroupBox("Тайм-ауты окончания печати (сек)");
-    timeouts->setObjectName("gboxTimeouts");
-    auto* tl = new QGridLayout(timeouts);
-    tl->setContentsMargins(4, 0, 4, 2);
-    tl->setVerticalSpacing(1);
-    tl->addWidget(new QLabel("Чека:"), 0, 0);
-    tl->addWidget(seditWaitCheckOutPrint, 0, 1);
-    tl->addWidget(new QLabel("Отчета:"), 1, 0);
-    tl->addWidget(seditWaitCheckOutLongPrint, 1, 1);
+    auto* timeouts =
+        TimeoutsGroup("Тайм-ауты окончания печати (сек)", seditWaitCheckOutPrint, seditWaitCheckOutLongPrint);
 
     auto* note = HintLabel("lNote",
                            "Величины тайм-аутов и приоритета обмена подбираются опытным путем; рекомендуются "

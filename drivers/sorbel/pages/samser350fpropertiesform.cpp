@@ -26,15 +26,8 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
     comboCheckKeyMode = DropDownList("comboCheckKeyMode");
     comboCheckKeyMode->addItems({"Перед каждой командой (рекомендуемый режим)", "Перед каждой операцией"});
 
-    auto* timeouts = new QGroupBox("Тайм-ауты окончания печати (мсек)");
-    timeouts->setObjectName("gboxTimeouts");
-    auto* tl = new QGridLayout(timeouts);
-    tl->setContentsMargins(4, 0, 4, 2);
-    tl->setVerticalSpacing(1);
-    tl->addWidget(new QLabel("Чека:"), 0, 0);
-    tl->addWidget(seditWaitCheckOutPrint, 0, 1);
-    tl->addWidget(new QLabel("Отчета:"), 1, 0);
-    tl->addWidget(seditWaitCheckOutLongPrint, 1, 1);
+    auto* timeouts =
+        TimeoutsGroup("Тайм-ауты окончания печати (мсек)", seditWaitCheckOutPrint, seditWaitCheckOutLongPrint);
 
     auto* note = HintLabel("lNote",
         "Величины тайм-аутов и приоритета обмена подбираются опытным путем, увеличение тайм-аутов ведет к "

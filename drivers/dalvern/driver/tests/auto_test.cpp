@@ -83,17 +83,18 @@ TEST(DalvernTypeLibrary, RepeatsTheContractMemberForMember) {
 TEST_F(DalvernAuto, EventsGoToTheSinkOfEventIID) {
     EXPECT_EQ(Get("EventIID").toString(), "{7D198E65-EF35-4020-88D9-CAD20B5ED401}");
     d.link->OnCommandResult(3, 0);  // nobody listens yet
-    RecordingSink& sink = d.Connect();
+    std::vector<Raised>& events = d.Connect();
+    EXPECT_EQ(d.receiver.EventIID(), IRegFisc2160CashDriverAutoEvents::IID);
     d.link->OnCommandResult(4, -1);
     d.link->OnCommandResult(0, 0);
     d.link->OnQuery(std::string(300, 'x'));
     d.link->OnLog("-> ACK");
-    ASSERT_EQ(sink.events.size(), 3u);
-    EXPECT_EQ(sink.events[0].id, 6);
-    EXPECT_EQ(sink.events[0].args, (std::vector<Variant>{4, -1}));
-    EXPECT_EQ(sink.events[1].id, 5);
-    EXPECT_EQ(sink.events[1].args[0].toString().size(), 255u);
-    EXPECT_EQ(sink.events[2].id, 1);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].id, 6);
+    EXPECT_EQ(events[0].args, (std::vector<Variant>{4, -1}));
+    EXPECT_EQ(events[1].id, 5);
+    EXPECT_EQ(events[1].args[0].toString().size(), 255u);
+    EXPECT_EQ(events[2].id, 1);
     // The contract's own events identifier is not the one this driver raises on.
     ComPtr<IConnectionPoint> point;
     EXPECT_NE(d.object->FindConnectionPoint(ICashDriverAutoEvents::IID, point.put()), S_OK);

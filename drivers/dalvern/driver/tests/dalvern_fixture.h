@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "drivers/contract/eventreceiver.h"
 #include "drivers/dalvern/driver/regfisc2160auto.h"
-#include "platform/com/connpoint.h"
 
 namespace tolver::dalverntest {
 
@@ -80,21 +80,28 @@ public:
     void SetBaud(std::int32_t value) override { baud = value; }
 };
 
-// Every event with its DISPID and arguments.
-class RecordingSink final : public TEventSink {
-public:
-    explicit RecordingSink(const GUID& iid = IRegFisc2160CashDriverAutoEvents::IID) : TEventSink(iid) {}
-    struct Event {
-        DISPID id;
-        std::vector<Variant> args;
-    };
-    std::vector<Event> events;
-
-protected:
-    void InvokeEvent(DISPID id, std::span<Variant> params) override {
-        events.push_back({id, std::vector<Variant>(params.begin(), params.end())});
-    }
+// Every event with its DISPID and arguments, as a host receives them through EventIID.
+struct Raised {
+    DISPID id;
+    std::vector<Variant> args;
 };
+inline TDriverEvents RecordInto(std::vector<Raised>& events) {
+    using E = ICashDriverAutoEvents;
+    const auto text = [&events](DISPID id) {
+        return [&events, id](const std::string& t) { events.push_back({id, {Variant(t)}}); };
+    };
+    TDriverEvents e;
+    e.OnProtocolLog = text(E::OnProtocolLog);
+    e.OnProtocolError = text(E::OnProtocolError);
+    e.OnProtocolInfo = text(E::OnProtocolInfo);
+    e.OnProtocolQuery = text(E::OnProtocolQuery);
+    e.OnPrint = [&events](std::int32_t c) { events.push_back({E::OnPrint, {Variant(c)}}); };
+    e.OnCommandResult = [&events](std::int32_t id, std::int32_t result) {
+        events.push_back({E::OnCommandResult, {Variant(id), Variant(result)}});
+    };
+    e.OnModelChange = [&events] { events.push_back({E::OnModelChange, {}}); };
+    return e;
+}
 
 // The automation object on a recording queue with the firmware row given.
 class DalvernOnRecorder {
@@ -116,18 +123,17 @@ public:
         return c;
     }
 
-    RecordingSink& Connect() {
-        sink = MakeComObject<RecordingSink>();
-        EXPECT_EQ(InterfaceConnect(object->Identity(), IRegFisc2160CashDriverAutoEvents::IID, sink->Identity(),
-                                   &cookie),
-                  S_OK);
-        return *sink;
+    // Connects a host's receiver through EventIID; the events it gets.
+    std::vector<Raised>& Connect() {
+        receiver.Events() = RecordInto(events);
+        receiver.Connect(object.get());
+        return events;
     }
 
     RecordingLink* link = nullptr;
     ComPtr<TRegFisc2160CashDriverAuto> object;
-    ComPtr<RecordingSink> sink;
-    std::uint32_t cookie = 0;
+    std::vector<Raised> events;
+    TDriverEventReceiver receiver;
 };
 
 }  // namespace tolver::dalverntest
