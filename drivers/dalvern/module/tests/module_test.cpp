@@ -1,0 +1,216 @@
+// Dalvern.csh as the host uses it: installed with tolver-regsvr, discovered through
+// its plain exports, created by ProgID, connected through EventIID, and driven end to
+// end against the "РФ 2160" simulator on a pseudo-terminal, on the lockstep clock
+// (virtual time, every byte in flight delivered before the engine's pauses end).
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "common/cashgl.h"
+#include "common/utilgl.h"
+#include "drivers/contract/driverlibrary.h"
+#include "drivers/contract/eventreceiver.h"
+#include "drivers/contract/sorbel_tlb.h"
+#include "drivers/dalvern/engine/regfisc2160code.h"
+#include "platform/com/cocreate.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_fixture.h"
+#include "platform/serial/defaultline.h"
+#include "platform/serial/termiosport.h"
+#include "platform/testing/gui_test_main.h"
+#include "platform/testing/module_symbols.h"
+#include "platform/variant/codepage.h"
+#include "sim/lockstep.h"
+#include "sim/rf2160/rf2160sim.h"
+#include "sim/simpty.h"
+
+using namespace tolver;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kCom = 7;
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+int RegSvr(const std::string& args) {
+    return std::system((Quoted(REGSVR_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
+}
+
+Currency C(const char* text) { return Currency::Parse(text); }
+
+// Bytes of a big-endian number.
+std::string Be(int n, std::int64_t v) {
+    std::string s(static_cast<std::size_t>(n), '\0');
+    for (int i = n - 1; i >= 0; --i, v >>= 8) s[static_cast<std::size_t>(i)] = static_cast<char>(v & 0xFF);
+    return s;
+}
+
+class DalvernModule : public RegistryTest {};
+
+TEST_F(DalvernModule, InstallsDiscoversAndUninstalls) {
+    ASSERT_EQ(RegSvr(Quoted(DALVERN_MODULE)), 0);
+    TRegistry reg(HKEY_CLASSES_ROOT);
+    ASSERT_TRUE(reg.OpenKey("\\Dalvern.RegFisc2160CashDriverAuto\\CLSID", false));
+    EXPECT_EQ(reg.ReadString(""), "{04F6444A-9921-4A7D-B11E-EA301CE96F0D}");
+    ASSERT_TRUE(reg.OpenKey("\\CLSID\\{04F6444A-9921-4A7D-B11E-EA301CE96F0D}\\InprocServer32", false));
+    EXPECT_EQ(reg.ReadString(""), fs::canonical(DALVERN_MODULE).string());
+    ASSERT_TRUE(reg.OpenKey("\\TypeLib\\{305A58FC-4036-48D1-8132-2BB3337CB5CF}\\1.0", false));
+    EXPECT_EQ(reg.ReadString(""), "Dalvern Library");
+
+    const fs::path dir = registry_.dir() / "bin";
+    fs::create_directories(dir);
+    fs::copy_file(DALVERN_MODULE, dir / "Dalvern.csh");
+    std::vector<std::unique_ptr<TLibInfo>> list;
+    ASSERT_EQ(FindLibraries(dir.string() + "/*.csh", kLibKindCashDriver, list), 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->Name, "РФ 2160");
+    EXPECT_EQ(list[0]->Flag, 1);
+    void* module = nullptr;
+    ASSERT_TRUE(OpenLibrary(list[0]->FilePath, module));
+    TCashDriverProperties props;
+    QueryDefaultProperties(module, &props);
+    EXPECT_EQ(props.CashType, 3);
+    EXPECT_EQ(props.AutoObjectName, "Dalvern.RegFisc2160CashDriverAuto");
+    EXPECT_EQ(reinterpret_cast<PropertiesDialogProc>(dlsym(module, "PropertiesDialog"))(), -1);
+    CloseLibrary(module);
+
+    EXPECT_EQ(testutil::ExportedSymbols(DALVERN_MODULE),
+              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
+                                     "GetDefaultProperties", "GetLibInfo", "PropertiesDialog"}));
+    ASSERT_EQ(RegSvr(Quoted(DALVERN_MODULE) + " /u"), 0);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "\\Dalvern.RegFisc2160CashDriverAuto"));
+}
+
+// ---- end to end ---------------------------------------------------------------------
+
+class EndToEnd : public RegistryTest {
+protected:
+    EndToEnd() : clock(pty, sim) {
+        TRegistry reg(HKEY_LOCAL_MACHINE);
+        EXPECT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
+        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
+        SetDefaultLine(
+            [this] {
+                auto port = std::make_unique<TTermiosPort>();
+                clock.Attach(*port);
+                return port;
+            },
+            &clock);
+        EXPECT_EQ(RegSvr(Quoted(DALVERN_MODULE)), 0);
+        sim.RequireMode('I', 2);  // the X reports
+    }
+    ~EndToEnd() override { SetDefaultLine({}, nullptr); }
+
+    // Creates the object by ProgID, connects the host's receiver through EventIID,
+    // puts the setup and the line, and opens it.
+    void Connect() {
+        object = CreateOleObject("Dalvern.RegFisc2160CashDriverAuto");
+        ASSERT_TRUE(object);
+        TDriverEvents e;
+        e.OnCommandResult = [this](std::int32_t id, std::int32_t result) { results[id].push_back(result); };
+        e.OnProtocolError = [this](const std::string& text) { errors.push_back(text); };
+        e.OnProtocolQuery = [this](const std::string& text) { queries.push_back(text); };
+        receiver.Events() = e;
+        receiver.Connect(object.get());
+        d = ComPtr<ICashDriverAuto>::Query(object.get());
+        ASSERT_TRUE(d);
+        TSpoolerSetup setup;
+        setup.DriverSetup.AdvPropertiesData = VarArray({"", "", true, false, false});
+        ASSERT_EQ(d->set_SpoolerSetup(setup.GetAsVariant()), S_OK);
+        ASSERT_EQ(d->set_ComNumber(kCom), S_OK);
+        ASSERT_EQ(d->set_Baud(9600), S_OK);
+        std::string cause = "?";
+        std::int32_t v = -1;
+        ASSERT_EQ(d->Init(DispatchGet(object.get(), "Properties"), &cause, &v), S_OK);
+        ASSERT_EQ(v, 0) << cause;
+    }
+
+    void Disconnect() {
+        ASSERT_EQ(d->Done(), S_OK);
+        receiver.Disconnect();
+        d.reset();
+        object.reset();
+    }
+
+    template <class Pred>
+    bool RunUntil(Pred pred) {
+        QElapsedTimer t;
+        t.start();
+        while (!pred()) {
+            if (t.elapsed() > 240000) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+
+    TSimPty pty;
+    TRf2160Sim sim;
+    TLockstepClock clock;
+    ComPtr<IDispatch> object;
+    ComPtr<ICashDriverAuto> d;
+    TDriverEventReceiver receiver;
+    std::map<std::int32_t, std::vector<int>> results;
+    std::vector<std::string> errors, queries;
+};
+
+std::int32_t Id(HRESULT hr, const std::int32_t& v) {
+    EXPECT_EQ(hr, S_OK);
+    return v;
+}
+
+TEST_F(EndToEnd, AReceiptAndAnXReport) {
+    Connect();
+    std::int32_t v = 0;
+    // Before the register has identified itself, the limits are those of the default row.
+    Variant limits;
+    ASSERT_EQ(d->get_Constraints(&limits), S_OK);
+    TCashDriverConstraints c;
+    VariantToCashDriverConstraints(c, limits);
+    EXPECT_EQ(c.VersionName, "2160.01.O");
+
+    std::vector<std::int32_t> ids;
+    ids.push_back(Id(d->RegOp(2, "Анна", "1234", &v), v));
+    ids.push_back(Id(d->AddPayArt(1, C("10"), C("12"), 5, &v), v));
+    ids.push_back(Id(d->DelPayArt(C("10"), C("12"), 5, &v), v));
+    ids.push_back(Id(d->AddCash(C("100"), TPayType::Cash, "", &v), v));
+    ids.push_back(Id(d->ReturnCash(C("50"), TPayType::Cash, "", &v), v));
+    EXPECT_EQ(Id(d->AddInfo("Спасибо за покупку", &v), v), 0);
+    ids.push_back(Id(d->CloseCheck(C("20"), TPayType::Cash, &v), v));
+    EXPECT_EQ(Id(d->GetXReport("0;", &v), v), 0);
+    // The sign-on, sale, cancel, the drawer and cash in, the drawer and cash out, the
+    // drawer and the close: each drawer opening has an id of its own.
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{1, 2, 3, 5, 7, 9}));
+
+    ASSERT_TRUE(RunUntil([&] { return results.size() == 9u; }));
+    for (std::int32_t id = 1; id <= 9; ++id) EXPECT_EQ(results[id], std::vector<int>{0}) << id;
+    // The X report has no id; it is done once the register has executed it.
+    ASSERT_TRUE(RunUntil([&] { return sim.ExecutedCount(Utf8ToCp1251("IаX")) == 1; }));
+
+    std::vector<std::string> texts;
+    for (const TRf2160Executed& e : sim.Executed()) texts.push_back(e.text);
+    std::string info = WinToDos(Utf8ToCp1251("Спасибо за покупку"));
+    info.resize(24, ' ');
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "50200001234", ")" + Be(2, 5) + Be(4, 1000) + Be(4, 1200), "k", "0", "918" + Be(8, 10000),
+                         "0", "908" + Be(8, 5000), "@" + info, "0", "28" + Be(8, 2000), Utf8ToCp1251("IаX")}));
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    bool up = false;
+    ASSERT_EQ(d->get_InInteraction(&up), S_OK);
+    EXPECT_TRUE(up);
+    std::string deviceId;
+    ASSERT_EQ(d->get_ID(&deviceId), S_OK);
+    EXPECT_EQ(deviceId, "2160004217");
+    Disconnect();
+}
+
+}  // namespace
+
+TOLVER_GUI_TEST_MAIN()
