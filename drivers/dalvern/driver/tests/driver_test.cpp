@@ -217,6 +217,9 @@ const OpCase kOperations[] = {
     {"LongTextPrintsInTwoLines", 3, [](auto& d) { Pending(d, "абвгдеёжзийклмнопрстуфхцч"); },
      [](auto& a) { return Sell(a, 1, "1", "1", 5); }, false,
      {Id(B("29 00 05 00 00 03 E8 00 00 00 64"), 1, 2), Info("абвгдеёжзийклмнопрстуфхц"), Info("ч")}},
+    {"TextsBreakBetweenWords", 3, [](auto& d) { Pending(d, "Спасибо за покупку, приходите\r\nещё"); },
+     [](auto& a) { return Sell(a, 1, "1", "1", 5); }, false,
+     {Id(B("29 00 05 00 00 03 E8 00 00 00 64"), 1, 2), Info("Спасибо за покупку,"), Info("приходите ещё")}},
     {"BlankTextsPrintNothing", 3, [](auto& d) { Pending(d, ""), Pending(d, "   "); },
      [](auto& a) { return Sell(a, 1, "1", "1", 5); }, false, {Id(B("29 00 05 00 00 03 E8 00 00 00 64"), 1, 2)}},
 };
