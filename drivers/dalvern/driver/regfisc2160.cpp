@@ -134,6 +134,7 @@ std::int32_t TRegFisc2160::Init(std::string& cause) {
     PrintingInfo = false;
     try {
         link_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
+        link_->SetWaits(settings_.WaitCheckOutPrint, settings_.WaitCheckOutLongPrint);
         link_->ApplyPriority(settings_.Priority);
         return link_->Open(cause);
     } catch (const std::exception& e) {

@@ -38,6 +38,9 @@ public:
     virtual bool InInteraction() const = 0;
 
     virtual void SetIgnoreReplyFormatError(bool value) = 0;
+    // The print-end waits of the settings (seconds); the reply time-outs stay the
+    // engine's own.
+    virtual void SetWaits(std::int32_t print, std::int32_t longPrint) = 0;
     virtual void ApplyPriority(std::uint8_t priority) = 0;
     // 0, or -1 with the cause.
     virtual std::int32_t Open(std::string& cause) = 0;
