@@ -145,14 +145,14 @@ void TenItemReceipt(benchmark::State& state) {
         constexpr std::uint8_t P = kSamsKeyPosP;
         int last = 0;
         for (int item = 0; item < 10; ++item) {
-            p.Enqueue(kSamsKeyStart, P, 6, "", TSamsER350FProtocol::kFirstKey);
-            EnterNumber(p, 1234 + item, 0, P, 0, "", 0);
-            p.EnqueueWithId(KeyOfDigit(10 + item % 8), P, "", 8);
+            p.Enqueue(kSamsKeyStart, P, kSamsKindStart, "", TSamsER350FProtocol::kFirstKey);
+            EnterNumber(p, 1234 + item, 0, P, kSamsKindShort, "", 0);
+            p.EnqueueWithId(KeyOfDigit(10 + item % 8), P, "", kSamsKindSale);
         }
-        p.Enqueue(kSamsKeyStart, P, 6, "", TSamsER350FProtocol::kFirstKey);
-        p.EnqueueKey(kSamsKeyCash, P, 0);
-        EnterNumber(p, 20000, 0, P, 0, "", 0);
-        last = p.EnqueueWithId(kSamsKeyCash, P, "", 8);
+        p.Enqueue(kSamsKeyStart, P, kSamsKindStart, "", TSamsER350FProtocol::kFirstKey);
+        p.EnqueueKey(kSamsKeyCash, P, kSamsKindShort);
+        EnterNumber(p, 20000, 0, P, kSamsKindShort, "", 0);
+        last = p.EnqueueWithId(kSamsKeyCash, P, "", kSamsKindSale);
 
         // The waits the protocol prescribes for each key: the 1 ms pause of each step
         // it needs at least (key-position query, send, echo, completion) and, where it

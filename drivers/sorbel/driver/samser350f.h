@@ -26,6 +26,7 @@
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/wire/samser350fgl.h"
 #include "drivers/sorbel/driver/samser350fsettings.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 
 namespace tolver {
 
@@ -45,15 +46,15 @@ public:
     // The characters of one print-copy line that the capture keeps.
     static constexpr std::size_t kCaptureLineWidth = 1024;
 
-    // Kinds of the keys queued (timing and checking of the engine).
-    static constexpr std::uint8_t kKindShort = 0;     // echo, key check, no wait
-    static constexpr std::uint8_t kKindPrint = 1;     // echo, key check, the receipt print wait
-    static constexpr std::uint8_t kKindNoEcho = 2;    // key check, no echo
-    static constexpr std::uint8_t kKindRaw = 3;       // neither echo nor key check
-    static constexpr std::uint8_t kKindReport = 4;    // the report print wait
-    static constexpr std::uint8_t kKindStart = 6;     // an error byte answers the key check
-    static constexpr std::uint8_t kKindSale = 8;      // read the print copy until silence
-    static constexpr std::uint8_t kKindTextEnd = 9;   // the same, for the end of a text line
+    // Kinds of the keys queued (timing and checking of the engine, SamsKind).
+    static constexpr std::uint8_t kKindShort = kSamsKindShort;
+    static constexpr std::uint8_t kKindPrint = kSamsKindPrint;
+    static constexpr std::uint8_t kKindNoEcho = kSamsKindNoEcho;
+    static constexpr std::uint8_t kKindRaw = kSamsKindRaw;
+    static constexpr std::uint8_t kKindReport = kSamsKindReport;
+    static constexpr std::uint8_t kKindStart = kSamsKindStart;
+    static constexpr std::uint8_t kKindSale = kSamsKindSale;
+    static constexpr std::uint8_t kKindTextEnd = kSamsKindTextEnd;
 
     // protocol: the engine to drive; by default one on the default line (a termios
     // port on the system clock, platform/serial/defaultline.h).

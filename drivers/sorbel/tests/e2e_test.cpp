@@ -81,9 +81,9 @@ public:
     }
     // A sale by department: 7, the price, the department key (with the id).
     int Sale(int units, int dep) {
-        engine->Enqueue(kSamsKeyStart, P, 6, "", TSamsER350FProtocol::kFirstKey);
-        EnterNumber(*engine, units, 0, P, 0, "", 0);
-        return engine->EnqueueWithId(KeyOfDigit(dep + 9), P, "", 8);
+        engine->Enqueue(kSamsKeyStart, P, kSamsKindStart, "", TSamsER350FProtocol::kFirstKey);
+        EnterNumber(*engine, units, 0, P, kSamsKindShort, "", 0);
+        return engine->EnqueueWithId(KeyOfDigit(dep + 9), P, "", kSamsKindSale);
     }
 
     TSimPty pty;
@@ -180,6 +180,61 @@ TEST_F(EndToEnd, TheLinkLostAndRecoveredKeepsTheQueuedCommands) {
     EXPECT_TRUE(b.engine->Connected());
 }
 
+// The department lines the register printed.
+std::vector<std::string> SaleLines(const TSamsER350FSim& sim) {
+    std::vector<std::string> out;
+    for (const std::string& line : sim.Tape())
+        if (line.rfind("ОТДЕЛ", 0) == 0) out.push_back(line);
+    return out;
+}
+
+TEST_F(EndToEnd, AReopenWhileAnEchoIsAwaitedNeverKeysADigitTwice) {
+    Bench b(2);
+    b.sim.AddFaults(ParseSamsER350FFaults("key 3 delay-echo 1000"));  // the digit 2 of 12.34
+    const int first = b.Sale(1234, 1);
+    b.Open();
+    ASSERT_TRUE(b.RunUntil([&] { return b.sim.Keys().size() == 3; }));
+    ASSERT_EQ(b.engine->State(), TSamsER350FProtocol::StateEcho);
+    b.engine->Close();  // the host's Done, then Init
+    b.Open();
+    const int second = b.Sale(1234, 1);
+    ASSERT_TRUE(b.RunUntil([&] { return b.results.size() == 2; }));
+    EXPECT_EQ(b.results, (Results{{first, -1}, {second, 0}}));
+    // The interrupted sale left "1" and "2" keyed; the start key drops them.
+    EXPECT_EQ(b.sim.Keys(), SaleKeys(1234, 1).substr(0, 3) + "\x07" + SaleKeys(1234, 1));
+    EXPECT_EQ(SaleLines(b.sim), (std::vector<std::string>{"ОТДЕЛ 1              12.34"}));
+}
+
+// A text line as the driver keys it outside a receipt: the text-line key, the
+// characters, the end and the print key.
+void QueueTextLine(TSamsER350FProtocol& e, const std::string& text) {
+    e.Enqueue(kSamsKeyTextLine, P, kSamsKindNoEcho, "", TSamsER350FProtocol::kFirstKey);
+    for (const char c : text) e.EnqueueKey(AnsiToDevice(static_cast<std::uint8_t>(c)), P, kSamsKindRaw);
+    e.EnqueueKey(kSamsKeyTextEnd, P, kSamsKindShort);
+    e.EnqueueKey(kSamsKeyTextPrint, P, kSamsKindTextEnd);
+}
+
+TEST_F(EndToEnd, AFailureInsideATextLineLeavesTheRegisterUsable) {
+    // Key 1 is the text-line key, keys 2..21 the characters, 22 the end of the line.
+    // The register answers nothing, or an error in place of a character; E6 flushes.
+    for (const char* fault : {"key 15 silent 3000", "key 15 error E1", "key 3 error E6"}) {
+        SCOPED_TRACE(fault);
+        Bench b(2);
+        b.sim.AddFaults(ParseSamsER350FFaults(fault));
+        QueueTextLine(*b.engine, "TEXT LINE 1234567890");
+        b.Open();
+        // The failure flushes the line; then the register is brought out of it.
+        ASSERT_TRUE(b.RunUntil([&] {
+            return !b.errors.empty() && b.engine->Queue().empty() && b.engine->State() == TSamsER350FProtocol::StateIdle;
+        }));
+        const int sale = b.Sale(1234, 1);
+        ASSERT_TRUE(b.RunUntil([&] { return !b.results.empty(); }));
+        EXPECT_EQ(b.results, (Results{{sale, 0}}));
+        EXPECT_FALSE(b.engine->TextLineOpen());
+        EXPECT_EQ(SaleLines(b.sim), (std::vector<std::string>{"ОТДЕЛ 1              12.34"}));
+    }
+}
+
 struct Outcome {
     std::map<int, std::vector<int>> results;  // per id, in order
     std::vector<int> ids;
@@ -240,17 +295,17 @@ Outcome RunRandomFaults(unsigned seed, int model) {
     std::vector<std::vector<Key>> ops;
     std::size_t withId = 0;
     while (withId < 200) {
-        std::vector<Key> op = {{kSamsKeyStart, 6, TSamsER350FProtocol::kFirstKey, false}};
+        std::vector<Key> op = {{kSamsKeyStart, kSamsKindStart, TSamsER350FProtocol::kFirstKey, false}};
         const int items = 1 + static_cast<int>(rng() % 3);
         for (int i = 0; i < items; ++i) {
-            for (const char d : std::to_string(1 + rng() % 100000)) op.push_back({KeyOfDigit(d - '0'), 0, 0, false});
-            op.push_back({KeyOfDigit(10 + static_cast<int>(rng() % 8)), 8, 0, true});
+            for (const char d : std::to_string(1 + rng() % 100000)) op.push_back({KeyOfDigit(d - '0'), kSamsKindShort, 0, false});
+            op.push_back({KeyOfDigit(10 + static_cast<int>(rng() % 8)), kSamsKindSale, 0, true});
             ++withId;
         }
         ops.push_back(op);
-        ops.push_back({{kSamsKeyStart, 6, TSamsER350FProtocol::kFirstKey, false},
-                       {kSamsKeyCash, 0, 0, false},
-                       {kSamsKeyCash, 8, 0, true}});
+        ops.push_back({{kSamsKeyStart, kSamsKindStart, TSamsER350FProtocol::kFirstKey, false},
+                       {kSamsKeyCash, kSamsKindShort, 0, false},
+                       {kSamsKeyCash, kSamsKindSale, 0, true}});
         ++withId;
     }
 

@@ -474,14 +474,24 @@ TEST_F(Engine, ThePrintCopyComesInTheWindowsCodePage) {
         EXPECT_TRUE(Logged(line)) << line;
 }
 
-TEST_F(Engine, ReopeningStartsTheStepsAfreshAndKeepsTheQueue) {
+TEST_F(Engine, ReopeningStartsTheStepsAfreshAndNeverSendsAKeyAgain) {
     Connect();
     echo = false;
-    const int id = p->EnqueueWithId(0x11, P, "", 0);
+    // Two operations; the first key of the first goes out and its echo is awaited.
+    p->Enqueue(0x12, P, kSamsKindShort, "", TSamsER350FProtocol::kFirstKey);
+    p->EnqueueKey(0x11, P, kSamsKindShort);
+    const int interrupted = p->EnqueueWithId(0x13, P, "", kSamsKindShort);
+    p->Enqueue(0x14, P, kSamsKindShort, "", TSamsER350FProtocol::kFirstKey);
+    const int next = p->EnqueueWithId(0x15, P, "", kSamsKindShort);
     ASSERT_TRUE(StepUntil([&] { return p->State() == TSamsER350FProtocol::StateEcho; }));
     p->Close();
     Steps(100);
-    EXPECT_EQ(port->TakeSent(), "\x02\x11");  // nothing after Close
+    EXPECT_EQ(port->TakeSent(), "\x02\x12");  // nothing after Close
+    // The interrupted operation fails at once; the next one stays, after a start key
+    // that clears what the register has keyed.
+    EXPECT_EQ(results, (Results{{interrupted, -1}}));
+    ASSERT_EQ(p->Queue().size(), 3u);
+    EXPECT_EQ(p->Queue()[0].Code, kSamsKeyStart);
     clock.Advance(5000);  // long past the echo time-out
 
     echo = true;
@@ -493,9 +503,12 @@ TEST_F(Engine, ReopeningStartsTheStepsAfreshAndKeepsTheQueue) {
     Steps(1799);
     EXPECT_TRUE(errors.empty());  // no stale time-out
     EXPECT_EQ(port->sent, "");
-    ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
-    EXPECT_EQ(results, (Results{{id, 0}}));
+    ASSERT_TRUE(StepUntil([&] { return results.size() == 2; }));
+    EXPECT_EQ(results.back(), std::make_pair(next, 0));
     EXPECT_EQ(p->ID(), "ER350F0001");
+    const std::string keys = port->TakeSent();
+    EXPECT_NE(keys.find("\x02\x07\x02\x14\x02\x15"), std::string::npos);
+    EXPECT_EQ(keys.find('\x12'), std::string::npos);
 
     // A key that the register took completes when the line closes, once.
     ASSERT_TRUE(p->SetModel(1));
@@ -505,7 +518,7 @@ TEST_F(Engine, ReopeningStartsTheStepsAfreshAndKeepsTheQueue) {
     EXPECT_EQ(results.back(), std::make_pair(waiting, 0));
     Connect();
     Steps(3000);
-    EXPECT_EQ(results.size(), 2u);
+    EXPECT_EQ(results.size(), 3u);
 }
 
 TEST_F(Engine, AFlushDetachesTheQueueBeforeItsResults) {
