@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -198,9 +199,10 @@ TEST_F(EndToEnd, AReceiptAndAnXReport) {
     for (const TRf2160Executed& e : sim.Executed()) texts.push_back(e.text);
     std::string info = WinToDos(Utf8ToCp1251("Спасибо за покупку"));
     info.resize(24, ' ');
+    // The mode switches go first: to РАБОТА after opening, to X for the report.
     EXPECT_EQ(texts, (std::vector<std::string>{
-                         "50200001234", ")" + Be(2, 5) + Be(4, 1000) + Be(4, 1200), "k", "0", "918" + Be(8, 10000),
-                         "0", "908" + Be(8, 5000), "@" + info, "0", "28" + Be(8, 2000), Utf8ToCp1251("IаX")}));
+                         "o173920461", "50200001234", ")" + Be(2, 5) + Be(4, 1000) + Be(4, 1200), "k", "0", "918" + Be(8, 10000),
+                         "0", "908" + Be(8, 5000), "@" + info, "0", "28" + Be(8, 2000), "o273920461", Utf8ToCp1251("IаX")}));
     EXPECT_TRUE(errors.empty()) << errors.front();
     bool up = false;
     ASSERT_EQ(d->get_InInteraction(&up), S_OK);
@@ -208,6 +210,58 @@ TEST_F(EndToEnd, AReceiptAndAnXReport) {
     std::string deviceId;
     ASSERT_EQ(d->get_ID(&deviceId), S_OK);
     EXPECT_EQ(deviceId, "2160004217");
+    Disconnect();
+}
+
+// The reliability figure: a point-of-sale program's day of sales, one operation at a
+// time, while the register misbehaves on a schedule (refusals, lost and late
+// acknowledgements, malformed, split and foreign replies, stray bytes, silence, error
+// statuses). Every operation gets exactly one result, and no text is executed twice.
+TEST_F(EndToEnd, EveryOperationGetsOneResultUnderFaults) {
+    constexpr int kOperations = 220;
+    const char* const kSchedule[] = {
+        "nak 2", "no-ack", "late-ack 1500", "damaged", "split 300", "bad-sum", "garbage 41 06 42", "ack-in-frame",
+        "ack-only", "unrecognised", "error 04", "error 01 01", "silent 5000", "error 80 02",
+    };
+    std::string script;
+    int faults = 0;
+    for (int at = 5; at < kOperations; at += 7, ++faults)
+        script += "cmd " + std::to_string(at) + " " + kSchedule[faults % std::size(kSchedule)] + ";";
+    sim.AddFaults(ParseRf2160Faults(script));
+    Connect();
+    // Malformed replies end their command with result 1 rather than sending it again.
+    std::string cause;
+    std::int32_t v = -1;
+    ASSERT_EQ(d->Done(), S_OK);
+    ASSERT_EQ(d->Init(VarArray({VarArray({3, "Dalvern.RegFisc2160CashDriverAuto"}), 3, 5, 30, true}), &cause, &v), S_OK);
+    ASSERT_EQ(v, 0) << cause;
+
+    std::map<std::string, int> sent;  // text -> operations that asked for it
+    std::map<int, int> byResult;
+    for (int i = 0; i < kOperations; ++i) {
+        // Distinct amounts make every sale's text distinct on the wire.
+        const Currency sum = Currency::FromRaw(10000 + 100 * i);
+        const std::int32_t id = Id(d->AddPayArt(1, sum, sum, 1 + i % 50, &v), v);
+        ASSERT_GT(id, 0);
+        ASSERT_TRUE(RunUntil([&] { return results.count(id) == 1; })) << "operation " << i;
+        ASSERT_EQ(results[id].size(), 1u) << "operation " << i;
+        ++byResult[results[id][0]];
+    }
+    // A late duplicate would show up after the last operation.
+    const std::int64_t end = clock.NowMs() + 10000;
+    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }));
+    for (const auto& [id, got] : results) EXPECT_EQ(got.size(), 1u) << id;
+    EXPECT_EQ(results.size(), static_cast<std::size_t>(kOperations));
+    std::map<std::string, int> executed;
+    for (const TRf2160Executed& e : sim.Executed())
+        if (e.text[0] == ')') ++executed[e.text];
+    int twice = 0;
+    for (const auto& [text, n] : executed) twice += n > 1;
+    EXPECT_EQ(twice, 0);
+    std::printf("reliability: %d operations, %zu results (%d done, %d failed, %d malformed), %d faults scheduled, "
+                "%zu sales executed, %d executed twice, %lld s of register time\n",
+                kOperations, results.size(), byResult[0], byResult[-1], byResult[1], faults, executed.size(), twice,
+                static_cast<long long>(clock.NowMs() / 1000));
     Disconnect();
 }
 
