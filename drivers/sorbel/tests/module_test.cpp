@@ -6,8 +6,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,14 +22,13 @@
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/serial/defaultline.h"
-#include "platform/serial/termiosport.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/shell_tool.h"
 #include "platform/variant/codepage.h"
 #include "sim/er350f/samser350fsim.h"
-#include "sim/lockstep.h"
-#include "sim/simpty.h"
+#include "sim/simline.h"
 
 using namespace tolver;
 namespace fs = std::filesystem;
@@ -40,11 +37,10 @@ namespace {
 
 constexpr int kCom = 7;
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+using testutil::Quoted;
+using testutil::RunUntil;
 
-int RegSvr(const std::string& args) {
-    return std::system((Quoted(REGSVR_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
-}
+int RegSvr(const std::string& args) { return testutil::RunTool(REGSVR_TOOL, args); }
 
 template <class F>
 F Export(void* module, const char* name) {
@@ -156,35 +152,9 @@ std::string TextLine(const std::string& text) {
 
 class EndToEnd : public RegistryTest {
 protected:
-    EndToEnd() : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        EXPECT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
-        SetDefaultLine(
-            [this] {
-                auto port = std::make_unique<TTermiosPort>();
-                clock.Attach(*port);
-                return port;
-            },
-            &clock);
-    }
-    ~EndToEnd() override { SetDefaultLine({}, nullptr); }
-
-    // Serves the event loop until pred holds; the guard only catches a hang.
-    template <class Pred>
-    bool RunUntil(Pred pred) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > 120000) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
-
-    TSimPty pty;
     TSamsER350FSim sim;
-    TLockstepClock clock;
+    TSimLine line{sim, kCom};
+    TLockstepClock& clock = line.clock;
 };
 
 // The result of a call through its out parameter (read after the call).

@@ -5,9 +5,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,14 +20,13 @@
 #include "platform/com/cocreate.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/serial/defaultline.h"
-#include "platform/serial/termiosport.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/shell_tool.h"
 #include "platform/variant/codepage.h"
-#include "sim/lockstep.h"
 #include "sim/rf2160/rf2160sim.h"
-#include "sim/simpty.h"
+#include "sim/simline.h"
 
 using namespace tolver;
 namespace fs = std::filesystem;
@@ -39,11 +35,10 @@ namespace {
 
 constexpr int kCom = 7;
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+using testutil::Quoted;
+using testutil::RunUntil;
 
-int RegSvr(const std::string& args) {
-    return std::system((Quoted(REGSVR_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
-}
+int RegSvr(const std::string& args) { return testutil::RunTool(REGSVR_TOOL, args); }
 
 Currency C(const char* text) { return Currency::Parse(text); }
 
@@ -94,21 +89,10 @@ TEST_F(DalvernModule, InstallsDiscoversAndUninstalls) {
 
 class EndToEnd : public RegistryTest {
 protected:
-    EndToEnd() : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        EXPECT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
-        SetDefaultLine(
-            [this] {
-                auto port = std::make_unique<TTermiosPort>();
-                clock.Attach(*port);
-                return port;
-            },
-            &clock);
+    EndToEnd() {
         EXPECT_EQ(RegSvr(Quoted(DALVERN_MODULE)), 0);
         sim.RequireMode('I', 2);  // the X reports
     }
-    ~EndToEnd() override { SetDefaultLine({}, nullptr); }
 
     // Creates the object by ProgID, connects the host's receiver through EventIID,
     // puts the setup and the line, and opens it.
@@ -141,20 +125,9 @@ protected:
         object.reset();
     }
 
-    template <class Pred>
-    bool RunUntil(Pred pred) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > 240000) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
-
-    TSimPty pty;
     TRf2160Sim sim;
-    TLockstepClock clock;
+    TSimLine line{sim, kCom};
+    TLockstepClock& clock = line.clock;
     ComPtr<IDispatch> object;
     ComPtr<ICashDriverAuto> d;
     TDriverEventReceiver receiver;

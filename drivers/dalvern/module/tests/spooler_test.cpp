@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 
@@ -20,6 +18,8 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/gui_test_main.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/shell_tool.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolermessage.h"
 
@@ -29,17 +29,8 @@ namespace {
 
 constexpr int kCom = 7;
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
-
-bool RunUntil(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testutil::RunTool;
+using testutil::RunUntil;
 
 struct TResultSink : ISpoolerSink {
     std::map<int, std::vector<int>> got;
@@ -73,8 +64,8 @@ protected:
         TRegistry reg(HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
         reg.WriteString("COM" + std::to_string(kCom), pty);
-        ASSERT_EQ(std::system((Quoted(REGSVR_TOOL) + " " + Quoted(DALVERN_MODULE) + " >/dev/null").c_str()), 0);
-        ASSERT_EQ(std::system((Quoted(SPOOLER_SETUP_TOOL) + " --driver Dalvern.csh --com 7 >/dev/null").c_str()), 0);
+        ASSERT_EQ(RunTool(REGSVR_TOOL, testutil::Quoted(DALVERN_MODULE)), 0);
+        ASSERT_EQ(RunTool(SPOOLER_SETUP_TOOL, "--driver Dalvern.csh --com " + std::to_string(kCom)), 0);
     }
 
     TempRegistry registry;
