@@ -13,8 +13,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <signal.h>
 #include <spawn.h>
@@ -22,6 +20,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -32,11 +31,13 @@
 #include "common/utilgl.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
+#include "platform/testing/run_until.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolermessage.h"
 
 extern char** environ;
 using namespace tolver;
+using tolver::testutil::RunUntil;
 
 namespace {
 
@@ -112,20 +113,6 @@ private:
     std::unique_ptr<Child> sim_;
 };
 
-template <typename Pred>
-bool RunUntil(Pred pred, int guardMs) {
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (pred() || t.elapsed() > guardMs) loop.quit();
-    });
-    tick.start(5);
-    if (!pred()) loop.exec();
-    return pred();
-}
-
 void StartupToConnected(benchmark::State& state) {
     App();
     Register reg;
@@ -184,10 +171,15 @@ void IdleSpooler(benchmark::State& state) {
         // Connected: the identification and the restore have gone out, and the
         // polls after them follow.
         std::this_thread::sleep_for(std::chrono::seconds(8));
+        // The polls of the idle link go to the protocol log: it grows while we watch.
+        const std::string log = TSpoolerCore::ProtocolLogFileName(QDate::currentDate());
+        std::error_code ec;
+        const auto size0 = std::filesystem::file_size(log, ec);
         const long long t0 = CpuTicks(spooler.Pid());
         QElapsedTimer wall;
         wall.start();
         std::this_thread::sleep_for(std::chrono::seconds(10));
+        state.counters["log_bytes_while_idle"] = static_cast<double>(std::filesystem::file_size(log, ec) - size0);
         const double cpuS = static_cast<double>(CpuTicks(spooler.Pid()) - t0) / static_cast<double>(::sysconf(_SC_CLK_TCK));
         state.counters["cpu_percent_of_a_core"] = 100.0 * cpuS / (static_cast<double>(wall.elapsed()) / 1000.0);
         state.counters["rss_mb"] = static_cast<double>(RssKb(spooler.Pid())) / 1024.0;

@@ -20,29 +20,19 @@ void TCashDriverAutoClient::Connect() {
     ComPtr<IUnknown> object = CreateComObject(serverData_.ClassID);
     auto driver = ComPtr<ICashDriverAuto>::Query(object.get());
     if (!driver) throw EOleError(HResultText(E_NOINTERFACE), E_NOINTERFACE);
-    intf_ = driver;
-    try {
-        ConnectEvents();
-    } catch (...) {
-        intf_.reset();
-        throw;
-    }
+    ConnectEvents(driver.get());
 }
 
 void TCashDriverAutoClient::ConnectTo(ICashDriverAuto* driver) {
     Disconnect();
-    intf_ = driver;
-    try {
-        ConnectEvents();
-    } catch (...) {
-        intf_.reset();
-        throw;
-    }
+    ConnectEvents(driver);
 }
 
-void TCashDriverAutoClient::ConnectEvents() {
-    // The receiver advises on the connection point the driver itself names.
-    events_.Connect(intf_.get());
+void TCashDriverAutoClient::ConnectEvents(ICashDriverAuto* driver) {
+    // The receiver advises on the connection point the driver itself names; without
+    // it the wrapper stays unconnected.
+    events_.Connect(driver);
+    intf_ = driver;
 }
 
 void TCashDriverAutoClient::Disconnect() {

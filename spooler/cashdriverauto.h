@@ -88,8 +88,8 @@ protected:
     TServerData serverData_{};
 
 private:
-    // The sink's connection to the driver, on the events identifier it names.
-    void ConnectEvents();
+    // Connects the sink to the driver, then holds the driver.
+    void ConnectEvents(ICashDriverAuto* driver);
 
     ComPtr<ICashDriverAuto> intf_;
     TDriverEventReceiver events_;

@@ -26,6 +26,11 @@ TfrmMain* g_main = nullptr;
 
 constexpr int kClientWidth = 292, kClientHeight = 31;
 
+// Brings a window forward; offscreen there is nothing to raise (and Qt says so).
+void BringForward(QWidget* w) {
+    if (QGuiApplication::platformName() != "offscreen") w->raise();
+}
+
 }  // namespace
 
 TfrmMain* TfrmMain::Instance() { return g_main; }
@@ -88,7 +93,7 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
     if (guard) {
         connect(guard, &TIOnlyOnce::activated, this, [this] {
             show();
-            raise();
+            BringForward(this);
         });
     }
     // 3: the tray icon, or the menu on the status window where there is no tray.
@@ -104,6 +109,11 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
         });
         RxTrayIcon->show();
     } else {
+        lLamp = new QLabel(this);
+        lLamp->setObjectName("lLamp");
+        lLamp->setFixedSize(28, 24);
+        lLamp->setAlignment(Qt::AlignCenter);
+        layout->insertWidget(0, lLamp, 0, Qt::AlignVCenter);
         bMenu = new QToolButton(this);
         bMenu->setObjectName("bMenu");
         bMenu->setText("Меню");
@@ -112,7 +122,8 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
         bMenu->setAutoRaise(true);
         layout->addWidget(bMenu, 0, Qt::AlignTop);
     }
-    setFixedWidth(kClientWidth);
+    // The lamp and the menu button go beside the designed client area.
+    setFixedWidth(kClientWidth + (bMenu ? lLamp->width() + bMenu->sizeHint().width() : 0));
     FitHeight();
 
     // 4-6: the queue is a member; the setup.
@@ -146,6 +157,8 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
     timerState1.start();
     ConnectDriver();
     LinkChanged();
+    // Without a tray the status window is the only way to the menu.
+    if (!RxTrayIcon) ShowStatus();
 }
 
 TfrmMain::~TfrmMain() {
@@ -164,7 +177,7 @@ TfrmMain::~TfrmMain() {
 // ---- the view ------------------------------------------------------------------------
 
 void TfrmMain::FitHeight() {
-    const int text = lInfo->heightForWidth(kClientWidth - (bMenu ? bMenu->sizeHint().width() : 0));
+    const int text = lInfo->heightForWidth(kClientWidth);
     setFixedHeight(std::clamp(text, kClientHeight, 120));
 }
 
@@ -175,7 +188,7 @@ void TfrmMain::SetInfo(const std::string& text) {
 
 void TfrmMain::ShowStatus() {
     show();
-    raise();
+    BringForward(this);
 }
 
 void TfrmMain::HideStatus() {
@@ -215,9 +228,9 @@ void TfrmMain::LinkChanged() {
     }
     if (RxTrayIcon) {
         RxTrayIcon->setIcon(SpoolerIcon(lamp));
-        RxTrayIcon->setToolTip(QString("Тольвер\n") + QString::fromStdString(state));
     } else {
         setWindowIcon(SpoolerIcon(lamp));
+        lLamp->setPixmap(SpoolerIcon(lamp).pixmap(22, 22));
         // The status window stands in for the tray: between the designed texts it
         // tells the link's state itself.
         if (!DriverError && (LinkState == lsConnected || LinkState == lsStopped)) SetInfo(state);
@@ -254,7 +267,7 @@ void TfrmMain::N10Click() {
 }
 void TfrmMain::N1Click() {
     frmPrint_->show();
-    frmPrint_->raise();
+    BringForward(frmPrint_);
     frmPrint_->activateWindow();
 }
 void TfrmMain::N3Click() { ShowAbout(SpoolerIcon()); }

@@ -59,6 +59,7 @@ public:
     QLabel* lInfo;
     QSystemTrayIcon* RxTrayIcon = nullptr;  // null where the desktop has no tray
     QToolButton* bMenu = nullptr;           // the menu, where there is no tray
+    QLabel* lLamp = nullptr;                // the link's lamp, where there is no tray
     QMenu* PopupMenu1;
     QAction *N6, *N7, *N13, *N14, *nPause, *N8, *N9, *N11, *N10, *N2, *N1, *N3, *N4, *N5;
     QTimer timerState, timerState1, timerCommandResult;

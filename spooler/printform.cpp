@@ -37,6 +37,9 @@ TTapeMemo::TTapeMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
+    // Neither keys nor the context menu nor a drop may change what the register printed.
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QFont f("DejaVu Sans Mono");
     f.setStyleHint(QFont::Monospace);
     f.setPointSize(10);

@@ -299,18 +299,16 @@ void TSpoolerCore::TimerState1Tick() {
         case lsStopped:
             HideUnlessError();
             view_.SetMenuFull(true);
-            if (PendingAction == paReconnect) {
-                PendingAction = paNone;
+            if (const std::int32_t action = std::exchange(PendingAction, paNone); action != paNone) {
                 DoneDriver();
                 DisconnectWrapper();
-                view_.PushDriverProperties();
-                ConnectDriver();
-            } else if (PendingAction == paQuit) {
-                PendingAction = paNone;
-                DoneDriver();
-                DisconnectWrapper();
-                CanQuit = true;
-                view_.PostClose();
+                if (action == paReconnect) {
+                    view_.PushDriverProperties();
+                    ConnectDriver();
+                } else if (action == paQuit) {
+                    CanQuit = true;
+                    view_.PostClose();
+                }
             }
             break;
         default: break;

@@ -17,29 +17,20 @@
 
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
+#include "platform/testing/run_until.h"
 #include "platform/testing/gui_test_main.h"
 #include "spooler/mainform.h"
 #include "spooler/printform.h"
 #include "spooler/spoolermessage.h"
 
 using namespace tolver;
+using tolver::testutil::RunUntil;
 
 namespace {
 
 constexpr int kCom = 7;
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
-
-// Serves the event loop until pred holds or ms have passed.
-bool RunUntil(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 struct TResultSink : ISpoolerSink {
     std::vector<std::pair<int, int>> got;
@@ -146,12 +137,12 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
 }
 
 TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) {
-    // The register goes silent 15 s from now for 25 s, as a pulled cable does. The
+    // The register goes silent 20 s from now for 25 s, as a pulled cable does. The
     // simulator's "at" counts on the system's steady clock; a second entry counted
     // from its start covers a simulator that counts from there.
     using namespace std::chrono;
     const long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    const long long at = 15000, silence = 25000;
+    const long long at = 20000, silence = 25000;
     StartSimulator({"--faults", QString("at %1 silent %2; at %3 silent %2").arg(now + at).arg(silence).arg(at)});
     TfrmMain main;
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
@@ -187,6 +178,11 @@ TEST_F(SpoolerEndToEnd, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(registry.dir().string()));
     QProcess first, second;
     first.setProcessEnvironment(env);
+    // The second start has a registry store of its own, in a folder that stays
+    // empty unless it reads its setup (the store's file is made at the first access).
+    const std::filesystem::path secondStore = registry.dir() / "second";
+    std::filesystem::create_directories(secondStore);
+    env.insert("TOLVER_REGISTRY", QString::fromStdString((secondStore / "registry.db").string()));
     second.setProcessEnvironment(env);
     first.start(SPOOLER_EXE, {});
     ASSERT_TRUE(first.waitForStarted(5000));
@@ -202,6 +198,7 @@ TEST_F(SpoolerEndToEnd, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     EXPECT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(secondStore));
     EXPECT_EQ(first.state(), QProcess::Running);
     first.terminate();
     first.waitForFinished(10000);

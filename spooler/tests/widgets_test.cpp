@@ -119,6 +119,7 @@ TEST(CashTape, KeysDoNotEditItAndTheReceiptPicture) {
     QTest::keyClicks(tape.memo, "abc");
     QTest::keyClick(tape.memo, Qt::Key_Backspace);
     QTest::keyClick(tape.memo, Qt::Key_Delete);
+    EXPECT_TRUE(tape.memo->isReadOnly());  // no paste from the context menu either
     EXPECT_EQ(tape.Lines()[0], "   МАГАЗИН \"РОМАШКА\"");
     EXPECT_EQ(tape.Lines().size(), 11);
     SavePng(tape, "cash_tape");
@@ -239,6 +240,13 @@ TEST_F(MainWindowTest, WithoutDriverTheStatusWindowTellsIt) {
     ASSERT_NE(main.bMenu, nullptr);
     EXPECT_EQ(main.bMenu->menu(), main.PopupMenu1);
     SavePng(main, "main_no_driver");
+}
+
+TEST_F(MainWindowTest, WithoutTrayTheWindowIsShownAlsoWhenConnectedAtOnce) {
+    ChooseFakeDriver();
+    TfrmMain main(nullptr, factory);
+    EXPECT_EQ(main.LinkState, lsConnected);
+    EXPECT_TRUE(main.isVisible());
 }
 
 TEST_F(MainWindowTest, RestoringAndConnectedPictures) {

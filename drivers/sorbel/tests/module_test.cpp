@@ -219,7 +219,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     const std::vector<std::int32_t> expectedIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     EXPECT_EQ(ids, expectedIds);
 
-    ASSERT_TRUE(RunUntil([&] { return sink->results.size() == ids.size(); }));
+    ASSERT_TRUE(RunUntil([&] { return sink->results.size() == ids.size(); }, 120000));
     for (const std::int32_t id : ids) EXPECT_EQ(sink->results[id], std::vector<int>{0}) << id;
     bool up = false;
     ASSERT_EQ(d->get_InInteraction(&up), S_OK);
@@ -229,7 +229,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     EXPECT_EQ(id, "ER350F0001");
     // The X report's print copy follows its key; the next poll brings it in.
     const std::int64_t end = clock.NowMs() + 4000;
-    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }));
+    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }, 120000));
 
     // The register received exactly these keys.
     const std::string keys = KeyBytes({5}) + KeyBytes({17, 114, 7}) + Digits("5173") + Digits("1") +

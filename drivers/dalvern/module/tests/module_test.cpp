@@ -163,10 +163,10 @@ TEST_F(EndToEnd, AReceiptAndAnXReport) {
     // drawer and the close: each drawer opening has an id of its own.
     EXPECT_EQ(ids, (std::vector<std::int32_t>{1, 2, 3, 5, 7, 9}));
 
-    ASSERT_TRUE(RunUntil([&] { return results.size() == 9u; }));
+    ASSERT_TRUE(RunUntil([&] { return results.size() == 9u; }, 120000));
     for (std::int32_t id = 1; id <= 9; ++id) EXPECT_EQ(results[id], std::vector<int>{0}) << id;
     // The X report has no id; it is done once the register has executed it.
-    ASSERT_TRUE(RunUntil([&] { return sim.ExecutedCount(Utf8ToCp1251("IаX")) == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return sim.ExecutedCount(Utf8ToCp1251("IаX")) == 1; }, 120000));
 
     std::vector<std::string> texts;
     for (const TRf2160Executed& e : sim.Executed()) texts.push_back(e.text);
@@ -202,11 +202,11 @@ TEST_F(EndToEnd, TheOldestFirmwareSellsAtTheProgrammedPrice) {
     ASSERT_TRUE(RunUntil([&] {
         d->get_CashModelDescription(&description);
         return description == "РФ 2160\x01" "26.10.0";
-    }));
+    }, 120000));
     std::int32_t v = 0;
     const std::int32_t sale = Id(d->AddPayArt(1, C("10"), C("12"), 5, &v), v);
     EXPECT_EQ(sale, 2);  // after the article's programming
-    ASSERT_TRUE(RunUntil([&] { return results.size() == 2u; }));
+    ASSERT_TRUE(RunUntil([&] { return results.size() == 2u; }, 120000));
     EXPECT_EQ(results[1], std::vector<int>{0});
     EXPECT_EQ(results[2], std::vector<int>{0});
     std::string name = WinToDos(Utf8ToCp1251("Хлеб"));
@@ -254,13 +254,13 @@ TEST_F(EndToEnd, EveryOperationGetsOneResultUnderFaults) {
         const Currency sum = Currency::FromRaw(10000 + 100 * i);
         const std::int32_t id = Id(d->AddPayArt(1, sum, sum, 1 + i % 50, &v), v);
         ASSERT_GT(id, 0);
-        ASSERT_TRUE(RunUntil([&] { return results.count(id) == 1; })) << "operation " << i;
+        ASSERT_TRUE(RunUntil([&] { return results.count(id) == 1; }, 120000)) << "operation " << i;
         ASSERT_EQ(results[id].size(), 1u) << "operation " << i;
         ++byResult[results[id][0]];
     }
     // A late duplicate would show up after the last operation.
     const std::int64_t end = clock.NowMs() + 10000;
-    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }));
+    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }, 120000));
     for (const auto& [id, got] : results) EXPECT_EQ(got.size(), 1u) << id;
     EXPECT_EQ(results.size(), static_cast<std::size_t>(kOperations));
     std::map<std::string, int> executed;
