@@ -2,6 +2,8 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
 #include <limits>
 
 #include "spooler/automation/automationbus.h"
@@ -20,7 +22,7 @@ QList<QVariant> Call(QDBusConnection& connection, const QString& path, const QSt
     // Every other member answers at once; a spooler that does not answer within the
     // bus's default time-out is reported as such instead of stopping the client for good.
     const bool modal = member == QLatin1String("Reg") || member == QLatin1String("GetRegDialog");
-    const QDBusMessage reply = connection.call(message, QDBus::BlockWithGui, modal ? kNoTimeout : -1);
+    const QDBusMessage reply = CallServingEvents(connection, message, modal ? kNoTimeout : -1);
     if (reply.type() == QDBusMessage::ErrorMessage) throw SpoolError(reply.errorName(), reply.errorMessage());
     if (reply.type() != QDBusMessage::ReplyMessage)
         throw SpoolError(QStringLiteral("org.freedesktop.DBus.Error.NoReply"), QStringLiteral("no answer from the spooler"));
@@ -35,6 +37,21 @@ std::int32_t IntValue(const QList<QVariant>& out) { return out.value(out.size() 
 std::string StrValue(const QList<QVariant>& out) { return out.value(0).toString().toStdString(); }
 
 }  // namespace
+
+QDBusMessage CallServingEvents(QDBusConnection& connection, const QDBusMessage& message, int timeout) {
+    // Not QDBusConnection::call(..., QDBus::BlockWithGui): in Qt 6.4 an answer that the
+    // bus thread takes in just after the call has been sent is never signalled to its
+    // local event loop, and the caller waits for good, whatever the time-out. The
+    // watcher notices an answer that came before it, under the pending call's lock.
+    QDBusPendingCall pending = connection.asyncCall(message, timeout);
+    if (!pending.isFinished()) {
+        QDBusPendingCallWatcher watcher(pending);
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        if (!pending.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return pending.reply();
+}
 
 std::uint32_t SpoolError::hresult() const {
     const QString prefix = QLatin1String(bus::kErrorPrefix);

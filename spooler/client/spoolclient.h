@@ -5,11 +5,13 @@
 // goes (or the connection closes). The spooler is started by bus activation when it
 // does not run and its activation file is installed ("Spooler --regserver").
 //
-// Calls wait for their answer without a time-out, serving this thread's event loop
-// meanwhile, so that events keep arriving during a modal member such as GetRegDialog.
+// Calls wait for their answer serving this thread's event loop meanwhile, so that
+// events keep arriving during a modal member such as GetRegDialog; the modal members
+// wait without a time-out, every other gives up after the bus's default time-out.
 // Failures raise SpoolError.
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -41,6 +43,11 @@ private:
     QString name_;
     QString message_;
 };
+
+// Sends message and returns its answer (or the error that stands for it), running this
+// thread's event loop without user input meanwhile; timeout in ms, -1 for the bus's
+// default.
+QDBusMessage CallServingEvents(QDBusConnection& connection, const QDBusMessage& message, int timeout = -1);
 
 // One automation object on the spooler.
 class SpoolObject {

@@ -52,7 +52,7 @@ QDBusMessage RawCall(QDBusConnection c, const QString& path, const QString& inte
                      const QList<QVariant>& args = {}) {
     QDBusMessage m = QDBusMessage::createMethodCall(QLatin1String(bus::kServiceName), path, interface, member);
     m.setArguments(args);
-    return c.call(m, QDBus::BlockWithGui);
+    return client::CallServingEvents(c, m);
 }
 
 QVariant Cy(const char* text) { return QVariant::fromValue<qlonglong>(Currency::Parse(text).raw()); }
