@@ -2,7 +2,10 @@
 # Installs what is missing, builds everything in Release and runs the main job: the
 # spooler hosting the Sorbel driver against the simulated Samsung ER-350F STU
 # (cashsim), with its tray icon and windows where a display exists, offscreen
-# otherwise. It runs until you choose "Выход" in its menu or press Ctrl+C here. The
+# otherwise, on the D-Bus session bus (a private one when none runs). A receipt is
+# made through spoolctl, as a point-of-sale program would make it: sign-on, two sales,
+# a cancellation, the close, cash in, each with its command id and result. The
+# spooler then runs until you choose "Выход" in its menu or press Ctrl+C here. The
 # benchmarks are built too; run them on their own (build/release/bin/bench_*).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,8 +31,12 @@ fi
 "$bin/cashsim" er350f --print-delay 100 --control "$work/cashsim.ctl" >"$work/cashsim.out" 2>"$work/cashsim.err" &
 sim=$!
 spooler=
+monitor=
+bus=
 cleanup() {
+  [ -n "$monitor" ] && kill "$monitor" 2>/dev/null || true
   [ -n "$spooler" ] && kill "$spooler" 2>/dev/null || true
+  [ -n "$bus" ] && kill "$bus" 2>/dev/null || true
   kill "$sim" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -55,10 +62,56 @@ printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\N
 "$bin/tolver-regsvr" "$bin/Sorbel.csh"
 "$bin/spooler-setup" --driver Sorbel.csh --com 7 --baud 9600 --protocol on --notify on
 
+# The spooler serves its clients on the session bus; without one, on a bus of this run.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+  read -r DBUS_SESSION_BUS_ADDRESS bus < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -s -d ' ')
+  export DBUS_SESSION_BUS_ADDRESS
+  echo "a private session bus: $DBUS_SESSION_BUS_ADDRESS"
+fi
+
 "$bin/Spooler" &
 spooler=$!
 log="$TOLVER_STATE_DIR/$(date +%d-%m-%Y)_Spooler.log.txt"
 echo "Spooler runs (pid $spooler); its protocol goes to $log"
+
+# Until the spooler is on the bus (a SpoolAuto object neither keeps it nor closes it).
+for _ in $(seq 100); do
+  "$bin/spoolctl" --spoolauto id >/dev/null 2>&1 && break
+  sleep 0.1
+done
+# A client for as long as this runs: the spooler closes when its last client goes. It
+# prints every command result that the spooler relays.
+"$bin/spoolctl" monitor | sed -u 's/^/  [monitor] /' &
+monitor=$!
+# The register answers, and the spooler's first poll (it re-signs on the cashier it
+# remembers) has passed.
+for _ in $(seq 100); do
+  [ "$("$bin/spoolctl" in-interaction 2>/dev/null)" = true ] && break
+  sleep 0.2
+done
+sleep 1.5
+
+step() {
+  echo "\$ spoolctl $*"
+  local code=0
+  "$bin/spoolctl" "$@" --wait | sed 's/^/  /' || code=$?
+  [ "$code" -eq 0 ] || echo "  (spoolctl exit code $code)"
+}
+echo "A receipt through spoolctl (the first line of each is the command id):"
+step sign-on --op 1 --name-op "Кассир 1" --password 5173
+step sale-art --count 1 --sum 6.00 --art 5
+step sale-dep --name "Хлеб" --count 1 --sum 12.00 --dep 1
+step cancel-dep --sum 12.00 --dep 1
+step close --sum 20.00 --pay-type cash
+step cash-in --sum 100.00 --info "Размен"
+# The cash tape: the characters that the register printed, as the protocol log
+# records them ("hh:mm:ss.zzz <- c", the echoes of keys left out). The spooler shows
+# the same tape in its menu, "&Кассовая лента".
+sleep 1
+echo "The cash tape:"
+awk 'BEGIN { RS = "\r\n" }
+     /^[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\.[0-9][0-9][0-9] <- / { c = substr($0, 17); if (c !~ /^эхо /) printf "%s", c }' "$log" |
+  sed 's/^/  | /'
 if [ "${QT_QPA_PLATFORM:-}" = offscreen ]; then
   echo "No display: the spooler runs offscreen. Press Ctrl+C to stop it and the simulator."
 else

@@ -151,6 +151,10 @@ bool TReplyAssembler::Feed(char byte, std::string& unit) {
             }
         }
     }
+    // A frame starts at its SOH: whatever was gathered before it is line noise, and
+    // kept it would spoil the frame (a spoilt reply to a command makes it be sent
+    // again).
+    if (byte == kSOH && !InData()) buffer_.clear();
     buffer_ += byte;
     if (buffer_.size() > kMaxFrame) buffer_.erase(0, buffer_.size() - kMaxFrame);
     return false;

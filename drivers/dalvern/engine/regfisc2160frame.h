@@ -43,8 +43,8 @@ inline constexpr std::size_t kMaxFrame = kHeaderSize + 3 + kMaxText + 1 + 5 + 1;
 std::optional<std::string> BuildFrame(std::string_view text);
 
 // Cuts the received byte stream into units. A lone ACK or NAK is a unit of its own
-// and drops whatever was gathered before it; a frame ends at an EOT that follows ETX
-// and four (or five) checksum digits. Inside a frame whose header and length field
+// and drops whatever was gathered before it, and so does an SOH, which starts a
+// frame; a frame ends at an EOT that follows ETX and four (or five) checksum digits. Inside a frame whose header and length field
 // have arrived, the bytes up to the declared length are data, whatever their value:
 // a status flag byte may well be 0x06 or 0x15 and must not cut its frame. Bytes that
 // never complete a frame are kept, at most one longest frame's worth of the latest.

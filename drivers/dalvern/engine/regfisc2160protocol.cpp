@@ -178,7 +178,9 @@ void TRegFisc2160Protocol::SendFrame(const std::string& text) {
 
 void TRegFisc2160Protocol::SendModeSwitch(std::uint8_t mode) {
     statusCount_ = versionIndex_ != 0 ? 1 : 0;
-    SendFrame("o" + std::to_string(mode) + kModePassword);
+    char text[16];
+    std::snprintf(text, sizeof text, "o%1.1d%s", mode, kModePassword);
+    SendFrame(text);
 }
 
 std::string TRegFisc2160Protocol::GetErrorText() const { return ErrorReportText(lastErrorText_, lastErrorDetails_); }
@@ -247,12 +249,9 @@ void TRegFisc2160Protocol::Receive() {
 
 void TRegFisc2160Protocol::StatusStep(const TReply& r, bool& effective) {
     ++statusCount_;
-    char count[16];
-    std::snprintf(count, sizeof count, "%d", statusCount_);
-    std::string line = kLogStatus;
-    line.replace(line.find("%d"), 2, count);
-    for (const std::uint8_t flags : {r.ModeFlags, r.ErrorFlags, r.SpareFlags, r.DetailFlags})
-        line.replace(line.find("%s"), 2, BitsText(flags));
+    char line[128];
+    std::snprintf(line, sizeof line, kLogStatus, statusCount_, BitsText(r.ModeFlags).c_str(),
+                  BitsText(r.ErrorFlags).c_str(), BitsText(r.SpareFlags).c_str(), BitsText(r.DetailFlags).c_str());
     LogText(line);
     SendFrame(std::string(1, kACK));
     effective = statusCount_ == 2;
@@ -452,11 +451,7 @@ void TRegFisc2160Protocol::StepErrorStatus() {
         } else if (current) {
             headResent_ = true;
         }
-        identifyPending_ = true;
-        identifySent_ = true;
-        SelectTimeout(OptShortTimeout);
-        SendFrame(kIdentifyRequest);
-        ackTimer_.Start(Clock());
+        Reidentify();
     } else if (lastErrorFlags_ & kErrorLock) {
         Raise(OnError, GetErrorText());
         if (Stopped()) return;
@@ -471,11 +466,7 @@ void TRegFisc2160Protocol::StepErrorStatus() {
         headResent_ = false;
         queue_.Flush([this](std::int32_t id) { Result(id, -1); });
         if (Stopped()) return;
-        identifyPending_ = true;
-        identifySent_ = true;
-        SelectTimeout(OptShortTimeout);
-        SendFrame(kIdentifyRequest);
-        ackTimer_.Start(Clock());
+        Reidentify();
     }
     errorStatusCount_ = 0;
     pollTimer_.Start(Clock());
@@ -483,13 +474,32 @@ void TRegFisc2160Protocol::StepErrorStatus() {
     state_ = StateIdle;
 }
 
+bool TRegFisc2160Protocol::TakeNak() {
+    if (replies_.empty()) return false;
+    const bool nak = replies_.front().Kind == TReply::KindNak;
+    replies_.pop_front();
+    inInteraction_ = 1;
+    return nak;
+}
+
+void TRegFisc2160Protocol::BackToIdle() {
+    working_ = false;
+    pollTimer_.Start(Clock());
+    replyTimer_.Start(Clock());
+    ackTimer_.Stop();
+    state_ = StateIdle;
+}
+
+void TRegFisc2160Protocol::Reidentify() {
+    identifyPending_ = true;
+    identifySent_ = true;
+    SelectTimeout(OptShortTimeout);
+    SendFrame(kIdentifyRequest);
+    ackTimer_.Start(Clock());
+}
+
 void TRegFisc2160Protocol::StepAckLost() {
-    if (!replies_.empty()) {
-        const TReply r = std::move(replies_.front());
-        replies_.pop_front();
-        inInteraction_ = 1;
-            if (r.Kind == TReply::KindNak) NakError();  // anything else is dropped
-    }
+    if (TakeNak()) NakError();  // anything else is dropped
     // Silence since the unacknowledged send: the link is gone.
     if (replyTimer_.Expired(Clock(), replyTimeout_)) inInteraction_ = 0;
     if (ackTimer_.Expired(Clock(), kAckLostResend)) {
@@ -508,30 +518,15 @@ void TRegFisc2160Protocol::StepMalformed() {
         Raise(OnError, GetErrorText());
     }
     if (Stopped()) return;
-    working_ = false;
-    pollTimer_.Start(Clock());
-    replyTimer_.Start(Clock());
-    ackTimer_.Stop();
-    state_ = StateIdle;
+    BackToIdle();
 }
 
 void TRegFisc2160Protocol::StepNak() {
-    if (!replies_.empty()) {
-        const TReply r = std::move(replies_.front());
-        replies_.pop_front();
-        inInteraction_ = 1;
-            if (r.Kind == TReply::KindNak) {
-            LogText(kLogNak);
-            nakTimer_.Start(Clock());
-        }
+    if (TakeNak()) {  // anything else is dropped
+        LogText(kLogNak);
+        nakTimer_.Start(Clock());
     }
-    if (nakTimer_.Expired(Clock(), kNakQuiet)) {
-        pollTimer_.Start(Clock());
-        replyTimer_.Start(Clock());
-        ackTimer_.Stop();
-        working_ = false;
-        state_ = StateIdle;
-    }
+    if (nakTimer_.Expired(Clock(), kNakQuiet)) BackToIdle();
 }
 
 void TRegFisc2160Protocol::StepNoReply() {
@@ -540,11 +535,7 @@ void TRegFisc2160Protocol::StepNoReply() {
     if (Stopped()) return;
     if (working_ && !queue_.Empty() && !keepOnError_) DropCurrent(-1);
     if (Stopped()) return;
-    working_ = false;
-    pollTimer_.Start(Clock());
-    replyTimer_.Start(Clock());
-    ackTimer_.Stop();
-    state_ = StateIdle;
+    BackToIdle();
 }
 
 // ---- errors and identification ------------------------------------------------------

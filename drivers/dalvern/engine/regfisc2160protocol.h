@@ -153,6 +153,12 @@ private:
     void StepNak();
     void StepNoReply();
 
+    // Takes the reply at the head (states that only wait for a NAK); whether it was one.
+    bool TakeNak();
+    // Timers restarted for polling, the command (if any) left at the head, state 0.
+    void BackToIdle();
+    // Sends "S1" and waits for its data before anything else.
+    void Reidentify();
     void Identify(const std::string& data);
     void Poll(const char* text);
     void CommandDone();

@@ -77,7 +77,9 @@ public:
     TfrmDriverInfo* InfoFrame() const;
     TfrmSamsER350FProperties* PropertiesFrame() const;
     TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
-    // The firmware-version row the engine runs with (the model of the last Open).
+    // The firmware-version row of the basic settings' Model: the limits the operations
+    // check and Constraints advertise, which follow the user's choice at once (the
+    // engine takes the row over at Open).
     const TCashDriverConstraints& Version() const;
 
     // The host's setup as last put (departments, articles, taxes, cashiers, header,
@@ -90,7 +92,8 @@ public:
     std::string BeginMsg;         // the header as stored and reported
 
     // Hands model, key-check mode, waits and priority to the engine, adapts the
-    // advanced frame to the model and opens the line: 0, or -1 with cause.
+    // advanced frame to the model and opens the line: 0, or -1 with cause (also for a
+    // Model outside the firmware table).
     int Open(std::string& cause);
     void Close();
 
@@ -142,6 +145,9 @@ public:
     // Programming steps: 0, or -1 when refused (nothing queued).
     int ProgramTime(int hours, int minutes);
     int SetSystemMode(int mode, int value);
+    // Whether the stored value of a system mode is one its list offers (always for
+    // the modes that are no list); one that is not is never keyed.
+    bool SystemModeChosen(int mode) const;
     int SetDecimals(int digitCount);
     int SetTaxRate(std::int32_t N, Currency rate);
     int ProgramDepartment(std::int32_t NDep, std::int32_t NTax);

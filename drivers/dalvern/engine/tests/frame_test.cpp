@@ -78,15 +78,19 @@ TEST(Fisc2160Assembler, CutsSplitJoinedAndGarbageLadenStreams) {
         EXPECT_TRUE(Cut(b, status.substr(0, at)).empty()) << at;
         EXPECT_EQ(Cut(b, status.substr(at)), std::vector<std::string>{status}) << at;
     }
-    // Garbage before an ACK is dropped; garbage before a frame stays in that unit
-    // (and the unit is then unrecognised).
+    // Garbage before an ACK or before a frame's SOH is dropped.
     EXPECT_EQ(Cut(a, std::string("zz\x05\x06")), std::vector<std::string>{"\x06"});
-    const auto units = Cut(a, "xy" + status);
+    EXPECT_EQ(Cut(a, "xy\x04" + status), std::vector<std::string>{status});
+    EXPECT_EQ(Cut(a, status.substr(0, 30) + status), std::vector<std::string>{status});
+    // Garbage after the SOH stays in the unit, which is then unrecognised.
+    const auto units = Cut(a, status.substr(0, 1) + "xy" + status.substr(1));
     ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0], "xy" + status);
     TReply r;
     r.Parse(units[0]);
     EXPECT_EQ(r.Kind, TReply::KindUnrecognised);
+    // An SOH inside the data is data.
+    const std::string soh = Frame("a\x01" "b");
+    EXPECT_EQ(Cut(a, soh), std::vector<std::string>{soh});
     // A frame cut short by an ACK outside its data is dropped.
     EXPECT_EQ(Cut(a, status.substr(0, 10) + "\x06" + status),
               (std::vector<std::string>{"\x06", status}));

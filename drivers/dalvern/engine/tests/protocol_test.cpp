@@ -345,8 +345,8 @@ TEST_F(Engine, IdleLinkWatchFallsWhenAPollGoesUnanswered) {
 
 TEST_F(Engine, MalformedRepliesRepeatOrDropTheCommand) {
     OpenIdentified();
-    const std::string damaged = Frame(std::string("[\x01\x00\x00\x00", 5)).replace(22, 1, "a");
-    const std::string unknown = "zz" + Status(0x01);
+    const std::string damaged = Status(0x02).replace(22, 1, "a");  // a letter in the length
+    const std::string unknown = Status(0x01).replace(5, 1, "X");  // a foreign signature
     // Repeated with an error report, whatever the register did with it.
     const int a = engine->AddCommand("A", 1, kShort, "");
     ASSERT_EQ(RunUntilSent(), Frame("A"));

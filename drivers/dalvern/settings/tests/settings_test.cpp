@@ -5,20 +5,13 @@
 
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/base/exception.h"
+#include "platform/testing/variant_read_error.h"
 
 using namespace tolver;
 
 namespace {
 
-template <class T>
-void ExpectReadError(T& settings, const Variant& v) {
-    try {
-        settings.SetFromVariant(v);
-        ADD_FAILURE() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), kVariantReadError);
-    }
-}
+using testutil::ExpectReadError;
 
 Variant Base(const char* name) { return VarArray({2, name, "/opt/Dalvern.csh"}); }
 
