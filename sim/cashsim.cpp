@@ -177,7 +177,9 @@ std::unique_ptr<TSimDevice> MakeRf2160(const std::vector<std::string>& args) {
         } else if (a == "--print-delay") {
             sim->SetPrintDelay(ToInt(a, value()));
         } else if (a == "--lock") {
-            const auto flags = ParseRf2160Faults("at 0 status " + value() + " " + value());
+            const std::string error = value();
+            const std::string detail = value();
+            const auto flags = ParseRf2160Faults("at 0 status " + error + " " + detail);
             sim->SetError(flags[0].error, flags[0].detail);
         } else if (a == "--faults") {
             sim->AddFaults(ParseRf2160Faults(value()));

@@ -94,7 +94,7 @@ TEST(Cashsim, PlaysTheRegisterUntilStopped) {
 // The fiscal register: a status request is acknowledged and answered with a status
 // in its mode; a scripted NAK comes first.
 TEST(Cashsim, PlaysTheFiscalRegister) {
-    Child c = Start({"rf2160", "--mode", "3", "--faults", "frame 1 nak"});
+    Child c = Start({"rf2160", "--mode", "3", "--lock", "80", "02", "--faults", "frame 1 nak"});
     const std::string line = ReadUntil(c.out, "\n");
     ASSERT_EQ(line.back(), '\n');
     const int fd = ::open(line.substr(0, line.size() - 1).c_str(), O_RDWR | O_NOCTTY);
@@ -107,9 +107,10 @@ TEST(Cashsim, PlaysTheFiscalRegister) {
     ASSERT_EQ(::write(fd, poll.data(), poll.size()), static_cast<ssize_t>(poll.size()));
     EXPECT_EQ(ReadUntil(fd, "\x15"), "\x15");
     ASSERT_EQ(::write(fd, poll.data(), poll.size()), static_cast<ssize_t>(poll.size()));
-    const std::string status = std::string("\x06\x01") + "FISREGISTRATOR2160\x02\x1C" "005[\x04" + std::string(3, '\0') +
-                               "\x03" "1559\x04";
-    EXPECT_EQ(ReadUntil(fd, "1559\x04"), status);
+    // Mode Z, the lock class with the end of the paper.
+    const std::string status = std::string("\x06\x01") + "FISREGISTRATOR2160\x02\x1C" "005[\x04\x80" + std::string(1, '\0') +
+                               "\x02\x03" "1689\x04";
+    EXPECT_EQ(ReadUntil(fd, "1689\x04"), status);
     ::close(fd);
     ::kill(c.pid, SIGTERM);
     EXPECT_EQ(Wait(c.pid), 0);
