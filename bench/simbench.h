@@ -2,14 +2,14 @@
 // What the benchmarks of the protocol engines share: the Qt application they run the
 // event loop of, a cashsim register in a child process (so that its own work is not
 // counted) entered as a COM port in a registry store of the benchmark's own, an event
-// loop run until a condition holds, and the process's CPU time.
+// loop run until a condition holds, and the process's CPU time; the application times
+// each step that a protocol thread hands to the main thread.
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include <QEvent>
 
 #include <signal.h>
 #include <spawn.h>
@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,16 +25,37 @@
 #include "common/utilgl.h"
 #include "platform/serial/serialport.h"
 #include "platform/registry/temp_registry.h"
+#include "platform/testing/run_until.h"
 
 extern char** environ;
 
 namespace tolver::bench {
 
-inline QCoreApplication& App() {
+// The application, timing every queued call it delivers: those are the protocol
+// thread's hand-overs of engine steps to the main thread.
+class TimedApp : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (event->type() != QEvent::MetaCall) return QCoreApplication::notify(receiver, event);
+        QElapsedTimer t;
+        t.start();
+        const bool handled = QCoreApplication::notify(receiver, event);
+        const qint64 ns = t.nsecsElapsed();
+        longestStepNs = std::max(longestStepNs, ns);
+        stepsOver2ms += ns > 2'000'000;
+        ++steps;
+        return handled;
+    }
+    void ResetTimes() { longestStepNs = stepsOver2ms = steps = 0; }
+    qint64 longestStepNs = 0, stepsOver2ms = 0, steps = 0;
+};
+
+inline TimedApp& App() {
     static int argc = 1;
     static char name[] = "bench";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    static TimedApp app(argc, argv);
     return app;
 }
 
@@ -71,21 +93,7 @@ private:
     pid_t pid_ = -1;
 };
 
-// Runs the event loop, as the host program does, until pred holds (looked at every
-// 10 ms) or guardMs have passed.
-template <typename Pred>
-bool RunUntil(Pred pred, int guardMs) {
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (pred() || t.elapsed() > guardMs) loop.quit();
-    });
-    tick.start(10);
-    if (!pred()) loop.exec();
-    return pred();
-}
+using testutil::RunUntil;
 
 inline double CpuSeconds() {
     rusage u{};

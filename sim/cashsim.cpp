@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/base/exception.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/rf2160/rf2160sim.h"
@@ -68,8 +67,8 @@ private:
 
 // The mode key position of a name, 0 for none.
 std::uint8_t KeyPosOfName(const std::string& name) {
-    for (std::uint8_t p = 1; p <= 5; ++p)
-        if (name == SamsKeyPosName(p)) return p;
+    for (const er350f::TModeRow& m : er350f::kModes)
+        if (name == m.name) return static_cast<std::uint8_t>(m.mode);
     return 0;
 }
 

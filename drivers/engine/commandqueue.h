@@ -27,6 +27,12 @@ public:
         return nextId_;
     }
 
+    // Puts a command without a result at the head of the queue.
+    void PushFront(TCmd command) {
+        command.*Id = 0;
+        items_.push_front(std::move(command));
+    }
+
     bool Empty() const { return items_.empty(); }
     std::size_t Size() const { return items_.size(); }
     const TCmd& Front() const { return items_.front(); }

@@ -4,19 +4,18 @@
 #include <limits>
 
 #include "common/utilgl.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/base/exception.h"
-#include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
+#include "sim/er350f/samser350fpanel.h"
 
 namespace tolver {
 namespace {
 
+using namespace er350f;
+
 constexpr const char* kReceiptMark = "ЧЕК ***";
 constexpr std::size_t kEntryLimit = 20;  // the register's display holds no more digits
 constexpr int kLineWidth = 26;
-// A chosen article prints at its programmed price unless a price follows this soon.
-constexpr int kArticlePriceWait = 20;
 constexpr int kReportLines = 40;
 constexpr std::int64_t kProgrammedPrice = 100;  // hundredths
 
@@ -64,7 +63,8 @@ int ParseInt(const std::string& word, const std::string& item) {
 }
 
 std::uint8_t ParseError(const std::string& word, const std::string& item) {
-    if (word.size() == 2 && (word[0] == 'E' || word[0] == 'e') && word[1] >= '0' && word[1] <= '9')
+    if (word.size() == 2 && (word[0] == 'E' || word[0] == 'e') && word[1] >= '0' && word[1] <= '9' &&
+        IsRegisterError(0xE0 + (word[1] - '0')))
         return static_cast<std::uint8_t>(0xE0 + (word[1] - '0'));
     throw Exception("fault script: bad error byte \"" + word + "\" in \"" + item + "\"");
 }
@@ -147,7 +147,7 @@ void TSamsER350FSim::Print(const std::vector<std::string>& lines, std::int64_t a
     std::string bytes;
     for (const std::string& line : lines) {
         tape_.push_back(line);
-        for (const char c : Utf8ToCp1251(line)) bytes += static_cast<char>(AnsiToDevice(static_cast<std::uint8_t>(c)));
+        for (std::size_t pos = 0; pos < line.size();) bytes += static_cast<char>(er350f::ByteOf(Utf8Next(line, pos)));
         bytes += '\n';
     }
     if (printCopy_) Schedule(bytes, at);
@@ -186,19 +186,18 @@ void TSamsER350FSim::OnTime(std::int64_t now) {
         a.fired = true;
         Fire(a.fault, a.fault.at);
     }
-    if (articlePrintAt_ >= 0 && articlePrintAt_ <= now) SellArticle(kProgrammedPrice, articlePrintAt_);
 }
 
 void TSamsER350FSim::OnReceive(std::uint8_t byte, std::int64_t now) {
     switch (byte) {
-        case kSamsQueryKeyPos: Query(now); return;
-        case kSamsAcknowledge:
+        case er350f::kQuery: Query(now); return;
+        case er350f::kAcknowledge:
             // The same byte is key 7 unless an error waits for its acknowledgement.
             if (!pendingError_) break;
             ++acks_;
             pendingError_ = 0;
             return;
-        case kSamsIdentify: {
+        case er350f::kIdentify: {
             std::string answer(id_.rbegin(), id_.rend());
             Schedule(answer, now);
             return;
@@ -211,7 +210,7 @@ void TSamsER350FSim::OnReceive(std::uint8_t byte, std::int64_t now) {
 void TSamsER350FSim::Query(std::int64_t now) {
     ++queries_;
     if (!ApplyFaults(TSamsER350FFault::Trigger::Query, queries_, now)) return;
-    const std::uint8_t answer = pendingError_ ? pendingError_ : kSamsKeyPosAnswer[keyPos_ >= 1 && keyPos_ <= 5 ? keyPos_ : 0];
+    const std::uint8_t answer = pendingError_ ? pendingError_ : keyPos_ >= 1 && keyPos_ <= 5 ? er350f::kModes[keyPos_ - 1].answer : 0;
     Schedule(std::string(1, static_cast<char>(answer)), now);
 }
 
@@ -224,11 +223,12 @@ void TSamsER350FSim::Key(std::uint8_t key, std::int64_t now) {
         Schedule(std::string(1, static_cast<char>(pendingError_)), now);
         return;
     }
-    const bool inText = textMode_ && key != kSamsKeyTextEnd;
-    const bool echo = !inText && key != kSamsKeyTextLine && key != kSamsKeyLock && key != kSamsKeyUnlock;
+    const er350f::Key role = er350f::KeyOf(key).key;
+    const bool inText = textMode_ && key != er350f::kTextEndCode;
+    const bool echo = !inText && role != er350f::Key::TextLine && role != er350f::Key::Lock && role != er350f::Key::Unlock;
     const std::int64_t echoAt = now + echoDelay_ + nextEchoDelay_;
     nextEchoDelay_ = 0;
-    if (echo && !dropNextEcho_) Schedule(std::string(1, static_cast<char>((key + kSamsEchoOffset) & 0xFF)), echoAt);
+    if (echo && !dropNextEcho_) Schedule(std::string(1, static_cast<char>((key + er350f::kEchoBit) & 0xFF)), echoAt);
     if (echo) dropNextEcho_ = false;
     Process(key, echoAt + printDelay_);
 }
@@ -240,7 +240,6 @@ std::int64_t TSamsER350FSim::TakeEntry() {
 }
 
 void TSamsER350FSim::SellArticle(std::int64_t price, std::int64_t at) {
-    articlePrintAt_ = -1;
     if (article_ < 0) return;
     Register(price);
     Print({Columns("АРТИКУЛ " + std::to_string(article_), Money(price))}, at);
@@ -255,79 +254,75 @@ void TSamsER350FSim::Register(std::int64_t amount) {
     if (__builtin_add_overflow(total_, amount, &total_)) total_ = amount < 0 ? -kMaxAmount : kMaxAmount;
 }
 
-void TSamsER350FSim::Process(std::uint8_t key, std::int64_t printAt) {
+void TSamsER350FSim::Process(std::uint8_t code, std::int64_t printAt) {
     if (textMode_) {
-        if (key == kSamsKeyTextEnd) {
+        if (code == er350f::kTextEndCode) {
             textMode_ = false;
             textReady_ = true;
-        } else if (textLine_.size() < 64) {
-            textLine_ += static_cast<char>(DeviceToAnsi(key));
+        } else if (Utf8Length(textLine_) < 64) {
+            Utf8Append(textLine_, er350f::CharOf(code));
         }
         return;
     }
-    const int digit = DigitOfKey(key);
-    const bool numberKey = (digit >= 0 && digit <= 9) || key == kSamsKeyPoint;
-    // A chosen article waits for its price only while digits follow.
-    if (articlePrintAt_ >= 0 && !numberKey && key != kSamsKeyArticle) SellArticle(kProgrammedPrice, printAt);
-    if (numberKey) articlePrintAt_ = -1;
+    const er350f::TKeyRow key = er350f::KeyOf(code);
+    const bool numberKey = key.key == er350f::Key::Digit || key.key == er350f::Key::Point;
+    // A chosen article takes the number keyed after it as its price when the article
+    // key follows; any other key sells it at its programmed price first.
+    if (article_ >= 0 && !numberKey && key.key != er350f::Key::Article) SellArticle(kProgrammedPrice, printAt);
 
-    if (keyPos_ == kSamsKeyPosX || keyPos_ == kSamsKeyPosZ) {
-        if (key == kSamsKeyCash || key == kSamsKeyArticle || key == kSamsKeyCashier || key == kSamsKeySeparator)
-            Report(key, printAt);
+    if (keyPos_ == static_cast<std::uint8_t>(er350f::Mode::X) || keyPos_ == static_cast<std::uint8_t>(er350f::Mode::Z)) {
+        if (key.key == er350f::Key::Cash || key.key == er350f::Key::Article || key.key == er350f::Key::Cashier || key.key == er350f::Key::Separator)
+            Report(key.key, printAt);
         return;  // programming of texts and other keys print nothing
     }
-    if (keyPos_ != kSamsKeyPosP) return;  // programming prints nothing
+    if (keyPos_ != static_cast<std::uint8_t>(er350f::Mode::P)) return;  // programming prints nothing
 
-    if (numberKey) {
-        if (entry_.size() < kEntryLimit) entry_ += key == kSamsKeyPoint ? '.' : static_cast<char>('0' + digit);
-        return;
-    }
-    if (digit >= 10) {
-        Sale(digit - 9, printAt);
-        return;
-    }
-    switch (key) {
-        case kSamsKeyStart:
+    switch (key.key) {
+        case er350f::Key::Digit:
+        case er350f::Key::Point:
+            if (entry_.size() < kEntryLimit) entry_ += key.key == er350f::Key::Point ? '.' : static_cast<char>('0' + key.value);
+            break;
+        case er350f::Key::Department: Sale(key.value, printAt); break;
+        case er350f::Key::Start:
             entry_.clear();
             count_.clear();
             voidNext_ = payoutNext_ = false;
             article_ = -1;
             break;
-        case kSamsKeyTextLine:
+        case er350f::Key::TextLine:
             textMode_ = true;
             textReady_ = false;
             textLine_.clear();
             break;
-        case kSamsKeyTextPrint:
-            if (textReady_) Print({Cp1251ToUtf8(textLine_)}, printAt);
+        case er350f::Key::TextPrint:
+            if (textReady_) Print({textLine_}, printAt);
             textReady_ = false;
             break;
-        case kSamsKeySeparator:
+        case er350f::Key::Separator:
             count_ = entry_;
             entry_.clear();
             break;
-        case kSamsKeyVoid: voidNext_ = true; break;
-        case kSamsKeyCashOut:
+        case er350f::Key::Void: voidNext_ = true; break;
+        case er350f::Key::CashOut:
             if (entry_.empty()) {
                 payoutNext_ = true;
             } else {
                 Print({Columns("ВЫДАЧА", Money(TakeEntry()))}, printAt);
             }
             break;
-        case kSamsKeyCashIn:
+        case er350f::Key::CashIn:
             if (!entry_.empty()) Print({Columns("ВНЕСЕНИЕ", Money(TakeEntry()))}, printAt);
             break;
-        case kSamsKeyArticle:
+        case er350f::Key::Article:
             if (article_ < 0) {
                 article_ = TakeEntry();
-                articlePrintAt_ = printAt + kArticlePriceWait;
             } else {
                 SellArticle(TakeEntry(), printAt);
             }
             break;
-        case kSamsKeyCash:
-        case kSamsKeyCheck:
-        case kSamsKeyCredit: Pay(key, printAt); break;
+        case er350f::Key::Cash:
+        case er350f::Key::Check:
+        case er350f::Key::Credit: Pay(key.key, printAt); break;
         default: break;  // cashier keys, lock and unlock print nothing
     }
 }
@@ -355,10 +350,10 @@ void TSamsER350FSim::Sale(int dep, std::int64_t printAt) {
     Print(lines, printAt);
 }
 
-void TSamsER350FSim::Pay(std::uint8_t key, std::int64_t printAt) {
+void TSamsER350FSim::Pay(er350f::Key key, std::int64_t printAt) {
     const std::int64_t tendered = TakeEntry();
     if (!receiptOpen_) return;
-    const char* kind = key == kSamsKeyCheck ? "ЧЕКОМ" : key == kSamsKeyCredit ? "КРЕДИТ" : "НАЛИЧНЫМИ";
+    const char* kind = key == er350f::Key::Check ? "ЧЕКОМ" : key == er350f::Key::Credit ? "КРЕДИТ" : "НАЛИЧНЫМИ";
     std::vector<std::string> lines = {Columns("ИТОГ", Money(total_)), Columns(kind, Money(tendered ? tendered : total_))};
     if (tendered > total_) lines.push_back(Columns("СДАЧА", Money(tendered - total_)));
     if (receiptHeader_) {
@@ -374,12 +369,12 @@ void TSamsER350FSim::Pay(std::uint8_t key, std::int64_t printAt) {
     Print(lines, printAt);
 }
 
-void TSamsER350FSim::Report(std::uint8_t key, std::int64_t printAt) {
-    const char* name = key == kSamsKeyCash      ? "ФИНАНСОВЫЙ"
-                       : key == kSamsKeyArticle ? "ПО АРТИКУЛАМ"
-                       : key == kSamsKeyCashier ? "КАССИРОВ"
-                                                : "ПОЧАСОВОЙ";
-    std::vector<std::string> lines = {std::string(keyPos_ == kSamsKeyPosZ ? "Z" : "X") + "-ОТЧЕТ " + name};
+void TSamsER350FSim::Report(er350f::Key key, std::int64_t printAt) {
+    const char* name = key == er350f::Key::Cash      ? "ФИНАНСОВЫЙ"
+                       : key == er350f::Key::Article ? "ПО АРТИКУЛАМ"
+                       : key == er350f::Key::Cashier ? "КАССИРОВ"
+                                             : "ПОЧАСОВОЙ";
+    std::vector<std::string> lines = {std::string(keyPos_ == static_cast<std::uint8_t>(er350f::Mode::Z) ? "Z" : "X") + "-ОТЧЕТ " + name};
     for (int i = 1; i < kReportLines; ++i) lines.push_back(Columns("СТРОКА " + std::to_string(i), Money(0)));
     Print(lines, printAt);
 }

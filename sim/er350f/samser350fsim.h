@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/er350f/samser350fpanel.h"
 #include "sim/simdevice.h"
 
 namespace tolver {
@@ -30,7 +31,7 @@ struct TSamsER350FFault {
 //   key N drop-echo | key N delay-echo MS | key N error EX | key N garbage HH [HH ...]
 //   key N silent MS | query N error EX | query N garbage HH.. | query N silent MS
 //   at MS error EX | at MS garbage HH.. | at MS silent MS
-// (EX an error byte E0..E9, HH hexadecimal bytes). Raises Exception naming the
+// (EX an error byte the register has: E0, E1, E3..E9; HH hexadecimal bytes). Raises Exception naming the
 // faulty item.
 std::vector<TSamsER350FFault> ParseSamsER350FFaults(std::string_view script);
 
@@ -57,6 +58,8 @@ public:
     void AddFaults(const std::vector<TSamsER350FFault>& faults) {
         for (const auto& f : faults) AddFault(f);
     }
+    // Drops the faults that have not fired yet.
+    void ClearFaults() { faults_.clear(); }
 
     // Prints lines at time `at` as the register's own printer would.
     void Print(const std::vector<std::string>& lines, std::int64_t at);
@@ -89,8 +92,8 @@ private:
     void Key(std::uint8_t key, std::int64_t now);
     void Process(std::uint8_t key, std::int64_t printAt);
     void Sale(int dep, std::int64_t printAt);
-    void Pay(std::uint8_t key, std::int64_t printAt);
-    void Report(std::uint8_t key, std::int64_t printAt);
+    void Pay(er350f::Key key, std::int64_t printAt);
+    void Report(er350f::Key key, std::int64_t printAt);
     // Sells the chosen article at price and prints it at time at.
     void SellArticle(std::int64_t price, std::int64_t at);
     // Adds an amount to the receipt, opening it when none is open.
@@ -121,9 +124,8 @@ private:
     bool payoutNext_ = false;
     bool textMode_ = false;
     bool textReady_ = false;
-    std::string textLine_;
-    std::int64_t article_ = -1;         // article chosen by its first 115
-    std::int64_t articlePrintAt_ = -1;  // a chosen article prints then unless a price follows
+    std::string textLine_;  // UTF-8
+    std::int64_t article_ = -1;  // article chosen by its first article key
     bool receiptOpen_ = false;
     int receiptNo_ = 0;
     std::int64_t total_ = 0;  // hundredths

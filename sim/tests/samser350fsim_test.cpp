@@ -3,15 +3,22 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/base/exception.h"
-#include "platform/variant/codepage.h"
+#include "platform/variant/utf.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/simloopport.h"
 
 using namespace tolver;
 
 namespace {
+
+using er350f::CodeOf;
+using er350f::Key;
+
+// The key of a digit 0..9 or of department value - 9 (10..17).
+char KeyOfDigit(int value) {
+    return static_cast<char>(value < 10 ? CodeOf(Key::Digit, value) : CodeOf(Key::Department, value - 9));
+}
 
 // Sends bytes at time `at` and returns what the register has sent by `until`.
 std::string Exchange(TSamsER350FSim& sim, std::string_view bytes, std::int64_t at, std::int64_t until) {
@@ -23,7 +30,7 @@ std::string Exchange(TSamsER350FSim& sim, std::string_view bytes, std::int64_t a
 
 std::string Dev(const std::string& utf8) {
     std::string d;
-    for (const char c : Utf8ToCp1251(utf8)) d += static_cast<char>(AnsiToDevice(static_cast<std::uint8_t>(c)));
+    for (std::size_t pos = 0; pos < utf8.size();) d += static_cast<char>(er350f::ByteOf(Utf8Next(utf8, pos)));
     return d;
 }
 
@@ -55,10 +62,10 @@ TEST(SamsER350FSim, ReceiptsPrintTheirLinesAndEndWithTheHeaderBlock) {
     sim.SetHeader({"H1", "H2", "H3", "H4", "H5"});
     // 7, 2 x 12.34 in department 3; 7, cash.
     std::string sale = "\x07";
-    sale += static_cast<char>(KeyOfDigit(2));
-    sale += static_cast<char>(kSamsKeySeparator);
-    for (const int d : {1, 2, 3, 4}) sale += static_cast<char>(KeyOfDigit(d));
-    sale += static_cast<char>(KeyOfDigit(12));
+    sale += (KeyOfDigit(2));
+    sale += static_cast<char>(CodeOf(Key::Separator));
+    for (const int d : {1, 2, 3, 4}) sale += (KeyOfDigit(d));
+    sale += (KeyOfDigit(12));
     std::string out = Exchange(sim, sale, 0, 100);
     EXPECT_TRUE(sim.ReceiptOpen());
     const std::string line = "ОТДЕЛ 3" + std::string(14, ' ') + "24.68";  // 26 characters
@@ -76,12 +83,13 @@ TEST(SamsER350FSim, ReceiptsPrintTheirLinesAndEndWithTheHeaderBlock) {
     EXPECT_EQ(end[9], "H5");
     EXPECT_EQ(out.substr(0, 2), "\x87\xE3");
 
-    // An article alone prints at its programmed price once no price follows; one
-    // keyed with a price prints that price.
-    out = Exchange(sim, std::string("\x07") + static_cast<char>(KeyOfDigit(5)) + "\x73", 400, 400);
+    // An article alone prints at its programmed price with the next key that is not
+    // part of a number, however late; one keyed with a price prints that price.
+    out = Exchange(sim, std::string("\x07") + (KeyOfDigit(5)) + "\x73", 400, 400);
     EXPECT_EQ(out, "\x87\x95\xF3");
-    EXPECT_EQ(Exchange(sim, "", 400, 450), Dev("АРТИКУЛ 5" + std::string(13, ' ') + "1.00") + "\n");
-    Exchange(sim, std::string("\x07") + static_cast<char>(KeyOfDigit(6)) + "\x73" + static_cast<char>(KeyOfDigit(9)) + "\x73", 500, 600);
+    EXPECT_EQ(Exchange(sim, "", 400, 5000), "");
+    EXPECT_EQ(Exchange(sim, "\x07", 5000, 5100), "\x87" + Dev("АРТИКУЛ 5" + std::string(13, ' ') + "1.00") + "\n");
+    Exchange(sim, std::string("\x07") + (KeyOfDigit(6)) + "\x73" + (KeyOfDigit(9)) + "\x73", 500, 600);
     EXPECT_EQ(sim.Tape().back(), "АРТИКУЛ 6" + std::string(13, ' ') + "0.09");
 
     // Reports in key position X run long: three of them pass 100 lines of tape.
@@ -94,17 +102,17 @@ TEST(SamsER350FSim, ReceiptsPrintTheirLinesAndEndWithTheHeaderBlock) {
     // With the print copy off the tape still grows but nothing goes to the PC.
     sim.SetKeyPos(1);
     sim.SetPrintCopy(false);
-    EXPECT_EQ(Exchange(sim, std::string("\x07") + static_cast<char>(KeyOfDigit(1)) + static_cast<char>(KeyOfDigit(10)), 900, 1000),
+    EXPECT_EQ(Exchange(sim, std::string("\x07") + (KeyOfDigit(1)) + (KeyOfDigit(10)), 900, 1000),
               std::string("\x87") + static_cast<char>(KeyOfDigit(1) + 0x80) + static_cast<char>(KeyOfDigit(10) + 0x80));
 }
 
 TEST(SamsER350FSim, AbsurdEntriesSaturateTheSums) {
     TSamsER350FSim sim;
     std::string sale = "\x07";
-    for (int i = 0; i < 15; ++i) sale += static_cast<char>(KeyOfDigit(9));
-    sale += static_cast<char>(kSamsKeySeparator);
-    for (int i = 0; i < 15; ++i) sale += static_cast<char>(KeyOfDigit(9));
-    sale += static_cast<char>(KeyOfDigit(12));
+    for (int i = 0; i < 15; ++i) sale += (KeyOfDigit(9));
+    sale += static_cast<char>(CodeOf(Key::Separator));
+    for (int i = 0; i < 15; ++i) sale += (KeyOfDigit(9));
+    sale += (KeyOfDigit(12));
     for (int n = 0; n < 3; ++n) Exchange(sim, sale, n * 100, n * 100 + 50);
     Exchange(sim, "\x07\x63", 400, 500);
     EXPECT_FALSE(sim.ReceiptOpen());
@@ -146,7 +154,7 @@ TEST(SamsER350FSim, FaultsByScript) {
 
 TEST(SamsER350FSim, FaultScriptErrors) {
     for (const char* bad : {"key", "key 1", "key x drop-echo", "key 1 fly", "key 1 delay-echo", "query 1 drop-echo",
-                            "key 1 error E", "key 1 error EA", "key 1 garbage", "key 1 garbage 100", "key 1 garbage zz",
+                            "key 1 error E", "key 1 error EA", "key 1 error E2", "key 1 garbage", "key 1 garbage 100", "key 1 garbage zz",
                             "minute 1 silent 5", "key -1 drop-echo", "key 1 drop-echo extra"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(ParseSamsER350FFaults(bad), Exception);

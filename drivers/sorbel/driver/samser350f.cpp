@@ -18,6 +18,7 @@ namespace {
 constexpr std::uint8_t P = kSamsKeyPosP;  // every receipt key is pressed in key position P
 constexpr std::int32_t kFirst = TSamsER350FProtocol::kFirstKey;
 constexpr std::size_t kEventTextLimit = 255;
+constexpr const char* kUnknownModel = "Неизвестная версия прошивки кассового аппарата (Model = %d)";
 
 // A count keyed with three decimals: positive once rounded, and within the
 // register's entry.
@@ -48,7 +49,7 @@ TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
     propertiesFrame_->PropertiesToControls();
     advPropertiesFrame_ = new TfrmSamsER350FAdvProperties;
     advPropertiesFrame_->Settings = &advSettings_;
-    advPropertiesFrame_->FillLists(protocol_->Model());
+    advPropertiesFrame_->FillLists(settings_.Model);
     advPropertiesFrame_->PropertiesToControls();
     propertiesFrame_->OnModelSelect = [this](int model) { ModelChanged(model); };
 }
@@ -66,13 +67,17 @@ TfrmSamsER350FProperties* TSamsER350F::PropertiesFrame() const { return properti
 TfrmSamsER350FAdvProperties* TSamsER350F::AdvPropertiesFrame() const { return advPropertiesFrame_; }
 
 const TCashDriverConstraints& TSamsER350F::Version() const {
-    const TCashDriverConstraints* v = SamsER350FVersion(protocol_->Model());
+    const TCashDriverConstraints* v = SamsER350FVersion(settings_.Model);
     return v ? *v : *SamsER350FVersion(0);
 }
 
 int TSamsER350F::Open(std::string& cause) {
     try {
-        protocol_->SetModel(settings_.Model);
+        if (!protocol_->SetModel(settings_.Model)) {
+            // The engine would keep another row while the limits say none.
+            cause = FormatOne(kUnknownModel, settings_.Model);
+            return -1;
+        }
         protocol_->SetKeyCheckMode(settings_.KeyCheckMode);
         ModelChanged(settings_.Model);
         protocol_->SetWaitCheckOutPrint(settings_.WaitCheckOutPrint);

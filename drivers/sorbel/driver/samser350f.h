@@ -25,6 +25,7 @@
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/wire/samser350fgl.h"
 #include "drivers/sorbel/driver/samser350fsettings.h"
+#include "drivers/sorbel/wire/samser350fprotocol.h"
 
 namespace tolver {
 
@@ -54,15 +55,15 @@ public:
     // The characters of one print-copy line that the capture keeps.
     static constexpr std::size_t kCaptureLineWidth = 1024;
 
-    // Kinds of the keys queued (timing and checking of the engine).
-    static constexpr std::uint8_t kKindShort = 0;     // echo, key check, no wait
-    static constexpr std::uint8_t kKindPrint = 1;     // echo, key check, the receipt print wait
-    static constexpr std::uint8_t kKindNoEcho = 2;    // key check, no echo
-    static constexpr std::uint8_t kKindRaw = 3;       // neither echo nor key check
-    static constexpr std::uint8_t kKindReport = 4;    // the report print wait
-    static constexpr std::uint8_t kKindStart = 6;     // an error byte answers the key check
-    static constexpr std::uint8_t kKindSale = 8;      // read the print copy until silence
-    static constexpr std::uint8_t kKindTextEnd = 9;   // the same, for the end of a text line
+    // Kinds of the keys queued (timing and checking of the engine, SamsKind).
+    static constexpr std::uint8_t kKindShort = kSamsKindShort;
+    static constexpr std::uint8_t kKindPrint = kSamsKindPrint;
+    static constexpr std::uint8_t kKindNoEcho = kSamsKindNoEcho;
+    static constexpr std::uint8_t kKindRaw = kSamsKindRaw;
+    static constexpr std::uint8_t kKindReport = kSamsKindReport;
+    static constexpr std::uint8_t kKindStart = kSamsKindStart;
+    static constexpr std::uint8_t kKindSale = kSamsKindSale;
+    static constexpr std::uint8_t kKindTextEnd = kSamsKindTextEnd;
 
     // protocol: the engine to drive; by default one on the default line (a termios
     // port on the system clock, platform/serial/defaultline.h).
@@ -85,7 +86,9 @@ public:
     TfrmDriverInfo* InfoFrame() const;
     TfrmSamsER350FProperties* PropertiesFrame() const;
     TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
-    // The firmware-version row the engine runs with (the model of the last Open).
+    // The firmware-version row of the basic settings' Model: the limits the operations
+    // check and Constraints advertise, which follow the user's choice at once (the
+    // engine takes the row over at Open).
     const TCashDriverConstraints& Version() const;
 
     // The host's setup as last put (departments, articles, taxes, cashiers, header,
@@ -98,7 +101,8 @@ public:
     std::string BeginMsg;         // the header as stored and reported
 
     // Hands model, key-check mode, waits and priority to the engine, adapts the
-    // advanced frame to the model and opens the line: 0, or -1 with cause.
+    // advanced frame to the model and opens the line: 0, or -1 with cause (also for a
+    // Model outside the firmware table).
     int Open(std::string& cause);
     void Close();
 
@@ -150,6 +154,9 @@ public:
     // Programming steps: 0, or -1 when refused (nothing queued).
     int ProgramTime(int hours, int minutes);
     int SetSystemMode(int mode, int value);
+    // Whether the stored value of a system mode is one its list offers (always for
+    // the modes that are no list); one that is not is never keyed.
+    bool SystemModeChosen(int mode) const;
     int SetDecimals(int digitCount);
     int SetTaxRate(std::int32_t N, Currency rate);
     int ProgramDepartment(std::int32_t NDep, std::int32_t NTax);

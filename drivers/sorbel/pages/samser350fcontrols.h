@@ -2,10 +2,14 @@
 // Small helpers of the driver's frames: controls made with their object names (the
 // control names the host and the tests find them by) and the frames' font.
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
+#include <QPainter>
 #include <QSpinBox>
+#include <QStyleOption>
 
 namespace tolver::samscontrols {
 
@@ -27,6 +31,68 @@ inline QComboBox* DropDownList(const char* name) {
 inline QCheckBox* CheckBox(const char* name, const char* caption) {
     auto* c = new QCheckBox(caption);
     c->setObjectName(name);
+    return c;
+}
+
+// A check box whose caption wraps onto further lines where the width ends, for the
+// captions longer than a frame is wide. Its text is its caption as set.
+class TWrapCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        return std::max(IndicatorSize().height(), TextRect(QRect(0, 0, width, 1 << 16)).height());
+    }
+    QSize sizeHint() const override {
+        const QSize one = fontMetrics().size(Qt::TextShowMnemonic, text());
+        return {TextLeft() + one.width() + 2, std::max(IndicatorSize().height(), one.height())};
+    }
+    // At least three fifths of the caption's width, so that it takes two lines.
+    QSize minimumSizeHint() const override {
+        const int width = TextLeft() + fontMetrics().size(Qt::TextShowMnemonic, text()).width() * 3 / 5 + 2;
+        return {width, heightForWidth(width)};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        opt.rect = QRect(QPoint(0, 0), IndicatorSize());
+        style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, this);
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        const QRect textRect = TextRect(rect());
+        p.drawText(textRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text());
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = textRect.adjusted(-1, 0, 1, 0);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
+    }
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+
+private:
+    QSize IndicatorSize() const {
+        return {style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this),
+                style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this)};
+    }
+    int TextLeft() const {
+        return IndicatorSize().width() + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, this);
+    }
+    QRect TextRect(const QRect& box) const {
+        const QRect area(box.left() + TextLeft(), box.top(), std::max(1, box.width() - TextLeft()), box.height());
+        return fontMetrics().boundingRect(area, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text());
+    }
+};
+
+inline QCheckBox* WrapCheckBox(const char* name, const char* caption) {
+    auto* c = new TWrapCheckBox(caption);
+    c->setObjectName(name);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    c->setSizePolicy(policy);
     return c;
 }
 

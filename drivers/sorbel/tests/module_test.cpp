@@ -19,6 +19,7 @@
 #include "common/utilgl.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/contract/driverlibrary.h"
+#include "drivers/contract/eventreceiver.h"
 #include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
@@ -98,41 +99,30 @@ TEST_F(SorbelModule, InstallsDiscoversAndUninstalls) {
 
 // ---- end to end ---------------------------------------------------------------------
 
-// The host's sink: records every event; the operator turns the register's key as
-// each query asks before pressing OK.
-class HostSink final : public TEventSink {
-public:
-    HostSink(const GUID& iid, TSamsER350FSim& sim) : TEventSink(iid), sim_(sim) {}
-
+// What the host hears: every event recorded; the operator turns the register's key
+// as each query asks before pressing OK.
+struct Host {
     std::map<int, std::vector<int>> results;
     std::vector<std::string> queries, errors;
     std::string printed;  // Windows-1251
     int modelChanges = 0;
 
-protected:
-    void InvokeEvent(DISPID id, std::span<Variant> params) override {
-        using E = ICashDriverAutoEvents;
-        switch (id) {
-            case E::OnCommandResult: results[params[0].toInt32()].push_back(params[1].toInt32()); break;
-            case E::OnPrint: printed += static_cast<char>(params[0].toInt32()); break;
-            case E::OnProtocolError: errors.push_back(params[0].toString()); break;
-            case E::OnModelChange: ++modelChanges; break;
-            case E::OnProtocolQuery: {
-                const std::string text = params[0].toString();
-                queries.push_back(text);
-                const std::pair<const char*, std::uint8_t> turns[] = {
-                    {"положение X", kSamsKeyPosX}, {"положение Z", kSamsKeyPosZ}, {"положение П", kSamsKeyPosProgram},
-                    {"положение Р", kSamsKeyPosP}};
-                for (const auto& [words, pos] : turns)
-                    if (text.find(words) != std::string::npos) sim_.SetKeyPos(pos);
-                break;
-            }
-            default: break;
-        }
+    TDriverEvents Events(TSamsER350FSim& sim) {
+        TDriverEvents e;
+        e.OnCommandResult = [this](std::int32_t id, std::int32_t result) { results[id].push_back(result); };
+        e.OnPrint = [this](std::int32_t c) { printed += static_cast<char>(c); };
+        e.OnProtocolError = [this](const std::string& text) { errors.push_back(text); };
+        e.OnModelChange = [this] { ++modelChanges; };
+        e.OnProtocolQuery = [this, &sim](const std::string& text) {
+            queries.push_back(text);
+            const std::pair<const char*, std::uint8_t> turns[] = {
+                {"положение X", kSamsKeyPosX}, {"положение Z", kSamsKeyPosZ}, {"положение П", kSamsKeyPosProgram},
+                {"положение Р", kSamsKeyPosP}};
+            for (const auto& [words, pos] : turns)
+                if (text.find(words) != std::string::npos) sim.SetKeyPos(pos);
+        };
+        return e;
     }
-
-private:
-    TSamsER350FSim& sim_;
 };
 
 // The keys a register receives, written out.
@@ -198,13 +188,13 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     sim.SetHeader(header);
     ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE)), 0);
 
-    // Create by ProgID, read EventIID by name and connect the sink there.
+    // Create by ProgID; the receiver reads EventIID by name and connects there.
     ComPtr<IDispatch> object = CreateOleObject("Sorbel.CashDriverAuto");
     ASSERT_TRUE(object);
-    const GUID events = StringToGUID(DispatchGet(object.get(), "EventIID").toString());
-    auto sink = MakeComObject<HostSink>(events, sim);
-    std::uint32_t cookie = 0;
-    ASSERT_EQ(InterfaceConnect(object.get(), events, sink->Identity(), &cookie), S_OK);
+    Host host;
+    TDriverEventReceiver receiver(host.Events(sim));
+    receiver.Connect(object.get());
+    EXPECT_EQ(receiver.EventIID(), StringToGUID(DispatchGet(object.get(), "EventIID").toString()));
     ComPtr<ICashDriverAuto> d = ComPtr<ICashDriverAuto>::Query(object.get());
     ASSERT_TRUE(d);
 
@@ -225,7 +215,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     ASSERT_EQ(d->Init(DispatchGet(object.get(), "Properties"), &cause, &v), S_OK);
     ASSERT_EQ(v, 0) << cause;
     EXPECT_EQ(cause, "");
-    EXPECT_EQ(sink->modelChanges, 1);
+    EXPECT_EQ(host.modelChanges, 1);
     const std::int32_t restore = Id(d->Restore(&v), v);
     EXPECT_EQ(restore, 1);
 
@@ -249,8 +239,8 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     const std::vector<std::int32_t> expectedIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     EXPECT_EQ(ids, expectedIds);
 
-    ASSERT_TRUE(RunUntil([&] { return sink->results.size() == ids.size(); }));
-    for (const std::int32_t id : ids) EXPECT_EQ(sink->results[id], std::vector<int>{0}) << id;
+    ASSERT_TRUE(RunUntil([&] { return host.results.size() == ids.size(); }));
+    for (const std::int32_t id : ids) EXPECT_EQ(host.results[id], std::vector<int>{0}) << id;
     bool up = false;
     ASSERT_EQ(d->get_InInteraction(&up), S_OK);
     EXPECT_TRUE(up);
@@ -271,15 +261,15 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
                              TextLine("Спасибо за") + TextLine("покупку") + KeyBytes({7}) + Digits("2000") +
                              KeyBytes({99}) + KeyBytes({99}) + KeyBytes({5});
     EXPECT_EQ(sim.Keys(), keys);
-    EXPECT_EQ(sink->queries,
+    EXPECT_EQ(host.queries,
               (std::vector<std::string>{"Переключите ключ на КА в положение X и нажмите кнопку ОК",
                                         "Выполнение X-отчетов окончено. Верните ключ в положение Р"}));
-    EXPECT_TRUE(sink->errors.empty()) << sink->errors.front();
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
 
     // OnPrint relayed the print copy, line for line.
     std::string tape;
     for (const std::string& line : sim.Tape()) tape += line + "\n";
-    EXPECT_EQ(Cp1251ToUtf8(sink->printed), tape);
+    EXPECT_EQ(Cp1251ToUtf8(host.printed), tape);
     EXPECT_NE(tape.find("ФИНАНСОВЫЙ"), std::string::npos);
     // The header that the register printed after the receipt was captured.
     std::string beginMsg;
@@ -287,7 +277,8 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     EXPECT_EQ(beginMsg, LinesToText(header));
 
     ASSERT_EQ(d->Done(), S_OK);
-    ASSERT_EQ(InterfaceDisconnect(object.get(), events, cookie), S_OK);
+    receiver.Disconnect();
+    EXPECT_FALSE(receiver.Connected());
     d.reset();
     object.reset();
     void* module = dlopen(fs::canonical(SORBEL_MODULE).c_str(), RTLD_NOW | RTLD_NOLOAD);

@@ -94,6 +94,36 @@ void TSamsER350FProtocol::PopHead() { queue_.PopFront(); }
 
 void TSamsER350FProtocol::FlushQueue() {
     queue_.Flush([this](std::int32_t id) { Result(id, -1); });
+    // A register left inside a text line takes every later key as text and echoes
+    // none: end the line before anything else, or nothing would ever work again.
+    QueueRecovery(false);
+}
+
+void TSamsER350FProtocol::AbandonSentKey() {
+    if (state_ != StateEcho) return;
+    state_ = StateIdle;
+    std::int32_t id = 0;
+    // The key at the head went out; the rest of its operation goes with it.
+    for (bool first = true; !queue_.Empty(); first = false) {
+        const TCommand& c = queue_.Front();
+        if (!first && (c.Flags & kFirstKey)) break;
+        id = c.ID;
+        queue_.PopFront();
+        if (id > 0) break;
+    }
+    QueueRecovery(true);
+    Result(id, -1);
+}
+
+void TSamsER350FProtocol::QueueRecovery(bool clearEntry) {
+    // In the position of the interrupted key. The start key begins a fresh entry on
+    // the register and drops what was keyed; after the end of a text line it also
+    // drops a digit 2 (the same key) that a register no longer in the line took.
+    const std::uint8_t keyPos = current_.KeyPos ? current_.KeyPos : kSamsKeyPosP;
+    if (clearEntry || textLineOpen_)
+        queue_.PushFront(MakeCommand(kSamsKeyStart, keyPos, kSamsKindStart, std::string(), kFirstKey));
+    if (textLineOpen_)
+        queue_.PushFront(MakeCommand(kSamsKeyTextEnd, keyPos, kSamsKindShort, std::string(), kFirstKey));
 }
 
 // ---- life cycle ----
@@ -102,6 +132,7 @@ int TSamsER350FProtocol::Open(std::string& cause) {
     // Every open starts the step machine afresh, so that a reopen never resumes a
     // half-done exchange or fires a stale time-out. The queue stays.
     FinishAccepted();
+    AbandonSentKey();
     state_ = StateIdle;
     idRequested_ = false;
     idIdleCount_ = 0;
@@ -121,6 +152,7 @@ int TSamsER350FProtocol::Open(std::string& cause) {
 void TSamsER350FProtocol::Close() {
     ClosePort();
     FinishAccepted();
+    AbandonSentKey();
 }
 
 void TSamsER350FProtocol::FinishAccepted() {
@@ -138,22 +170,33 @@ bool TSamsER350FProtocol::SetModel(int model) {
 }
 
 void TSamsER350FProtocol::SetKind(int kind) {
-    struct KindRow {
-        int wait;  // 0 short, 1 print, 2 long print
-        bool echo, keyCheck, errorIsKey, readAll;
+    enum Wait { Short, Print, LongPrint };
+    struct Rule {
+        Wait wait = Short;
+        bool echo = true;
+        bool keyCheck = true;
+        bool errorIsKeyAnswer = false;
+        bool readAll = false;
     };
-    static constexpr KindRow kKinds[10] = {
-        {0, true, true, false, false}, {1, true, true, false, false},  {0, false, true, false, false},
-        {0, false, false, false, false}, {2, true, true, false, false}, {1, true, true, false, false},
-        {0, true, true, true, false},  {1, true, true, false, false},  {1, true, true, false, true},
-        {1, true, true, false, true},
+    // By kind, 0..9 (SamsKind).
+    static constexpr Rule kKinds[10] = {
+        {},                                          // short
+        {.wait = Print},                             // print
+        {.echo = false},                             // no echo
+        {.echo = false, .keyCheck = false},          // raw
+        {.wait = LongPrint},                         // report
+        {.wait = Print},                             // print 5
+        {.errorIsKeyAnswer = true},                  // start
+        {.wait = Print},                             // print 7
+        {.wait = Print, .readAll = true},            // sale
+        {.wait = Print, .readAll = true},            // text end
     };
     if (kind < 0 || kind > 9) return;
-    const KindRow& k = kKinds[kind];
-    doneWait_ = k.wait == 0 ? kWaitShort : k.wait == 1 ? waitCheckOutPrint_ : waitCheckOutLongPrint_;
+    const Rule& k = kKinds[kind];
+    doneWait_ = k.wait == Short ? kWaitShort : k.wait == Print ? waitCheckOutPrint_ : waitCheckOutLongPrint_;
     noEcho_ = !k.echo;
     noKeyCheck_ = !k.keyCheck;
-    errorIsKeyAnswer_ = k.errorIsKey;
+    errorIsKeyAnswer_ = k.errorIsKeyAnswer;
     readAll_ = k.readAll;
 }
 
@@ -294,6 +337,7 @@ void TSamsER350FProtocol::StepSend() {
     if (!Paced(1)) return;
     Port().FlushInBuffer();
     Send(static_cast<std::uint8_t>(current_.Code & 0xFF));
+    if (current_.Code == kSamsKeyTextLine) textLineOpen_ = true;
     if (noEcho_) {
         PopHead();
         doneTimer_.Start(Clock());
@@ -310,6 +354,7 @@ void TSamsER350FProtocol::StepEcho() {
         const int b = Port().GetChar();
         if (b == current_.Code + kSamsEchoOffset || b == 0) {
             Log(kReceived, FormatOne(kLogEcho, static_cast<std::uint32_t>(current_.Code)));
+            if (current_.Code == kSamsKeyTextEnd) textLineOpen_ = false;
             Port().FlushInBuffer();
             PopHead();
             doneTimer_.Start(Clock());

@@ -25,6 +25,20 @@
 
 namespace tolver {
 
+// Kinds of a key: how the engine checks and times it (TSamsER350FProtocol::SetKind).
+enum SamsKind : std::uint8_t {
+    kSamsKindShort = 0,     // echo, key check, no wait
+    kSamsKindPrint = 1,     // echo, key check, the receipt print wait
+    kSamsKindNoEcho = 2,    // key check, no echo
+    kSamsKindRaw = 3,       // neither echo nor key check (the characters of a text line)
+    kSamsKindReport = 4,    // echo, key check, the report print wait
+    kSamsKindPrint5 = 5,    // as kSamsKindPrint
+    kSamsKindStart = 6,     // as kSamsKindShort, and an error byte answers the key check
+    kSamsKindPrint7 = 7,    // as kSamsKindPrint
+    kSamsKindSale = 8,      // the receipt print wait, reading the print copy until silence
+    kSamsKindTextEnd = 9,   // the same, for the end of a text line
+};
+
 // One queued key or operator query.
 class TCommand {
 public:
@@ -53,6 +67,8 @@ public:
         StateNoEcho = 255,
     };
     // Command flag: the first key of an operation (key-check mode 1 checks only it).
+    // An operation runs from its first key to the next first key, or to its key with
+    // an id, whichever comes first.
     static constexpr std::int32_t kFirstKey = 1;
 
     // The default line (a termios port on the system clock unless a test has put in
@@ -73,7 +89,10 @@ public:
     // machine afresh (the queue stays): the first poll goes out a poll interval later.
     int Open(std::string& cause);
     // Stops the steps (none runs after Close returns) and closes the port. A key that
-    // has been accepted and waits for its completion completes now.
+    // has been accepted and waits for its completion completes now. A key that went
+    // out and whose echo is still awaited is never sent again: its operation is
+    // dropped with -1 for its id, and the register's entry is cleared (a start key)
+    // before the next operation.
     void Close();
     void SendByte(std::uint8_t byte);
     void SetKind(int kind);
@@ -114,6 +133,9 @@ public:
     bool NoKeyCheck() const { return noKeyCheck_; }
     bool ErrorIsKeyAnswer() const { return errorIsKeyAnswer_; }
     bool ReadAll() const { return readAll_; }
+    // The register takes keys as the text of a receipt line: a text-line key went out
+    // and the end of that line has not been accepted yet.
+    bool TextLineOpen() const { return textLineOpen_; }
 
     // Fixed timings, milliseconds (and steps for the identification).
     static constexpr int kPollInterval = 1800;
@@ -140,8 +162,14 @@ private:
     void Complete();
     // Completes a key that waits for its completion (Close, reopen).
     void FinishAccepted();
-    // Empties the queue, then raises -1 for every queued id.
+    // Empties the queue, then raises -1 for every queued id; a text line left open is
+    // ended first thing afterwards.
     void FlushQueue();
+    // Drops a key that went out and waits for its echo, with the rest of its operation.
+    void AbandonSentKey();
+    // Puts the keys that bring the register back to its idle entry at the head of the
+    // queue: the end of an open text line, and with clearEntry a start key.
+    void QueueRecovery(bool clearEntry);
 
     TCommandQueue<TCommand> queue_;
     TCommand current_;
@@ -155,6 +183,7 @@ private:
     bool noKeyCheck_ = false;
     bool errorIsKeyAnswer_ = false;
     bool readAll_ = false;
+    bool textLineOpen_ = false;
     bool idPending_ = false;
     bool idRequested_ = false;
     int errorCode_ = 0;

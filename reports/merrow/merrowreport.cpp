@@ -1,0 +1,258 @@
+#include "reports/merrow/merrowreport.h"
+
+#include <algorithm>
+
+#include "common/debug.h"
+#include "platform/base/textcase.h"
+#include "reports/reportformat.h"
+
+namespace tolver {
+
+using namespace report;
+
+const ComClass& MerrowReportClass() {
+    static const ComClass cls{.clsid = CLSID_MerrowReport,
+                              .progId = "Merrow.MerrowReport",
+                              .description = "Платежи|-Касова довiдка-",
+                              .create = [] { return static_cast<TComObjectBase*>(new TPostCashReport()); }};
+    return cls;
+}
+
+bool CashRowLess(const TCashPay& a, const TCashPay& b) { return ArticleOrderLess(a.NArt, a.NDep, b.NArt, b.NDep); }
+
+namespace {
+
+const std::string kBreak(1, kColumnBreak);
+const std::string kBlanks18(18, ' ');
+
+Currency Negate(Currency v) {
+    std::int64_t r = 0;
+    if (__builtin_sub_overflow(std::int64_t{0}, v.raw(), &r)) throw Exception("The sum is too large");
+    return Currency::FromRaw(r);
+}
+
+Currency Sub(Currency a, Currency b) { return AddMoney(a, Negate(b)); }
+
+bool IsNone(std::int32_t n) { return n == 0 || n == -1; }
+
+std::string Rule() { return std::string(1, kRuleLine) + std::string(73, '-'); }
+
+std::string MoneyLine(const char* caption, Currency value) { return caption + kBreak + kBlanks18 + Money(value); }
+
+std::vector<std::string> TableHead() {
+    return {Rule(),
+            std::string(1, kHeaderLine) + "   Найменування операції" + kBreak + std::string(17, ' ') + "Прибуток" +
+                kBreak + std::string(5, ' ') + "Видаток" + kBreak + "   Кількість",
+            kBreak + std::string(40, ' ') + "у гривнях" + kBreak + "   у гривнях", Rule()};
+}
+
+void Signatures(std::vector<std::string>& lines) {
+    lines.push_back(std::string(13, ' ') + "Оператор:___________");
+    lines.push_back(std::string(12, ' ') + "Контролер:___________");
+}
+
+// Format("     %-20.20s  %-46.46s", [a, b])
+std::string HeadLine(const std::string& a, const std::string& b) {
+    return "     " + Pad(a, 20, 20) + "  " + Pad(b, 46, 46);
+}
+
+std::string PeriodText(double from, double to) {
+    if (DayOf(from) == DayOf(to))
+        return "ПЕРIОД: З " + ShortTimeText(from) + " ПО " + ShortTimeText(to) + " " + DateText(from);
+    return "ПЕРIОД: З " + ShortTimeText(from) + " " + DateText(from) + " ПО " + ShortTimeText(to) + " " +
+           DateText(to);
+}
+
+}  // namespace
+
+TPostCashReport::TPostCashReport() : TReport(MerrowReportClass()) {}
+
+std::string TPostCashReport::RowKey(std::int32_t nArt, const std::string& description) {
+    if (IsNone(nArt)) return "     " + description;
+    const std::int64_t number = nArt < 0 ? -static_cast<std::int64_t>(nArt) : nArt;
+    // Right-aligned in four places, never cut: 12345 and 12346 stay apart.
+    return Pad(std::to_string(number), 4, -1, false) + " " + description;
+}
+
+void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
+    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+        if (row.DescriptionNull) return;
+        const Currency s = row.Sum;
+        if (!IsNone(row.NArt) || !IsNone(row.NDep)) {
+            if (!OpeningSeen) {
+                Opening = Currency();
+                OpeningSeen = true;
+            }
+            std::string key = RowKey(row.NArt, row.Description);
+            // Keys as read are looked up first; the case-folded look-up runs once
+            // per spelling.
+            auto exact = exactIndex_.find(key);
+            if (exact == exactIndex_.end()) {
+                std::string folded = CaseFold(key);
+                auto it = rowIndex_.find(folded);
+                if (it == rowIndex_.end()) {
+                    it = rowIndex_.emplace(std::move(folded), rows_.size()).first;
+                    rows_.push_back({key, 0, Currency(), row.NArt, row.NDep});
+                }
+                exact = exactIndex_.emplace(std::move(key), it->second).first;
+            }
+            TCashPay& pay = rows_[exact->second];
+            pay.Sum = AddMoney(pay.Sum, s);
+            pay.Count += row.Count;
+        } else if (OpeningSeen || s.raw() < 0) {
+            // A service movement; a withdrawal before any opening balance opens
+            // the statement at 0 and still counts as withdrawn.
+            if (!OpeningSeen) {
+                Opening = Currency();
+                OpeningSeen = true;
+            }
+            DebugLog(Money(s, 0), "1", true);
+            if (s.raw() > 0)
+                Deposits = AddMoney(Deposits, s);
+            else
+                Withdrawals = Sub(Withdrawals, s);
+        } else {
+            Opening = s;
+            OpeningSeen = true;
+        }
+    });
+}
+
+void TPostCashReport::ClearRows() {
+    rows_.clear();
+    rowIndex_.clear();
+    exactIndex_.clear();
+}
+
+void TPostCashReport::Reset() {
+    ClearRows();
+    Opening = Deposits = Withdrawals = Currency();
+    OpeningSeen = false;
+}
+
+void TPostCashReport::BuildPeriodBody(double DateFrom, double DateTo, std::string& Body) {
+    Body.clear();
+    Reset();
+    ScanDaysFlat(DateFrom, DateTo);
+    if (DoProgress(100)) FormatStatement(Body);
+    ClearRows();
+}
+
+void TPostCashReport::BuildServiceBody(double DateFrom, double DateTo, std::string& Body) {
+    Body.clear();
+    Reset();
+    ScanDaysFlat(DateFrom, DateTo);
+    if (DoProgress(100)) FormatServiceStatement(Body);
+    ClearRows();
+}
+
+void TPostCashReport::BuildOperatorBody(const THostOperator& Operator, std::string& Body) {
+    Body.clear();
+    Reset();
+    if (ScanShifts(Operator, &TReport::ScanDaysFlat)) FormatServiceStatement(Body);
+    ClearRows();
+}
+
+std::vector<std::string> TPostCashReport::RowLines(Currency& income, Currency& expense) {
+    std::stable_sort(rows_.begin(), rows_.end(), CashRowLess);
+    rowIndex_.clear();
+    exactIndex_.clear();
+    std::vector<std::string> lines;
+    for (const TCashPay& pay : rows_) {
+        const std::string count = HasFraction(pay.Count) ? "..." : CountText(pay.Count);
+        if (pay.Sum.raw() > 0) {
+            lines.push_back(Pad(pay.Key, 37, 27) + kBreak + "   " + Money(pay.Sum) + kBreak + "   " +
+                            Money(Currency()) + kBreak + "        " + FitRight(count, 4));
+            income = AddMoney(income, pay.Sum);
+        } else {
+            lines.push_back(Pad(pay.Key, 37, 37) + kBreak + kBlanks18 + Money(Currency()) + kBreak + "   " +
+                            Money(Negate(pay.Sum)) + kBreak + "        " + FitRight(count, 4));
+            expense = Sub(expense, pay.Sum);
+        }
+    }
+    return lines;
+}
+
+void TPostCashReport::FormatStatement(std::string& Body) {
+    Currency income, expense;
+    const std::vector<std::string> rows = RowLines(income, expense);
+    std::vector<std::string> lines = TableHead();
+    lines.push_back(MoneyLine("   Початковий залишок:", Opening));
+    lines.emplace_back();
+    lines.insert(lines.end(), rows.begin(), rows.end());
+    lines.emplace_back();
+    lines.push_back(std::string(16, ' ') + "Разом:" + kBreak + kBlanks18 + Money(income) + kBreak + "   " +
+                    Money(expense));
+    lines.emplace_back();
+    const Currency total = Sub(AddMoney(income, Opening), expense);
+    const Currency handed = Sub(Withdrawals, Deposits);
+    lines.push_back(MoneyLine("               Всього:", total));
+    lines.push_back(MoneyLine("       Здано до банку:", handed));
+    lines.push_back(MoneyLine("     Кінцевий залишок:", Sub(total, handed)));
+    lines.emplace_back();
+    Signatures(lines);
+    Body = TextOfLines(lines);
+}
+
+void TPostCashReport::FormatServiceStatement(std::string& Body) {
+    Currency income, expense;
+    const std::vector<std::string> rows = RowLines(income, expense);
+    std::vector<std::string> lines = TableHead();
+    lines.insert(lines.end(), rows.begin(), rows.end());
+    lines.emplace_back();
+    lines.push_back(std::string(16, ' ') + "Разом:" + kBreak + kBlanks18 + Money(income) + kBreak + "   " +
+                    Money(expense));
+    lines.emplace_back();
+    lines.push_back(MoneyLine("    Службове внесення:", AddMoney(Deposits, Opening)));
+    lines.push_back(MoneyLine("               Всього:", Sub(income, expense)));
+    lines.push_back("   Службове вилучення:" + kBreak + std::string(27, ' ') + kBreak + "   " + Money(Withdrawals));
+    lines.push_back(MoneyLine("     Кінцевий залишок:",
+                              Sub(Sub(AddMoney(AddMoney(income, Opening), Deposits), expense), Withdrawals)));
+    lines.emplace_back();
+    Signatures(lines);
+    Body = TextOfLines(lines);
+}
+
+std::string TPostCashReport::PeriodReport(double DateFrom, double DateTo, const std::string& Title) {
+    return SafeText([&](std::string& text) {
+        text = HeadLine(Upper(Title), PeriodText(DateFrom, DateTo)) + kCRLF + "     " + Pad(Upper(GetName()), 20, 20) +
+               kCRLF + kCRLF;
+        std::string body;
+        BuildServiceBody(DateFrom, DateTo, body);
+        text += body;
+    });
+}
+
+std::string TPostCashReport::OperatorReport(double DateFrom, double DateTo, const THostOperator* Operator,
+                                            const std::string& Title) {
+    return SafeText([&](std::string& text) {
+        if (!Operator) return;
+        text = HeadLine(Upper(Title), PeriodText(DateFrom, DateTo)) + kCRLF +
+               HeadLine(Upper(GetName()), "Оператор: " + Upper(Operator->Name)) + kCRLF + kCRLF;
+        std::string body;
+        BuildOperatorBody(*Operator, body);
+        text += body;
+    });
+}
+
+std::string TPostCashReport::ShiftReport(const THostShift* Shift, const std::string& Title) {
+    return SafeText([&](std::string& text) {
+        if (!Shift) return;
+        text = HeadLine(Upper(Title), "ДАТА:" + DateText(Shift->Start) + "  ЧАС:" + LongTimeText(Shift->End)) + kCRLF +
+               HeadLine(Upper(GetName()), "Оператор: " + Upper(Shift->OperatorName)) + kCRLF + kCRLF;
+        std::string body;
+        BuildPeriodBody(Shift->Start, Shift->End, body);
+        text += body;
+        text += kCRLF;
+        text += kRuleLine;
+        for (int i = 0; i < 36; ++i) text += "- ";
+        text += std::string("-") + kCRLF;
+        text += std::string(26, ' ') + "РОЗПИСКА" + kCRLF;
+        text += std::string("В остаточний розрахунок за робочий день прийнято від оператора___________") + kCRLF;
+        text += "по касовій довідці за " + DateText(Shift->Start) + kCRLF;
+        text += std::string("__ ___________20__") + kCRLF;
+        text += std::string(40, ' ') + "Прийняв головний касир___________";
+    });
+}
+
+}  // namespace tolver

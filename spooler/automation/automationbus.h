@@ -1,0 +1,116 @@
+#pragma once
+// The spooler's automation server on the D-Bus session bus, as its clients see it:
+// the bus name, the object paths, the interfaces, and the table of every member of
+// SpoolAuto and SpoolAuto1 (name, DISPID, arguments in declaration order). The server
+// dispatches and introspects from this table; the client library and spoolctl read it
+// too. Header only, so that clients need nothing of the spooler linked in.
+//
+// Argument types: x currency (int64 ten-thousandths), i Integer (TPayType too), d double,
+// s text, b Boolean. In/out parameters are both in and out arguments; Value is the last
+// out argument. A property is a method of its own name: a getter takes nothing and
+// returns Value, a setter takes Value and returns nothing.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tolver::spooler::bus {
+
+inline constexpr const char* kServiceName = "org.tolver.Spooler";
+inline constexpr const char* kFactoryPath = "/org/tolver/Spooler";
+inline constexpr const char* kSpoolAutoPathPrefix = "/org/tolver/Spooler/SpoolAuto/";
+inline constexpr const char* kSpoolAuto1PathPrefix = "/org/tolver/Spooler/SpoolAuto1/";
+
+// Factory: CreateSpoolAuto() -> o Object, CreateSpoolAuto1() -> o Object, Release(o Object);
+// signal WindowMessage(i Handle, u Msg, i WParam, i LParam) to the client that called
+// Prepare, when the spooler closes.
+inline constexpr const char* kFactoryInterface = "org.tolver.Spooler.Factory";
+inline constexpr const char* kSpoolAutoInterface = "org.tolver.Spooler.ISpoolAuto";
+inline constexpr const char* kSpoolAuto1Interface = "org.tolver.Spooler.ISpoolAuto1";
+// Advise() -> u Cookie, Unadvise(u Cookie): a sink of the calling client on a SpoolAuto1 object.
+inline constexpr const char* kConnectionPointInterface = "org.tolver.Spooler.ConnectionPoint";
+// Signal OnCommandResult(i CommandID, i CommandResult), sent to each sink's owner only.
+inline constexpr const char* kEventsInterface = "org.tolver.Spooler.ISpoolAuto1Events";
+// A failing member answers an error named kErrorPrefix + the HRESULT's eight hex
+// digits, whose message is "HRESULT 0x80004005: " and the error's text.
+inline constexpr const char* kErrorPrefix = "org.tolver.Spooler.Error.HRESULT_";
+// The window message that Prepare asks for: WM_USER + 5.
+inline constexpr unsigned kPrepareMessage = 1029;
+
+// Arguments as "type:Name" separated by spaces.
+struct Member {
+    std::string_view name;
+    int dispid;
+    std::string_view in;
+    std::string_view out;
+};
+
+inline constexpr Member kSpoolAutoMembers[] = {
+    {"CloseCheck", 4, "x:Avans", ""},
+    {"AddPayDep", 8, "x:SumWithoutNDS x:NDS x:Sum i:NDep", ""},
+    {"AddPayArt", 9, "x:SumWithoutNDS x:NDS x:Sum i:NArt", ""},
+    {"Ident", 1, "s:Value", ""},
+    {"DriverInfo", 3, "", "s:Value"},
+    {"IdentOnce", 2, "s:Value", ""},
+    {"AddCash", 5, "x:Sum b:Print", ""},
+    {"ReturnCash", 6, "x:Sum b:Print", ""},
+    {"GetReports", 7, "", ""},
+    {"Reg", 10, "", ""},
+    {"ViewPayArch", 12, "", ""},
+    {"BlockKeyb", 11, "", ""},
+    {"UnBlockKeyb", 13, "", ""},
+    {"Prepare", 14, "i:pHandle i:aID", ""},
+    {"ID", 16, "", "s:Value"},
+    {"AddPayDepName", 17, "s:Name x:SumWithoutNDS x:Sum i:NDep", ""},
+    {"CanExit", 15, "s:Info", "s:Info b:Value"},
+};
+
+inline constexpr Member kSpoolAuto1Members[] = {
+    {"AddPayDep", 7, "s:Name d:Count x:SumWithoutNDS x:Sum i:NDep", "i:Value"},
+    {"AddPayArt", 11, "d:Count x:SumWithoutNDS x:Sum i:NArt", "i:Value"},
+    {"AddCash", 14, "x:Sum i:PayType s:Info", "i:Value"},
+    {"CloseCheck", 15, "x:Sum i:PayType", "i:Value"},
+    {"RegOp", 16, "i:NOp s:NameOp s:Password", "i:Value"},
+    {"UnRegOp", 17, "", "i:Value"},
+    {"InInteraction", 18, "", "b:Value"},
+    {"ID", 19, "", "s:Value"},
+    {"AddInfo", 20, "s:Text", "i:Value"},
+    {"CanExit", 22, "s:Info", "s:Info b:Value"},
+    {"GetReportsDialog", 23, "", ""},
+    {"GetRegDialog", 24, "", "i:Value"},
+    {"ReturnCash", 1, "x:Sum i:PayType s:Info", "i:Value"},
+    {"ControlEnabled", 3, "b:Value", ""},
+    {"DelPayDep", 2, "x:SumWithoutNDS x:Sum i:NDep", "i:Value"},
+    {"DelPayArt", 4, "x:SumWithoutNDS x:Sum i:NArt", "i:Value"},
+    {"XReportItems", 5, "", "s:Value"},
+    {"ZReportItems", 6, "", "s:Value"},
+    {"GetXReport", 8, "s:Items", "i:Value"},
+    {"GetZReport", 9, "s:Items", "i:Value"},
+    {"TrashID", 12, "", "s:Value"},
+    {"ArtItems", 13, "", "s:Value"},
+    {"GetArtParams", 21, "i:N s:Description i:NDep i:NTax x:Price",
+     "s:Description i:NDep i:NTax x:Price i:Value"},
+    {"TaxItems", 25, "", "s:Value"},
+    {"GetTaxParams", 26, "i:N s:Description x:TaxValue x:TaxValueAdv", "s:Description x:TaxValue x:TaxValueAdv i:Value"},
+    {"OpenCheck", 10, "s:Info", "i:Value"},
+    {"DepItems", 27, "", "s:Value"},
+    {"GetDepParams", 29, "i:N s:Description i:NTax", "s:Description i:NTax i:Value"},
+    {"SetArt", 30, "i:NArt i:NDep i:NTax x:Price s:Description b:Return", "i:Value"},
+    {"BeginMsg", 31, "", "s:Value"},
+};
+
+// The D-Bus signature of an argument list: "x:Sum b:Print" -> "xb".
+inline std::string Signature(std::string_view args) {
+    std::string sig;
+    for (std::size_t i = 0; i < args.size(); ++i)
+        if ((i == 0 || args[i - 1] == ' ') && i + 1 < args.size() && args[i + 1] == ':') sig += args[i];
+    return sig;
+}
+
+inline const Member* FindMember(std::span<const Member> table, std::string_view name) {
+    for (const Member& m : table)
+        if (m.name == name) return &m;
+    return nullptr;
+}
+
+}  // namespace tolver::spooler::bus

@@ -1,0 +1,88 @@
+#pragma once
+// What the automation objects need of the main window: its shared state, the driver
+// (through the client wrapper, whose failures arrive as exceptions), the cashier
+// sign-on, the reports window and the tray menu. The main window implements it; the
+// tests put a fake in its place.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/cashgl.h"
+#include "drivers/contract/sorbel_tlb.h"
+#include "platform/variant/variant.h"
+
+namespace tolver::spooler {
+
+// A connected SpoolAuto1 object as the main window's result relay sees it: its events
+// sinks in order of connection.
+class AutomationClient {
+public:
+    using Sink = std::function<void(std::int32_t commandId, std::int32_t commandResult)>;
+    virtual std::vector<Sink> SinkList() const = 0;
+
+protected:
+    ~AutomationClient() = default;
+};
+
+// The driver members that the automation objects pass calls on to. A failing member
+// raises an exception (the wrapper's OleCheck), which the objects swallow.
+class AutomationDriver {
+public:
+    virtual std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
+                                   std::int32_t NDep) = 0;
+    virtual std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) = 0;
+    virtual std::int32_t AddCash(Currency Sum, TPayType PayType, const std::string& Info) = 0;
+    virtual std::int32_t ReturnCash(Currency Sum, TPayType PayType, const std::string& Info) = 0;
+    virtual std::int32_t CloseCheck(Currency Sum, TPayType PayType) = 0;
+    virtual std::int32_t AddInfo(const std::string& Text) = 0;
+    virtual bool InInteraction() = 0;
+    virtual std::string ID() = 0;
+    virtual std::int32_t DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) = 0;
+    virtual std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) = 0;
+    virtual std::string XReportItems() = 0;
+    virtual std::string ZReportItems() = 0;
+    virtual std::int32_t GetXReport(const std::string& Items) = 0;
+    virtual std::int32_t GetZReport(const std::string& Items) = 0;
+    virtual std::string TrashID() = 0;
+    virtual std::int32_t OpenCheck(const std::string& Info) = 0;
+    virtual std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                                const std::string& Description, bool Return) = 0;
+
+protected:
+    ~AutomationDriver() = default;
+};
+
+class AutomationHost {
+public:
+    virtual AutomationDriver& Driver() = 0;
+    virtual bool CheckOpen() const = 0;
+    virtual void SetCheckOpen(bool open) = 0;
+    virtual const TSpoolerSetup& Setup() const = 0;
+
+    // Appends to / removes from Clients; removing the last one closes the main window
+    // by the close road.
+    virtual void AddClient(AutomationClient* client) = 0;
+    virtual void RemoveClient(AutomationClient* client) = 0;
+
+    virtual std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
+                                         const std::string& Password) = 0;
+    virtual std::int32_t UnregisterCashier() = 0;
+    // The modal sign-on dialog. It is shown without blocking the event loop; done gets
+    // the sign-on result (-1 when cancelled) once the dialog has closed.
+    virtual void ShowRegDialog(std::function<void(std::int32_t)> done) = 0;
+    virtual void ShowReports() = 0;
+    // The text that the connection dialog's driver list shows now.
+    virtual std::string DriverInfo() = 0;
+    // The driver's receipt header, else the setup's header lines, each ended by CR LF.
+    virtual std::string GetBeginMsg() = 0;
+    // Enables the tray menu's connection, settings, programming and pause items and
+    // picks the default item.
+    virtual void SetControlEnabled(bool enabled) = 0;
+
+protected:
+    ~AutomationHost() = default;
+};
+
+}  // namespace tolver::spooler

@@ -1,0 +1,473 @@
+#include "spooler/automation/automationserver.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
+#include <QDBusVirtualObject>
+#include <cmath>
+#include <exception>
+
+#include "platform/com/hresult.h"
+#include "spooler/automation/automationbus.h"
+#include "spooler/automation/spoolauto.h"
+
+namespace tolver::spooler {
+
+namespace {
+
+const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
+const QString kPeer = QStringLiteral("org.freedesktop.DBus.Peer");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// The window that Prepare named, for the whole program: the last call wins.
+struct PrepareTarget {
+    QString owner;
+    std::int32_t handle = 0;
+    std::int32_t id = 0;
+};
+PrepareTarget& Prepared() {
+    static PrepareTarget target;
+    return target;
+}
+
+QDBusMessage HResultError(const QDBusMessage& message, HRESULT hr, const std::string& text) {
+    const QString hex = QString::asprintf("%08X", static_cast<std::uint32_t>(hr));
+    return message.createErrorReply(QLatin1String(bus::kErrorPrefix) + hex,
+                                    QStringLiteral("HRESULT 0x") + hex + QStringLiteral(": ") + QString::fromStdString(text));
+}
+
+// The arguments of a call whose signature has been checked against the member table.
+struct Args {
+    QList<QVariant> list;
+    Currency Cy(int i) const { return Currency::FromRaw(list[i].toLongLong()); }
+    std::int32_t Int(int i) const { return list[i].toInt(); }
+    std::string Str(int i) const { return list[i].toString().toStdString(); }
+    bool Bool(int i) const { return list[i].toBool(); }
+    double Count(int i) const {
+        const double v = list[i].toDouble();
+        if (!std::isfinite(v)) throw EOleError("Количество не является числом", E_INVALIDARG);
+        return v;
+    }
+    TPayType PayType(int i) const {
+        const std::int32_t v = Int(i);
+        if (v < 0 || v > 2) throw EOleError("PayType: 0 (Cash), 1 (Check) или 2 (Credit)", E_INVALIDARG);
+        return static_cast<TPayType>(v);
+    }
+};
+
+QVariant Out(const std::string& s) { return QString::fromStdString(s); }
+QVariant Out(Currency c) { return QVariant::fromValue<qlonglong>(c.raw()); }
+QVariant Out(std::int32_t v) { return QVariant::fromValue<int>(v); }
+QVariant Out(bool v) { return QVariant::fromValue<bool>(v); }
+
+QString DBusTypeXml(char t) { return QString(QChar::fromLatin1(t)); }
+
+// <arg> elements of "type:Name" pairs.
+QString ArgsXml(std::string_view args, const char* direction) {
+    QString xml;
+    std::size_t pos = 0;
+    while (pos < args.size()) {
+        std::size_t end = args.find(' ', pos);
+        if (end == std::string_view::npos) end = args.size();
+        const std::string_view one = args.substr(pos, end - pos);
+        if (one.size() > 2)
+            xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"%3\"/>\n")
+                       .arg(QString::fromUtf8(one.data() + 2, one.size() - 2), DBusTypeXml(one[0]),
+                            QLatin1String(direction));
+        pos = end + 1;
+    }
+    return xml;
+}
+
+QString InterfaceXml(const char* name, std::span<const bus::Member> members) {
+    QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(QLatin1String(name));
+    for (const bus::Member& m : members) {
+        xml += QStringLiteral("    <method name=\"%1\">\n").arg(QString::fromUtf8(m.name.data(), m.name.size()));
+        xml += QStringLiteral("      <annotation name=\"org.tolver.Spooler.DispId\" value=\"%1\"/>\n").arg(m.dispid);
+        xml += ArgsXml(m.in, "in");
+        xml += ArgsXml(m.out, "out");
+        xml += QStringLiteral("    </method>\n");
+    }
+    return xml + QStringLiteral("  </interface>\n");
+}
+
+QString EventsXml() {
+    return QStringLiteral(
+               "  <interface name=\"%1\">\n"
+               "    <method name=\"Advise\">\n      <arg name=\"Cookie\" type=\"u\" direction=\"out\"/>\n    </method>\n"
+               "    <method name=\"Unadvise\">\n      <arg name=\"Cookie\" type=\"u\" direction=\"in\"/>\n    </method>\n"
+               "  </interface>\n"
+               "  <interface name=\"%2\">\n"
+               "    <signal name=\"OnCommandResult\">\n"
+               "      <annotation name=\"org.tolver.Spooler.DispId\" value=\"1\"/>\n"
+               "      <arg name=\"CommandID\" type=\"i\"/>\n      <arg name=\"CommandResult\" type=\"i\"/>\n"
+               "    </signal>\n  </interface>\n")
+        .arg(QLatin1String(bus::kConnectionPointInterface), QLatin1String(bus::kEventsInterface));
+}
+
+QString FactoryXml() {
+    return QStringLiteral(
+               "  <interface name=\"%1\">\n"
+               "    <method name=\"CreateSpoolAuto\">\n      <arg name=\"Object\" type=\"o\" direction=\"out\"/>\n    </method>\n"
+               "    <method name=\"CreateSpoolAuto1\">\n      <arg name=\"Object\" type=\"o\" direction=\"out\"/>\n    </method>\n"
+               "    <method name=\"Release\">\n      <arg name=\"Object\" type=\"o\" direction=\"in\"/>\n    </method>\n"
+               "    <signal name=\"WindowMessage\">\n"
+               "      <arg name=\"Handle\" type=\"i\"/>\n      <arg name=\"Msg\" type=\"u\"/>\n"
+               "      <arg name=\"WParam\" type=\"i\"/>\n      <arg name=\"LParam\" type=\"i\"/>\n"
+               "    </signal>\n  </interface>\n"
+               "  <node name=\"SpoolAuto\"/>\n  <node name=\"SpoolAuto1\"/>\n")
+        .arg(QLatin1String(bus::kFactoryInterface));
+}
+
+}  // namespace
+
+struct AutomationServer::Object {
+    QString path;
+    QString owner;
+    std::unique_ptr<TSpoolAuto> auto0;
+    std::unique_ptr<TSpoolAuto1> auto1;
+};
+
+class AutomationServer::Node : public QDBusVirtualObject {
+public:
+    explicit Node(AutomationServer* server) : server_(server) {}
+    QString introspect(const QString& path) const override { return server_->Introspect(path); }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
+        return server_->HandleMessage(message);
+    }
+
+private:
+    AutomationServer* server_;
+};
+
+AutomationServer::AutomationServer(AutomationHost* host, QDBusConnection connection, QObject* parent)
+    : QObject(parent),
+      host_(host),
+      connection_(std::move(connection)),
+      node_(std::make_unique<Node>(this)),
+      watcher_(new QDBusServiceWatcher(this)) {
+    watcher_->setConnection(connection_);
+    watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString& name) { ReleaseOwner(name); });
+}
+
+AutomationServer::~AutomationServer() {
+    if (registered_) {
+        connection_.unregisterService(QLatin1String(bus::kServiceName));
+        connection_.unregisterObject(QLatin1String(bus::kFactoryPath), QDBusConnection::UnregisterTree);
+    }
+    objects_.clear();
+}
+
+bool AutomationServer::Start(QString* error) {
+    auto fail = [&](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    if (!connection_.isConnected()) return fail(QStringLiteral("no D-Bus session bus: ") + connection_.lastError().message());
+    if (!connection_.registerVirtualObject(QLatin1String(bus::kFactoryPath), node_.get(),
+                                           QDBusConnection::SubPath))
+        return fail(QStringLiteral("cannot export ") + QLatin1String(bus::kFactoryPath));
+    registered_ = true;
+    if (!connection_.registerService(QLatin1String(bus::kServiceName)))
+        return fail(QStringLiteral("the bus name %1 is taken: another spooler runs (%2)")
+                        .arg(QLatin1String(bus::kServiceName), connection_.lastError().message()));
+    return true;
+}
+
+std::size_t AutomationServer::ClientCount() const {
+    std::size_t n = 0;
+    for (const auto& [path, object] : objects_)
+        if (object->auto1) ++n;
+    return n;
+}
+
+void AutomationServer::SendPrepareMessage() {
+    const PrepareTarget& target = Prepared();
+    if (target.handle <= 0 || target.owner.isEmpty()) return;
+    QDBusMessage signal = QDBusMessage::createTargetedSignal(target.owner, QLatin1String(bus::kFactoryPath),
+                                                             QLatin1String(bus::kFactoryInterface),
+                                                             QStringLiteral("WindowMessage"));
+    signal << target.handle << static_cast<uint>(bus::kPrepareMessage) << target.id << 0;
+    connection_.send(signal);
+    // A round trip to the bus: the signal has left when it returns.
+    connection_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                    QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")));
+}
+
+QString AutomationServer::CreateObject(bool current, const QString& owner) {
+    auto object = std::make_unique<Object>();
+    object->owner = owner;
+    object->path = QLatin1String(current ? bus::kSpoolAuto1PathPrefix : bus::kSpoolAutoPathPrefix) +
+                   QString::number(nextId_++);
+    const bool watched = watcher_->watchedServices().contains(owner);
+    if (current)
+        object->auto1 = std::make_unique<TSpoolAuto1>(host_);
+    else
+        object->auto0 = std::make_unique<TSpoolAuto>(host_);
+    const QString path = object->path;
+    objects_.emplace(path, std::move(object));
+    if (!watched) {
+        watcher_->addWatchedService(owner);
+        // The watch is in place once the bus has answered this: a client that left
+        // before it is released now.
+        if (!connection_.interface()->isServiceRegistered(owner).value()) {
+            ReleaseOwner(owner);
+            return QString();
+        }
+    }
+    return path;
+}
+
+void AutomationServer::Release(const QString& path) {
+    auto it = objects_.find(path);
+    if (it == objects_.end()) return;
+    // Out of the table first: the main window may close when its last client goes.
+    std::unique_ptr<Object> object = std::move(it->second);
+    objects_.erase(it);
+    object.reset();
+}
+
+void AutomationServer::ReleaseOwner(const QString& owner) {
+    watcher_->removeWatchedService(owner);
+    std::vector<QString> paths;
+    for (const auto& [path, object] : objects_)
+        if (object->owner == owner) paths.push_back(path);
+    for (const QString& path : paths) Release(path);
+}
+
+QString AutomationServer::Introspect(const QString& path) const {
+    if (path == QLatin1String(bus::kFactoryPath)) return FactoryXml();
+    QString xml;
+    for (const auto& [objectPath, object] : objects_) {
+        if (objectPath == path) {
+            if (object->auto1)
+                return InterfaceXml(bus::kSpoolAuto1Interface, bus::kSpoolAuto1Members) + EventsXml();
+            return InterfaceXml(bus::kSpoolAutoInterface, bus::kSpoolAutoMembers);
+        }
+        const int slash = objectPath.lastIndexOf(QLatin1Char('/'));
+        if (objectPath.left(slash) == path) xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(objectPath.mid(slash + 1));
+    }
+    return xml;
+}
+
+bool AutomationServer::HandleMessage(const QDBusMessage& message) {
+    if (message.type() != QDBusMessage::MethodCallMessage) return false;
+    const QString interface = message.interface();
+    if (interface == kIntrospectable || interface == kPeer || interface == kProperties) return false;
+    const QString path = message.path();
+    if (path == QLatin1String(bus::kFactoryPath)) {
+        HandleFactory(message);
+        return true;
+    }
+    auto it = objects_.find(path);
+    if (it == objects_.end()) {
+        connection_.send(message.createErrorReply(QDBusError::UnknownObject,
+                                                  QStringLiteral("no automation object %1 (released or never made)").arg(path)));
+        return true;
+    }
+    Object& object = *it->second;
+    if (message.service() != object.owner) {
+        connection_.send(message.createErrorReply(QDBusError::AccessDenied,
+                                                  QStringLiteral("%1 belongs to another client").arg(path)));
+        return true;
+    }
+    HandleObject(object, message);
+    return true;
+}
+
+void AutomationServer::HandleFactory(const QDBusMessage& message) {
+    const QString interface = message.interface();
+    const QString member = message.member();
+    if (!interface.isEmpty() && interface != QLatin1String(bus::kFactoryInterface)) {
+        connection_.send(message.createErrorReply(QDBusError::UnknownInterface, interface));
+        return;
+    }
+    const QString sig = message.signature();
+    if ((member == QLatin1String("CreateSpoolAuto") || member == QLatin1String("CreateSpoolAuto1")) && sig.isEmpty()) {
+        const QString path = CreateObject(member.endsWith(QLatin1Char('1')), message.service());
+        if (path.isEmpty())
+            connection_.send(message.createErrorReply(QDBusError::Disconnected, QStringLiteral("the caller left the bus")));
+        else
+            connection_.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
+    } else if (member == QLatin1String("Release") && sig == QLatin1String("o")) {
+        const QString path = message.arguments().value(0).value<QDBusObjectPath>().path();
+        auto it = objects_.find(path);
+        if (it == objects_.end())
+            connection_.send(message.createErrorReply(QDBusError::UnknownObject, QStringLiteral("no automation object %1").arg(path)));
+        else if (it->second->owner != message.service())
+            connection_.send(message.createErrorReply(QDBusError::AccessDenied, QStringLiteral("%1 belongs to another client").arg(path)));
+        else {
+            Release(path);
+            connection_.send(message.createReply());
+        }
+    } else if (member == QLatin1String("CreateSpoolAuto") || member == QLatin1String("CreateSpoolAuto1") ||
+               member == QLatin1String("Release")) {
+        connection_.send(message.createErrorReply(QDBusError::InvalidArgs,
+                                                  QStringLiteral("%1: wrong arguments (%2)").arg(member, sig)));
+    } else {
+        connection_.send(message.createErrorReply(QDBusError::UnknownMethod, member));
+    }
+}
+
+void AutomationServer::HandleObject(Object& object, const QDBusMessage& message) {
+    const QString interface = message.interface();
+    const QString member = message.member();
+    const bool current = object.auto1 != nullptr;
+    const QString own = QLatin1String(current ? bus::kSpoolAuto1Interface : bus::kSpoolAutoInterface);
+
+    if (current && (interface.isEmpty() || interface == QLatin1String(bus::kConnectionPointInterface)) &&
+        (member == QLatin1String("Advise") || member == QLatin1String("Unadvise"))) {
+        if (member == QLatin1String("Advise") && message.signature().isEmpty()) {
+            QDBusConnection connection = connection_;
+            const QString owner = object.owner, path = object.path;
+            const std::uint32_t cookie = object.auto1->Advise([connection, owner, path](std::int32_t id, std::int32_t result) {
+                QDBusMessage signal = QDBusMessage::createTargetedSignal(owner, path, QLatin1String(bus::kEventsInterface),
+                                                                         QStringLiteral("OnCommandResult"));
+                signal << id << result;
+                QDBusConnection(connection).send(signal);
+            });
+            connection_.send(message.createReply(QVariant::fromValue<uint>(cookie)));
+        } else if (member == QLatin1String("Unadvise") && message.signature() == QLatin1String("u")) {
+            if (object.auto1->Unadvise(message.arguments().value(0).toUInt()))
+                connection_.send(message.createReply());
+            else
+                connection_.send(HResultError(message, CONNECT_E_NOCONNECTION, HResultText(CONNECT_E_NOCONNECTION)));
+        } else {
+            connection_.send(message.createErrorReply(QDBusError::InvalidArgs,
+                                                      QStringLiteral("%1: wrong arguments (%2)").arg(member, message.signature())));
+        }
+        return;
+    }
+    if (!interface.isEmpty() && interface != own) {
+        connection_.send(message.createErrorReply(QDBusError::UnknownInterface,
+                                                  QStringLiteral("%1 has no interface %2").arg(object.path, interface)));
+        return;
+    }
+    const std::string name = member.toStdString();
+    const bus::Member* m = current ? bus::FindMember(bus::kSpoolAuto1Members, name) : bus::FindMember(bus::kSpoolAutoMembers, name);
+    if (!m) {
+        connection_.send(message.createErrorReply(QDBusError::UnknownMethod,
+                                                  QStringLiteral("%1 has no member %2").arg(own, member)));
+        return;
+    }
+    const QString expected = QString::fromStdString(bus::Signature(m->in));
+    if (message.signature() != expected) {
+        connection_.send(message.createErrorReply(
+            QDBusError::InvalidArgs,
+            QStringLiteral("%1 takes (%2), not (%3)").arg(member, expected, message.signature())));
+        return;
+    }
+    try {
+        if (current)
+            HandleSpoolAuto1(object, message);
+        else
+            HandleSpoolAuto(object, message);
+    } catch (const EOleError& e) {
+        connection_.send(HResultError(message, e.ErrorCode(), e.what()));
+    } catch (const std::exception& e) {
+        connection_.send(HResultError(message, E_FAIL, e.what()));
+    }
+}
+
+void AutomationServer::HandleSpoolAuto(Object& object, const QDBusMessage& message) {
+    TSpoolAuto& o = *object.auto0;
+    const Args a{message.arguments()};
+    const QString member = message.member();
+    auto is = [&](const char* name) { return member == QLatin1String(name); };
+    QList<QVariant> out;
+
+    if (is("CloseCheck")) o.CloseCheck(a.Cy(0));
+    else if (is("AddPayDep")) o.AddPayDep(a.Cy(0), a.Cy(1), a.Cy(2), a.Int(3));
+    else if (is("AddPayArt")) o.AddPayArt(a.Cy(0), a.Cy(1), a.Cy(2), a.Int(3));
+    else if (is("Ident")) o.SetIdent(a.Str(0));
+    else if (is("DriverInfo")) out << Out(o.DriverInfo());
+    else if (is("IdentOnce")) o.SetIdentOnce(a.Str(0));
+    else if (is("AddCash")) o.AddCash(a.Cy(0), a.Bool(1));
+    else if (is("ReturnCash")) o.ReturnCash(a.Cy(0), a.Bool(1));
+    else if (is("GetReports")) o.GetReports();
+    else if (is("Reg")) {
+        message.setDelayedReply(true);
+        QDBusConnection connection = connection_;
+        const QDBusMessage reply = message.createReply();
+        o.Reg([connection, reply] { QDBusConnection(connection).send(reply); });
+        return;
+    } else if (is("Prepare")) {
+        Prepared() = {message.service(), a.Int(0), a.Int(1)};
+    } else if (is("ID")) out << Out(o.ID());
+    else if (is("AddPayDepName")) o.AddPayDepName(a.Str(0), a.Cy(1), a.Cy(2), a.Int(3));
+    else if (is("CanExit")) {
+        std::string info = a.Str(0);
+        const bool value = o.CanExit(info);
+        out << Out(info) << Out(value);
+    }
+    // ViewPayArch, BlockKeyb and UnBlockKeyb do nothing.
+    connection_.send(message.createReply(out));
+}
+
+void AutomationServer::HandleSpoolAuto1(Object& object, const QDBusMessage& message) {
+    TSpoolAuto1& o = *object.auto1;
+    const Args a{message.arguments()};
+    const QString member = message.member();
+    auto is = [&](const char* name) { return member == QLatin1String(name); };
+    QList<QVariant> out;
+
+    if (is("AddPayDep")) out << Out(o.AddPayDep(a.Str(0), a.Count(1), a.Cy(2), a.Cy(3), a.Int(4)));
+    else if (is("AddPayArt")) out << Out(o.AddPayArt(a.Count(0), a.Cy(1), a.Cy(2), a.Int(3)));
+    else if (is("AddCash")) out << Out(o.AddCash(a.Cy(0), a.PayType(1), a.Str(2)));
+    else if (is("CloseCheck")) out << Out(o.CloseCheck(a.Cy(0), a.PayType(1)));
+    else if (is("RegOp")) out << Out(o.RegOp(a.Int(0), a.Str(1), a.Str(2)));
+    else if (is("UnRegOp")) out << Out(o.UnRegOp());
+    else if (is("InInteraction")) out << Out(o.InInteraction());
+    else if (is("ID")) out << Out(o.ID());
+    else if (is("AddInfo")) out << Out(o.AddInfo(a.Str(0)));
+    else if (is("CanExit")) {
+        std::string info = a.Str(0);
+        const bool value = o.CanExit(info);
+        out << Out(info) << Out(value);
+    } else if (is("GetReportsDialog")) o.GetReportsDialog();
+    else if (is("GetRegDialog")) {
+        message.setDelayedReply(true);
+        QDBusConnection connection = connection_;
+        const QDBusMessage reply = message.createReply();
+        o.GetRegDialog([connection, reply](std::int32_t value) {
+            QDBusConnection(connection).send(QDBusMessage(reply) << value);
+        });
+        return;
+    } else if (is("ReturnCash")) out << Out(o.ReturnCash(a.Cy(0), a.PayType(1), a.Str(2)));
+    else if (is("ControlEnabled")) o.SetControlEnabled(a.Bool(0));
+    else if (is("DelPayDep")) out << Out(o.DelPayDep(a.Cy(0), a.Cy(1), a.Int(2)));
+    else if (is("DelPayArt")) out << Out(o.DelPayArt(a.Cy(0), a.Cy(1), a.Int(2)));
+    else if (is("XReportItems")) out << Out(o.XReportItems());
+    else if (is("ZReportItems")) out << Out(o.ZReportItems());
+    else if (is("GetXReport")) out << Out(o.GetXReport(a.Str(0)));
+    else if (is("GetZReport")) out << Out(o.GetZReport(a.Str(0)));
+    else if (is("TrashID")) out << Out(o.TrashID());
+    else if (is("ArtItems")) out << Out(o.ArtItems());
+    else if (is("GetArtParams")) {
+        std::string description = a.Str(1);
+        std::int32_t nDep = a.Int(2), nTax = a.Int(3);
+        Currency price = a.Cy(4);
+        const std::int32_t value = o.GetArtParams(a.Int(0), description, nDep, nTax, price);
+        out << Out(description) << Out(nDep) << Out(nTax) << Out(price) << Out(value);
+    } else if (is("TaxItems")) out << Out(o.TaxItems());
+    else if (is("GetTaxParams")) {
+        std::string description = a.Str(1);
+        Currency value1 = a.Cy(2), value2 = a.Cy(3);
+        const std::int32_t value = o.GetTaxParams(a.Int(0), description, value1, value2);
+        out << Out(description) << Out(value1) << Out(value2) << Out(value);
+    } else if (is("OpenCheck")) out << Out(o.OpenCheck(a.Str(0)));
+    else if (is("DepItems")) out << Out(o.DepItems());
+    else if (is("GetDepParams")) {
+        std::string description = a.Str(1);
+        std::int32_t nTax = a.Int(2);
+        const std::int32_t value = o.GetDepParams(a.Int(0), description, nTax);
+        out << Out(description) << Out(nTax) << Out(value);
+    } else if (is("SetArt")) out << Out(o.SetArt(a.Int(0), a.Int(1), a.Int(2), a.Cy(3), a.Str(4), a.Bool(5)));
+    else if (is("BeginMsg")) out << Out(o.BeginMsg());
+    connection_.send(message.createReply(out));
+}
+
+}  // namespace tolver::spooler

@@ -1,0 +1,51 @@
+#pragma once
+// The automation objects' view of the real main window (TfrmMain): its shared state,
+// the driver wrapper, the sign-on, the reports window and the tray menu; and each
+// SpoolAuto1 object entered into the main window's Clients for the result relay.
+
+#include <map>
+#include <memory>
+
+#include "spooler/automation/automationhost.h"
+
+namespace tolver {
+class TfrmMain;
+class ISpoolerClient;
+}  // namespace tolver
+
+namespace tolver::spooler {
+
+class MainWindowHost : public AutomationHost {
+public:
+    explicit MainWindowHost(TfrmMain& main);
+    ~MainWindowHost();
+
+    // From now on clients leave without touching the main window (it is closing).
+    void Detach() { detached_ = true; }
+
+    AutomationDriver& Driver() override;
+    bool CheckOpen() const override;
+    void SetCheckOpen(bool open) override;
+    const TSpoolerSetup& Setup() const override;
+    void AddClient(AutomationClient* client) override;
+    void RemoveClient(AutomationClient* client) override;
+    std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
+                                 const std::string& Password) override;
+    std::int32_t UnregisterCashier() override;
+    void ShowRegDialog(std::function<void(std::int32_t)> done) override;
+    void ShowReports() override;
+    std::string DriverInfo() override;
+    std::string GetBeginMsg() override;
+    void SetControlEnabled(bool enabled) override;
+
+private:
+    class DriverCalls;
+    class ClientEntry;
+
+    TfrmMain& main_;
+    std::unique_ptr<DriverCalls> driver_;
+    std::map<AutomationClient*, std::shared_ptr<ClientEntry>> clients_;
+    bool detached_ = false;
+};
+
+}  // namespace tolver::spooler

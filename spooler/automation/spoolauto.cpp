@@ -1,0 +1,395 @@
+#include "spooler/automation/spoolauto.h"
+
+#include <exception>
+
+#include "common/utilgl.h"
+#include "common/xtcollection.h"
+#include "platform/com/hresult.h"
+
+namespace tolver::spooler {
+
+namespace {
+
+// A driver call whose failure the member swallows.
+template <class F>
+void Swallow(F&& f) {
+    try {
+        f();
+    } catch (const std::exception&) {
+    }
+}
+
+// The number of every item, each followed by ";"; what was built so far on an error.
+std::string ItemNumbers(const TXtCollection& list) {
+    std::string out;
+    Swallow([&] {
+        for (int i = 0; i < list.Count(); ++i) {
+            out += std::to_string(list.GetItem(i)->N);
+            out += ';';
+        }
+    });
+    return out;
+}
+
+// The first item of the list numbered n, in list order.
+template <class T>
+const T* FindItem(const TXtCollection& list, std::int32_t n) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (auto* item = list.Item<T>(i); item && item->N == n) return item;
+    return nullptr;
+}
+
+// A member whose errors go back to the caller: the text of any error with E_FAIL.
+template <class F>
+auto Reported(F&& f) {
+    try {
+        return f();
+    } catch (const EOleError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EOleError(e.what(), E_FAIL);
+    }
+}
+
+}  // namespace
+
+RegOpPassword SplitRegOpPassword(const std::string& password) {
+    RegOpPassword out;
+    out.password = password;
+    if (password.find('\x01') == std::string::npos) return out;
+    std::string tail;
+    CutLastToken(out.password, "\x01", tail);
+    out.doReports = tail == "DoReports";
+    return out;
+}
+
+// ---- SpoolAuto -----------------------------------------------------------------------
+
+void TSpoolAuto::CloseCheck(Currency Avans) {
+    if (!mainForm_) return;
+    Swallow([&] {
+        mainForm_->Driver().CloseCheck(Avans, TPayType::Cash);
+        mainForm_->SetCheckOpen(false);
+    });
+}
+
+void TSpoolAuto::CloseOpenCheck() {
+    if (mainForm_->CheckOpen()) CloseCheck(Currency());
+}
+
+void TSpoolAuto::SaleResult(std::int32_t result) {
+    if (result >= 0) mainForm_->SetCheckOpen(true);
+}
+
+void TSpoolAuto::AddPayDep(Currency SumWithoutNDS, Currency, Currency Sum, std::int32_t NDep) {
+    AddPayDepName(std::string(), SumWithoutNDS, Sum, NDep);
+}
+
+void TSpoolAuto::AddPayDepName(const std::string& Name, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
+    if (!mainForm_) return;
+    Swallow([&] { SaleResult(mainForm_->Driver().AddPayDep(Name, 1, SumWithoutNDS, Sum, NDep)); });
+}
+
+void TSpoolAuto::AddPayArt(Currency SumWithoutNDS, Currency, Currency Sum, std::int32_t NArt) {
+    if (!mainForm_) return;
+    Swallow([&] { SaleResult(mainForm_->Driver().AddPayArt(1, SumWithoutNDS, Sum, NArt)); });
+}
+
+void TSpoolAuto::SetIdent(const std::string& text) {
+    if (!mainForm_) return;
+    Swallow([&] { mainForm_->Driver().AddInfo(text); });
+}
+
+std::string TSpoolAuto::DriverInfo() {
+    std::string out;
+    if (mainForm_) Swallow([&] { out = mainForm_->DriverInfo(); });
+    return out;
+}
+
+void TSpoolAuto::AddCash(Currency Sum, bool Print) {
+    if (!mainForm_ || !Print) return;
+    CloseOpenCheck();
+    Swallow([&] { mainForm_->Driver().AddCash(Sum, TPayType::Cash, std::string()); });
+}
+
+void TSpoolAuto::ReturnCash(Currency Sum, bool Print) {
+    if (!mainForm_ || !Print) return;
+    CloseOpenCheck();
+    Swallow([&] { mainForm_->Driver().ReturnCash(Sum, TPayType::Cash, std::string()); });
+}
+
+void TSpoolAuto::GetReports() {
+    if (mainForm_) Swallow([&] { mainForm_->ShowReports(); });
+}
+
+void TSpoolAuto::Reg(std::function<void()> done) {
+    if (!mainForm_) return done();
+    mainForm_->ShowRegDialog([done = std::move(done)](std::int32_t) { done(); });
+}
+
+std::string TSpoolAuto::ID() {
+    std::string out;
+    if (mainForm_) Swallow([&] { out = mainForm_->Driver().ID(); });
+    return out;
+}
+
+bool TSpoolAuto::CanExit(std::string& Info) {
+    if (!mainForm_ || !mainForm_->CheckOpen()) return true;
+    Info = kUnfinishedCheckText;
+    return false;
+}
+
+// ---- SpoolAuto1 ----------------------------------------------------------------------
+
+TSpoolAuto1::TSpoolAuto1(AutomationHost* mainForm) : mainForm_(mainForm) {
+    if (mainForm_) mainForm_->AddClient(this);
+}
+
+TSpoolAuto1::~TSpoolAuto1() {
+    if (mainForm_) mainForm_->RemoveClient(this);
+}
+
+std::uint32_t TSpoolAuto1::Advise(Sink sink) {
+    const std::uint32_t cookie = nextCookie_++;
+    sinks_.push_back({cookie, std::move(sink)});
+    return cookie;
+}
+
+bool TSpoolAuto1::Unadvise(std::uint32_t cookie) {
+    for (auto it = sinks_.begin(); it != sinks_.end(); ++it)
+        if (it->cookie == cookie) {
+            sinks_.erase(it);
+            return true;
+        }
+    return false;
+}
+
+std::vector<TSpoolAuto1::Sink> TSpoolAuto1::SinkList() const {
+    std::vector<Sink> out;
+    for (const auto& entry : sinks_) out.push_back(entry.sink);
+    return out;
+}
+
+
+void TSpoolAuto1::CloseOpenCheck() {
+    if (mainForm_->CheckOpen()) CloseCheck(Currency(), TPayType::Cash);
+}
+
+void TSpoolAuto1::SaleResult(Currency Sum, std::int32_t result) {
+    if (Sum > Currency() && result >= 0) mainForm_->SetCheckOpen(true);
+}
+
+std::int32_t TSpoolAuto1::AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
+                                    std::int32_t NDep) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    Swallow([&] {
+        value = mainForm_->Driver().AddPayDep(Name, Count, SumWithoutNDS, Sum, NDep);
+        SaleResult(Sum, value);
+    });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    Swallow([&] {
+        value = mainForm_->Driver().AddPayArt(Count, SumWithoutNDS, Sum, NArt);
+        SaleResult(Sum, value);
+    });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::AddCash(Currency Sum, TPayType PayType, const std::string& Info) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    Swallow([&] { value = mainForm_->Driver().AddCash(Sum, PayType, Info); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::ReturnCash(Currency Sum, TPayType PayType, const std::string& Info) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    Swallow([&] { value = mainForm_->Driver().ReturnCash(Sum, PayType, Info); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::CloseCheck(Currency Sum, TPayType PayType) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    Swallow([&] {
+        value = mainForm_->Driver().CloseCheck(Sum, PayType);
+        mainForm_->SetCheckOpen(false);
+    });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    const RegOpPassword split = SplitRegOpPassword(Password);
+    Swallow([&] { value = mainForm_->RegisterCashier(NOp, NameOp, split.doReports, split.password); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::UnRegOp() {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    Swallow([&] { value = mainForm_->UnregisterCashier(); });
+    return value;
+}
+
+bool TSpoolAuto1::InInteraction() {
+    bool value = false;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().InInteraction(); });
+    return value;
+}
+
+std::string TSpoolAuto1::ID() {
+    std::string value;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().ID(); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::AddInfo(const std::string& Text) {
+    std::int32_t value = -1;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().AddInfo(Text); });
+    return value;
+}
+
+bool TSpoolAuto1::CanExit(std::string& Info) {
+    if (!mainForm_ || !mainForm_->CheckOpen()) return true;
+    Info = kUnfinishedCheckText;
+    return false;
+}
+
+void TSpoolAuto1::GetReportsDialog() {
+    if (mainForm_) Swallow([&] { mainForm_->ShowReports(); });
+}
+
+void TSpoolAuto1::GetRegDialog(std::function<void(std::int32_t)> done) {
+    if (!mainForm_) return done(-1);
+    mainForm_->ShowRegDialog(std::move(done));
+}
+
+void TSpoolAuto1::SetControlEnabled(bool value) {
+    if (!mainForm_) throw EOleError("Нет главного окна", E_UNEXPECTED);
+    Reported([&] { mainForm_->SetControlEnabled(value); });
+}
+
+std::int32_t TSpoolAuto1::DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
+    std::int32_t value = -1;
+    if (mainForm_ && mainForm_->CheckOpen())
+        Swallow([&] { value = mainForm_->Driver().DelPayDep(SumWithoutNDS, Sum, NDep); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
+    std::int32_t value = -1;
+    if (mainForm_ && mainForm_->CheckOpen())
+        Swallow([&] { value = mainForm_->Driver().DelPayArt(SumWithoutNDS, Sum, NArt); });
+    return value;
+}
+
+std::string TSpoolAuto1::XReportItems() {
+    std::string value;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().XReportItems(); });
+    return value;
+}
+
+std::string TSpoolAuto1::ZReportItems() {
+    std::string value;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().ZReportItems(); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::GetXReport(const std::string& Items) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    Swallow([&] { value = mainForm_->Driver().GetXReport(Items); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::GetZReport(const std::string& Items) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    Swallow([&] { value = mainForm_->Driver().GetZReport(Items); });
+    return value;
+}
+
+std::string TSpoolAuto1::TrashID() {
+    std::string value;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().TrashID(); });
+    return value;
+}
+
+std::string TSpoolAuto1::ArtItems() { return mainForm_ ? ItemNumbers(mainForm_->Setup().ArtList) : std::string(); }
+std::string TSpoolAuto1::TaxItems() { return mainForm_ ? ItemNumbers(mainForm_->Setup().TaxList) : std::string(); }
+std::string TSpoolAuto1::DepItems() { return mainForm_ ? ItemNumbers(mainForm_->Setup().DepList) : std::string(); }
+
+std::int32_t TSpoolAuto1::GetArtParams(std::int32_t N, std::string& Description, std::int32_t& NDep,
+                                       std::int32_t& NTax, Currency& Price) {
+    if (!mainForm_) return -1;
+    return Reported([&] {
+        const auto* art = FindItem<TCashArtProperties>(mainForm_->Setup().ArtList, N);
+        if (!art) return -1;
+        Description = art->Description;
+        NDep = art->NDep;
+        NTax = art->NTax;
+        Price = art->Price;
+        return 0;
+    });
+}
+
+std::int32_t TSpoolAuto1::GetTaxParams(std::int32_t N, std::string& Description, Currency& TaxValue,
+                                       Currency& TaxValueAdv) {
+    if (!mainForm_) return -1;
+    return Reported([&] {
+        const auto* tax = FindItem<TCashTaxProperties>(mainForm_->Setup().TaxList, N);
+        if (!tax) return -1;
+        Description = tax->Description;
+        TaxValue = tax->Value;
+        TaxValueAdv = tax->ValueAdv;
+        return 0;
+    });
+}
+
+std::int32_t TSpoolAuto1::GetDepParams(std::int32_t N, std::string& Description, std::int32_t& NTax) {
+    if (!mainForm_) return -1;
+    return Reported([&] {
+        const auto* dep = FindItem<TCashDepProperties>(mainForm_->Setup().DepList, N);
+        if (!dep) return -1;
+        Description = dep->Description;
+        NTax = dep->NTax;
+        return 0;
+    });
+}
+
+std::int32_t TSpoolAuto1::OpenCheck(const std::string& Info) {
+    std::int32_t value = -1;
+    if (!mainForm_) return value;
+    CloseOpenCheck();
+    Swallow([&] { value = mainForm_->Driver().OpenCheck(Info); });
+    return value;
+}
+
+std::int32_t TSpoolAuto1::SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                                 const std::string& Description, bool Return) {
+    std::int32_t value = -1;
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().SetArt(NArt, NDep, NTax, Price, Description, Return); });
+    return value;
+}
+
+std::string TSpoolAuto1::BeginMsg() {
+    std::string value;
+    if (mainForm_) Swallow([&] { value = mainForm_->GetBeginMsg(); });
+    return value;
+}
+
+}  // namespace tolver::spooler

@@ -1,0 +1,118 @@
+#pragma once
+// The spooler's two automation objects as plain classes over the main window
+// (AutomationHost): SpoolAuto, the older procedure-style object that returns no
+// command ids, and SpoolAuto1, the current one, which returns the driver's command ids
+// and is a client of the result relay. The bus server (automationserver.h) gives each
+// of them a D-Bus object; the main window may be absent (nullptr), in which case the
+// members answer their initial values.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "spooler/automation/automationhost.h"
+
+namespace tolver::spooler {
+
+inline constexpr const char* kUnfinishedCheckText = "Имеется незавершенный чек";
+
+// The password of RegOp split at its last #1: the text before it stays the password,
+// and the reports run exactly when the tail after it is "DoReports".
+struct RegOpPassword {
+    std::string password;
+    bool doReports = false;
+};
+RegOpPassword SplitRegOpPassword(const std::string& password);
+
+class TSpoolAuto {
+public:
+    explicit TSpoolAuto(AutomationHost* mainForm) : mainForm_(mainForm) {}
+
+    void CloseCheck(Currency Avans);
+    void AddPayDep(Currency SumWithoutNDS, Currency NDS, Currency Sum, std::int32_t NDep);
+    void AddPayArt(Currency SumWithoutNDS, Currency NDS, Currency Sum, std::int32_t NArt);
+    void SetIdent(const std::string& text);
+    std::string DriverInfo();
+    void SetIdentOnce(const std::string& text) { SetIdent(text); }
+    void AddCash(Currency Sum, bool Print);
+    void ReturnCash(Currency Sum, bool Print);
+    void GetReports();
+    // The modal sign-on; done runs when the dialog has closed (its result is dropped).
+    void Reg(std::function<void()> done);
+    std::string ID();
+    void AddPayDepName(const std::string& Name, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep);
+    bool CanExit(std::string& Info);
+
+private:
+    void CloseOpenCheck();
+    void SaleResult(std::int32_t result);
+
+    AutomationHost* mainForm_;
+};
+
+class TSpoolAuto1 : public AutomationClient {
+public:
+    // Joins the main window's client list.
+    explicit TSpoolAuto1(AutomationHost* mainForm);
+    // Leaves it; the last client to leave closes the spooler.
+    ~TSpoolAuto1();
+    TSpoolAuto1(const TSpoolAuto1&) = delete;
+    TSpoolAuto1& operator=(const TSpoolAuto1&) = delete;
+
+    // Events: any number of sinks, each with its cookie (from 1).
+    std::uint32_t Advise(Sink sink);
+    bool Unadvise(std::uint32_t cookie);
+    std::vector<Sink> SinkList() const override;
+
+    std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
+                           std::int32_t NDep);
+    std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
+    std::int32_t AddCash(Currency Sum, TPayType PayType, const std::string& Info);
+    std::int32_t CloseCheck(Currency Sum, TPayType PayType);
+    std::int32_t RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password);
+    std::int32_t UnRegOp();
+    bool InInteraction();
+    std::string ID();
+    std::int32_t AddInfo(const std::string& Text);
+    bool CanExit(std::string& Info);
+    void GetReportsDialog();
+    // The modal sign-on; done gets its result (-1 when cancelled) when the dialog has closed.
+    void GetRegDialog(std::function<void(std::int32_t)> done);
+    std::int32_t ReturnCash(Currency Sum, TPayType PayType, const std::string& Info);
+    // Fails (EOleError) without a main window or when the menu cannot be set.
+    void SetControlEnabled(bool value);
+    std::int32_t DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep);
+    std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
+    std::string XReportItems();
+    std::string ZReportItems();
+    std::int32_t GetXReport(const std::string& Items);
+    std::int32_t GetZReport(const std::string& Items);
+    std::string TrashID();
+    std::string ArtItems();
+    std::int32_t GetArtParams(std::int32_t N, std::string& Description, std::int32_t& NDep, std::int32_t& NTax,
+                              Currency& Price);
+    std::string TaxItems();
+    std::int32_t GetTaxParams(std::int32_t N, std::string& Description, Currency& TaxValue, Currency& TaxValueAdv);
+    std::int32_t OpenCheck(const std::string& Info);
+    std::string DepItems();
+    std::int32_t GetDepParams(std::int32_t N, std::string& Description, std::int32_t& NTax);
+    std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                        const std::string& Description, bool Return);
+    std::string BeginMsg();
+
+private:
+    void CloseOpenCheck();
+    // Sale bookkeeping: a positive sum that the driver accepted opens the receipt.
+    void SaleResult(Currency Sum, std::int32_t result);
+
+    AutomationHost* mainForm_;
+    struct SinkEntry {
+        std::uint32_t cookie;
+        Sink sink;
+    };
+    std::vector<SinkEntry> sinks_;
+    std::uint32_t nextCookie_ = 1;
+};
+
+}  // namespace tolver::spooler

@@ -1,0 +1,478 @@
+// The automation server over a private session bus: its members as generic D-Bus tools see
+// them, argument mapping and refusals, events to two clients, clients that leave or
+// are killed, the modal sign-on, Prepare, spoolctl, and activation from the file that
+// the registration switch writes.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <limits>
+
+#include "spooler/automation/automationbus.h"
+#include "spooler/automation/automationserver.h"
+#include "spooler/automation/serverswitches.h"
+#include "spooler/automation/tests/fakehost.h"
+#include "spooler/client/tests/bus_helpers.h"
+#include "spooler/client/spoolclient.h"
+
+namespace tolver::spooler {
+namespace {
+
+using client::SpoolAuto;
+using client::SpoolAuto1;
+using client::SpoolError;
+using testing::CtlRun;
+using testing::FakeHost;
+using testing::Spoolctl;
+using testing::WaitFor;
+
+
+// A client of its own on the session bus.
+QDBusConnection NewConnection() {
+    static int n = 0;
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client%1").arg(++n));
+}
+
+// A raw call, answered while the server in this process serves.
+QDBusMessage RawCall(QDBusConnection c, const QString& path, const QString& interface, const QString& member,
+                     const QList<QVariant>& args = {}) {
+    QDBusMessage m = QDBusMessage::createMethodCall(QLatin1String(bus::kServiceName), path, interface, member);
+    m.setArguments(args);
+    return c.call(m, QDBus::BlockWithGui);
+}
+
+QVariant Cy(const char* text) { return QVariant::fromValue<qlonglong>(Currency::Parse(text).raw()); }
+
+class BusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server = std::make_unique<AutomationServer>(&host);
+        QString error;
+        ASSERT_TRUE(server->Start(&error)) << error.toStdString();
+    }
+    void TearDown() override {
+        server.reset();
+        QCoreApplication::processEvents();
+    }
+    FakeHost host;
+    std::unique_ptr<AutomationServer> server;
+};
+
+std::vector<std::string> IntrospectedMembers(const QString& xml, const QString& interface) {
+    std::vector<std::string> out;
+    QXmlStreamReader r(xml);
+    bool inInterface = false;
+    std::string current;
+    while (!r.atEnd()) {
+        r.readNext();
+        if (r.isStartElement() && r.name() == QLatin1String("interface"))
+            inInterface = r.attributes().value("name") == interface;
+        if (!inInterface) continue;
+        if (r.isStartElement() && r.name() == QLatin1String("method")) current = r.attributes().value("name").toString().toStdString();
+        else if (r.isStartElement() && r.name() == QLatin1String("annotation"))
+            current += " " + r.attributes().value("value").toString().toStdString();
+        else if (r.isStartElement() && r.name() == QLatin1String("arg"))
+            current += std::string(r.attributes().value("direction") == QLatin1String("out") ? " >" : " ") +
+                       r.attributes().value("type").toString().toStdString() + ":" +
+                       r.attributes().value("name").toString().toStdString();
+        else if (r.isEndElement() && r.name() == QLatin1String("method"))
+            out.push_back(current);
+    }
+    return out;
+}
+
+TEST_F(BusTest, IntrospectionShowsEveryMemberInDeclarationOrderWithItsDispid) {
+    auto c = NewConnection();
+    SpoolAuto legacy(c);
+    SpoolAuto1 current(c);
+    const auto xml = [&](const QString& path) {
+        return RawCall(c, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
+            .arguments()
+            .value(0)
+            .toString();
+    };
+    const std::vector<std::string> spoolAuto = {
+        "CloseCheck 4 x:Avans", "AddPayDep 8 x:SumWithoutNDS x:NDS x:Sum i:NDep",
+        "AddPayArt 9 x:SumWithoutNDS x:NDS x:Sum i:NArt", "Ident 1 s:Value", "DriverInfo 3 >s:Value",
+        "IdentOnce 2 s:Value", "AddCash 5 x:Sum b:Print", "ReturnCash 6 x:Sum b:Print", "GetReports 7", "Reg 10",
+        "ViewPayArch 12", "BlockKeyb 11", "UnBlockKeyb 13", "Prepare 14 i:pHandle i:aID", "ID 16 >s:Value",
+        "AddPayDepName 17 s:Name x:SumWithoutNDS x:Sum i:NDep", "CanExit 15 s:Info >s:Info >b:Value"};
+    const std::vector<std::string> spoolAuto1 = {
+        "AddPayDep 7 s:Name d:Count x:SumWithoutNDS x:Sum i:NDep >i:Value",
+        "AddPayArt 11 d:Count x:SumWithoutNDS x:Sum i:NArt >i:Value", "AddCash 14 x:Sum i:PayType s:Info >i:Value",
+        "CloseCheck 15 x:Sum i:PayType >i:Value", "RegOp 16 i:NOp s:NameOp s:Password >i:Value", "UnRegOp 17 >i:Value",
+        "InInteraction 18 >b:Value", "ID 19 >s:Value", "AddInfo 20 s:Text >i:Value",
+        "CanExit 22 s:Info >s:Info >b:Value", "GetReportsDialog 23", "GetRegDialog 24 >i:Value",
+        "ReturnCash 1 x:Sum i:PayType s:Info >i:Value", "ControlEnabled 3 b:Value",
+        "DelPayDep 2 x:SumWithoutNDS x:Sum i:NDep >i:Value", "DelPayArt 4 x:SumWithoutNDS x:Sum i:NArt >i:Value",
+        "XReportItems 5 >s:Value", "ZReportItems 6 >s:Value", "GetXReport 8 s:Items >i:Value",
+        "GetZReport 9 s:Items >i:Value", "TrashID 12 >s:Value", "ArtItems 13 >s:Value",
+        "GetArtParams 21 i:N s:Description i:NDep i:NTax x:Price >s:Description >i:NDep >i:NTax >x:Price >i:Value",
+        "TaxItems 25 >s:Value",
+        "GetTaxParams 26 i:N s:Description x:TaxValue x:TaxValueAdv >s:Description >x:TaxValue >x:TaxValueAdv >i:Value",
+        "OpenCheck 10 s:Info >i:Value", "DepItems 27 >s:Value",
+        "GetDepParams 29 i:N s:Description i:NTax >s:Description >i:NTax >i:Value",
+        "SetArt 30 i:NArt i:NDep i:NTax x:Price s:Description b:Return >i:Value", "BeginMsg 31 >s:Value"};
+    EXPECT_EQ(IntrospectedMembers(xml(legacy.path()), QLatin1String(bus::kSpoolAutoInterface)), spoolAuto);
+    EXPECT_EQ(IntrospectedMembers(xml(current.path()), QLatin1String(bus::kSpoolAuto1Interface)), spoolAuto1);
+    EXPECT_TRUE(xml(current.path()).contains(QLatin1String("<signal name=\"OnCommandResult\">")));
+    // The tree leads a generic tool from the factory to the objects.
+    EXPECT_TRUE(xml(QLatin1String(bus::kFactoryPath)).contains(QLatin1String("<node name=\"SpoolAuto1\"/>")));
+    EXPECT_TRUE(xml(QStringLiteral("/org/tolver/Spooler/SpoolAuto1"))
+                    .contains(QStringLiteral("<node name=\"%1\"/>").arg(current.path().section('/', -1))));
+}
+
+// Every member answers through the bus with the out arguments of its row.
+TEST_F(BusTest, EveryMemberAnswersWithItsOutArguments) {
+    auto c = NewConnection();
+    SpoolAuto legacy(c);
+    SpoolAuto1 current(c);
+    const auto run = [&](SpoolAuto* a, SpoolAuto1* a1, std::span<const bus::Member> table) {
+        for (const bus::Member& m : table) {
+            SCOPED_TRACE(std::string(m.name));
+            QList<QVariant> args;
+            for (char t : bus::Signature(m.in)) {
+                if (t == 'x') args << QVariant::fromValue<qlonglong>(10000);
+                else if (t == 'i') args << 1;
+                else if (t == 'd') args << 1.0;
+                else if (t == 'b') args << true;
+                else args << QStringLiteral("text");
+            }
+            const QString member = QString::fromUtf8(m.name.data(), m.name.size());
+            if (member == QLatin1String("Reg") || member == QLatin1String("GetRegDialog")) {
+                QTimer::singleShot(20, [&] { host.CloseRegDialog(3); });
+            }
+            const QDBusMessage reply = a ? RawCall(c, a->path(), {}, member, args) : RawCall(c, a1->path(), {}, member, args);
+            ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            EXPECT_EQ(reply.signature().toStdString(), bus::Signature(m.out));
+        }
+    };
+    run(&legacy, nullptr, bus::kSpoolAutoMembers);
+    run(nullptr, &current, bus::kSpoolAuto1Members);
+    EXPECT_TRUE(host.calls.size() > 20u);
+}
+
+TEST_F(BusTest, ArgumentsReachTheDriverExactlyAndInOutParametersComeBack) {
+    auto c = NewConnection();
+    SpoolAuto1 client(c);
+    host.nextResult = 41;
+    EXPECT_EQ(client.AddPayArt(2.5, Currency::Parse("5.0001"), Currency::Parse("6"), 5), 41);
+    EXPECT_EQ(client.AddPayDep("Хлеб «ржаной»", 1, Currency::Parse("-1.5"), Currency::Parse("-1.5"), 2), 42);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"AddPayArt(2.5,5.0001,6,5)", "AddPayDep(Хлеб «ржаной»,1,-1.5,-1.5,2)"}));
+    EXPECT_TRUE(host.checkOpen);
+
+    auto* art = static_cast<TCashArtProperties*>(host.setup.ArtList.CreateItem(5));
+    art->Description = "Молоко";
+    art->NDep = 2;
+    art->Price = Currency::Parse("12.34");
+    std::string description = "in";
+    std::int32_t nDep = 0, nTax = 9;
+    Currency price;
+    EXPECT_EQ(client.GetArtParams(5, description, nDep, nTax, price), 0);
+    EXPECT_EQ(description, "Молоко");
+    EXPECT_EQ(price, Currency::Parse("12.34"));
+    EXPECT_EQ(nTax, 0);
+    std::string info;
+    EXPECT_FALSE(client.CanExit(info));
+    EXPECT_EQ(info, "Имеется незавершенный чек");
+}
+
+TEST_F(BusTest, BadCallsGetErrorsAndChangeNothing) {
+    auto c = NewConnection();
+    auto other = NewConnection();
+    SpoolAuto1 client(c);
+    SpoolAuto1 mine(other);
+    const QString path = client.path();
+    const QString i1 = QLatin1String(bus::kSpoolAuto1Interface);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        QDBusConnection conn;
+        QString path;
+        QString member;
+        QList<QVariant> args;
+        QString error;
+    };
+    const QString hresultInvalidArg = QLatin1String(bus::kErrorPrefix) + QStringLiteral("80070057");
+    const Case cases[] = {
+        {"wrong types", c, path, "AddPayArt", {1, 1, 1, 1}, "org.freedesktop.DBus.Error.InvalidArgs"},
+        {"too few", c, path, "AddPayArt", {1.0, Cy("1")}, "org.freedesktop.DBus.Error.InvalidArgs"},
+        {"too many", c, path, "UnRegOp", {1}, "org.freedesktop.DBus.Error.InvalidArgs"},
+        {"NaN count", c, path, "AddPayArt", {nan, Cy("1"), Cy("1"), 1}, hresultInvalidArg},
+        {"infinite count", c, path, "AddPayDep", {QString(), HUGE_VAL, Cy("1"), Cy("1"), 1}, hresultInvalidArg},
+        {"pay type", c, path, "CloseCheck", {Cy("1"), 7}, hresultInvalidArg},
+        {"unknown member", c, path, "Explode", {}, "org.freedesktop.DBus.Error.UnknownMethod"},
+        {"unknown path", c, path + "9", "UnRegOp", {}, "org.freedesktop.DBus.Error.UnknownObject"},
+        {"another client's object", other, path, "AddPayArt", {1.0, Cy("1"), Cy("1"), 1},
+         "org.freedesktop.DBus.Error.AccessDenied"},
+        {"release of another's", other, QLatin1String(bus::kFactoryPath), "Release",
+         {QVariant::fromValue(QDBusObjectPath(path))}, "org.freedesktop.DBus.Error.AccessDenied"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        const QString interface = k.path == QLatin1String(bus::kFactoryPath) ? QLatin1String(bus::kFactoryInterface) : i1;
+        const QDBusMessage reply = RawCall(k.conn, k.path, interface, k.member, k.args);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+        EXPECT_EQ(reply.errorName(), k.error) << reply.errorMessage().toStdString();
+    }
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(host.clients.size(), 2u);
+
+    // A text of any length and any characters goes through unharmed.
+    const std::string big = std::string(1 << 20, 'x') + "\x01\t\r\n Ж € 😀";
+    EXPECT_EQ(client.AddInfo(big), 1);
+    EXPECT_EQ(host.calls.back(), "AddInfo(" + big + ")");
+
+    // A failing member: the HRESULT in the error's name, its text in the message.
+    host.controlEnabledFails = true;
+    try {
+        client.SetControlEnabled(true);
+        ADD_FAILURE() << "no error";
+    } catch (const SpoolError& e) {
+        EXPECT_EQ(e.hresult(), 0x80004005u);
+        EXPECT_EQ(e.message(), QStringLiteral("HRESULT 0x80004005: menu gone"));
+    }
+
+    // After release the object is gone for good.
+    client.release();
+    EXPECT_EQ(RawCall(c, path, i1, "UnRegOp").errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
+    EXPECT_EQ(host.clients.size(), 1u);
+}
+
+TEST_F(BusTest, TwoClientsReceiveEveryResultInOrder) {
+    host.relayResults = true;
+    std::vector<std::pair<int, int>> seenA, seenB, expected;
+    auto c1 = NewConnection(), c2 = NewConnection();
+    SpoolAuto1 a(c1), b(c2);
+    a.Advise([&](std::int32_t id, std::int32_t r) { seenA.emplace_back(id, r); });
+    b.Advise([&](std::int32_t id, std::int32_t r) { seenB.emplace_back(id, r); });
+    for (int i = 0; i < 5; ++i) {
+        expected.emplace_back(a.AddPayArt(1, Currency::Parse("1"), Currency::Parse("1"), 1), 0);
+        expected.emplace_back(b.AddInfo("line"), 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return seenA.size() >= expected.size() && seenB.size() >= expected.size(); }));
+    host.Relay(99, -1);
+    expected.emplace_back(99, -1);
+    ASSERT_TRUE(WaitFor([&] { return seenA.size() >= expected.size() && seenB.size() >= expected.size(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seenA, expected);
+    EXPECT_EQ(seenB, expected);
+}
+
+TEST_F(BusTest, ClientThatLeavesIsReleasedAndTheLastSpoolAuto1ClosesTheSpooler) {
+    auto keep = NewConnection();
+    SpoolAuto1 survivor(keep);
+    QString name;
+    {
+        // Objects the client never releases: its leaving the bus does it.
+        auto c = NewConnection();
+        name = c.name();
+        for (const char* create : {"CreateSpoolAuto", "CreateSpoolAuto1"})
+            RawCall(c, QLatin1String(bus::kFactoryPath), QLatin1String(bus::kFactoryInterface), QLatin1String(create));
+        EXPECT_EQ(server->ObjectCount(), 3u);
+    }
+    QDBusConnection::disconnectFromBus(name);
+    ASSERT_TRUE(WaitFor([&] { return server->ObjectCount() == 1; }));
+    EXPECT_EQ(host.clients.size(), 1u);
+    EXPECT_EQ(host.closeRequests, 0);
+
+    // A SpoolAuto neither keeps the spooler alive nor closes it.
+    auto c = NewConnection();
+    auto legacy = std::make_unique<SpoolAuto>(c);
+    survivor.release();
+    EXPECT_EQ(host.closeRequests, 1);
+    legacy.reset();
+    EXPECT_EQ(host.closeRequests, 1);
+}
+
+TEST_F(BusTest, KilledClientIsReleasedAndTheOtherKeepsWorking) {
+    host.relayResults = true;
+    std::vector<int> seen;
+    auto c = NewConnection();
+    SpoolAuto1 survivor(c);
+    survivor.Advise([&](std::int32_t id, std::int32_t) { seen.push_back(id); });
+    QProcess monitor;
+    monitor.start(QStringLiteral(SPOOLCTL), {QStringLiteral("monitor")});
+    ASSERT_TRUE(WaitFor([&] { return host.clients.size() == 2; }, 10000));
+    ::kill(static_cast<pid_t>(monitor.processId()), SIGKILL);
+    ASSERT_TRUE(WaitFor([&] { return host.clients.size() == 1; }, 10000));
+    monitor.waitForFinished();
+    EXPECT_EQ(host.closeRequests, 0);
+    const int id = survivor.AddPayArt(1, Currency::Parse("3"), Currency::Parse("3"), 2);
+    EXPECT_GT(id, 0);
+    EXPECT_TRUE(WaitFor([&] { return seen == std::vector<int>{id}; }));
+}
+
+TEST_F(BusTest, ModalSignOnAnswersWhenTheDialogClosesWhileOthersAreServed) {
+    host.relayResults = true;
+    std::vector<int> seen;
+    auto c1 = NewConnection(), c2 = NewConnection();
+    SpoolAuto1 waiting(c1), other(c2);
+    other.Advise([&](std::int32_t id, std::int32_t) { seen.push_back(id); });
+    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(bus::kServiceName), waiting.path(),
+                                                       QLatin1String(bus::kSpoolAuto1Interface), "GetRegDialog");
+    QDBusPendingCall pending = c1.asyncCall(call, std::numeric_limits<int>::max());
+    ASSERT_TRUE(WaitFor([&] { return static_cast<bool>(host.regDialogDone); }));
+    const int id = other.AddPayArt(1, Currency::Parse("1"), Currency::Parse("1"), 1);
+    ASSERT_TRUE(WaitFor([&] { return seen.size() == 1; }));
+    EXPECT_EQ(seen[0], id);
+    EXPECT_FALSE(pending.isFinished());
+    host.CloseRegDialog(17);
+    ASSERT_TRUE(WaitFor([&] { return pending.isFinished(); }));
+    EXPECT_EQ(pending.reply().arguments().value(0).toInt(), 17);
+}
+
+class WindowMessages : public QObject {
+    Q_OBJECT
+public:
+    std::vector<std::vector<int>> seen;
+public Q_SLOTS:
+    void onMessage(int handle, uint msg, int wParam, int lParam) {
+        seen.push_back({handle, static_cast<int>(msg), wParam, lParam});
+    }
+};
+
+TEST_F(BusTest, OnlyTheLastPreparedWindowIsToldAtClose) {
+    auto c1 = NewConnection(), c2 = NewConnection();
+    WindowMessages w1, w2;
+    for (auto [c, w] : {std::pair{&c1, &w1}, std::pair{&c2, &w2}})
+        ASSERT_TRUE(c->connect(QLatin1String(bus::kServiceName), QLatin1String(bus::kFactoryPath),
+                               QLatin1String(bus::kFactoryInterface), "WindowMessage", w,
+                               SLOT(onMessage(int, uint, int, int))));
+    SpoolAuto first(c1), second(c2);
+    first.Prepare(5, 42);
+    second.Prepare(7, 43);
+    server->SendPrepareMessage();
+    ASSERT_TRUE(WaitFor([&] { return !w2.seen.empty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w2.seen, (std::vector<std::vector<int>>{{7, 1029, 43, 0}}));
+    EXPECT_TRUE(w1.seen.empty());
+    // A handle of 0 asks for nothing.
+    second.Prepare(0, 44);
+    server->SendPrepareMessage();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w2.seen.size(), 1u);
+}
+
+TEST_F(BusTest, SpoolctlSellsWaitsForTheResultAndExitsWithClearCodes) {
+    host.relayResults = true;
+    auto keep = NewConnection();
+    SpoolAuto1 holder(keep);  // the spooler's other client
+    host.nextResult = 12;
+    CtlRun r = Spoolctl({"sale-art", "--count", "1", "--sum", "6.00", "--art", "5", "--wait"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("12\nresult 12 0\n"));
+    EXPECT_EQ(host.calls.back(), "AddPayArt(1,6,6,5)");
+
+    r = Spoolctl({"get-art-params", "--n", "3"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QStringLiteral("Description=\nNDep=0\nNTax=0\nPrice=0\nValue=-1\n"));
+
+    const std::pair<QStringList, int> codes[] = {
+        {{"sale-art", "--sum", "6,00.1", "--art", "5"}, 2},
+        {{"sale-art", "--sum", "6"}, 2},
+        {{"sale-art", "--sum", "6", "--art", "5", "--colour", "red"}, 2},
+        {{"sale-art", "--count", "nan", "--sum", "6", "--art", "5"}, 2},
+        {{"fly"}, 2},
+        {{"close", "--pay-type", "credit", "--sum", "0"}, 0},
+        {{"cancel-art", "--sum", "1", "--art", "1"}, 1},  // no open receipt: -1
+    };
+    for (const auto& [args, code] : codes) {
+        r = Spoolctl(args);
+        EXPECT_EQ(r.code, code) << args.join(' ').toStdString() << "\n" << r.err.toStdString();
+    }
+    host.controlEnabledFails = true;
+    r = Spoolctl({"control-enabled", "--value", "false"});
+    EXPECT_EQ(r.code, 4);
+    EXPECT_TRUE(r.err.contains(QLatin1String("HRESULT 0x80004005: menu gone")));
+}
+
+TEST(SpoolctlWithoutSpooler, SaysSoAndExitsThree) {
+    CtlRun r = Spoolctl({"id"});
+    EXPECT_EQ(r.code, 3) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("no spooler runs"))) << r.err.toStdString();
+}
+
+TEST(Activation, RegServerInstallsTheFileThatStartsTheServerOnAClientCall) {
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", data.path());
+    const auto runStub = [&](const QString& flag) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(STUB_SERVER), {flag});
+        p.waitForFinished();
+        return p.exitCode();
+    };
+    const QString file = data.path() + QStringLiteral("/dbus-1/services/org.tolver.Spooler.service");
+    ASSERT_EQ(runStub("/RegServer"), 0);
+    ASSERT_TRUE(QFile::exists(file));
+
+    // A bus of its own, which reads its activation files from that folder.
+    QProcess daemon;
+    daemon.setProcessEnvironment(env);
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(daemon.waitForReadyRead(5000));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    qint64 serverPid = 0;
+    {
+        auto c = QDBusConnection::connectToBus(address, QStringLiteral("activation"));
+        ASSERT_TRUE(c.isConnected());
+        EXPECT_FALSE(c.interface()->isServiceRegistered(QLatin1String(bus::kServiceName)).value());
+        {
+            SpoolAuto1 client(c);  // the call starts the server
+            EXPECT_TRUE(client.path().startsWith(QLatin1String(bus::kSpoolAuto1PathPrefix)));
+            EXPECT_EQ(client.ID(), "");  // it has no main window
+        }
+        serverPid = c.interface()->servicePid(QLatin1String(bus::kServiceName)).value();
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("activation"));
+    if (serverPid > 0) ::kill(static_cast<pid_t>(serverPid), SIGTERM);
+    daemon.terminate();
+    daemon.waitForFinished();
+
+    EXPECT_EQ(runStub("--UNREGSERVER"), 0);
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST(ServerSwitches, AcceptTheFormsUsersType) {
+    struct Case {
+        std::vector<std::string> args;
+        bool reg, unreg, automation;
+    };
+    const Case cases[] = {
+        {{"/regserver"}, true, false, false},     {{"-RegServer"}, true, false, false},
+        {{"--REGSERVER"}, true, false, false},    {{"UNREGSERVER"}, false, true, false},
+        {{"/Automation"}, false, false, true},    {{"-embedding"}, false, false, true},
+        {{"-platform", "offscreen"}, false, false, false}, {{"---regserver", "/reg"}, false, false, false},
+    };
+    for (const Case& c : cases) {
+        const ServerSwitches s = ParseServerSwitches(c.args);
+        EXPECT_EQ(s.regServer, c.reg) << c.args[0];
+        EXPECT_EQ(s.unregServer, c.unreg) << c.args[0];
+        EXPECT_EQ(s.automation, c.automation) << c.args[0];
+    }
+    // The program path is quoted for the bus's shell-like reading.
+    EXPECT_EQ(ActivationFileText("/opt/my tolver/it's/Spooler"),
+              "[D-BUS Service]\nName=org.tolver.Spooler\nExec='/opt/my tolver/it'\\''s/Spooler' AUTOMATION\n");
+}
+
+}  // namespace
+}  // namespace tolver::spooler
+
+#include "bus_test.moc"

@@ -1,0 +1,118 @@
+// The real spooler with the Sorbel driver on a simulated ER-350F (cashsim on a
+// pseudo-terminal), driven through the bus by spoolctl and the client library: a
+// signed-on sale waited for with --wait, the receipt closed, and the spooler closing
+// when its last SpoolAuto1 goes, telling the window that Prepare named.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "platform/registry/temp_registry.h"
+#include "spooler/automation/automationbus.h"
+#include "spooler/client/spoolclient.h"
+#include "spooler/client/tests/bus_helpers.h"
+
+namespace tolver::spooler {
+namespace {
+
+using testing::CtlRun;
+using testing::Spoolctl;
+using testing::WaitFor;
+
+class PreparedWindow : public QObject {
+    Q_OBJECT
+public:
+    std::vector<int> message;
+public Q_SLOTS:
+    void onMessage(int handle, uint msg, int wParam, int lParam) {
+        message = {handle, static_cast<int>(msg), wParam, lParam};
+    }
+};
+
+bool RunTool(const QString& program, const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    p.start(program, args);
+    if (!input.isEmpty()) {
+        p.write(input);
+        p.closeWriteChannel();
+    }
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
+    TempRegistry registry;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ::setenv("TOLVER_STATE_DIR", qPrintable(dir.path() + "/state"), 1);
+    ::setenv("XDG_RUNTIME_DIR", qPrintable(dir.path()), 1);
+
+    QProcess sim;
+    sim.start(QStringLiteral(CASHSIM), {"er350f", "--print-delay", "100"});
+    ASSERT_TRUE(sim.waitForReadyRead(10000));
+    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
+    ASSERT_TRUE(pty.startsWith("/dev/"));
+
+    // The driver installed, COM7 on the simulator, and the spooler's setup naming it
+    // with the driver's own default settings.
+    ASSERT_TRUE(RunTool(QStringLiteral(REGSVR), {QStringLiteral(SORBEL)}));
+    ASSERT_TRUE(RunTool(QStringLiteral(REGTOOL), {"import", "-"},
+                        "Windows Registry Editor Version 5.00\n\n"
+                        "[HKEY_LOCAL_MACHINE\\Software\\Norvale\\Spooler\\Ports]\n\"COM7\"=\"" +
+                            pty.toUtf8() + "\"\n"));
+    ASSERT_TRUE(RunTool(QStringLiteral(SPOOLER_SETUP), {"--driver", "Sorbel.csh", "--com", "7", "--notify", "off"}));
+
+    QProcess spooler;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    spooler.setProcessEnvironment(env);
+    spooler.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    spooler.start(QStringLiteral(SPOOLER), {"/automation"});
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(WaitFor([&] { return bus.interface()->isServiceRegistered(QLatin1String(bus::kServiceName)).value(); },
+                        20000));
+
+    PreparedWindow window;
+    ASSERT_TRUE(bus.connect(QLatin1String(bus::kServiceName), QLatin1String(bus::kFactoryPath),
+                            QLatin1String(bus::kFactoryInterface), "WindowMessage", &window,
+                            SLOT(onMessage(int, uint, int, int))));
+    client::SpoolAuto legacy(bus);
+    legacy.Prepare(11, 77);
+    auto holder = std::make_unique<client::SpoolAuto1>(bus);  // keeps the spooler running between spoolctl calls
+
+    // The link is up once the register answers; the spooler's first good poll (1 s
+    // ticks) re-signs on the cashier it remembers, closing any open receipt, so the
+    // sale waits for that poll to have passed.
+    ASSERT_TRUE(WaitFor([&] { return holder->call("InInteraction").value(0).toBool(); }, 20000));
+    WaitFor([] { return false; }, 1500);
+
+    CtlRun r = Spoolctl({"sign-on", "--op", "1", "--name-op", "Кассир 1", "--password", "5173", "--wait"}, 60000);
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    r = Spoolctl({"sale-art", "--count", "1", "--sum", "6.00", "--art", "5", "--wait"}, 60000);
+    ASSERT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1], QStringLiteral("result %1 0").arg(lines[0]));
+    std::string info;
+    EXPECT_FALSE(holder->CanExit(info));  // the receipt is open
+    r = Spoolctl({"close", "--sum", "10", "--wait"}, 60000);
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(holder->CanExit(info));
+
+    // The last SpoolAuto1 goes: the spooler takes the link down and ends.
+    holder.reset();
+    EXPECT_TRUE(WaitFor([&] { return spooler.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return !window.message.empty(); }, 2000));
+    EXPECT_EQ(window.message, (std::vector<int>{11, 1029, 77, 0}));
+    if (spooler.state() != QProcess::NotRunning) spooler.kill();
+    spooler.waitForFinished();
+    sim.terminate();
+    sim.waitForFinished();
+}
+
+}  // namespace
+}  // namespace tolver::spooler
+
+#include "e2e_test.moc"

@@ -1,0 +1,80 @@
+#include "spooler/comcombo.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QPainter>
+
+#include "platform/serial/serialport.h"
+
+namespace tolver {
+
+namespace {
+
+// The digit of the fourth character of an item text ("Com3" -> 3), -1 for none.
+int PortDigit(const QString& text) {
+    if (text.size() < 4 || !text[3].isDigit()) return -1;
+    return text[3].digitValue();
+}
+
+}  // namespace
+
+TComCombo::TComCombo(QWidget* parent) : QComboBox(parent) {
+    QFont f = font();
+    f.setPixelSize(13);
+    setFont(f);
+    setIconSize(QSize(16, 15));
+}
+
+QPixmap TComCombo::PortBitmap() {
+    // A nine-pin connector: a grey trapezoid with two rows of pins.
+    QPixmap pm(16, 15);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(QColor(170, 180, 190));
+    const QPointF shell[] = {{1, 3}, {15, 3}, {13, 12}, {3, 12}};
+    p.drawPolygon(shell, 4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 40));
+    for (int i = 0; i < 5; ++i) p.drawEllipse(QPointF(3.6 + i * 2.2, 6), 0.8, 0.8);
+    for (int i = 0; i < 4; ++i) p.drawEllipse(QPointF(4.7 + i * 2.2, 9.2), 0.8, 0.8);
+    return pm;
+}
+
+bool TComCombo::PortExists(std::uint8_t N) {
+    const std::string path = ComDevicePath(N);
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+void TComCombo::FillPorts(bool OnlyPresent) {
+    onlyPresent_ = OnlyPresent;
+    clear();
+    const QIcon icon(PortBitmap());
+    for (std::uint8_t n = 1; n <= 8; ++n) {
+        if (OnlyPresent && !PortExists(n)) continue;
+        addItem(icon, QString("Com%1").arg(n));
+    }
+}
+
+std::int32_t TComCombo::GetPortNumber() const {
+    const QString text = currentText();
+    if (text.isEmpty()) return 0;
+    return std::max(0, PortDigit(text));
+}
+
+void TComCombo::SetPortNumber(std::int32_t N) {
+    for (int i = 0; i < count(); ++i) {
+        if (PortDigit(itemText(i)) == N) {
+            setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+}  // namespace tolver

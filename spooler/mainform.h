@@ -1,0 +1,106 @@
+#pragma once
+// The spooler's main window: a small stay-on-top status window, shown only while
+// the link is being restored or taken down or when connecting failed, and the tray
+// icon with the program's menu. Where the desktop has no tray, the status window
+// stays shown, carries the same menu (a button and its context menu) and tells the
+// link's state itself.
+//
+// The shared state and the logic (TSpoolerCore) are reached through this class by
+// the automation server (AddClient / RemoveClient, CheckOpen, Driver, Setup,
+// RegisterCashier, ShowRegDialog, ShowReports, GetBeginMsg, the menu actions for
+// ControlEnabled) and by the dialogs (EditSetup, ApplySettings, ReleaseDriverObject,
+// CreateDriverObject, SaveSetup, PendingAction, RequestDisconnect, Constraints).
+
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+#include "spooler/spoolercore.h"
+#include "spooler/spoolerextensions.h"
+
+class QLabel;
+class QScrollArea;
+class QToolButton;
+
+namespace tolver {
+
+class TIOnlyOnce;
+class TfrmPrint;
+
+class TfrmMain : public QWidget, public TSpoolerCore, private ISpoolerView {
+    Q_OBJECT
+public:
+    // The main window of the program, null before it exists and after it is gone.
+    static TfrmMain* Instance();
+
+    // guard: the single-instance guard (its "come forward" shows the status window);
+    // createObject: how driver objects are made (tests put a fake in).
+    explicit TfrmMain(TIOnlyOnce* guard = nullptr, TObjectFactory createObject = {});
+    ~TfrmMain() override;
+
+    // Shows or hides "Регистрация кассира", the reports, "Пауза", the programming,
+    // connection and settings items, the tape and two separators.
+    void SetMenuFull(bool full) override;
+    int ShowRegDialog();
+    void ShowReports();
+    // The connection dialog's selected driver entry; "не установлен" without dialogs.
+    std::string DriverInfo() const;
+    // The registered dialogs, null without.
+    ISpoolerDialogs* Dialogs() const { return dialogs_.get(); }
+    TfrmPrint* frmPrint() const { return frmPrint_; }
+    bool HasTray() const { return RxTrayIcon != nullptr; }
+
+    // The designed controls.
+    QScrollArea* ScrollBox1;
+    QLabel* lInfo;
+    QSystemTrayIcon* RxTrayIcon = nullptr;  // null where the desktop has no tray
+    QToolButton* bMenu = nullptr;           // the menu, where there is no tray
+    QLabel* lLamp = nullptr;                // the link's lamp, where there is no tray
+    QMenu* PopupMenu1;
+    QAction *N6, *N7, *N13, *N14, *nPause, *N8, *N9, *N11, *N10, *N2, *N1, *N3, *N4, *N5;
+    QTimer timerState, timerState1, timerCommandResult;
+
+signals:
+    // The close road has ended and the window closed: the program ends.
+    void closed();
+
+public slots:
+    void N6Click();
+    void N7Click();
+    void N13Click();
+    void nPauseClick();
+    void N8Click();
+    void N11Click();
+    void N10Click();
+    void N1Click();
+    void N3Click();
+    void N5Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // ISpoolerView
+    void SetInfo(const std::string& text) override;
+    void ShowStatus() override;
+    void HideStatus() override;
+    void PrintChar(std::int32_t code) override;
+    void StartCommandResultTimer() override;
+    void PushDriverProperties() override;
+    void PostClose() override;
+    void PostMessage(const std::string& text, const std::string& title) override;
+    void LinkChanged() override;
+
+    void FitHeight();
+
+    std::unique_ptr<ISpoolerDialogs> dialogs_;
+    TfrmPrint* frmPrint_ = nullptr;
+};
+
+}  // namespace tolver

@@ -1,0 +1,33 @@
+#pragma once
+// One connected point-of-sale client (a SpoolAuto1 object of the automation server)
+// as the main window sees it: an entry of Clients, in order of connection, with the
+// event sinks that command completions are delivered to.
+//
+// The server implements both interfaces and hands its clients over as shared
+// pointers (AddClient / RemoveClient of the main window). Delivery walks snapshots
+// of Clients and of each client's Sinks(), so a client may connect, disconnect or
+// fail while a result is being delivered; a sink that raises is skipped for that
+// result only.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tolver {
+
+// An events sink of a client (ISpoolAuto1Events): OnCommandResult, DISPID 1.
+class ISpoolerSink {
+public:
+    virtual ~ISpoolerSink() = default;
+    // May raise; the relay ignores the error and goes on with the next sink.
+    virtual void OnCommandResult(std::int32_t CommandID, std::int32_t CommandResult) = 0;
+};
+
+class ISpoolerClient {
+public:
+    virtual ~ISpoolerClient() = default;
+    // The client's sinks (its SinkList), in order of connection.
+    virtual std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const = 0;
+};
+
+}  // namespace tolver

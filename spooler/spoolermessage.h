@@ -1,0 +1,77 @@
+#pragma once
+// The spooler's own message box. Every question and message of the spooler (its
+// main window, the dialogs, the automation server) goes through ShowSpoolerMessage:
+// a stay-on-top box at the bottom right of the screen, "Да"/"Нет" or a single "OK".
+//
+// Tests script the answers with TSpoolerMessageScript (or any handler set with
+// SetSpoolerMessageHandler): while a handler is set no box is shown and the handler's
+// answer is returned.
+
+#include <QDialog>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+
+namespace tolver {
+
+inline constexpr const char* kTitleError = "Тольвер. Ошибка";
+inline constexpr const char* kTitleMessage = "Тольвер. Сообщение";
+inline constexpr const char* kTitleQuery = "Тольвер. Запрос";
+inline constexpr const char* kTitleConfirm = "Тольвер. Подтверждение";
+
+// 0 when the box was closed with its first button ("Да" or "OK"), -1 otherwise.
+// In the OK form Escape answers 0 as well.
+int ShowSpoolerMessage(const std::string& Text, const std::string& Title, bool YesNo);
+
+using TSpoolerMessageHandler = std::function<int(const std::string& Text, const std::string& Title, bool YesNo)>;
+// Replaces the box; an empty handler brings the box back. Returns the previous one.
+TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler);
+
+// A scripted box for tests: records every box asked for and answers from a queue
+// (0 when the queue is empty). Installs itself for its lifetime.
+class TSpoolerMessageScript {
+public:
+    struct Box {
+        std::string Text, Title;
+        bool YesNo;
+    };
+    TSpoolerMessageScript();
+    ~TSpoolerMessageScript();
+    TSpoolerMessageScript(const TSpoolerMessageScript&) = delete;
+    TSpoolerMessageScript& operator=(const TSpoolerMessageScript&) = delete;
+
+    std::deque<int> Answers;
+    std::vector<Box> Boxes;
+    // Runs inside the box, before it answers (a box holds the event loop, so this is
+    // where tests do what happens "while the box is open").
+    std::function<void(const Box&)> WhileOpen;
+
+private:
+    TSpoolerMessageHandler previous_;
+};
+
+// The box itself, as designed: dialog border, stays on top, client area 293 x 153.
+class TfrmMyMessage : public QDialog {
+    Q_OBJECT
+public:
+    TfrmMyMessage(const std::string& Text, const std::string& Title, bool YesNo, QWidget* parent = nullptr);
+
+    QLabel* lText;
+    QPushButton* bOk;
+    QPushButton* bCancel;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool yesNo_;
+};
+
+}  // namespace tolver

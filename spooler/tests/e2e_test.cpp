@@ -1,0 +1,209 @@
+// The spooler end to end: the main window hosting Sorbel.csh (installed with
+// tolver-regsvr, chosen with spooler-setup) against "cashsim er350f" on a
+// pseudo-terminal, in real time; and the Spooler program's single-instance start.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "platform/registry/registry.h"
+#include "platform/registry/temp_registry.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/gui_test_main.h"
+#include "spooler/mainform.h"
+#include "spooler/printform.h"
+#include "spooler/spoolermessage.h"
+
+using namespace tolver;
+using tolver::testutil::RunUntil;
+
+namespace {
+
+constexpr int kCom = 7;
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+struct TResultSink : ISpoolerSink {
+    std::vector<std::pair<int, int>> got;
+    void OnCommandResult(std::int32_t id, std::int32_t result) override { got.emplace_back(id, result); }
+    bool Has(int id) const {
+        for (const auto& [i, r] : got)
+            if (i == id) return true;
+        return false;
+    }
+    int ResultOf(int id) const {
+        for (const auto& [i, r] : got)
+            if (i == id) return r;
+        return -100;
+    }
+};
+
+struct TResultClient : ISpoolerClient {
+    std::shared_ptr<TResultSink> sink = std::make_shared<TResultSink>();
+    std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override { return {sink}; }
+};
+
+// A registry store, the simulated register on COM7 and Sorbel.csh chosen for it.
+class SpoolerEndToEnd : public ::testing::Test {
+protected:
+    SpoolerEndToEnd() {
+        state_ = registry.dir() / "state";
+        ::setenv("TOLVER_STATE_DIR", state_.c_str(), 1);
+    }
+    ~SpoolerEndToEnd() override {
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            sim.waitForFinished(5000);
+        }
+        ::unsetenv("TOLVER_STATE_DIR");
+    }
+
+    void StartSimulator(const QStringList& extra = {}) {
+        sim.start(CASHSIM_EXE, QStringList{"er350f", "--print-delay", "100"} + extra);
+        ASSERT_TRUE(sim.waitForStarted(5000));
+        ASSERT_TRUE(RunUntil([&] { return sim.canReadLine(); }, 10000));
+        const std::string pty = QString::fromLocal8Bit(sim.readLine()).trimmed().toStdString();
+        TRegistry reg(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
+        reg.WriteString("COM" + std::to_string(kCom), pty);
+        ASSERT_EQ(std::system((Quoted(REGSVR_TOOL) + " " + Quoted(SORBEL_MODULE) + " >/dev/null").c_str()), 0);
+        ASSERT_EQ(std::system((Quoted(SPOOLER_SETUP_TOOL) + " --driver Sorbel.csh --com 7 --protocol on --notify on"
+                               " >/dev/null")
+                                  .c_str()),
+                  0);
+    }
+
+    static bool Connected(const TfrmMain& m) { return m.LinkState == lsConnected && m.LastPollOk; }
+
+    TempRegistry registry;
+    std::filesystem::path state_;
+    QProcess sim;
+    TSpoolerMessageScript boxes;
+};
+
+TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
+    StartSimulator();
+    TfrmMain main;
+    ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
+    EXPECT_FALSE(main.DriverError);
+    EXPECT_EQ(main.Constraints.MaxOp > 0, true);
+    auto client = std::make_shared<TResultClient>();
+    main.AddClient(client);
+
+    const int reg = main.RegisterCashier(1, "Кассир 1", false, "5173");
+    const int sale = main.Driver.AddPayDep("Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
+    main.CheckOpen = true;
+    const int close = main.Driver.CloseCheck(Currency::Parse("20"), TPayType::Cash);
+    ASSERT_GT(reg, 0);
+    ASSERT_GT(sale, 0);
+    ASSERT_GT(close, 0);
+    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(close); }, 120000));
+    EXPECT_EQ(client->sink->ResultOf(reg), 0);
+    EXPECT_EQ(client->sink->ResultOf(sale), 0);
+    EXPECT_EQ(client->sink->ResultOf(close), 0);
+    // In the order the driver reported them.
+    std::vector<int> order;
+    for (const auto& [id, r] : client->sink->got)
+        if (id == reg || id == sale || id == close) order.push_back(id);
+    EXPECT_EQ(order, (std::vector<int>{reg, sale, close}));
+    // The register's print copy is on the cash tape.
+    ASSERT_TRUE(RunUntil([&] { return main.frmPrint()->Lines().join("\n").contains("12"); }, 10000))
+        << main.frmPrint()->Lines().join("\n").toStdString();
+
+    // Pause: the link stays down while the box is open and comes back after it.
+    bool downInBox = false;
+    boxes.WhileOpen = [&](const TSpoolerMessageScript::Box& box) {
+        if (box.Text == kTextPause) downInBox = RunUntil([&] { return main.LinkState == lsStopped; }, 10000);
+    };
+    main.nPause->trigger();
+    EXPECT_TRUE(downInBox);
+    EXPECT_EQ(main.PendingAction, paReconnect);
+    ASSERT_TRUE(RunUntil([&] { return main.PendingAction == paNone && Connected(main); }, 60000));
+    EXPECT_FALSE(main.DriverError);
+    // The protocol went to the day's log.
+    bool logged = false;
+    for (const auto& f : std::filesystem::directory_iterator(state_))
+        logged = logged || f.path().filename().string().ends_with("_Spooler.log.txt");
+    EXPECT_TRUE(logged);
+}
+
+TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) {
+    // The register goes silent 20 s from now for 25 s, as a pulled cable does. The
+    // simulator's "at" counts on the system's steady clock; a second entry counted
+    // from its start covers a simulator that counts from there.
+    using namespace std::chrono;
+    const long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    const long long at = 20000, silence = 25000;
+    StartSimulator({"--faults", QString("at %1 silent %2; at %3 silent %2").arg(now + at).arg(silence).arg(at)});
+    TfrmMain main;
+    ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
+    auto client = std::make_shared<TResultClient>();
+    main.AddClient(client);
+    // Cashier 2 of the settings: the re-sign-on takes the password from there.
+    auto* op = static_cast<TCashOpProperties*>(main.Setup.OpList.CreateItem(2));
+    op->Description = "Кассир 2";
+    op->Password = "5173";
+    const int reg = main.RegisterCashier(2, "Кассир 2", false, "");
+    ASSERT_GT(reg, 0);
+    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(reg); }, 30000));
+    ASSERT_TRUE(RunUntil([&] { return main.CashierRestored; }, 5000));
+
+    const auto failureBoxes = [&] {
+        int n = 0;
+        for (const auto& b : boxes.Boxes) n += b.Text == kTextLinkFailure;
+        return n;
+    };
+    ASSERT_TRUE(RunUntil([&] { return failureBoxes() > 0; }, 60000));
+    EXPECT_FALSE(main.CashierRestored);
+    const std::size_t before = client->sink->got.size();
+    // The register answers again: the link returns and cashier 2 is signed on again.
+    ASSERT_TRUE(RunUntil([&] { return main.CashierRestored && client->sink->got.size() > before; }, 90000));
+    EXPECT_EQ(main.CashierN, 2);
+    EXPECT_EQ(client->sink->got.back().second, 0);
+}
+
+TEST_F(SpoolerEndToEnd, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
+    StartSimulator();
+    // A runtime folder of this test's own holds the instance lock.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(registry.dir().string()));
+    QProcess first, second;
+    first.setProcessEnvironment(env);
+    // The second start has a registry store of its own, in a folder that stays
+    // empty unless it reads its setup (the store's file is made at the first access).
+    const std::filesystem::path secondStore = registry.dir() / "second";
+    std::filesystem::create_directories(secondStore);
+    env.insert("TOLVER_REGISTRY", QString::fromStdString((secondStore / "registry.db").string()));
+    second.setProcessEnvironment(env);
+    first.start(SPOOLER_EXE, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    // The first one is up once it writes its protocol.
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            std::error_code ec;
+            return std::filesystem::exists(state_, ec) && !std::filesystem::is_empty(state_, ec);
+        },
+        30000));
+    second.start(SPOOLER_EXE, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    EXPECT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(secondStore));
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.terminate();
+    first.waitForFinished(10000);
+}
+
+}  // namespace
+
+TOLVER_GUI_TEST_MAIN()
