@@ -16,7 +16,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
-#include "platform/testing/serve_events.h"
+#include "platform/testing/run_until.h"
 #include "sim/lockstep.h"
 #include "sim/rf2160/rf2160sim.h"
 #include "sim/simpty.h"
@@ -53,7 +53,7 @@ public:
     }
     // Runs until every id has its result.
     bool RunUntilAnswered(const std::vector<int>& ids, int guardMs = 120000) {
-        return testutil::ServeEventsUntil(
+        return testutil::RunUntil(
             [&] {
                 for (const int id : ids)
                     if (!results.count(id)) return false;
