@@ -126,4 +126,12 @@ void MeasureIdleEngine(benchmark::State& state, Open open, Report report) {
     }
 }
 
+// The counters of a timed run against the waits the protocol prescribes for it.
+inline void ReportAgainstPrescribed(benchmark::State& state, double wallMs, double prescribedMs, int failures) {
+    state.counters["wall_ms"] = wallMs;
+    state.counters["prescribed_ms"] = prescribedMs;
+    state.counters["ratio"] = wallMs / prescribedMs;
+    state.counters["failures"] = failures;
+}
+
 }  // namespace tolver::bench
