@@ -189,6 +189,18 @@ std::unique_ptr<TSimDevice> MakeRf2160(const std::vector<std::string>& args) {
     return sim;
 }
 
+// Milliseconds since cashsim started: the times of a fault script ("at 5000 ...")
+// count from the start.
+class TSinceStartClock : public TClock {
+public:
+    std::int64_t NowMs() override { return SystemClock().NowMs() - start_; }
+    void SleepMs(int ms) override { SystemClock().SleepMs(ms); }
+    bool RealTime() const override { return true; }
+
+private:
+    std::int64_t start_ = SystemClock().NowMs();
+};
+
 struct TDeviceKind {
     const char* name;
     const char* title;
@@ -259,7 +271,8 @@ int main(int argc, char** argv) {
             }
             return "error: unknown command";
         };
-        RunSimulator(pty, *device, SystemClock(), g_stop, [&] {
+        TSinceStartClock clock;
+        RunSimulator(pty, *device, clock, g_stop, [&] {
             if (verbose) log.Report();
             if (controlSocket) controlSocket->Serve(command);
         });

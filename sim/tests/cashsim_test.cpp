@@ -117,6 +117,19 @@ TEST(Cashsim, PlaysTheFiscalRegister) {
     EXPECT_EQ(Wait(c.pid), 0);
 }
 
+// The times of a fault script count from cashsim's start.
+TEST(Cashsim, ScriptTimesCountFromTheStart) {
+    const auto start = std::chrono::steady_clock::now();
+    Child c = Start({"rf2160", "--faults", "at 300 nak"});
+    const int fd = OpenLine(c);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadUntil(fd, "\x15"), "\x15");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    ::close(fd);
+    ::kill(c.pid, SIGTERM);
+    EXPECT_EQ(Wait(c.pid), 0);
+}
+
 // The operator turns the mode key through the control socket; the register answers
 // the next key-position query with the new position.
 TEST(Cashsim, TheControlSocketTurnsTheKey) {
