@@ -354,8 +354,7 @@ void TSamsER350F::CapturePrintChar(int Char) {
             }
         }
     }
-    Variant arg(static_cast<std::int32_t>(Char));
-    Raise(ICashDriverAutoEvents::OnPrint, std::span<Variant>(&arg, 1));
+    Events.Print(Char);
 }
 
 // The last line that shows a receipt's end and has eight complete lines after it:

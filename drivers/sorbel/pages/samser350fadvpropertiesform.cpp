@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/contract/framecontrols.h"
 #include "drivers/sorbel/wire/samser350fgl.h"
 #include "drivers/sorbel/driver/samser350fsettings.h"
 
@@ -33,7 +33,7 @@ std::uint8_t ReadIndex(const QComboBox* combo) { return static_cast<std::uint8_t
 }  // namespace
 
 TfrmSamsER350FAdvProperties::TfrmSamsER350FAdvProperties() {
-    using namespace samscontrols;
+    using namespace framecontrols;
     setObjectName("frmSamsER350FAdvProperties");
     setFont(FrameFont(font()));
     resize(kWidth, kHeight);

@@ -8,7 +8,7 @@
 #include <QSpinBox>
 
 #include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
 #include "platform/com/hresult.h"

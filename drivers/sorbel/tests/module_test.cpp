@@ -6,8 +6,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,14 +23,13 @@
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/serial/defaultline.h"
-#include "platform/serial/termiosport.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/shell_tool.h"
 #include "platform/variant/codepage.h"
 #include "sim/er350f/samser350fsim.h"
-#include "sim/lockstep.h"
-#include "sim/simpty.h"
+#include "sim/simline.h"
 
 using namespace tolver;
 namespace fs = std::filesystem;
@@ -41,11 +38,10 @@ namespace {
 
 constexpr int kCom = 7;
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+using testutil::Quoted;
+using testutil::RunUntil;
 
-int RegSvr(const std::string& args) {
-    return std::system((Quoted(REGSVR_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
-}
+int RegSvr(const std::string& args) { return testutil::RunTool(REGSVR_TOOL, args); }
 
 template <class F>
 F Export(void* module, const char* name) {
@@ -146,35 +142,9 @@ std::string TextLine(const std::string& text) {
 
 class EndToEnd : public RegistryTest {
 protected:
-    EndToEnd() : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        EXPECT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
-        SetDefaultLine(
-            [this] {
-                auto port = std::make_unique<TTermiosPort>();
-                clock.Attach(*port);
-                return port;
-            },
-            &clock);
-    }
-    ~EndToEnd() override { SetDefaultLine({}, nullptr); }
-
-    // Serves the event loop until pred holds; the guard only catches a hang.
-    template <class Pred>
-    bool RunUntil(Pred pred) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > 120000) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
-
-    TSimPty pty;
     TSamsER350FSim sim;
-    TLockstepClock clock;
+    TSimLine line{sim, kCom};
+    TLockstepClock& clock = line.clock;
 };
 
 // The result of a call through its out parameter (read after the call).
@@ -239,7 +209,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     const std::vector<std::int32_t> expectedIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     EXPECT_EQ(ids, expectedIds);
 
-    ASSERT_TRUE(RunUntil([&] { return host.results.size() == ids.size(); }));
+    ASSERT_TRUE(RunUntil([&] { return host.results.size() == ids.size(); }, 120000));
     for (const std::int32_t id : ids) EXPECT_EQ(host.results[id], std::vector<int>{0}) << id;
     bool up = false;
     ASSERT_EQ(d->get_InInteraction(&up), S_OK);
@@ -249,7 +219,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     EXPECT_EQ(id, "ER350F0001");
     // The X report's print copy follows its key; the next poll brings it in.
     const std::int64_t end = clock.NowMs() + 4000;
-    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }));
+    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }, 120000));
 
     // The register received exactly these keys.
     const std::string keys = KeyBytes({5}) + KeyBytes({17, 114, 7}) + Digits("5173") + Digits("1") +

@@ -14,7 +14,7 @@
 #include <set>
 
 #include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
 #include "platform/registry/registry_fixture.h"
