@@ -17,7 +17,10 @@ QList<QVariant> Call(QDBusConnection& connection, const QString& path, const QSt
                      const QString& member, const QList<QVariant>& args) {
     QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(bus::kServiceName), path, interface, member);
     message.setArguments(args);
-    const QDBusMessage reply = connection.call(message, QDBus::BlockWithGui, kNoTimeout);
+    // Every other member answers at once; a spooler that does not answer within the
+    // bus's default time-out is reported as such instead of stopping the client for good.
+    const bool modal = member == QLatin1String("Reg") || member == QLatin1String("GetRegDialog");
+    const QDBusMessage reply = connection.call(message, QDBus::BlockWithGui, modal ? kNoTimeout : -1);
     if (reply.type() == QDBusMessage::ErrorMessage) throw SpoolError(reply.errorName(), reply.errorMessage());
     if (reply.type() != QDBusMessage::ReplyMessage)
         throw SpoolError(QStringLiteral("org.freedesktop.DBus.Error.NoReply"), QStringLiteral("no answer from the spooler"));
