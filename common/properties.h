@@ -230,7 +230,9 @@ public:
     Access(Get get, Set set) : get_(get), set_(set) {}
 
     std::int64_t GetOrd(const TPersistent& o) const override {
-        if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) return static_cast<std::int64_t>(get_(Self(o)));
+        // A character is its code (0..255), never a negative number.
+        if constexpr (std::is_same_v<T, char>) return static_cast<unsigned char>(get_(Self(o)));
+        else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) return static_cast<std::int64_t>(get_(Self(o)));
         else Wrong();
     }
     void SetOrd(TPersistent& o, std::int64_t v) const override {

@@ -1,8 +1,11 @@
 #include "common/xtcollection.h"
 
+#include <limits>
+
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include "common/debug.h"
@@ -258,8 +261,18 @@ std::int32_t TXtCollection::FirstFreeN() {
         else
             break;
     }
+    std::int64_t free = std::max<std::int64_t>(last + 1, FirstN);
+    if (free > std::numeric_limits<std::int32_t>::max()) {
+        // Past the largest number: the lowest number from FirstN (0 at least) that no
+        // item has.
+        free = std::max<std::int32_t>(FirstN, 0);
+        for (const auto& item : items_) {
+            if (item->N == free) ++free;
+            else if (item->N > free) break;
+        }
+    }
     Sort();
-    return static_cast<std::int32_t>(std::max<std::int64_t>(last + 1, FirstN));
+    return static_cast<std::int32_t>(free);
 }
 
 void TXtCollection::DeleteItem(int index) {

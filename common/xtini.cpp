@@ -1,5 +1,6 @@
 #include "common/xtini.h"
 
+#include <cmath>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
@@ -47,7 +48,7 @@ double ParseFloat(std::string_view text) {
     if (!s.empty() && s.front() == '+') ++first;
     double v = 0;
     const auto [end, ec] = std::from_chars(first, s.data() + s.size(), v);
-    return ec == std::errc() && end == s.data() + s.size() && first != end ? v : 0.0;
+    return ec == std::errc() && end == s.data() + s.size() && first != end && std::isfinite(v) ? v : 0.0;
 }
 
 }  // namespace

@@ -24,6 +24,12 @@ Currency AddMoney(Currency a, Currency b) {
     return Currency::FromRaw(sum);
 }
 
+std::string TextOfLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text += l + kCRLF;
+    return text;
+}
+
 // ---- TReport ---------------------------------------------------------------------
 
 TReport::TReport(const ComClass& cls) : class_(cls) {}
@@ -53,12 +59,8 @@ void TReport::Initialize() {
 
 HRESULT TReport::Advise(IUnknown* Sink) {
     if (!Sink) return E_POINTER;
-    return Guard([&] {
-        for (const auto& s : sinks_)
-            if (s.get() == Sink) return E_FAIL;
-        sinks_.emplace_back(Sink);
-        return S_OK;
-    });
+    // A sink advised twice is asked twice and stays until it is unadvised twice.
+    return Guard([&] { sinks_.emplace_back(Sink); });
 }
 
 HRESULT TReport::Unadvise(IUnknown* Sink) {
@@ -127,6 +129,22 @@ bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(do
     ShiftCount = 0;
     ShiftIndex = 0;
     return goOn;
+}
+
+void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
+                       const std::function<void(const PaymentRow&)>& each,
+                       const std::vector<std::string>* names) const {
+    if (!query_) return;
+    try {
+        query_->ReadDay(
+            Day, TimeFrom, TimeTo, order,
+            [&](const PaymentRow& row) {
+                each(row);
+                return true;
+            },
+            names);
+    } catch (...) {
+    }
 }
 
 bool TReport::DoProgress(int Percent) {
@@ -229,11 +247,7 @@ bool TNameList::Remove(const std::string& name) {
 
 bool TNameList::Contains(const std::string& name) const { return Locate(keys_, CaseFold(name)).second; }
 
-std::string TNameList::Text() const {
-    std::string text;
-    for (const auto& s : items_) text += s + kCRLF;
-    return text;
-}
+std::string TNameList::Text() const { return TextOfLines(items_); }
 
 void TNameList::SetText(const std::string& text) {
     items_.clear();

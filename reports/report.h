@@ -34,6 +34,17 @@ std::string SafeText(F&& f) noexcept {
     return text;
 }
 
+// The lines, each followed by CR LF.
+std::string TextOfLines(const std::vector<std::string>& lines);
+
+// The order of report rows and groups: those without an article (number below 1)
+// first, by department; then by article.
+inline bool ArticleOrderLess(std::int32_t nArtA, std::int32_t nDepA, std::int32_t nArtB, std::int32_t nDepB) {
+    const bool aCoded = nArtA >= 1, bCoded = nArtB >= 1;
+    if (aCoded != bCoded) return !aCoded;
+    return aCoded ? nArtA < nArtB : nDepA < nDepB;
+}
+
 // A sum of money that refuses to overflow (raises), so that no total is ever wrong.
 Currency AddMoney(Currency a, Currency b);
 
@@ -95,6 +106,11 @@ protected:
     // Walks an operator's shifts with scan, asking the sinks after each shift; false
     // when one said stop.
     bool ScanShifts(const THostOperator& Operator, void (TReport::*scan)(double, double));
+    // Hands each row of a day to each (see TPaymentArchive::ReadDay); nothing without
+    // an archive. A failure ends the day's reading; the rows handed out stay.
+    void ReadRows(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
+                  const std::function<void(const PaymentRow&)>& each,
+                  const std::vector<std::string>* names = nullptr) const;
     // "  С hh:nn ПО hh:nn dd.mm.yyyy", or with both dates for several days.
     static std::string DatesLine(double DateFrom, double DateTo);
     // "  " + Title + CR LF, or nothing for an empty title.

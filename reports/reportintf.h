@@ -39,9 +39,9 @@ public:
     static constexpr GUID IID = MakeGUID("{5FF203C0-BE0F-40C0-AB94-6CF72C11DDC4}");
     using Base = IUnknown;
 
-    // E_POINTER for no sink, E_FAIL when the sink is already advised.
+    // E_POINTER for no sink.
     virtual HRESULT Advise(IUnknown* Sink) = 0;
-    // E_FAIL when the sink was not advised.
+    // Removes one advice of the sink; E_FAIL when it was not advised.
     virtual HRESULT Unadvise(IUnknown* Sink) = 0;
 
 protected:

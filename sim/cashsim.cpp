@@ -5,6 +5,8 @@
 //
 //   cashsim er350f [--key P|X|Z|П|МС] [--id TEXT] [--echo-delay MS] [--print-delay MS]
 //                  [--no-print-copy] [--faults SCRIPT] [--control SOCKET] [--verbose]
+//   cashsim rf2160 [--version TEXT] [--id TEXT] [--mode 0..5] [--ack-delay MS]
+//                  [--reply-delay MS] [--print-delay MS] [--lock EE DD] [--faults SCRIPT] [--verbose]
 //
 // --control SOCKET opens a Unix socket on which the line "key P|X|Z|П|МС" turns the
 // register's mode key, as its operator would; cashsim answers "ok" once it has.
@@ -24,6 +26,7 @@
 
 #include "platform/base/exception.h"
 #include "sim/er350f/samser350fsim.h"
+#include "sim/rf2160/rf2160sim.h"
 #include "sim/simpty.h"
 #include "sim/simrun.h"
 
@@ -150,6 +153,40 @@ std::unique_ptr<TSimDevice> MakeSamsER350F(const std::vector<std::string>& args)
     return sim;
 }
 
+std::unique_ptr<TSimDevice> MakeRf2160(const std::vector<std::string>& args) {
+    auto sim = std::make_unique<TRf2160Sim>();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw Exception(a + ": value missing");
+            return args[++i];
+        };
+        if (a == "--version") {
+            sim->SetVersion(value());
+        } else if (a == "--id") {
+            sim->SetDeviceId(value());
+        } else if (a == "--mode") {
+            const int mode = ToInt(a, value());
+            if (mode > 5) throw Exception("--mode: 0 to 5");
+            sim->SetMode(static_cast<std::uint8_t>(mode));
+        } else if (a == "--ack-delay") {
+            sim->SetAckDelay(ToInt(a, value()));
+        } else if (a == "--reply-delay") {
+            sim->SetReplyDelay(ToInt(a, value()));
+        } else if (a == "--print-delay") {
+            sim->SetPrintDelay(ToInt(a, value()));
+        } else if (a == "--lock") {
+            const auto flags = ParseRf2160Faults("at 0 status " + value() + " " + value());
+            sim->SetError(flags[0].error, flags[0].detail);
+        } else if (a == "--faults") {
+            sim->AddFaults(ParseRf2160Faults(value()));
+        } else {
+            throw Exception("unknown option " + a);
+        }
+    }
+    return sim;
+}
+
 struct TDeviceKind {
     const char* name;
     const char* title;
@@ -158,6 +195,7 @@ struct TDeviceKind {
 
 const TDeviceKind kDevices[] = {
     {"er350f", "Samsung ER-350F STU (key strokes)", MakeSamsER350F},
+    {"rf2160", "fiscal register \"РФ 2160\" (checksummed frames)", MakeRf2160},
 };
 
 int Usage() {
@@ -166,7 +204,10 @@ int Usage() {
     std::fprintf(stderr,
                  "er350f options: --key P|X|Z|П|МС  --id TEXT  --echo-delay MS  --print-delay MS\n"
                  "                --no-print-copy  --faults \"key 3 drop-echo; query 2 error E1; at 5000 silent 6000\"\n"
-                 "                --control SOCKET (the line \"key X\" turns the mode key)\n");
+                 "                --control SOCKET (the line \"key X\" turns the mode key)\n"
+                 "rf2160 options: --version 26.10.0|2160.01.02|2160.01.03|2160.01.O|TEXT  --id TEXT  --mode 0..5\n"
+                 "                --ack-delay MS  --reply-delay MS  --print-delay MS  --lock 80 02\n"
+                 "                --faults \"cmd 2 nak 3; frame 4 no-ack; cmd 5 error 20 01; at 9000 status 80 02\"\n");
     return 2;
 }
 

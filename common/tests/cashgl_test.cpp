@@ -1,4 +1,5 @@
 #include "common/cashgl.h"
+#include "common/varform.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,24 @@ bool Raises(const std::function<void()>& f) {
 
 const Variant kItem5 = VarArray({5, Variant()});
 const Variant kNotANumber = "x";
+
+// A form is a one-dimensional array from 0; the same elements from 1, or laid out in
+// two dimensions, are refused.
+TEST(CashGlReaders, OnlyOneDimensionFromZero) {
+    const std::vector<Variant> items = {7, "Sorbel.CashDriverAuto", "/lib/Sorbel.csh"};
+    SafeArray fromOne = SafeArray::Vector(1, 3);
+    SafeArray twoDims({{3, 0}, {1, 0}});
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        fromOne.elements()[i] = items[i];
+        twoDims.elements()[i] = items[i];
+    }
+    TCashDriverProperties p;
+    EXPECT_FALSE(Raises([&] { p.SetFromVariant(Variant(SafeArray::Of(items))); }));
+    EXPECT_TRUE(Raises([&] { p.SetFromVariant(Variant(fromOne)); }));
+    EXPECT_TRUE(Raises([&] { p.SetFromVariant(Variant(twoDims)); }));
+    EXPECT_TRUE(Raises([&] { VarFormReader(Variant(fromOne), 0); }));
+    EXPECT_TRUE(Raises([&] { VarFormReader(Variant(twoDims), 0); }));
+}
 
 // Each row: a reader, an element count (or a whole array), whether it raises, and a
 // check of the fields afterwards (the object starts from "old" values).

@@ -84,6 +84,51 @@ TEST(Util, AppPathIsTheExecutablesFolder) {
     EXPECT_EQ(JoinPath("/x", "a"), "/x/a");
 }
 
+// GetDataPath as a process that cannot write to the program's folder sees it: run in
+// a child under an unprivileged user (which needs root to become). Empty when that
+// cannot be done here.
+std::string DataPathOfAnotherUser() {
+    if (::getuid() != 0) return {};
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        const std::string path = GetDataPath();
+        const bool ok = ::write(out[1], path.data(), path.size()) == static_cast<ssize_t>(path.size());
+        ::_exit(ok ? 0 : 3);
+    }
+    ::close(out[1]);
+    std::string path;
+    char buf[256];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) path.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? path : std::string();
+}
+
+TEST(Util, DataPathIsTheProgramFolderWhenWritableElseTheStateFolder) {
+    const char* forced = std::getenv("TOLVER_STATE_DIR");
+    const std::string saved = forced ? forced : "";
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const std::string savedState = state ? state : "";
+    ::unsetenv("TOLVER_STATE_DIR");
+    ::setenv("XDG_STATE_HOME", "/var/tmp/state-home", 1);
+    ASSERT_EQ(::access(GetAppPath().c_str(), W_OK), 0);  // the build tree
+    EXPECT_EQ(GetDataPath(), GetAppPath());
+    const std::string other = DataPathOfAnotherUser();
+    if (!other.empty()) EXPECT_EQ(other, "/var/tmp/state-home/tolver/");
+    ::unsetenv("XDG_STATE_HOME");
+    ::setenv("TOLVER_STATE_DIR", "/var/tmp/forced", 1);
+    EXPECT_EQ(GetDataPath(), "/var/tmp/forced/");
+    if (forced) ::setenv("TOLVER_STATE_DIR", saved.c_str(), 1);
+    else ::unsetenv("TOLVER_STATE_DIR");
+    if (state) ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+    if (other.empty()) GTEST_SKIP() << "the unwritable branch needs root to run as another user";
+}
+
 TEST(Scrambler, RotateByte) {
     EXPECT_EQ(RotateByte(0x81, 1), 0xC0);
     EXPECT_EQ(RotateByte(0x81, -1), 0x03);

@@ -50,6 +50,8 @@ TEST_F(XtCollection, FirstFreeN) {
         // Repeated numbers are never handed out again.
         {1, {1, 1, 2}, 3},  {1, {2, 1, 2, 3}, 4},  {0, {0, 0}, 1},        {1, {1, 1}, 2},
         {0, {-5, 0}, 1},    {1, {-1, -1, 1}, 2},
+        // After the largest number, a free one lower down.
+        {1, {2147483647}, 1},  {5, {1, 2147483647}, 5},  {1, {2147483647, 2147483647}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.numbers));

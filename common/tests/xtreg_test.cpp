@@ -102,7 +102,7 @@ TSample Filled() {
     TSample s;
     s.Count = 5;
     s.Small = 200;
-    s.Letter = 'Z';
+    s.Letter = '\xC0';  // above 127: stored as its code, not sign-extended
     s.Flag = true;
     s.Colour = Color::Blue;
     s.Ratio = 0.25;
@@ -142,7 +142,7 @@ TEST_F(XtReg, EachKindHasItsRegistryForm) {
         const char* text;
     } cases[] = {
         {"Count", RegDataType::DWord, 5, nullptr},      {"Small", RegDataType::DWord, 200, nullptr},
-        {"Letter", RegDataType::DWord, 'Z', nullptr},   {"Flag", RegDataType::String, 0, "True"},
+        {"Letter", RegDataType::DWord, 0xC0, nullptr},   {"Flag", RegDataType::String, 0, "True"},
         {"Colour", RegDataType::String, 0, "Blue"},     {"Text", RegDataType::String, 0, "Две\r\nстроки"},
         {"Any", RegDataType::String, 0, "7"},           {"OnChange", RegDataType::String, 0, "Handle"},
         {"Ratio", RegDataType::Binary, 0, nullptr},     {"Money", RegDataType::Binary, 0, nullptr},
@@ -175,7 +175,7 @@ TEST_F(XtReg, EachKindHasItsRegistryForm) {
     LoadObjectFromRegistry(back, HKEY_LOCAL_MACHINE, kKey);
     EXPECT_EQ(back.Count, 5);
     EXPECT_EQ(back.Small, 200);
-    EXPECT_EQ(back.Letter, 'Z');
+    EXPECT_EQ(back.Letter, '\xC0');
     EXPECT_TRUE(back.Flag);
     EXPECT_EQ(back.Colour, Color::Blue);
     EXPECT_EQ(back.Ratio, 0.25);
@@ -303,7 +303,7 @@ TEST_F(XtReg, FolderFormWritesDataIniSectionXt) {
     s.Ratio = -1.5e-7;
     SaveObjectToDir(s, dir.string());  // creates the folder with its parents
     EXPECT_EQ(ReadFile(dir / "Data.ini"),
-              "[Xt]\nCount=5\nSmall=200\nLetter=90\nFlag=True\nColour=Blue\nRatio=-1.5e-07\nMoney=12.5\n"
+              "[Xt]\nCount=5\nSmall=200\nLetter=192\nFlag=True\nColour=Blue\nRatio=-1.5e-07\nMoney=12.5\n"
               "Text=Две\x01\x02строки\nAny=7\n");
     TSample back;
     back.Parts = 0b010;
@@ -312,16 +312,17 @@ TEST_F(XtReg, FolderFormWritesDataIniSectionXt) {
     EXPECT_EQ(back.Ratio, -1.5e-7);
     EXPECT_EQ(back.Money, Currency::Parse("12.5"));
     EXPECT_EQ(back.Colour, Color::Blue);
-    EXPECT_EQ(back.Letter, 'Z');
+    EXPECT_EQ(back.Letter, '\xC0');
     EXPECT_EQ(back.Any, Variant("7"));
     EXPECT_EQ(back.Parts, 0b010u);  // sets are not stored
 
-    // Floats read with either separator; numbers that do not parse read as 0.
+    // Floats read with either separator; text that is no finite number reads as 0.
     TIniFile ini((dir / "Data.ini").string());
     const struct {
         const char* ratio;
         double value;
-    } floats[] = {{"2,5", 2.5}, {" 2.5 ", 2.5}, {"1e3", 1000}, {"abc", 0}, {"", 0}, {"1,2,3", 0}};
+    } floats[] = {{"2,5", 2.5}, {" 2.5 ", 2.5}, {"1e3", 1000}, {"abc", 0}, {"", 0}, {"1,2,3", 0},
+                  {"nan", 0}, {"inf", 0}, {"-infinity", 0}, {"1e999", 0}};
     for (const auto& f : floats) {
         SCOPED_TRACE(f.ratio);
         ini.WriteString("Xt", "Ratio", f.ratio);

@@ -40,3 +40,22 @@ TOLVER_EXPORT void GetLibInfo(tolver::TLibInfo* Info);
 TOLVER_EXPORT std::int32_t PropertiesDialog();
 // Fills CashType and AutoObjectName (the driver's ProgID); FilePath stays untouched.
 TOLVER_EXPORT void GetDefaultProperties(tolver::TCashDriverProperties* Properties);
+
+// The three exports of a driver library, in its module's source file: name is the
+// display name, fillDefaults(TCashDriverProperties&) sets CashType and AutoObjectName.
+#define TOLVER_DRIVER_LIBRARY_EXPORTS(name, fillDefaults)                          \
+    TOLVER_EXPORT void GetLibInfo(tolver::TLibInfo* Info) {                        \
+        try {                                                                      \
+            Info->Kind = tolver::kLibKindCashDriver;                               \
+            Info->Name = (name);                                                   \
+            Info->Flag = 1;                                                        \
+        } catch (...) {                                                            \
+        }                                                                          \
+    }                                                                              \
+    TOLVER_EXPORT std::int32_t PropertiesDialog() { return -1; }                   \
+    TOLVER_EXPORT void GetDefaultProperties(tolver::TCashDriverProperties* Properties) { \
+        try {                                                                      \
+            fillDefaults(*Properties);                                             \
+        } catch (...) {                                                            \
+        }                                                                          \
+    }

@@ -60,5 +60,8 @@ private:
 // The device of "COMn": the registry value "COMn" under "\Software\Norvale\Spooler\Ports"
 // of HKEY_LOCAL_MACHINE when it names one, else /dev/ttyS(n-1); "" for port 0.
 std::string ComDevicePath(int comNumber);
+// Names the device of "COMn" in that registry value (a simulator's pseudo-terminal);
+// raises Exception when the store cannot be written.
+void SetComDevicePath(int comNumber, const std::string& device);
 
 }  // namespace tolver

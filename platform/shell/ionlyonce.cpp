@@ -17,13 +17,19 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 3000;
 
-// $XDG_RUNTIME_DIR, else a folder of this user's own in the temporary folder.
-QString RuntimeDir() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime;
-    const QString dir = QDir::tempPath() + "/tolver-" + QString::number(::getuid());
+// A folder only this user can write to: not a link, owned by the user, and writable
+// by neither group nor others. Anything else could be another local user's, made to
+// hold the lock and keep the program from starting.
+bool PrivateFolder(const QString& dir) {
+    struct stat st{};
+    if (::lstat(QFile::encodeName(dir).constData(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// dir, made private when it does not exist yet; empty when it is not private.
+QString MakePrivate(const QString& dir) {
     ::mkdir(QFile::encodeName(dir).constData(), 0700);
-    return dir;
+    return PrivateFolder(dir) ? dir : QString();
 }
 
 // The name as a file name: no folder separators.
@@ -35,10 +41,27 @@ QString FileNameOf(const std::string& name) {
 
 }  // namespace
 
+std::string TIOnlyOnce::LockFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && PrivateFolder(runtime)) return runtime.toStdString();
+    const QString uid = QString::number(::getuid());
+    QString dir = MakePrivate(QDir::tempPath() + "/tolver-" + uid);
+    if (dir.isEmpty()) {
+        // The shared temporary folder is taken: the user's own cache folder.
+        QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+        if (cache.isEmpty()) cache = QDir::homePath() + "/.cache";
+        QDir().mkpath(cache);
+        dir = MakePrivate(cache + "/tolver-" + uid);
+    }
+    return dir.toStdString();
+}
+
 TIOnlyOnce::TIOnlyOnce(QObject* owner, std::string uniqueString) : QObject(owner), uniqueString_(std::move(uniqueString)) {
     if (uniqueString_.empty())
         uniqueString_ = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
-    const QString base = RuntimeDir() + "/" + FileNameOf(uniqueString_);
+    const std::string folder = LockFolder();
+    if (folder.empty()) return;  // no private folder anywhere: run unguarded rather than not at all
+    const QString base = QString::fromStdString(folder) + "/" + FileNameOf(uniqueString_);
     const QString socketPath = base + ".sock";
 
     lockFd_ = ::open(QFile::encodeName(base + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

@@ -18,11 +18,7 @@ const ComClass& MerrowReportClass() {
     return cls;
 }
 
-bool CashRowLess(const TCashPay& a, const TCashPay& b) {
-    const bool aCoded = a.NArt >= 1, bCoded = b.NArt >= 1;
-    if (aCoded != bCoded) return !aCoded;
-    return aCoded ? a.NArt < b.NArt : a.NDep < b.NDep;
-}
+bool CashRowLess(const TCashPay& a, const TCashPay& b) { return ArticleOrderLess(a.NArt, a.NDep, b.NArt, b.NDep); }
 
 namespace {
 
@@ -55,12 +51,6 @@ void Signatures(std::vector<std::string>& lines) {
     lines.push_back(std::string(12, ' ') + "Контролер:___________");
 }
 
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string body;
-    for (const auto& l : lines) body += l + kCRLF;
-    return body;
-}
-
 // Format("     %-20.20s  %-46.46s", [a, b])
 std::string HeadLine(const std::string& a, const std::string& b) {
     return "     " + Pad(a, 20, 20) + "  " + Pad(b, 46, 46);
@@ -85,53 +75,47 @@ std::string TPostCashReport::RowKey(std::int32_t nArt, const std::string& descri
 }
 
 void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
-    if (!Query()) return;
-    try {
-        Query()->ReadDay(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
-            if (row.DescriptionNull) return true;
-            const Currency s = row.Sum;
-            if (!IsNone(row.NArt) || !IsNone(row.NDep)) {
-                if (!OpeningSeen) {
-                    Opening = Currency();
-                    OpeningSeen = true;
-                }
-                std::string key = RowKey(row.NArt, row.Description);
-                // Keys as read are looked up first; the case-folded look-up runs once
-                // per spelling.
-                auto exact = exactIndex_.find(key);
-                if (exact == exactIndex_.end()) {
-                    std::string folded = CaseFold(key);
-                    auto it = rowIndex_.find(folded);
-                    if (it == rowIndex_.end()) {
-                        it = rowIndex_.emplace(std::move(folded), rows_.size()).first;
-                        rows_.push_back({key, 0, Currency(), row.NArt, row.NDep});
-                    }
-                    exact = exactIndex_.emplace(std::move(key), it->second).first;
-                }
-                TCashPay& pay = rows_[exact->second];
-                pay.Sum = AddMoney(pay.Sum, s);
-                pay.Count += row.Count;
-            } else if (OpeningSeen || s.raw() < 0) {
-                // A service movement; a withdrawal before any opening balance opens
-                // the statement at 0 and still counts as withdrawn.
-                if (!OpeningSeen) {
-                    Opening = Currency();
-                    OpeningSeen = true;
-                }
-                DebugLog(Money(s, 0), "1", true);
-                if (s.raw() > 0)
-                    Deposits = AddMoney(Deposits, s);
-                else
-                    Withdrawals = Sub(Withdrawals, s);
-            } else {
-                Opening = s;
+    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+        if (row.DescriptionNull) return;
+        const Currency s = row.Sum;
+        if (!IsNone(row.NArt) || !IsNone(row.NDep)) {
+            if (!OpeningSeen) {
+                Opening = Currency();
                 OpeningSeen = true;
             }
-            return true;
-        });
-    } catch (...) {
-        // The day's reading ends; what was read stays.
-    }
+            std::string key = RowKey(row.NArt, row.Description);
+            // Keys as read are looked up first; the case-folded look-up runs once
+            // per spelling.
+            auto exact = exactIndex_.find(key);
+            if (exact == exactIndex_.end()) {
+                std::string folded = CaseFold(key);
+                auto it = rowIndex_.find(folded);
+                if (it == rowIndex_.end()) {
+                    it = rowIndex_.emplace(std::move(folded), rows_.size()).first;
+                    rows_.push_back({key, 0, Currency(), row.NArt, row.NDep});
+                }
+                exact = exactIndex_.emplace(std::move(key), it->second).first;
+            }
+            TCashPay& pay = rows_[exact->second];
+            pay.Sum = AddMoney(pay.Sum, s);
+            pay.Count += row.Count;
+        } else if (OpeningSeen || s.raw() < 0) {
+            // A service movement; a withdrawal before any opening balance opens
+            // the statement at 0 and still counts as withdrawn.
+            if (!OpeningSeen) {
+                Opening = Currency();
+                OpeningSeen = true;
+            }
+            DebugLog(Money(s, 0), "1", true);
+            if (s.raw() > 0)
+                Deposits = AddMoney(Deposits, s);
+            else
+                Withdrawals = Sub(Withdrawals, s);
+        } else {
+            Opening = s;
+            OpeningSeen = true;
+        }
+    });
 }
 
 void TPostCashReport::ClearRows() {
@@ -207,7 +191,7 @@ void TPostCashReport::FormatStatement(std::string& Body) {
     lines.push_back(MoneyLine("     Кінцевий залишок:", Sub(total, handed)));
     lines.emplace_back();
     Signatures(lines);
-    Body = Lines(lines);
+    Body = TextOfLines(lines);
 }
 
 void TPostCashReport::FormatServiceStatement(std::string& Body) {
@@ -226,7 +210,7 @@ void TPostCashReport::FormatServiceStatement(std::string& Body) {
                               Sub(Sub(AddMoney(AddMoney(income, Opening), Deposits), expense), Withdrawals)));
     lines.emplace_back();
     Signatures(lines);
-    Body = Lines(lines);
+    Body = TextOfLines(lines);
 }
 
 std::string TPostCashReport::PeriodReport(double DateFrom, double DateTo, const std::string& Title) {

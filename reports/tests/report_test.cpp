@@ -92,15 +92,21 @@ TEST_F(ReportBase, SinksAdviseUnadviseAndUnadviseThemselvesDuringTheWalk) {
     EXPECT_EQ(report->Advise(nullptr), E_POINTER);
     EXPECT_EQ(report->Unadvise(static_cast<IReportProgress*>(sink.get())), E_FAIL);
     Advise();
-    EXPECT_EQ(report->Advise(static_cast<IReportProgress*>(sink.get())), E_FAIL);
+    Advise();  // twice: asked twice, until unadvised twice
+    EXPECT_TRUE(report->DoProgress(10));
+    EXPECT_EQ(sink->percents, (std::vector<int>{10, 10}));
+    EXPECT_EQ(report->Unadvise(static_cast<IReportProgress*>(sink.get())), S_OK);
+    sink->percents.clear();
     // A sink that leaves while it is asked: the walk goes on to its end.
     sink->during = [&] { report->Unadvise(static_cast<IReportProgress*>(sink.get())); };
     report->ScanDaysFlat(At(0, 8, 0), At(2, 20, 0));
     EXPECT_EQ(report->calls.size(), 3u);
     EXPECT_EQ(sink->percents, (std::vector<int>{33}));
-    // A sink without IReportProgress is skipped; no sinks at all means go on.
-    ComPtr<TRecordingSink> plain(new TRecordingSink());
+    // A sink without IReportProgress (here the report itself) is skipped.
+    IUnknown* plain = static_cast<IReport*>(report.get());
+    ASSERT_EQ(report->Advise(plain), S_OK);
     EXPECT_TRUE(report->DoProgress(50));
+    EXPECT_EQ(report->Unadvise(plain), S_OK);
 }
 
 TEST_F(ReportBase, OperatorProgressNeverGoesBackwards) {

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "platform/ini/inifile.h"
 #include "report_fixture.h"
 #include "reports/vora/vorareport.h"
@@ -195,6 +197,15 @@ TEST_F(Vora, LongNamesKeepTheirColumnBreakAndWideCountsShowDots) {
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(Visible(lines[6]),
               "   1|  06.03 |10:00  |Оплата услуг кабельного телевидения ||       ...|       1,00");
+}
+
+TEST(VoraOrder, GroupsWithoutArticleComeFirstByDepartmentThenByArticle) {
+    std::vector<TVoraList> groups = {{"a", {}, 0, {}, 5, 0}, {"b", {}, 0, {}, 0, 3}, {"c", {}, 0, {}, 2, 9},
+                                     {"d", {}, 0, {}, -1, 1}, {"e", {}, 0, {}, 1, 0}};
+    std::stable_sort(groups.begin(), groups.end(), VoraListLess);
+    std::string order;
+    for (const auto& g : groups) order += g.Name;
+    EXPECT_EQ(order, "dbeca");
 }
 
 }  // namespace

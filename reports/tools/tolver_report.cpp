@@ -14,6 +14,7 @@
 #include "platform/com/cocreate.h"
 #include "platform/com/comcat.h"
 #include "platform/registry/registry.h"
+#include "reports/report.h"
 #include "reports/reportintf.h"
 
 using namespace tolver;
@@ -32,7 +33,7 @@ int Usage() {
         "       tolver-report operator REPORT FROM TO NAME START END [START END ...] [options]\n"
         "       tolver-report names    REPORT FROM TO\n"
         "REPORT is a class identifier {...} or a ProgID (Vora.VoraReport, Merrow.MerrowReport).\n"
-        "Dates: yyyy-mm-dd or yyyy-mm-ddThh:mm[:ss] (FROM alone starts at 00:00, TO alone ends at 23:59:59).\n"
+        "Dates: yyyy-mm-dd or yyyy-mm-ddThh:mm[:ss] (FROM alone starts at 00:00, TO alone takes in the whole day).\n"
         "Options: --title TEXT      a title line\n"
         "         --properties P    the report's properties, \"mode:option:names\" (Vora: mode 0 all payments\n"
         "                           flat, 1 each payment, 2 the payments of Reports.ini, 3 the names given,\n"
@@ -63,7 +64,7 @@ bool ParseDate(const std::string& s, bool endOfDay, double& out) {
     }
     try {
         out = EncodeDate(y, mo, d) + EncodeTime(h, mi, sec);
-        if (!hasTime && endOfDay) out = EncodeDate(y, mo, d) + EncodeTime(23, 59, 59);
+        if (!hasTime && endOfDay) out = EncodeDate(y, mo, d) + TReport::kEndOfDay;
     } catch (...) {
         return false;
     }
@@ -192,7 +193,9 @@ int main(int argc, char** argv) {
         sigaction(SIGINT, &sa, nullptr);
 
         std::string text;
-        double from = 0, to = 0;
+        THostPeriod period;
+        double& from = period.DateFrom;
+        double& to = period.DateTo;
         if (command == "period" || command == "names") {
             if (words.size() != 4 || !ParseDate(words[2], false, from) || !ParseDate(words[3], true, to))
                 return Usage();
@@ -229,7 +232,7 @@ int main(int argc, char** argv) {
         }
         sink->Done();
         if (connection) connection->Unadvise(static_cast<IReportProgress*>(sink.get()));
-        if (interrupted) std::cerr << "tolver-report: stopped; the report holds what was read until then\n";
+        if (interrupted) std::cerr << "tolver-report: stopped by Ctrl-C; the report was not finished and shows its header only\n";
         if (raw)
             std::cout << text;
         else

@@ -21,11 +21,7 @@ const ComClass& VoraReportClass() {
     return cls;
 }
 
-bool VoraListLess(const TVoraList& a, const TVoraList& b) {
-    const bool aCoded = a.NArt >= 1, bCoded = b.NArt >= 1;
-    if (aCoded != bCoded) return !aCoded;
-    return aCoded ? a.NArt < b.NArt : a.NDep < b.NDep;
-}
+bool VoraListLess(const TVoraList& a, const TVoraList& b) { return ArticleOrderLess(a.NArt, a.NDep, b.NArt, b.NDep); }
 
 namespace {
 
@@ -55,12 +51,6 @@ std::string CountText(Currency count) {
 std::string TotalLine(const char* caption, int breaks, const std::string& count, Currency sum) {
     return caption + std::string(static_cast<std::size_t>(breaks), kColumnBreak) + std::string(51, ' ') +
            FitRight(count, 8) + kBreak + "  " + Money(sum);
-}
-
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string body;
-    for (const auto& l : lines) body += l + kCRLF;
-    return body;
 }
 
 }  // namespace
@@ -95,24 +85,8 @@ void TVoraReport::ScanDaysGrouped(double DateFrom, double DateTo) {
     TReport::ScanDaysGrouped(DateFrom, DateTo);
 }
 
-void TVoraReport::ReadDay(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
-                          const std::function<void(const PaymentRow&)>& each, const std::vector<std::string>* names) {
-    if (!Query()) return;
-    try {
-        Query()->ReadDay(
-            Day, TimeFrom, TimeTo, order,
-            [&](const PaymentRow& row) {
-                each(row);
-                return true;
-            },
-            names);
-    } catch (...) {
-        // The day's reading ends; the rows taken so far stay.
-    }
-}
-
 void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
-    ReadDay(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
         TVoraPay pay{Day, row.TimeMs, {}, row.Count, row.Sum};
         if (!row.Info.empty())
             pay.Text = Pad(TrimRight(row.Description), 17, 17) + kBreak + " " + Pad(TrimRight(row.Info), 26, 26);
@@ -127,7 +101,7 @@ void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
 
 void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     if (filtered_ && filter_.empty()) return;  // nothing chosen: nothing to read
-    ReadDay(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
         const std::string name = TrimRight(row.Description);
         const std::string& key = fold_.Fold(name);
         if (filtered_ && !filter_.count(key)) return;
@@ -145,7 +119,7 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
 }
 
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
-    ReadDay(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
         const std::string name = TrimRight(row.Description);
         if (!name.empty()) KnownNames.Add(name);
     });
@@ -218,7 +192,7 @@ void TVoraReport::FormatFlat(std::string& Body) const {
     for (const TVoraPay& pay : flatRows_.Rows) lines.push_back(RowLine(++n, pay));
     lines.push_back(Rule());
     lines.push_back(TotalLine("ИТОГО:", 5, report::CountText(flatRows_.CountTotal), flatRows_.SumTotal));
-    Body = Lines(lines);
+    Body = TextOfLines(lines);
     const std::string final = FinalText();
     if (!final.empty()) Body += kCRLF + final + kCRLF;
 }
@@ -247,7 +221,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
         grandSum = AddMoney(grandSum, group.SumTotal);
     }
     if (!groups_.empty()) lines.push_back(TotalLine("ИТОГО:", 4, CountText(grandCount), grandSum));
-    Body = Lines(lines);
+    Body = TextOfLines(lines);
     const std::string final = FinalText();
     if (!final.empty()) Body += kCRLF + final + kCRLF;
 }

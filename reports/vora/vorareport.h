@@ -63,9 +63,6 @@ public:
 
 private:
     void ResetRows();
-    void ReadDay(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
-                 const std::function<void(const PaymentRow&)>& each,
-                 const std::vector<std::string>* names = nullptr);
     std::string FinalText() const;
     std::string RowLine(int n, const TVoraPay& pay) const;
 

@@ -58,6 +58,8 @@ public:
     void AddFaults(const std::vector<TSamsER350FFault>& faults) {
         for (const auto& f : faults) AddFault(f);
     }
+    // Drops the faults that have not fired yet.
+    void ClearFaults() { faults_.clear(); }
 
     // Prints lines at time `at` as the register's own printer would.
     void Print(const std::vector<std::string>& lines, std::int64_t at);

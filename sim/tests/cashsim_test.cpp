@@ -91,6 +91,30 @@ TEST(Cashsim, PlaysTheRegisterUntilStopped) {
     EXPECT_EQ(Wait(c.pid), 0);
 }
 
+// The fiscal register: a status request is acknowledged and answered with a status
+// in its mode; a scripted NAK comes first.
+TEST(Cashsim, PlaysTheFiscalRegister) {
+    Child c = Start({"rf2160", "--mode", "3", "--faults", "frame 1 nak"});
+    const std::string line = ReadUntil(c.out, "\n");
+    ASSERT_EQ(line.back(), '\n');
+    const int fd = ::open(line.substr(0, line.size() - 1).c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    const std::string poll = std::string("\x01") + "FISREGISTRATOR2160\x02\x1C" "001[\x03" "1551\x04";
+    ASSERT_EQ(::write(fd, poll.data(), poll.size()), static_cast<ssize_t>(poll.size()));
+    EXPECT_EQ(ReadUntil(fd, "\x15"), "\x15");
+    ASSERT_EQ(::write(fd, poll.data(), poll.size()), static_cast<ssize_t>(poll.size()));
+    const std::string status = std::string("\x06\x01") + "FISREGISTRATOR2160\x02\x1C" "005[\x04" + std::string(3, '\0') +
+                               "\x03" "1559\x04";
+    EXPECT_EQ(ReadUntil(fd, "1559\x04"), status);
+    ::close(fd);
+    ::kill(c.pid, SIGTERM);
+    EXPECT_EQ(Wait(c.pid), 0);
+}
+
 // The operator turns the mode key through the control socket; the register answers
 // the next key-position query with the new position.
 TEST(Cashsim, TheControlSocketTurnsTheKey) {
@@ -142,6 +166,9 @@ TEST(Cashsim, BadArgumentsAreRefused) {
         {{"er350f", "--print-delay", "-3"}, 1, "not a number"},
         {{"er350f", "--id"}, 1, "value missing"},
         {{"er350f", "--control", "/nonexistent/folder/control"}, 1, "--control"},
+        {{"rf2160", "--mode", "7"}, 1, "--mode"},
+        {{"rf2160", "--faults", "cmd 1 explode"}, 1, "unknown action"},
+        {{"rf2160", "--control", "/tmp/x"}, 1, "no mode key"},
     };
     for (const auto& t : cases) {
         Child c = Start(t.args);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "common/cashgl.h"
@@ -57,6 +58,103 @@ TEST(Contract, SlotsFollowTheDeclarationsAndDispidsAreFixed) {
         ASSERT_NE(m, nullptr);
         EXPECT_EQ(m->slot, c.slot);
         EXPECT_EQ(m->dispid, c.dispid);
+    }
+}
+
+// Every member of ICashDriverAuto: kind, name, slot, DISPID and parameters, each
+// "Name:Type" (a trailing "&" for in/out), the result after "->" (named Value unless
+// it says otherwise). Types: I4, UI1, R8, CY, BOOL, BSTR, VARIANT, HRESULT (the
+// operations' integer results, as the type library declares them), TPayType.
+struct ContractRow {
+    MemberKind kind;
+    const char* name;
+    int slot;
+    DISPID dispid;
+    const char* params;
+};
+constexpr MemberKind G = MemberKind::PropertyGet, P = MemberKind::PropertyPut, M = MemberKind::Method;
+const ContractRow kContract[] = {
+    {G, "PropertiesForm", 7, 1, "-> I4"},
+    {G, "InfoForm", 8, 2, "-> I4"},
+    {G, "Properties", 9, 3, "-> VARIANT"},
+    {P, "Properties", 10, 3, "Value:VARIANT"},
+    {M, "Init", 11, 4, "CashDriverProperties:VARIANT Cause:BSTR& -> HRESULT"},
+    {M, "Done", 12, 5, ""},
+    {G, "ComNumber", 13, 6, "-> UI1"},
+    {P, "ComNumber", 14, 6, "Value:UI1"},
+    {G, "Baud", 15, 7, "-> I4"},
+    {P, "Baud", 16, 7, "Value:I4"},
+    {G, "AdvProperties", 17, 8, "-> VARIANT"},
+    {P, "AdvProperties", 18, 8, "Value:VARIANT"},
+    {G, "AdvPropertiesForm", 19, 9, "-> I4"},
+    {G, "ProgramItems", 20, 10, "-> BSTR"},
+    {G, "XReportItems", 21, 11, "-> BSTR"},
+    {G, "ZReportItems", 22, 12, "-> BSTR"},
+    {M, "GetXReport", 23, 13, "Items:BSTR -> HRESULT"},
+    {M, "GetZReport", 24, 14, "Items:BSTR -> HRESULT"},
+    {M, "GetProgram", 25, 15, "Items:BSTR -> HRESULT"},
+    {P, "SpoolerSetup", 26, 16, "Value:VARIANT"},
+    {M, "AddPayDep", 27, 17, "Name:BSTR Count:R8 SumWithoutNDS:CY Sum:CY NDep:I4 -> HRESULT"},
+    {M, "AddPayArt", 28, 21, "Count:R8 SumWithoutNDS:CY Sum:CY NArt:I4 -> HRESULT"},
+    {M, "AddCash", 29, 24, "Sum:CY PayType:TPayType Info:BSTR -> HRESULT"},
+    {M, "CloseCheck", 30, 25, "Sum:CY PayType:TPayType -> HRESULT"},
+    {M, "RegOp", 31, 26, "NOp:I4 NameOp:BSTR Password:BSTR -> HRESULT"},
+    {M, "UnRegOp", 32, 27, "-> HRESULT"},
+    {G, "InInteraction", 33, 28, "-> BOOL"},
+    {G, "ID", 34, 29, "-> BSTR"},
+    {M, "AddInfo", 35, 33, "Value:BSTR -> Value1:HRESULT"},
+    {M, "Restore", 36, 30, "-> HRESULT"},
+    {M, "Terminate", 37, 31, "-> HRESULT"},
+    {G, "EventIID", 38, 32, "-> BSTR"},
+    {G, "Constraints", 39, 34, "-> VARIANT"},
+    {M, "ReturnCash", 40, 18, "Sum:CY PayType:TPayType Info:BSTR -> HRESULT"},
+    {M, "DelPayDep", 41, 19, "SumWithoutNDS:CY Sum:CY NDep:I4 -> HRESULT"},
+    {M, "DelPayArt", 42, 22, "SumWithoutNDS:CY Sum:CY NArt:I4 -> HRESULT"},
+    {G, "TrashID", 43, 23, "-> BSTR"},
+    {M, "OpenCheck", 44, 20, "Info:BSTR -> HRESULT"},
+    {M, "ProgramAfterReg", 45, 35, "Param:BSTR -> HRESULT"},
+    {M, "SetArt", 46, 36, "NArt:I4 NDep:I4 NTax:I4 Price:CY Description:BSTR Return:BOOL -> HRESULT"},
+    {G, "BeginMsg", 47, 37, "-> BSTR"},
+    {G, "CashModelDescription", 48, 38, "-> BSTR"},
+};
+
+// The parameters of a member in the table's notation.
+std::string ParamText(const MemberInfo& m) {
+    static const std::map<VarType, const char*> kNames = {
+        {VT_I4, "I4"},   {VT_UI1, "UI1"},   {VT_R8, "R8"},           {VT_CY, "CY"},
+        {VT_BOOL, "BOOL"}, {VT_BSTR, "BSTR"}, {VT_VARIANT, "VARIANT"}, {VT_HRESULT, "HRESULT"},
+    };
+    std::string text;
+    for (const ParamInfo& p : m.params) {
+        if (!text.empty()) text += ' ';
+        const auto type = kNames.find(p.type);
+        const std::string typeText = !p.typeName.empty() ? p.typeName : type != kNames.end() ? type->second : "?";
+        if (p.dir == ParamDir::RetVal)
+            text += "-> " + (p.name == "Value" ? "" : p.name + ":") + typeText;
+        else
+            text += p.name + ":" + typeText + (p.dir == ParamDir::InOut ? "&" : "");
+    }
+    return text;
+}
+
+TEST(Contract, EveryMemberAsTheTableHasIt) {
+    const InterfaceInfo& info = ICashDriverAuto::TypeInfo();
+    // The table against the type information...
+    for (const ContractRow& row : kContract) {
+        SCOPED_TRACE(row.name);
+        const MemberInfo* m = info.FindByName(row.name, row.kind);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->slot, row.slot);
+        EXPECT_EQ(m->compiledSlot, row.slot);
+        EXPECT_EQ(m->dispid, row.dispid);
+        EXPECT_EQ(ParamText(*m), row.params);
+    }
+    // ...and the type information against the table: nothing more, nothing twice.
+    ASSERT_EQ(info.Members().size(), std::size(kContract));
+    for (std::size_t i = 0; i < info.Members().size(); ++i) {
+        const MemberInfo& m = info.Members()[i];
+        EXPECT_EQ(m.name, kContract[i].name);
+        EXPECT_EQ(m.kind, kContract[i].kind) << m.name;
     }
 }
 

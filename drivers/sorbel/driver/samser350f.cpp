@@ -5,7 +5,7 @@
 
 #include "common/utilgl.h"
 #include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/sorbel/wire/samser350fkeys.h"
 #include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/wire/samser350fprotocol.h"
@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::uint8_t P = kSamsKeyPosP;  // every receipt key is pressed in key position P
 constexpr std::int32_t kFirst = TSamsER350FProtocol::kFirstKey;
-constexpr std::size_t kEventTextLimit = 255;
+constexpr const char* kUnknownModel = "Неизвестная версия прошивки кассового аппарата (Model = %d)";
 
 // A count keyed with three decimals: positive once rounded, and within the
 // register's entry.
@@ -48,7 +48,7 @@ TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
     propertiesFrame_->PropertiesToControls();
     advPropertiesFrame_ = new TfrmSamsER350FAdvProperties;
     advPropertiesFrame_->Settings = &advSettings_;
-    advPropertiesFrame_->FillLists(protocol_->Model());
+    advPropertiesFrame_->FillLists(settings_.Model);
     advPropertiesFrame_->PropertiesToControls();
     propertiesFrame_->OnModelSelect = [this](int model) { ModelChanged(model); };
 }
@@ -66,13 +66,17 @@ TfrmSamsER350FProperties* TSamsER350F::PropertiesFrame() const { return properti
 TfrmSamsER350FAdvProperties* TSamsER350F::AdvPropertiesFrame() const { return advPropertiesFrame_; }
 
 const TCashDriverConstraints& TSamsER350F::Version() const {
-    const TCashDriverConstraints* v = SamsER350FVersion(protocol_->Model());
+    const TCashDriverConstraints* v = SamsER350FVersion(settings_.Model);
     return v ? *v : *SamsER350FVersion(0);
 }
 
 int TSamsER350F::Open(std::string& cause) {
     try {
-        protocol_->SetModel(settings_.Model);
+        if (!protocol_->SetModel(settings_.Model)) {
+            // The engine would keep another row while the limits say none.
+            cause = FormatOne(kUnknownModel, settings_.Model);
+            return -1;
+        }
         protocol_->SetKeyCheckMode(settings_.KeyCheckMode);
         ModelChanged(settings_.Model);
         protocol_->SetWaitCheckOutPrint(settings_.WaitCheckOutPrint);
@@ -342,30 +346,7 @@ void TSamsER350F::ModelChanged(int model) {
         // a later AdvProperties get would read as 255.
         advPropertiesFrame_->PropertiesToControls();
     }
-    Raise(ICashDriverAutoEvents::OnModelChange, {});
-}
-
-// ---- events ---------------------------------------------------------------------------
-
-void TSamsER350F::Raise(DISPID id, std::span<Variant> args) {
-    if (!AutoObject) return;
-    try {
-        AutoObject->RaiseEvent(id, args);
-    } catch (...) {
-        // A failing sink does not stop the driver.
-    }
-}
-
-void TSamsER350F::RaiseText(DISPID id, const std::string& text) {
-    if (!AutoObject) return;
-    Variant arg(Utf8Left(text, kEventTextLimit));
-    Raise(id, std::span<Variant>(&arg, 1));
-}
-
-void TSamsER350F::RaiseCommandResult(std::int32_t id, std::int32_t result) {
-    if (id == 0 || !AutoObject) return;
-    Variant args[2] = {Variant(id), Variant(result)};
-    Raise(ICashDriverAutoEvents::OnCommandResult, args);
+    Events.Raise(ICashDriverAutoEvents::OnModelChange, {});
 }
 
 }  // namespace tolver

@@ -22,6 +22,7 @@
 #include <QTime>
 
 #include "common/cashgl.h"
+#include "drivers/contract/cashdriverauto.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/wire/samser350fgl.h"
 #include "drivers/sorbel/driver/samser350fsettings.h"
@@ -33,16 +34,6 @@ class TSamsER350FProtocol;
 class TfrmDriverInfo;
 class TfrmSamsER350FProperties;
 class TfrmSamsER350FAdvProperties;
-
-// Where the driver's events go (the automation object, which raises them on its
-// sink). Arguments are those of ICashDriverAutoEvents, in declaration order.
-class TSamsER350FEventTarget {
-public:
-    virtual void RaiseEvent(DISPID id, std::span<Variant> args) = 0;
-
-protected:
-    ~TSamsER350FEventTarget() = default;
-};
 
 class TSamsER350F {
 public:
@@ -73,7 +64,7 @@ public:
     TSamsER350F& operator=(const TSamsER350F&) = delete;
 
     // The automation object; while it is unset the events go nowhere.
-    TSamsER350FEventTarget* AutoObject = nullptr;
+    TCashDriverEvents Events;
     // "Spooler.ini" in the host program's folder (section "Sorbel", "NoAutoProgram").
     std::string IniFileName;
     // The time that programming item 0 sets.
@@ -86,7 +77,9 @@ public:
     TfrmDriverInfo* InfoFrame() const;
     TfrmSamsER350FProperties* PropertiesFrame() const;
     TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
-    // The firmware-version row the engine runs with (the model of the last Open).
+    // The firmware-version row of the basic settings' Model: the limits the operations
+    // check and Constraints advertise, which follow the user's choice at once (the
+    // engine takes the row over at Open).
     const TCashDriverConstraints& Version() const;
 
     // The host's setup as last put (departments, articles, taxes, cashiers, header,
@@ -99,7 +92,8 @@ public:
     std::string BeginMsg;         // the header as stored and reported
 
     // Hands model, key-check mode, waits and priority to the engine, adapts the
-    // advanced frame to the model and opens the line: 0, or -1 with cause.
+    // advanced frame to the model and opens the line: 0, or -1 with cause (also for a
+    // Model outside the firmware table).
     int Open(std::string& cause);
     void Close();
 
@@ -151,6 +145,9 @@ public:
     // Programming steps: 0, or -1 when refused (nothing queued).
     int ProgramTime(int hours, int minutes);
     int SetSystemMode(int mode, int value);
+    // Whether the stored value of a system mode is one its list offers (always for
+    // the modes that are no list); one that is not is never keyed.
+    bool SystemModeChosen(int mode) const;
     int SetDecimals(int digitCount);
     int SetTaxRate(std::int32_t N, Currency rate);
     int ProgramDepartment(std::int32_t NDep, std::int32_t NTax);
@@ -168,8 +165,8 @@ public:
 
     // Raises an event on the automation object's sink; failures are ignored, texts
     // are cut to 255 characters.
-    void RaiseText(DISPID id, const std::string& text);
-    void RaiseCommandResult(std::int32_t id, std::int32_t result);
+    void RaiseText(DISPID id, const std::string& text) { Events.Text(id, text); }
+    void RaiseCommandResult(std::int32_t id, std::int32_t result) { Events.CommandResult(id, result); }
 
 private:
     std::optional<std::int32_t> Units(Currency amount) const;
@@ -188,7 +185,6 @@ private:
     void FindHeader();
     bool NoAutoProgram() const;
     void Query(const char* text, std::uint8_t keyPos);
-    void Raise(DISPID id, std::span<Variant> args);
 
     std::unique_ptr<TSamsER350FProtocol> protocol_;
     TCashSamsER350FDriverProperties settings_;

@@ -98,6 +98,23 @@ int TSamsER350F::ProgramTime(int hours, int minutes) {
     return 0;
 }
 
+bool TSamsER350F::SystemModeChosen(int mode) const {
+    // The modes chosen from a list: the value must be one of the list's entries (a
+    // list left without a selection stores 255, and a stored value may be past the
+    // model's list). Such a mode is not keyed at all.
+    const int value = advSettings_.SysCond(mode);
+    switch (mode) {
+        case 4: return value < 6;
+        case 7: return value < 2;
+        case 8: {
+            int choices = 0;
+            for (const std::string& text : Version().ModeChoices) choices += text.empty() ? 0 : 1;
+            return value < choices;
+        }
+        default: return true;
+    }
+}
+
 int TSamsER350F::SetSystemMode(int mode, int value) {
     if (mode < 1 || mode > 9 || value < 0) return -1;
     TSamsER350FProtocol& p = *protocol_;
@@ -231,7 +248,8 @@ int TSamsER350F::ProgramRegister(const std::string& Items) {
             ran = true;
         }
         if (items.Has(2)) {
-            for (int n = 1; n <= 9; ++n) SetSystemMode(n, advSettings_.SysCond(n));
+            for (int n = 1; n <= 9; ++n)
+                if (SystemModeChosen(n)) SetSystemMode(n, advSettings_.SysCond(n));
             ran = true;
         }
         if (items.Has(3)) {
@@ -253,7 +271,7 @@ int TSamsER350F::ProgramRegister(const std::string& Items) {
                 const auto* art = Setup.ArtList.Item<TCashArtProperties>(i);
                 ProgramArticle(art->N, art->NDep, art->Price, art->NTax);
             }
-            if (advSettings_.SysCond8 != 4) SetSystemMode(8, advSettings_.SysCond8);
+            if (advSettings_.SysCond8 != 4 && SystemModeChosen(8)) SetSystemMode(8, advSettings_.SysCond8);
         }
         if (items.Has(6)) {
             for (int i = 0; i < Setup.TaxList.Count(); ++i) {
@@ -336,8 +354,7 @@ void TSamsER350F::CapturePrintChar(int Char) {
             }
         }
     }
-    Variant arg(static_cast<std::int32_t>(Char));
-    Raise(ICashDriverAutoEvents::OnPrint, std::span<Variant>(&arg, 1));
+    Events.Print(Char);
 }
 
 // The last line that shows a receipt's end and has eight complete lines after it:

@@ -1,126 +1,72 @@
 #include "drivers/sorbel/module/icashdriver.h"
 
-#include <cmath>
-#include <limits>
 
 #include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/wire/samser350fprotocol.h"
 #include "platform/com/framehandle.h"
 
 namespace tolver {
 
-TCashDriverAuto::TCashDriverAuto(ProtocolFactory makeProtocol) : makeProtocol_(std::move(makeProtocol)) {}
+TCashDriverAuto::TCashDriverAuto(ProtocolFactory makeProtocol)
+    : TCashDriverAutoObject(ICashDriverAutoEvents::IID), makeProtocol_(std::move(makeProtocol)) {}
 
 TCashDriverAuto::~TCashDriverAuto() = default;
 
 void TCashDriverAuto::Initialize() {
-    connectionPoint_ = &ConnectionPoints.Add(ICashDriverAutoEvents::IID, SinkLimit::Single);
+    AddEventConnectionPoint();
     driver_ = std::make_unique<TSamsER350F>(makeProtocol_ ? makeProtocol_() : nullptr);
-    driver_->AutoObject = this;
-}
-
-void TCashDriverAuto::RaiseEvent(DISPID id, std::span<Variant> args) {
-    // Without a sink the event is lost; a failing sink is ignored.
-    if (connectionPoint_) connectionPoint_->Raise(id, args);
-}
-
-TCashDriverAuto::CountKind TCashDriverAuto::KindOfCount(double count) {
-    if (count == 1.0) return CountKind::One;
-    if (!std::isfinite(count)) return CountKind::Invalid;
-    if (count != std::trunc(count)) return CountKind::Fraction;
-    if (count < std::numeric_limits<std::int32_t>::min() || count > std::numeric_limits<std::int32_t>::max())
-        return CountKind::Invalid;
-    return CountKind::Whole;
+    driver_->Events.AutoObject = this;
 }
 
 // ---- frames and settings --------------------------------------------------------------
 
-HRESULT TCashDriverAuto::get_PropertiesForm(std::int32_t* Value) {
-    return Guard([&] { *Value = FrameHandle(driver_->PropertiesFrame()); });
+void TCashDriverAuto::ShowSettings() {
+    if (auto* frame = driver_->PropertiesFrame()) frame->PropertiesToControls();
+}
+void TCashDriverAuto::TakeSettings() {
+    if (auto* frame = driver_->PropertiesFrame()) frame->ControlsToProperties();
+}
+void TCashDriverAuto::ShowAdvSettings() {
+    if (auto* frame = driver_->AdvPropertiesFrame()) frame->PropertiesToControls();
+}
+void TCashDriverAuto::TakeAdvSettings() {
+    if (auto* frame = driver_->AdvPropertiesFrame()) frame->ControlsToProperties();
 }
 
-HRESULT TCashDriverAuto::get_InfoForm(std::int32_t* Value) {
-    return Guard([&] { *Value = FrameHandle(driver_->InfoFrame()); });
-}
+HRESULT TCashDriverAuto::get_PropertiesForm(std::int32_t* Value) { return FrameOf(driver_->PropertiesFrame(), Value); }
+
+HRESULT TCashDriverAuto::get_InfoForm(std::int32_t* Value) { return FrameOf(driver_->InfoFrame(), Value); }
 
 HRESULT TCashDriverAuto::get_AdvPropertiesForm(std::int32_t* Value) {
-    return Guard([&] { *Value = FrameHandle(driver_->AdvPropertiesFrame()); });
+    return FrameOf(driver_->AdvPropertiesFrame(), Value);
 }
 
 HRESULT TCashDriverAuto::get_Properties(Variant* Value) {
-    return Guard([&] {
-        if (auto* frame = driver_->PropertiesFrame()) frame->ControlsToProperties();
-        *Value = driver_->Settings().GetAsVariant();
-    });
+    return GetSettings(driver_->Settings(), [this] { TakeSettings(); }, Value);
 }
 
 HRESULT TCashDriverAuto::set_Properties(const Variant& Value) {
-    return Guard([&] {
-        try {
-            driver_->Settings().SetFromVariant(Value);
-        } catch (const Exception&) {
-            // Values read before the bad element stay loaded.
-        }
-        if (auto* frame = driver_->PropertiesFrame()) frame->PropertiesToControls();
-    });
+    return PutSettings(driver_->Settings(), Value, [this] { ShowSettings(); });
 }
 
 HRESULT TCashDriverAuto::get_AdvProperties(Variant* Value) {
-    return Guard([&] {
-        if (auto* frame = driver_->AdvPropertiesFrame()) frame->ControlsToProperties();
-        *Value = driver_->AdvSettings().GetAsVariant();
-    });
+    return GetSettings(driver_->AdvSettings(), [this] { TakeAdvSettings(); }, Value);
 }
 
 HRESULT TCashDriverAuto::set_AdvProperties(const Variant& Value) {
-    return Guard([&] {
-        try {
-            driver_->AdvSettings().SetFromVariant(Value);
-        } catch (const Exception&) {
-            // Values read before the bad element stay loaded.
-        }
-        if (auto* frame = driver_->AdvPropertiesFrame()) frame->PropertiesToControls();
-    });
+    return PutSettings(driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
 }
 
 HRESULT TCashDriverAuto::set_SpoolerSetup(const Variant& Value) {
-    return Guard([&] {
-        try {
-            driver_->Setup.SetFromVariant(Value);
-        } catch (const Exception&) {
-            // The setup keeps what was read before the bad element.
-        }
-        try {
-            driver_->AdvSettings().SetFromVariant(driver_->Setup.DriverSetup.AdvPropertiesData);
-        } catch (const Exception&) {
-            // The advanced settings keep what was read.
-        }
-        // The advanced frame shows what the driver now works with, so that a later
-        // AdvProperties get returns the setup's blob and not what the frame held before.
-        if (auto* frame = driver_->AdvPropertiesFrame()) frame->PropertiesToControls();
-    });
+    return PutSpoolerSetup(driver_->Setup, driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
 }
 
 HRESULT TCashDriverAuto::Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) {
-    *Value = -1;
-    bool loaded = false;
-    try {
-        driver_->Settings().SetFromVariant(CashDriverProperties);
-        loaded = true;
-    } catch (...) {
-        *Cause = "Ошибка инициализации";
-    }
-    if (auto* frame = driver_->PropertiesFrame()) frame->PropertiesToControls();
-    if (!loaded) return S_OK;
-    try {
-        *Value = driver_->Open(*Cause);
-    } catch (...) {
-        *Cause = "Ошибка инициализации";
-        *Value = -1;
-    }
-    return S_OK;
+    return InitWith(
+        driver_->Settings(), CashDriverProperties, [this] { ShowSettings(); },
+        [this](std::string& cause) { return driver_->Open(cause); }, Cause, Value);
 }
 
 HRESULT TCashDriverAuto::Done() {
@@ -276,23 +222,10 @@ HRESULT TCashDriverAuto::Terminate(std::int32_t* Value) {
 
 // ---- descriptions ---------------------------------------------------------------------
 
-HRESULT TCashDriverAuto::get_EventIID(std::string* Value) {
-    return Guard([&] { *Value = GUIDToString(ICashDriverAutoEvents::IID); });
-}
-
 // The limits follow the model of the basic settings, which the user's choice in the
 // frame changes at once.
 HRESULT TCashDriverAuto::get_Constraints(Variant* Value) {
-    return Guard([&] {
-        *Value = Variant();
-        const TCashDriverConstraints* row = SamsER350FVersion(driver_->Settings().Model);
-        if (!row) return;
-        try {
-            *Value = CashDriverConstraintsToVariant(*row);
-        } catch (const Exception&) {
-            // The result stays unassigned.
-        }
-    });
+    return ConstraintsOf(SamsER350FVersion(driver_->Settings().Model), Value);
 }
 
 HRESULT TCashDriverAuto::get_BeginMsg(std::string* Value) {

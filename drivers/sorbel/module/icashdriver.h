@@ -3,26 +3,21 @@
 // of the driver contract. A thin adapter: it owns one driver object, turns each
 // contract member into one driver operation, every error into a failing HRESULT
 // (except where a member ignores it), and carries the driver's events to its one
-// connected sink.
-//
-// A settings blob that is loaded into a settings object (Properties put,
-// AdvProperties put, the advanced blob of a SpoolerSetup put, the blob of Init) is
-// shown in that object's frame at once; a get first takes the frame's controls over.
-// So a get always returns what the frame shows, and the frame never shows settings
-// older than the ones the driver works with.
+// connected sink. What every driver's automation object shares comes from
+// TCashDriverAutoObject (drivers/contract/cashdriverauto.h).
 
 #include <functional>
 #include <memory>
 
+#include "drivers/contract/cashdriverauto.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/driver/samser350f.h"
-#include "platform/com/connpoint.h"
 
 namespace tolver {
 
 class TSamsER350FProtocol;
 
-class TCashDriverAuto final : public TConnectableAutoObject<ICashDriverAuto>, public TSamsER350FEventTarget {
+class TCashDriverAuto final : public TCashDriverAutoObject<ICashDriverAuto> {
 public:
     using ProtocolFactory = std::function<std::unique_ptr<TSamsER350FProtocol>()>;
 
@@ -32,8 +27,6 @@ public:
 
     void Initialize() override;
     TSamsER350F& Driver() { return *driver_; }
-
-    void RaiseEvent(DISPID id, std::span<Variant> args) override;
 
     HRESULT get_PropertiesForm(std::int32_t* Value) override;
     HRESULT get_InfoForm(std::int32_t* Value) override;
@@ -69,7 +62,6 @@ public:
     HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override;
     HRESULT Restore(std::int32_t* Value) override;
     HRESULT Terminate(std::int32_t* Value) override;
-    HRESULT get_EventIID(std::string* Value) override;
     HRESULT get_Constraints(Variant* Value) override;
     HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
     HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override;
@@ -83,14 +75,13 @@ public:
     HRESULT get_CashModelDescription(std::string* Value) override;
 
 private:
-    // The split of a sale by its count: exactly 1, a fractional count, or a whole
-    // number (0 and negatives included, which the driver refuses).
-    enum class CountKind { One, Fraction, Whole, Invalid };
-    static CountKind KindOfCount(double count);
+    void ShowSettings();
+    void TakeSettings();
+    void ShowAdvSettings();
+    void TakeAdvSettings();
 
     ProtocolFactory makeProtocol_;
     std::unique_ptr<TSamsER350F> driver_;
-    TConnectionPoint* connectionPoint_ = nullptr;
 };
 
 }  // namespace tolver

@@ -23,20 +23,4 @@ ComModule& Module() {
 
 TOLVER_COM_SERVER_EXPORTS(tolver::Module())
 
-TOLVER_EXPORT void GetLibInfo(tolver::TLibInfo* Info) {
-    try {
-        Info->Kind = tolver::kLibKindCashDriver;
-        Info->Name = tolver::kSorbelName;
-        Info->Flag = 1;
-    } catch (...) {
-    }
-}
-
-TOLVER_EXPORT std::int32_t PropertiesDialog() { return -1; }
-
-TOLVER_EXPORT void GetDefaultProperties(tolver::TCashDriverProperties* Properties) {
-    try {
-        tolver::GetSorbelDefaultProperties(*Properties);
-    } catch (...) {
-    }
-}
+TOLVER_DRIVER_LIBRARY_EXPORTS(tolver::kSorbelName, tolver::GetSorbelDefaultProperties)

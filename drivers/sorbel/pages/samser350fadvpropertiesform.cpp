@@ -2,12 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
+#include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/contract/framecontrols.h"
 #include "drivers/sorbel/wire/samser350fgl.h"
 #include "drivers/sorbel/driver/samser350fsettings.h"
 
@@ -32,7 +33,7 @@ std::uint8_t ReadIndex(const QComboBox* combo) { return static_cast<std::uint8_t
 }  // namespace
 
 TfrmSamsER350FAdvProperties::TfrmSamsER350FAdvProperties() {
-    using namespace samscontrols;
+    using namespace framecontrols;
     setObjectName("frmSamsER350FAdvProperties");
     setFont(FrameFont(font()));
     resize(kWidth, kHeight);
@@ -41,34 +42,54 @@ TfrmSamsER350FAdvProperties::TfrmSamsER350FAdvProperties() {
     cboxSysCond2 = CheckBox("cboxSysCond2", "2. Печатать промежуточные итоги");
     cboxSysCond3 = CheckBox("cboxSysCond3", "3. Декларация денежного ящика");
     comboSysCond4 = DropDownList("comboSysCond4");
-    cboxSysCond5 = CheckBox("cboxSysCond5", "5. Разрешить послеоплату");
+    // Its caption on rows 1 to 3 is longer than the frame is wide: it wraps.
+    cboxSysCond5 = WrapCheckBox("cboxSysCond5", "5. Разрешить послеоплату");
     cboxSysCond6 = CheckBox("cboxSysCond6", "6. Получение наличных по чеку ");
     comboSysCond7 = DropDownList("comboSysCond7");
     lSysCond8 = new QLabel("8. Количество сток между чеками:");
     lSysCond8->setObjectName("lSysCond8");
     comboSysCond8 = DropDownList("comboSysCond8");
-    cboxSysCond9 = CheckBox("cboxSysCond9", "9. Печать сообщения \"ОТКРЫТЫЙ ЯЩИК\" при нажатии клавиши \"#\"");
+    cboxSysCond9 = WrapCheckBox("cboxSysCond9", "9. Печать сообщения \"ОТКРЫТЫЙ ЯЩИК\" при нажатии клавиши \"#\"");
     cboxBlockKeyb = CheckBox("cboxBlockKeyb", "Блокировать клавиатуру на КА");
 
     auto* group = new QGroupBox("Системные режимы");
     group->setObjectName("gboxSysCond");
-    auto* g = new QGridLayout(group);
-    g->setVerticalSpacing(0);
+    // Nine modes and the lock in 229 pixels: the rows are as high as their text, the
+    // rounding list takes the whole width under its label, and the labels of lists
+    // 7 and 8 wrap beside lists as wide as their longest entries.
+    const int line = QFontMetrics(font()).height() + 2;
+    auto* lSysCond4 = new QLabel("4. Способ округления:");
+    auto* lSysCond7 = new QLabel("7. Режим работы кассира:");
+    for (QLabel* label : {lSysCond7, lSysCond8}) label->setWordWrap(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{cboxSysCond1, cboxSysCond2, cboxSysCond3, cboxSysCond6,
+                                                      cboxBlockKeyb, lSysCond4})
+        w->setMaximumHeight(line);
+    for (QComboBox* combo : {comboSysCond4, comboSysCond7, comboSysCond8}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        combo->setMaximumHeight(line + 4);
+    }
+    const auto labelled = [](QLabel* label, QComboBox* combo) {
+        auto* h = new QHBoxLayout;
+        h->setSpacing(6);
+        h->addWidget(label, 1);
+        h->addWidget(combo);
+        return h;
+    };
+
+    auto* g = new QVBoxLayout(group);
+    g->setSpacing(0);
     g->setContentsMargins(4, 0, 4, 1);
-    int row = 0;
-    g->addWidget(cboxSysCond1, row++, 0, 1, 2);
-    g->addWidget(cboxSysCond2, row++, 0, 1, 2);
-    g->addWidget(cboxSysCond3, row++, 0, 1, 2);
-    g->addWidget(new QLabel("4. Способ округления:"), row, 0);
-    g->addWidget(comboSysCond4, row++, 1);
-    g->addWidget(cboxSysCond5, row++, 0, 1, 2);
-    g->addWidget(cboxSysCond6, row++, 0, 1, 2);
-    g->addWidget(new QLabel("7. Режим работы кассира:"), row, 0);
-    g->addWidget(comboSysCond7, row++, 1);
-    g->addWidget(lSysCond8, row, 0);
-    g->addWidget(comboSysCond8, row++, 1);
-    g->addWidget(cboxSysCond9, row++, 0, 1, 2);
-    g->setColumnStretch(1, 1);
+    g->addWidget(cboxSysCond1);
+    g->addWidget(cboxSysCond2);
+    g->addWidget(cboxSysCond3);
+    g->addWidget(lSysCond4);
+    g->addWidget(comboSysCond4);
+    g->addWidget(cboxSysCond5);
+    g->addWidget(cboxSysCond6);
+    g->addLayout(labelled(lSysCond7, comboSysCond7));
+    g->addLayout(labelled(lSysCond8, comboSysCond8));
+    g->addWidget(cboxSysCond9);
+    g->addStretch(1);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(2, 0, 2, 0);

@@ -7,20 +7,14 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/contract/framecontrols.h"
 #include "drivers/sorbel/wire/samser350fgl.h"
 #include "drivers/sorbel/driver/samser350fsettings.h"
 
 namespace tolver {
-namespace {
-
-const char* const kPriorityNames[] = {"Холостой", "Низший", "Низкий", "Нормальный",
-                                      "Высокий", "Высший", "Реального времени"};
-
-}  // namespace
 
 TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
-    using namespace samscontrols;
+    using namespace framecontrols;
     setObjectName("frmSamsER350FProperties");
     setFont(FrameFont(font()));
     resize(kWidth, kHeight);
@@ -32,29 +26,13 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
     comboCheckKeyMode = DropDownList("comboCheckKeyMode");
     comboCheckKeyMode->addItems({"Перед каждой командой (рекомендуемый режим)", "Перед каждой операцией"});
 
-    auto* timeouts = new QGroupBox("Тайм-ауты окончания печати (мсек)");
-    timeouts->setObjectName("gboxTimeouts");
-    auto* tl = new QGridLayout(timeouts);
-    tl->setContentsMargins(4, 0, 4, 2);
-    tl->setVerticalSpacing(1);
-    tl->addWidget(new QLabel("Чека:"), 0, 0);
-    tl->addWidget(seditWaitCheckOutPrint, 0, 1);
-    tl->addWidget(new QLabel("Отчета:"), 1, 0);
-    tl->addWidget(seditWaitCheckOutLongPrint, 1, 1);
+    auto* timeouts =
+        TimeoutsGroup("Тайм-ауты окончания печати (мсек)", seditWaitCheckOutPrint, seditWaitCheckOutLongPrint);
 
-    auto* note = new QLabel(
+    auto* note = HintLabel("lNote",
         "Величины тайм-аутов и приоритета обмена подбираются опытным путем, увеличение тайм-аутов ведет к "
         "замедлению печати чеков, а уменьшение - к снижению надежности работы; рекомендуются тайм-ауты 400-600 "
         "мсек для чека и 2000 мсек для отчета, приоритет обмена - нормальный");
-    note->setObjectName("lNote");
-    note->setWordWrap(true);
-    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QPalette navy = note->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    note->setPalette(navy);
-    QFont small = FrameFont(note->font());
-    small.setPixelSize(8);
-    note->setFont(small);
 
     auto* group = new QGroupBox("Протокол взаимодействия");
     group->setObjectName("gboxProtocol");
@@ -87,8 +65,7 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
 void TfrmSamsER350FProperties::FillLists() {
     comboModel->clear();
     for (int i = 0; i < kSamsER350FVersionCount; ++i) comboModel->addItem(QString::fromStdString(SamsER350FVersion(i)->VersionName));
-    comboPriority->clear();
-    for (const char* name : kPriorityNames) comboPriority->addItem(name);
+    framecontrols::FillPriorities(comboPriority);
 }
 
 void TfrmSamsER350FProperties::PropertiesToControls() {

@@ -8,9 +8,10 @@
 #include <QSpinBox>
 
 #include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/sorbel/pages/samser350fpropertiesform.h"
 #include "drivers/sorbel/tests/sorbel_fixture.h"
+#include "platform/com/hresult.h"
 #include "platform/com/framehandle.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"
@@ -102,7 +103,7 @@ TEST_F(SorbelAuto, AdvancedPropertiesAndTheSetup) {
 }
 
 TEST_F(SorbelAuto, InitAndItsCauses) {
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     std::string cause = "old";
     std::int32_t v = 0;
     // A malformed blob: not ready, the port stays closed.
@@ -117,6 +118,13 @@ TEST_F(SorbelAuto, InitAndItsCauses) {
     ASSERT_EQ(s->Init(VarArray({VarArray({1, "Sorbel.CashDriverAuto"}), 500, 2500, 0, 3, 1}), &cause, &v), S_OK);
     EXPECT_EQ(v, -1);
     EXPECT_EQ(cause, "Ошибка при открытии COM3");
+
+    // A model outside the firmware table: not ready, with the cause.
+    s.port->failOpen = false;
+    ASSERT_EQ(s->Init(VarArray({VarArray({1, "Sorbel.CashDriverAuto"}), 500, 2500, 9, 3, 1}), &cause, &v), S_OK);
+    EXPECT_EQ(v, -1);
+    EXPECT_EQ(cause, "Неизвестная версия прошивки кассового аппарата (Model = 9)");
+    EXPECT_FALSE(s.port->IsOpen());
 
     // Ready: the engine runs with the blob's model and settings; the advanced frame
     // follows the model and the host hears of it.
@@ -140,6 +148,13 @@ TEST_F(SorbelAuto, InitAndItsCauses) {
 }
 
 TEST_F(SorbelAuto, LimitsFollowTheUsersModelChoice) {
+    // Before the first Init the engine has no row of its own yet; what the limits
+    // advertise is what the operations check.
+    s.Engine().SetModel(0);
+    std::int32_t id = 0;
+    ASSERT_EQ(s->AddPayArt(1.0, Currency::Parse("1"), Currency::Parse("1"), 500, &id), S_OK);
+    EXPECT_GT(id, 0);
+    s.Engine().SetModel(2);
     Variant c;
     ASSERT_EQ(s->get_Constraints(&c), S_OK);
     EXPECT_EQ(c.array().elements()[0], Variant("Версия 05 (ER-350F STU-05 К.С. <5a26>)"));
@@ -150,7 +165,7 @@ TEST_F(SorbelAuto, LimitsFollowTheUsersModelChoice) {
 
     // The user picks row 0 in the frame: the limits change at once, the engine's
     // model (and the item lists, which every row shares) at the next Init.
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     TfrmSamsER350FProperties* frame = s.Driver().PropertiesFrame();
     frame->comboModel->setCurrentIndex(0);
     emit frame->comboModel->activated(0);
@@ -163,6 +178,8 @@ TEST_F(SorbelAuto, LimitsFollowTheUsersModelChoice) {
     EXPECT_EQ(limits.ProgramItems,
               "Время;Информация на чеке;Системные режимы;Количество дробных знаков;Отделы;Артикулы;Ставки НДС;");
     EXPECT_EQ(s.Engine().Model(), 2);
+    ASSERT_EQ(s->AddPayArt(1.0, Currency::Parse("1"), Currency::Parse("1"), 500, &id), S_OK);
+    EXPECT_EQ(id, -1);  // by the row the limits show
     EXPECT_EQ(sink.events.size(), 1u);
     EXPECT_TRUE(s.Driver().AdvPropertiesFrame()->cboxBlockKeyb->isHidden());
     for (auto member : {&ICashDriverAuto::get_XReportItems, &ICashDriverAuto::get_ZReportItems}) {
@@ -188,11 +205,15 @@ TEST_F(SorbelAuto, EventsGoToTheOneSink) {
     ASSERT_EQ(s->AddInfo("Без слушателя", &v), S_OK);
     EXPECT_EQ(v, 0);
 
-    RecordingSink& sink = s.Connect();
-    auto second = MakeComObject<RecordingSink>();
-    std::uint32_t cookie = 0;
-    EXPECT_EQ(InterfaceConnect(s.object->Identity(), ICashDriverAutoEvents::IID, second->Identity(), &cookie),
-              CONNECT_E_ADVISELIMIT);
+    Recorder& sink = s.Connect();
+    Recorder second;
+    try {
+        second.receiver.Connect(static_cast<ICashDriverAuto*>(s.object.get()));
+        ADD_FAILURE() << "a second sink was taken";
+    } catch (const EOleError& e) {
+        EXPECT_EQ(e.ErrorCode(), CONNECT_E_ADVISELIMIT);
+    }
+    EXPECT_FALSE(second.receiver.Connected());
 
     // Texts go out cut to 255 characters; a result without id is not reported.
     const std::string longText(300, 'x');
@@ -206,7 +227,7 @@ TEST_F(SorbelAuto, EventsGoToTheOneSink) {
     EXPECT_EQ(sink.events[1].args, (std::vector<Variant>{7, -1}));
 
     // A failing sink does not fail the driver.
-    sink.onEvent = [](const RecordingSink::Event&) { throw Exception("sink failed"); };
+    sink.onEvent = [](const Recorder::Event&) { throw Exception("sink failed"); };
     EXPECT_EQ(s->AddInfo("Текст", &v), S_OK);
     EXPECT_EQ(v, 0);
 

@@ -102,7 +102,7 @@ class DriverOnFakeLine : public RegistryTest {};
 
 TEST_F(DriverOnFakeLine, KeySequencesOfTheReceiptOperations) {
     const auto sysCond5 = [](int v) { return [v](SorbelOnFakeLine& s) { s.Driver().AdvSettings().SysCond5 = v; }; };
-    const Prepare row0 = [](SorbelOnFakeLine& s) { s.Engine().SetModel(0); };
+    const Prepare row0 = [](SorbelOnFakeLine& s) { s.SetModel(0); };
     const std::vector<OpCase> cases = {
         // Sales by department: 7, [count 86], the price in hundredths, the department key.
         {"department sale keys Sum", {}, CALL(AddPayDep("", 1.0, C("10"), C("12.34"), 1, v)), 1,
@@ -188,7 +188,7 @@ TEST_F(DriverOnFakeLine, KeySequencesOfTheReceiptOperations) {
 TEST_F(DriverOnFakeLine, RefusalsQueueNothing) {
     static const double nan = std::numeric_limits<double>::quiet_NaN();
     const auto sysCond5 = [](SorbelOnFakeLine& s) { s.Driver().AdvSettings().SysCond5 = 2; };
-    const auto row0 = [](SorbelOnFakeLine& s) { s.Engine().SetModel(0); };
+    const auto row0 = [](SorbelOnFakeLine& s) { s.SetModel(0); };
     const auto noDecimals = [](SorbelOnFakeLine& s) { s.Driver().Setup.DigitCount = 7; };
     const std::vector<std::tuple<const char*, Prepare, Call>> cases = {
         {"sale of 0", {}, CALL(AddPayDep("", 1.0, C("0"), C("0"), 1, v))},
@@ -311,6 +311,17 @@ TEST_F(Programming, EachItemFromTheSetup) {
     }
 }
 
+TEST_F(Programming, AModeValueOutsideItsListIsNeverKeyed) {
+    // Row 0 offers four choices for mode 8: a stored 4 (or a list left without a
+    // selection, 255) is left out; the other modes are programmed.
+    s.SetModel(0);
+    s.Driver().AdvSettings().SysCond8 = 4;
+    s.Driver().AdvSettings().SysCond4 = 255;
+    EXPECT_EQ(Program("2;"), 0);
+    EXPECT_EQ(s.Queue(), Query(kQueryProgram, PR) + Mode(1, 1) + Mode(2, 0) + Mode(3, 0) + Mode(5, 0) + Mode(6, 0) +
+                             Mode(7, 0) + Mode(9, 0) + K(99, 1, PR) + Query(kDoneProgram, PR));
+}
+
 TEST_F(Programming, EmptyListsRunNoStepButRefusedStepsCount) {
     // Articles set mode 8 to 4 and leave it when that is the configured value.
     s.Driver().AdvSettings().SysCond8 = 4;
@@ -376,7 +387,7 @@ TEST_F(DriverOnFakeLine, ProgrammingStepsCheckTheirLimits) {
 
 TEST_F(DriverOnFakeLine, OwnLogLinesWithoutATime) {
     SorbelOnFakeLine s;
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     std::int32_t v = 0;
     s->AddPayArt(1.0, C("0"), C("0"), 3, &v);
     s->AddCash(C("5"), TPayType::Cash, "Размен", &v);
@@ -408,7 +419,7 @@ protected:
 
 TEST_F(Header, TakenFromThePrintCopyAndStoredScrambled) {
     SorbelOnFakeLine s;
-    RecordingSink& sink = s.Connect();
+    Recorder& sink = s.Connect();
     EXPECT_EQ(s.Driver().BeginMsg, "");
     // A receipt's end; then a rule, a blank line, the header (its fourth line blank)
     // and more, as the register prints the next receipt's head.

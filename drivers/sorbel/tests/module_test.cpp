@@ -6,8 +6,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,19 +17,19 @@
 #include "common/utilgl.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/contract/driverlibrary.h"
+#include "drivers/contract/eventreceiver.h"
 #include "drivers/sorbel/wire/samser350fkeys.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/serial/defaultline.h"
-#include "platform/serial/termiosport.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/shell_tool.h"
 #include "platform/variant/codepage.h"
 #include "sim/er350f/samser350fsim.h"
-#include "sim/lockstep.h"
-#include "sim/simpty.h"
+#include "sim/simline.h"
 
 using namespace tolver;
 namespace fs = std::filesystem;
@@ -40,11 +38,10 @@ namespace {
 
 constexpr int kCom = 7;
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+using testutil::Quoted;
+using testutil::RunUntil;
 
-int RegSvr(const std::string& args) {
-    return std::system((Quoted(REGSVR_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
-}
+int RegSvr(const std::string& args) { return testutil::RunTool(REGSVR_TOOL, args); }
 
 template <class F>
 F Export(void* module, const char* name) {
@@ -98,41 +95,30 @@ TEST_F(SorbelModule, InstallsDiscoversAndUninstalls) {
 
 // ---- end to end ---------------------------------------------------------------------
 
-// The host's sink: records every event; the operator turns the register's key as
-// each query asks before pressing OK.
-class HostSink final : public TEventSink {
-public:
-    HostSink(const GUID& iid, TSamsER350FSim& sim) : TEventSink(iid), sim_(sim) {}
-
+// What the host hears: every event recorded; the operator turns the register's key
+// as each query asks before pressing OK.
+struct Host {
     std::map<int, std::vector<int>> results;
     std::vector<std::string> queries, errors;
     std::string printed;  // Windows-1251
     int modelChanges = 0;
 
-protected:
-    void InvokeEvent(DISPID id, std::span<Variant> params) override {
-        using E = ICashDriverAutoEvents;
-        switch (id) {
-            case E::OnCommandResult: results[params[0].toInt32()].push_back(params[1].toInt32()); break;
-            case E::OnPrint: printed += static_cast<char>(params[0].toInt32()); break;
-            case E::OnProtocolError: errors.push_back(params[0].toString()); break;
-            case E::OnModelChange: ++modelChanges; break;
-            case E::OnProtocolQuery: {
-                const std::string text = params[0].toString();
-                queries.push_back(text);
-                const std::pair<const char*, std::uint8_t> turns[] = {
-                    {"положение X", kSamsKeyPosX}, {"положение Z", kSamsKeyPosZ}, {"положение П", kSamsKeyPosProgram},
-                    {"положение Р", kSamsKeyPosP}};
-                for (const auto& [words, pos] : turns)
-                    if (text.find(words) != std::string::npos) sim_.SetKeyPos(pos);
-                break;
-            }
-            default: break;
-        }
+    TDriverEvents Events(TSamsER350FSim& sim) {
+        TDriverEvents e;
+        e.OnCommandResult = [this](std::int32_t id, std::int32_t result) { results[id].push_back(result); };
+        e.OnPrint = [this](std::int32_t c) { printed += static_cast<char>(c); };
+        e.OnProtocolError = [this](const std::string& text) { errors.push_back(text); };
+        e.OnModelChange = [this] { ++modelChanges; };
+        e.OnProtocolQuery = [this, &sim](const std::string& text) {
+            queries.push_back(text);
+            const std::pair<const char*, std::uint8_t> turns[] = {
+                {"положение X", kSamsKeyPosX}, {"положение Z", kSamsKeyPosZ}, {"положение П", kSamsKeyPosProgram},
+                {"положение Р", kSamsKeyPosP}};
+            for (const auto& [words, pos] : turns)
+                if (text.find(words) != std::string::npos) sim.SetKeyPos(pos);
+        };
+        return e;
     }
-
-private:
-    TSamsER350FSim& sim_;
 };
 
 // The keys a register receives, written out.
@@ -156,35 +142,9 @@ std::string TextLine(const std::string& text) {
 
 class EndToEnd : public RegistryTest {
 protected:
-    EndToEnd() : clock(pty, sim) {
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        EXPECT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
-        reg.WriteString("COM" + std::to_string(kCom), pty.SlavePath());
-        SetDefaultLine(
-            [this] {
-                auto port = std::make_unique<TTermiosPort>();
-                clock.Attach(*port);
-                return port;
-            },
-            &clock);
-    }
-    ~EndToEnd() override { SetDefaultLine({}, nullptr); }
-
-    // Serves the event loop until pred holds; the guard only catches a hang.
-    template <class Pred>
-    bool RunUntil(Pred pred) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > 120000) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
-
-    TSimPty pty;
     TSamsER350FSim sim;
-    TLockstepClock clock;
+    TSimLine line{sim, kCom};
+    TLockstepClock& clock = line.clock;
 };
 
 // The result of a call through its out parameter (read after the call).
@@ -198,13 +158,13 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     sim.SetHeader(header);
     ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE)), 0);
 
-    // Create by ProgID, read EventIID by name and connect the sink there.
+    // Create by ProgID; the receiver reads EventIID by name and connects there.
     ComPtr<IDispatch> object = CreateOleObject("Sorbel.CashDriverAuto");
     ASSERT_TRUE(object);
-    const GUID events = StringToGUID(DispatchGet(object.get(), "EventIID").toString());
-    auto sink = MakeComObject<HostSink>(events, sim);
-    std::uint32_t cookie = 0;
-    ASSERT_EQ(InterfaceConnect(object.get(), events, sink->Identity(), &cookie), S_OK);
+    Host host;
+    TDriverEventReceiver receiver(host.Events(sim));
+    receiver.Connect(object.get());
+    EXPECT_EQ(receiver.EventIID(), StringToGUID(DispatchGet(object.get(), "EventIID").toString()));
     ComPtr<ICashDriverAuto> d = ComPtr<ICashDriverAuto>::Query(object.get());
     ASSERT_TRUE(d);
 
@@ -225,7 +185,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     ASSERT_EQ(d->Init(DispatchGet(object.get(), "Properties"), &cause, &v), S_OK);
     ASSERT_EQ(v, 0) << cause;
     EXPECT_EQ(cause, "");
-    EXPECT_EQ(sink->modelChanges, 1);
+    EXPECT_EQ(host.modelChanges, 1);
     const std::int32_t restore = Id(d->Restore(&v), v);
     EXPECT_EQ(restore, 1);
 
@@ -249,8 +209,8 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     const std::vector<std::int32_t> expectedIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     EXPECT_EQ(ids, expectedIds);
 
-    ASSERT_TRUE(RunUntil([&] { return sink->results.size() == ids.size(); }));
-    for (const std::int32_t id : ids) EXPECT_EQ(sink->results[id], std::vector<int>{0}) << id;
+    ASSERT_TRUE(RunUntil([&] { return host.results.size() == ids.size(); }, 120000));
+    for (const std::int32_t id : ids) EXPECT_EQ(host.results[id], std::vector<int>{0}) << id;
     bool up = false;
     ASSERT_EQ(d->get_InInteraction(&up), S_OK);
     EXPECT_TRUE(up);
@@ -259,7 +219,7 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     EXPECT_EQ(id, "ER350F0001");
     // The X report's print copy follows its key; the next poll brings it in.
     const std::int64_t end = clock.NowMs() + 4000;
-    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }));
+    ASSERT_TRUE(RunUntil([&] { return clock.NowMs() >= end; }, 120000));
 
     // The register received exactly these keys.
     const std::string keys = KeyBytes({5}) + KeyBytes({17, 114, 7}) + Digits("5173") + Digits("1") +
@@ -271,15 +231,15 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
                              TextLine("Спасибо за") + TextLine("покупку") + KeyBytes({7}) + Digits("2000") +
                              KeyBytes({99}) + KeyBytes({99}) + KeyBytes({5});
     EXPECT_EQ(sim.Keys(), keys);
-    EXPECT_EQ(sink->queries,
+    EXPECT_EQ(host.queries,
               (std::vector<std::string>{"Переключите ключ на КА в положение X и нажмите кнопку ОК",
                                         "Выполнение X-отчетов окончено. Верните ключ в положение Р"}));
-    EXPECT_TRUE(sink->errors.empty()) << sink->errors.front();
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
 
     // OnPrint relayed the print copy, line for line.
     std::string tape;
     for (const std::string& line : sim.Tape()) tape += line + "\n";
-    EXPECT_EQ(Cp1251ToUtf8(sink->printed), tape);
+    EXPECT_EQ(Cp1251ToUtf8(host.printed), tape);
     EXPECT_NE(tape.find("ФИНАНСОВЫЙ"), std::string::npos);
     // The header that the register printed after the receipt was captured.
     std::string beginMsg;
@@ -287,7 +247,8 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     EXPECT_EQ(beginMsg, LinesToText(header));
 
     ASSERT_EQ(d->Done(), S_OK);
-    ASSERT_EQ(InterfaceDisconnect(object.get(), events, cookie), S_OK);
+    receiver.Disconnect();
+    EXPECT_FALSE(receiver.Connected());
     d.reset();
     object.reset();
     void* module = dlopen(fs::canonical(SORBEL_MODULE).c_str(), RTLD_NOW | RTLD_NOLOAD);

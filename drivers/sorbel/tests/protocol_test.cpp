@@ -170,11 +170,11 @@ TEST_F(Engine, KindsSetTheWaitsAndChecks) {
 }
 
 TEST_F(Engine, QueueingLogsTheCodeAndNumbersTheIds) {
-    p->Enqueue(0x11, P, 0, "", 1);
-    p->EnqueueKey(0xC5, P, 3);
-    p->Enqueue(-1, P, 0, kQueryX, 0);
-    EXPECT_EQ(p->EnqueueWithId(7, P, "", 6), 1);
-    EXPECT_EQ(p->EnqueueWithId(99, P, "", 8), 2);
+    p->Enqueue(0x11, P, kSamsKindShort, "", 1);
+    p->EnqueueKey(0xC5, P, kSamsKindRaw);
+    p->Enqueue(-1, P, kSamsKindShort, kQueryX, 0);
+    EXPECT_EQ(p->EnqueueWithId(7, P, "", kSamsKindStart), 1);
+    EXPECT_EQ(p->EnqueueWithId(99, P, "", kSamsKindSale), 2);
     std::vector<std::string> expected;
     for (const char* code : {"11", "C5", "FFFFFFFF", "07", "63"}) expected.push_back(Fill(kQueued, code));
     EXPECT_EQ(Lines(), expected);
@@ -207,7 +207,7 @@ TEST_F(Engine, APortThatCannotBeOpenedGivesTheCause) {
 }
 
 TEST_F(Engine, TheLinkComesUpThenTheIdentificationIsReadOnce) {
-    const int id = p->EnqueueWithId(7, P, "", 0);
+    const int id = p->EnqueueWithId(7, P, "", kSamsKindShort);
     Open();
     Steps(1799);
     EXPECT_EQ(port->sent, "");  // the first poll goes out a poll interval after Open
@@ -271,7 +271,7 @@ TEST_F(Engine, ThreeSilentPollsLoseTheLinkAndQueuedCommandsWaitForIt) {
     poll();
     EXPECT_EQ(Lines()[0], Fill(kSilent, "1"));  // counting starts again
 
-    const int id = p->EnqueueWithId(0x11, P, "", 0);
+    const int id = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
     for (int i = 0; i < 3; ++i) poll();
     EXPECT_EQ(port->TakeSent(), std::string(7, '\x02'));  // only polls while the link is down
     answering = true;
@@ -316,10 +316,10 @@ TEST_F(Engine, KeyPositionIsQueriedByTheKeyCheckMode) {
         p->SetKeyCheckMode(static_cast<std::uint8_t>(mode));
         Connect();
         results.clear();
-        p->Enqueue(7, P, 6, "", TSamsER350FProtocol::kFirstKey);
-        p->EnqueueKey(0x12, P, 0);
-        p->EnqueueKey(0x41, P, 3);
-        const int id = p->EnqueueWithId(0x13, P, "", 0);
+        p->Enqueue(7, P, kSamsKindStart, "", TSamsER350FProtocol::kFirstKey);
+        p->EnqueueKey(0x12, P, kSamsKindShort);
+        p->EnqueueKey(0x41, P, kSamsKindRaw);
+        const int id = p->EnqueueWithId(0x13, P, "", kSamsKindShort);
         ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
         EXPECT_EQ(results, (Results{{id, 0}}));
         EXPECT_EQ(port->TakeSent(), mode == 1 ? "\x02\x07\x12\x41\x13" : "\x02\x07\x02\x12\x41\x02\x13");
@@ -332,7 +332,7 @@ TEST_F(Engine, EchoesAndWhatComesInstead) {
     Connect();
     echo = false;
     // A byte 0 is the echo of any key.
-    const int first = p->EnqueueWithId(0x21, P, "", 0);
+    const int first = p->EnqueueWithId(0x21, P, "", kSamsKindShort);
     ASSERT_TRUE(StepUntil([&] { return p->State() == TSamsER350FProtocol::StateEcho; }));
     port->Feed(0);
     ASSERT_TRUE(StepUntil([&] { return !results.empty(); }, 10));
@@ -340,7 +340,7 @@ TEST_F(Engine, EchoesAndWhatComesInstead) {
     EXPECT_TRUE(Logged("<- " + Fill(kEcho, "21")));
 
     // Other bytes are print copy and start the echo time-out again.
-    const int second = p->EnqueueWithId(0x22, P, "", 0);
+    const int second = p->EnqueueWithId(0x22, P, "", kSamsKindShort);
     ASSERT_TRUE(StepUntil([&] { return p->State() == TSamsER350FProtocol::StateEcho; }));
     clock.Advance(1000);
     port->Feed("\x80\xE3");  // an error byte while the echo is awaited is print copy too
@@ -358,9 +358,9 @@ TEST_F(Engine, EchoesAndWhatComesInstead) {
 TEST_F(Engine, NoEchoFailsEveryQueuedCommand) {
     Connect();
     echo = false;
-    const int a = p->EnqueueWithId(0x11, P, "", 0);
-    p->EnqueueKey(0x12, P, 0);
-    const int b = p->EnqueueWithId(0x13, P, "", 8);
+    const int a = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
+    p->EnqueueKey(0x12, P, kSamsKindShort);
+    const int b = p->EnqueueWithId(0x13, P, "", kSamsKindSale);
     ASSERT_TRUE(StepUntil([&] { return p->State() == TSamsER350FProtocol::StateEcho; }));
     const std::int64_t sent = clock.NowMs();
     ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
@@ -375,7 +375,7 @@ TEST_F(Engine, NoEchoFailsEveryQueuedCommand) {
 TEST_F(Engine, AWrongKeyPositionRepeatsUntilTheKeyIsTurned) {
     Connect();
     keyPosAnswer = 0x40;  // X
-    const int id = p->EnqueueWithId(0x11, P, "", 0);
+    const int id = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
     ASSERT_TRUE(StepUntil([&] { return !errors.empty(); }));
     EXPECT_EQ(prints, (std::vector<int>{'@'}));  // the wrong answer reads as print copy
     const std::string expected = std::string("Сбой коммуникации 252: (%s)\r\nВозможные причины:\r\n -неверное положение ключа /должно быть ") + "P" + "/;" + "\r\n" + " -обрыв кабеля;" +
@@ -409,8 +409,8 @@ TEST_F(Engine, DeviceErrorsAreAcknowledgedAndFlushByTheirClass) {
         errors.clear();
         queryAnswers = {std::string(1, static_cast<char>(c.byte))};
         acknowledging = true;
-        const int a = p->EnqueueWithId(0x11, P, "", 0);
-        const int b = p->EnqueueWithId(0x12, P, "", 0);
+        const int a = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
+        const int b = p->EnqueueWithId(0x12, P, "", kSamsKindShort);
         ASSERT_TRUE(StepUntil([&] { return results.size() == 2; }));
         EXPECT_EQ(errors, std::vector<std::string>{c.text});
         EXPECT_TRUE(Logged(Fill(kFailure, "200")));
@@ -431,8 +431,8 @@ TEST_F(Engine, ErrorBytesAsKeyAnswersAndWhileIdle) {
     Connect();
     // Kind 6 takes an error byte as the right key position; E2 is no error byte.
     queryAnswers = {"\xE1", "\xE2\x20"};
-    const int a = p->EnqueueWithId(7, P, "", 6);
-    const int b = p->EnqueueWithId(0x11, P, "", 0);
+    const int a = p->EnqueueWithId(7, P, "", kSamsKindStart);
+    const int b = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
     ASSERT_TRUE(StepUntil([&] { return results.size() == 2; }));
     EXPECT_EQ(results, (Results{{a, 0}, {b, 0}}));
     EXPECT_TRUE(errors.empty());
@@ -446,14 +446,14 @@ TEST_F(Engine, ErrorBytesAsKeyAnswersAndWhileIdle) {
 }
 
 TEST_F(Engine, OperatorQueriesWaitForTheLinkAndSendNothing) {
-    p->Enqueue(-1, P, 0, kQueryX, 0);
+    p->Enqueue(-1, P, kSamsKindShort, kQueryX, 0);
     Open();
     Steps(3000);
     EXPECT_TRUE(queries.empty());  // not before the link is up
     int keyId = 0;
     onQuery = [&] {
         EXPECT_EQ(p->Queue().size(), 1u);  // the queue waits while the handler runs
-        keyId = p->EnqueueWithId(0x11, P, "", 0);
+        keyId = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
     };
     ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
     EXPECT_EQ(queries, std::vector<std::string>{kQueryX});
@@ -464,7 +464,7 @@ TEST_F(Engine, OperatorQueriesWaitForTheLinkAndSendNothing) {
 TEST_F(Engine, ThePrintCopyComesInTheWindowsCodePage) {
     ASSERT_TRUE(p->SetModel(1));
     Connect();
-    const int id = p->EnqueueWithId(0x11, P, "", 1);
+    const int id = p->EnqueueWithId(0x11, P, "", kSamsKindPrint);
     ASSERT_TRUE(StepUntil([&] { return p->State() == TSamsER350FProtocol::StateDone; }));
     port->Feed("\x80\xBF\xC0\x41\x0A\xC6");
     ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
@@ -512,7 +512,7 @@ TEST_F(Engine, ReopeningStartsTheStepsAfreshAndNeverSendsAKeyAgain) {
 
     // A key that the register took completes when the line closes, once.
     ASSERT_TRUE(p->SetModel(1));
-    const int waiting = p->EnqueueWithId(0x12, P, "", 1);
+    const int waiting = p->EnqueueWithId(0x12, P, "", kSamsKindPrint);
     ASSERT_TRUE(StepUntil([&] { return p->State() == TSamsER350FProtocol::StateDone; }));
     p->Close();
     EXPECT_EQ(results.back(), std::make_pair(waiting, 0));
@@ -524,11 +524,11 @@ TEST_F(Engine, ReopeningStartsTheStepsAfreshAndNeverSendsAKeyAgain) {
 TEST_F(Engine, AFlushDetachesTheQueueBeforeItsResults) {
     Connect();
     echo = false;
-    const int a = p->EnqueueWithId(0x11, P, "", 0);
-    const int b = p->EnqueueWithId(0x12, P, "", 0);
+    const int a = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
+    const int b = p->EnqueueWithId(0x12, P, "", kSamsKindShort);
     int added = 0;
     onResult = [&](int id, int) {
-        if (id == a) added = p->EnqueueWithId(0x13, P, "", 0);  // a handler that queues again
+        if (id == a) added = p->EnqueueWithId(0x13, P, "", kSamsKindShort);  // a handler that queues again
     };
     ASSERT_TRUE(StepUntil([&] { return results.size() == 2; }));
     EXPECT_EQ(results, (Results{{a, -1}, {b, -1}}));
@@ -573,7 +573,7 @@ TEST(EngineIdle, OnlyAQuietPolledLineLetsTheThreadWait) {
     EXPECT_EQ(p.IdleMs(), 1000);  // 1799 ms to the first poll, at most 1000 at a time
     clock.Advance(1500);
     EXPECT_EQ(p.IdleMs(), 299);
-    p.EnqueueKey(0x11, P, 0);
+    p.EnqueueKey(0x11, P, kSamsKindShort);
     EXPECT_EQ(p.IdleMs(), 299);  // not connected: the key waits for the link anyway
     clock.Advance(299);
     EXPECT_EQ(p.IdleMs(), 0);
@@ -592,7 +592,7 @@ TEST(EngineIdle, OnlyAQuietPolledLineLetsTheThreadWait) {
 TEST_F(Engine, EventTextsAreCutTo255Characters) {
     std::string longText;
     for (int i = 0; i < 300; ++i) longText += "Ж";
-    p->Enqueue(-1, P, 0, longText, 0);
+    p->Enqueue(-1, P, kSamsKindShort, longText, 0);
     Connect();
     Steps(2);
     ASSERT_EQ(queries.size(), 1u);

@@ -1,7 +1,7 @@
 #pragma once
 // Test support: the Sorbel automation object on a fake line (no protocol thread, a
-// fake clock), the keys it queued in a comparable form, and a sink that records
-// the events it raises.
+// fake clock), the keys it queued in a comparable form, and a recorder of the events
+// it raises.
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "drivers/contract/eventreceiver.h"
 #include "drivers/sorbel/module/icashdriver.h"
 #include "drivers/sorbel/wire/samser350fprotocol.h"
-#include "platform/com/connpoint.h"
 #include "platform/serial/fakeport.h"
 #include "platform/timing/clock.h"
 
@@ -42,16 +42,16 @@ inline Keys Queued(const TSamsER350FProtocol& engine) {
     return keys;
 }
 
-// Every event with its DISPID and arguments.
-class RecordingSink final : public TEventSink {
+// Every event with its DISPID and arguments, heard through the host's event receiver.
+class Recorder {
 public:
-    RecordingSink() : TEventSink(ICashDriverAutoEvents::IID) {}
     struct Event {
         DISPID id;
         std::vector<Variant> args;
     };
     std::vector<Event> events;
     std::function<void(const Event&)> onEvent;
+    TDriverEventReceiver receiver{Events()};
 
     std::vector<std::string> Texts(DISPID id) const {
         std::vector<std::string> texts;
@@ -60,15 +60,28 @@ public:
         return texts;
     }
 
-protected:
-    void InvokeEvent(DISPID id, std::span<Variant> params) override {
-        events.push_back({id, std::vector<Variant>(params.begin(), params.end())});
+private:
+    void Add(DISPID id, std::vector<Variant> args) {
+        events.push_back({id, std::move(args)});
         if (onEvent) onEvent(events.back());
+    }
+    TDriverEvents Events() {
+        using E = ICashDriverAutoEvents;
+        const auto text = [this](DISPID id) { return [this, id](const std::string& t) { Add(id, {Variant(t)}); }; };
+        TDriverEvents e;
+        e.OnProtocolLog = text(E::OnProtocolLog);
+        e.OnProtocolError = text(E::OnProtocolError);
+        e.OnProtocolInfo = text(E::OnProtocolInfo);
+        e.OnProtocolQuery = text(E::OnProtocolQuery);
+        e.OnPrint = [this](std::int32_t c) { Add(E::OnPrint, {Variant(c)}); };
+        e.OnCommandResult = [this](std::int32_t id, std::int32_t r) { Add(E::OnCommandResult, {Variant(id), Variant(r)}); };
+        e.OnModelChange = [this] { Add(E::OnModelChange, {}); };
+        return e;
     }
 };
 
 // The automation object with its engine on a fake line; the model (firmware row)
-// the engine runs with is set directly, as Init would.
+// is set in the basic settings and in the engine directly, as Init would.
 class SorbelOnFakeLine {
 public:
     explicit SorbelOnFakeLine(int model = 2) {
@@ -77,6 +90,11 @@ public:
             port = fake.get();
             return std::make_unique<TSamsER350FProtocol>(std::move(fake), clock, false);
         });
+        SetModel(model);
+    }
+    void SetModel(int model) {
+        Driver().Settings().Model = static_cast<std::uint8_t>(model);
+        Driver().ModelChanged(model);
         Engine().SetModel(model);
     }
 
@@ -85,18 +103,17 @@ public:
     TSamsER350FProtocol& Engine() { return Driver().Protocol(); }
     Keys Queue() { return Queued(Engine()); }
 
-    // Connects a recording sink to the object's events.
-    RecordingSink& Connect() {
-        sink = MakeComObject<RecordingSink>();
-        EXPECT_EQ(InterfaceConnect(object->Identity(), ICashDriverAutoEvents::IID, sink->Identity(), &cookie), S_OK);
-        return *sink;
+    // Connects a recorder to the object's events.
+    Recorder& Connect() {
+        recorder = std::make_unique<Recorder>();
+        recorder->receiver.Connect(static_cast<ICashDriverAuto*>(object.get()));
+        return *recorder;
     }
 
     TFakeClock clock;
     TFakePort* port = nullptr;
     ComPtr<TCashDriverAuto> object;
-    ComPtr<RecordingSink> sink;
-    std::uint32_t cookie = 0;
+    std::unique_ptr<Recorder> recorder;  // goes before the object
 };
 
 }  // namespace tolver::sorbeltest

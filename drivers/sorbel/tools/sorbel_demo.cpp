@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "common/cashgl.h"
+#include "drivers/contract/eventreceiver.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
@@ -62,40 +63,37 @@ bool TurnKey(const std::string& socketPath, const std::string& position) {
     return answer.rfind("ok", 0) == 0;
 }
 
-class DemoSink final : public TEventSink {
+// What the demo hears of the driver; the operator turns the key as each query asks.
+class DemoHost {
 public:
-    DemoSink(const GUID& iid, std::string control, bool log) : TEventSink(iid), control_(std::move(control)), log_(log) {}
+    DemoHost(std::string control, bool log) : control_(std::move(control)), log_(log) {}
 
     std::map<int, int> results;
     std::string tape;  // UTF-8
     int queries = 0;
 
-protected:
-    void InvokeEvent(DISPID id, std::span<Variant> params) override {
-        using E = ICashDriverAutoEvents;
-        switch (id) {
-            case E::OnCommandResult: {
-                const int cmd = params[0].toInt32(), result = params[1].toInt32();
-                results[cmd] = result;
-                std::printf("  OnCommandResult(%d, %d)\n", cmd, result);
-                break;
-            }
-            case E::OnPrint: {
-                const std::string c(1, static_cast<char>(params[0].toInt32()));
-                tape += Cp1251ToUtf8(c);
-                break;
-            }
-            case E::OnProtocolError: std::printf("  OnProtocolError: %s\n", params[0].toString().c_str()); break;
-            case E::OnProtocolLog:
-                if (log_) std::printf("    %s", params[0].toString().c_str());
-                break;
-            case E::OnProtocolQuery:
-                Query(params[0].toString());
-                ++queries;
-                break;
-            default: break;
-        }
-        std::fflush(stdout);
+    TDriverEvents Events() {
+        TDriverEvents e;
+        e.OnCommandResult = [this](std::int32_t cmd, std::int32_t result) {
+            results[cmd] = result;
+            std::printf("  OnCommandResult(%d, %d)\n", cmd, result);
+            std::fflush(stdout);
+        };
+        e.OnPrint = [this](std::int32_t c) { tape += Cp1251ToUtf8(std::string(1, static_cast<char>(c))); };
+        e.OnProtocolError = [](const std::string& text) {
+            std::printf("  OnProtocolError: %s\n", text.c_str());
+            std::fflush(stdout);
+        };
+        e.OnProtocolLog = [this](const std::string& text) {
+            if (!log_) return;
+            std::printf("    %s", text.c_str());
+            std::fflush(stdout);
+        };
+        e.OnProtocolQuery = [this](const std::string& text) {
+            Query(text);
+            ++queries;
+        };
+        return e;
     }
 
 private:
@@ -115,6 +113,7 @@ private:
                 std::getline(std::cin, line);
             }
         }
+        std::fflush(stdout);
     }
 
     std::string control_;
@@ -151,10 +150,9 @@ int main(int argc, char** argv) {
 
     try {
         ComPtr<IDispatch> object = CreateOleObject("Sorbel.CashDriverAuto");
-        const GUID events = StringToGUID(DispatchGet(object.get(), "EventIID").toString());
-        auto sink = MakeComObject<DemoSink>(events, control, log);
-        std::uint32_t cookie = 0;
-        OleCheck(InterfaceConnect(object.get(), events, sink->Identity(), &cookie));
+        DemoHost host(control, log);
+        TDriverEventReceiver receiver(host.Events());
+        receiver.Connect(object.get());
         auto driver = ComPtr<ICashDriverAuto>::Query(object.get());
         if (!driver) throw Exception("the object does not answer ICashDriverAuto");
         ICashDriverAuto& d = *driver;
@@ -169,7 +167,7 @@ int main(int argc, char** argv) {
         const auto wait = [&](const std::vector<std::int32_t>& ids, int seconds) {
             const auto done = [&] {
                 for (const std::int32_t id : ids)
-                    if (id > 0 && !sink->results.count(id)) return false;
+                    if (id > 0 && !host.results.count(id)) return false;
                 return true;
             };
             serve(seconds * 1000, done);
@@ -224,7 +222,7 @@ int main(int argc, char** argv) {
         const bool sold = wait(ids, 120);
         // The report ends with the operator's second query; its print copy follows
         // the key and comes in with the next poll, before the next command starts.
-        serve(60000, [&] { return sink->queries >= 2; });
+        serve(60000, [&] { return host.queries >= 2; });
         serve(2500, [] { return false; });
 
         call("Terminate", [&](std::int32_t* r) { return d.Terminate(r); });
@@ -232,14 +230,14 @@ int main(int argc, char** argv) {
         std::string beginMsg;
         OleCheck(d.get_BeginMsg(&beginMsg));
         OleCheck(d.Done());
-        OleCheck(InterfaceDisconnect(object.get(), events, cookie));
+        receiver.Disconnect();
 
-        std::printf("\n---- cash tape ----\n%s---- end of tape ----\n", sink->tape.c_str());
+        std::printf("\n---- cash tape ----\n%s---- end of tape ----\n", host.tape.c_str());
         std::printf("Receipt header captured: %s\n", beginMsg.empty() ? "(none)" : "");
         for (const std::string& line : TextToLines(beginMsg)) std::printf("  %s\n", line.c_str());
         int failed = 0;
         for (const std::int32_t id : ids)
-            if (id > 0 && (!sink->results.count(id) || sink->results[id] != 0)) ++failed;
+            if (id > 0 && (!host.results.count(id) || host.results[id] != 0)) ++failed;
         std::printf("%zu commands, %d without success\n", ids.size(), failed);
         return sold && terminated && failed == 0 ? 0 : 1;
     } catch (const std::exception& e) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -59,6 +60,64 @@ TEST(OnlyOnce, LockGoesWithTheGuard) {
     // Without a name the program's own file name is taken.
     const TIOnlyOnce unnamed(nullptr);
     EXPECT_EQ(unnamed.UniqueString(), QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString());
+}
+
+// Sets an environment variable for the scope, restoring it after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        if (value.isNull()) qunsetenv(name); else qputenv(name, value);
+    }
+    ~ScopedEnv() {
+        if (had_) qputenv(name_, old_); else qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray old_;
+};
+
+TEST(OnlyOnce, TheLockGoesOnlyIntoAFolderOfTheUsersOwn) {
+    QTemporaryDir tmp, cache, runtime;
+    const ScopedEnv tmpdir("TMPDIR", tmp.path().toLocal8Bit());
+    const ScopedEnv cacheHome("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    const QString uid = QString::number(::getuid());
+    const std::string shared = (tmp.path() + "/tolver-" + uid).toStdString();
+    const std::string own = (cache.path() + "/tolver-" + uid).toStdString();
+    const auto mode = [](const std::string& dir) {
+        struct stat st{};
+        return ::stat(dir.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    {
+        // A private runtime folder is taken; one others may write to is not.
+        const ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        ::chmod(runtime.path().toLocal8Bit().constData(), 0700);
+        EXPECT_EQ(TIOnlyOnce::LockFolder(), runtime.path().toStdString());
+        ::chmod(runtime.path().toLocal8Bit().constData(), 0777);
+        EXPECT_EQ(TIOnlyOnce::LockFolder(), shared);
+        ::rmdir(shared.c_str());
+    }
+    const ScopedEnv xdg("XDG_RUNTIME_DIR", QByteArray());
+    // The temporary folder's one is made private.
+    EXPECT_EQ(TIOnlyOnce::LockFolder(), shared);
+    EXPECT_EQ(mode(shared), 0700u);
+    // Pre-made by someone else (writable by all, or owned by another user): refused,
+    // and the guard still works from the user's cache folder.
+    ::chmod(shared.c_str(), 0777);
+    EXPECT_EQ(TIOnlyOnce::LockFolder(), own);
+    EXPECT_EQ(mode(own), 0700u);
+    if (::getuid() == 0) {
+        ::chmod(shared.c_str(), 0700);
+        ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(TIOnlyOnce::LockFolder(), own);
+    }
+    const std::string name = UniqueName("refused-folder");
+    TIOnlyOnce first(nullptr, name);
+    EXPECT_FALSE(first.AnotherInstance());
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(own + "/" + name + ".lock")));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(shared + "/" + name + ".lock")));
+    EXPECT_TRUE(TIOnlyOnce(nullptr, name).AnotherInstance());
 }
 
 TEST(VersionInfo, DeliverablesHaveTheCompiledInStrings) {

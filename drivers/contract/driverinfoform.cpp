@@ -1,15 +1,15 @@
-#include "drivers/sorbel/pages/samser350finfoform.h"
+#include "drivers/contract/driverinfoform.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "drivers/sorbel/pages/samser350fcontrols.h"
+#include "drivers/contract/framecontrols.h"
 
 namespace tolver {
 
 TfrmDriverInfo::TfrmDriverInfo() {
     setObjectName("frmDriverInfo");
-    setFont(samscontrols::FrameFont(font()));
+    setFont(framecontrols::FrameFont(font()));
     resize(kWidth, kHeight);
     auto* label = new QLabel("Окно отладки!");
     label->setObjectName("lInfo");

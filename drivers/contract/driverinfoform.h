@@ -1,5 +1,5 @@
 #pragma once
-// The information page of the Samsung ER-350F STU driver (InfoForm): one label.
+// The information page of a driver (InfoForm): one label.
 
 #include <QFrame>
 

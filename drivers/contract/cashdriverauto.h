@@ -1,0 +1,195 @@
+#pragma once
+// What every driver's automation object shares: the one event connection point
+// under the events identifier that the driver names in EventIID, the relay of the
+// driver object's events to it, and the member bodies whose behaviour is the same in
+// every driver (settings blobs in and out of their frames, the setup's advanced blob,
+// Init's loading of the basic blob, the split of a sale by its count, the limits).
+//
+// A settings blob that is loaded into a settings object (Properties put,
+// AdvProperties put, the advanced blob of a SpoolerSetup put, the blob of Init) is
+// shown in that object's frame at once; a get first takes the frame's controls over.
+// So a get always returns what the frame shows, and the frame never shows settings
+// older than the ones the driver works with.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+
+#include "common/cashgl.h"
+#include "drivers/contract/sorbel_tlb.h"
+#include "platform/com/connpoint.h"
+#include "platform/com/framehandle.h"
+#include "platform/variant/utf.h"
+
+namespace tolver {
+
+// Where a driver object's events go (its automation object). Arguments are those of
+// ICashDriverAutoEvents, in declaration order.
+class TCashDriverEventTarget {
+public:
+    virtual void RaiseEvent(DISPID id, std::span<Variant> args) = 0;
+
+protected:
+    ~TCashDriverEventTarget() = default;
+};
+
+// The driver object's side: raises on its automation object while one is set;
+// failures, a missing sink among them, are swallowed.
+class TCashDriverEvents {
+public:
+    // Texts to the host are cut to this many characters.
+    static constexpr std::size_t kTextLimit = 255;
+
+    TCashDriverEventTarget* AutoObject = nullptr;
+
+    void Raise(DISPID id, std::span<Variant> args) const noexcept {
+        if (!AutoObject) return;
+        try {
+            AutoObject->RaiseEvent(id, args);
+        } catch (...) {
+            // A failing sink does not stop the driver.
+        }
+    }
+    void Text(DISPID id, const std::string& text) const noexcept {
+        if (!AutoObject) return;
+        try {
+            Variant arg(Utf8Left(text, kTextLimit));
+            Raise(id, std::span<Variant>(&arg, 1));
+        } catch (...) {
+        }
+    }
+    void Print(std::int32_t c) const noexcept {
+        if (!AutoObject) return;
+        Variant arg(c);
+        Raise(ICashDriverAutoEvents::OnPrint, std::span<Variant>(&arg, 1));
+    }
+    // Nothing for id 0, which nobody waits for.
+    void CommandResult(std::int32_t id, std::int32_t result) const noexcept {
+        if (id == 0 || !AutoObject) return;
+        Variant args[2] = {Variant(id), Variant(result)};
+        Raise(ICashDriverAutoEvents::OnCommandResult, args);
+    }
+};
+
+// How a sale's count is carried out: exactly 1, a count with a fractional part, a
+// whole number (0 and negatives included, which the drivers refuse), or nothing at
+// all (not finite, or a whole number beyond 32 bits).
+enum class CountKind { One, Fraction, Whole, Invalid };
+inline CountKind KindOfCount(double count) {
+    if (count == 1.0) return CountKind::One;
+    if (!std::isfinite(count)) return CountKind::Invalid;
+    if (count != std::trunc(count)) return CountKind::Fraction;
+    if (count < std::numeric_limits<std::int32_t>::min() || count > std::numeric_limits<std::int32_t>::max())
+        return CountKind::Invalid;
+    return CountKind::Whole;
+}
+
+template <class Default>
+class TCashDriverAutoObject : public TConnectableAutoObject<Default>, public TCashDriverEventTarget {
+public:
+    void RaiseEvent(DISPID id, std::span<Variant> args) override {
+        // Without a sink the event is lost; a failing sink is ignored.
+        if (connectionPoint_) connectionPoint_->Raise(id, args);
+    }
+
+    HRESULT get_EventIID(std::string* Value) override {
+        return Guard([&] { *Value = GUIDToString(eventsIid_); });
+    }
+
+protected:
+    explicit TCashDriverAutoObject(const GUID& eventsIid) : eventsIid_(eventsIid) {}
+
+    // The single-sink connection point of the events interface (from Initialize).
+    void AddEventConnectionPoint() { connectionPoint_ = &this->ConnectionPoints.Add(eventsIid_, SinkLimit::Single); }
+
+    static HRESULT FrameOf(QWidget* frame, std::int32_t* Value) {
+        return Guard([&] { *Value = FrameHandle(frame); });
+    }
+
+    // A get: the frame's controls first (frameToSettings), then the blob.
+    template <class Settings, class FrameToSettings>
+    static HRESULT GetSettings(Settings& settings, FrameToSettings frameToSettings, Variant* Value) {
+        return Guard([&] {
+            frameToSettings();
+            *Value = settings.GetAsVariant();
+        });
+    }
+
+    // A put: the blob is loaded as far as it reads, then shown (settingsToFrame).
+    template <class Settings, class SettingsToFrame>
+    static HRESULT PutSettings(Settings& settings, const Variant& Value, SettingsToFrame settingsToFrame) {
+        return Guard([&] {
+            LoadQuietly(settings, Value);
+            settingsToFrame();
+        });
+    }
+
+    // The host's setup, then its advanced blob into the advanced settings, both as far
+    // as they read; success in every case.
+    template <class AdvSettings, class SettingsToFrame>
+    static HRESULT PutSpoolerSetup(TSpoolerSetup& setup, AdvSettings& advSettings, const Variant& Value,
+                                   SettingsToFrame advSettingsToFrame) {
+        return Guard([&] {
+            LoadQuietly(setup, Value);
+            LoadQuietly(advSettings, setup.DriverSetup.AdvPropertiesData);
+            advSettingsToFrame();
+        });
+    }
+
+    // Init: the basic blob is loaded and shown, then open(cause) gives the result. A
+    // blob that does not read, or a failure of open, gives -1 with the cause
+    // "Ошибка инициализации" and a succeeding HRESULT.
+    template <class Settings, class SettingsToFrame, class Open>
+    static HRESULT InitWith(Settings& settings, const Variant& CashDriverProperties, SettingsToFrame settingsToFrame,
+                            Open open, std::string* Cause, std::int32_t* Value) {
+        *Value = -1;
+        bool loaded = false;
+        try {
+            settings.SetFromVariant(CashDriverProperties);
+            loaded = true;
+        } catch (...) {
+            *Cause = kInitError;
+        }
+        try {
+            settingsToFrame();
+            if (loaded) *Value = open(*Cause);
+        } catch (...) {
+            *Cause = kInitError;
+            *Value = -1;
+        }
+        return S_OK;
+    }
+
+    // The limits of a firmware row as the host reads them; unassigned without a row
+    // or when the conversion fails.
+    static HRESULT ConstraintsOf(const TCashDriverConstraints* row, Variant* Value) {
+        return Guard([&] {
+            *Value = Variant();
+            if (!row) return;
+            try {
+                *Value = CashDriverConstraintsToVariant(*row);
+            } catch (const Exception&) {
+                // The result stays unassigned.
+            }
+        });
+    }
+
+private:
+    static constexpr const char* kInitError = "Ошибка инициализации";
+
+    template <class T>
+    static void LoadQuietly(T& target, const Variant& value) {
+        try {
+            target.SetFromVariant(value);
+        } catch (const Exception&) {
+            // What was read before the bad element stays loaded.
+        }
+    }
+
+    GUID eventsIid_;
+    TConnectionPoint* connectionPoint_ = nullptr;
+};
+
+}  // namespace tolver

@@ -1,0 +1,333 @@
+#include "drivers/dalvern/driver/regfisc2160.h"
+
+#include <cmath>
+#include <limits>
+
+#include "drivers/contract/driverinfoform.h"
+#include "drivers/dalvern/engine/regfisc2160code.h"
+#include "drivers/dalvern/forms/cashdialogs.h"
+#include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
+#include "drivers/dalvern/forms/regfisc2160propertiesform.h"
+#include "platform/variant/codepage.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QSpinBox>
+
+namespace tolver {
+
+namespace {
+
+using E = ICashDriverAutoEvents;
+
+// The pay-type character of the close and cash commands.
+char PayTypeChar(TPayType t) {
+    switch (t) {
+        case TPayType::Check: return '6';
+        case TPayType::Credit: return '7';
+        default: return '8';
+    }
+}
+
+std::string Digits(std::int64_t value, int width) {
+    std::string s = std::to_string(value);
+    if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
+    return s;
+}
+
+}  // namespace
+
+std::string IntToBytes(int n, std::int64_t value) {
+    std::string out(static_cast<std::size_t>(n), '\0');
+    auto u = static_cast<std::uint64_t>(value);
+    for (int i = n - 1; i >= 0; --i, u >>= 8) out[static_cast<std::size_t>(i)] = static_cast<char>(u & 0xFF);
+    return out;
+}
+
+std::int64_t Hundredths(Currency value) {
+    // raw is in ten-thousandths: divide by 100 with the half going to the even neighbour.
+    const std::int64_t raw = value.raw();
+    std::int64_t q = raw / 100, r = raw % 100;  // truncated toward zero
+    if (r < 0) {
+        r += 100;
+        --q;
+    }
+    if (r > 50 || (r == 50 && (q & 1) != 0)) ++q;
+    return q;
+}
+
+std::string DeviceText(const std::string& text, std::size_t width) {
+    std::string s = WinToDos(Utf8ToCp1251(text));
+    if (width == 0) return s;
+    s.resize(width, ' ');
+    return s;
+}
+
+std::optional<std::int64_t> ParsePassword(const std::string& text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return std::nullopt;
+    std::int64_t v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        v = v * 10 + (text[i] - '0');
+        if (v > TRegFisc2160::kMaxPassword) return std::nullopt;
+    }
+    if (negative && v != 0) return std::nullopt;
+    return v;
+}
+
+// ---- life ------------------------------------------------------------------------------
+
+TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
+    : link_(std::move(link)) {
+    link_->OnLog = [this](const std::string& text) { Events.Text(E::OnProtocolLog, text); };
+    link_->OnInfo = [this](const std::string& text) { Events.Text(E::OnProtocolInfo, text); };
+    link_->OnError = [this](const std::string& text) { Events.Text(E::OnProtocolError, text); };
+    link_->OnQuery = [this](const std::string& text) { Events.Text(E::OnProtocolQuery, text); };
+    link_->OnPrint = [this](std::int32_t c) { Events.Print(c); };
+    link_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { Events.CommandResult(id, result); };
+
+    AskDates = [](const std::string& prompt) -> std::optional<DateRange> {
+        TfrmCashDates dialog;
+        dialog.lInfo->setText(QString::fromStdString(prompt));
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return DateRange{dialog.dateFrom->date(), dialog.dateTo->date()};
+    };
+    AskNumbers = [](const std::string& prompt) -> std::optional<NumberRange> {
+        TfrmCashNs dialog;
+        dialog.lInfo->setText(QString::fromStdString(prompt));
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return NumberRange{dialog.seditNFrom->value(), dialog.seditNTo->value()};
+    };
+
+    infoFrame_ = new TfrmDriverInfo;
+    GetRegFisc2160DefaultProperties(settings_);
+    propertiesFrame_ = new TfrmRegFisc2160Properties;
+    propertiesFrame_->Settings = &settings_;
+    propertiesFrame_->FirmwareText = [this] { return link_->FirmwareText(); };
+    propertiesFrame_->FillPriorities();
+    propertiesFrame_->PropertiesToForm();
+    advPropertiesFrame_ = new TfrmRegFisc2160AdvProperties;
+    advPropertiesFrame_->Settings = &advSettings_;
+    advPropertiesFrame_->PropertiesToForm();
+}
+
+TRegFisc2160::~TRegFisc2160() {
+    delete infoFrame_.data();
+    delete propertiesFrame_.data();
+    delete advPropertiesFrame_.data();
+    link_->Close();
+}
+
+TfrmDriverInfo* TRegFisc2160::InfoFrame() const { return infoFrame_.data(); }
+TfrmRegFisc2160Properties* TRegFisc2160::PropertiesFrame() const { return propertiesFrame_.data(); }
+TfrmRegFisc2160AdvProperties* TRegFisc2160::AdvPropertiesFrame() const { return advPropertiesFrame_.data(); }
+
+const TCashDriverConstraints& TRegFisc2160::Version() const {
+    const TCashDriverConstraints* row = RegFisc2160Version(link_->VersionIndex());
+    return row ? *row : *RegFisc2160Version(kRegFisc2160DefaultRow);
+}
+
+std::int32_t TRegFisc2160::Init(std::string& cause) {
+    PrintingInfo = false;
+    try {
+        link_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
+        link_->SetWaits(settings_.WaitCheckOutPrint, settings_.WaitCheckOutLongPrint);
+        link_->ApplyPriority(settings_.Priority);
+        return link_->Open(cause);
+    } catch (const std::exception& e) {
+        cause = e.what();
+        return -1;
+    }
+}
+
+void TRegFisc2160::Done() { link_->Close(); }
+
+// ---- sales -----------------------------------------------------------------------------
+
+std::int32_t TRegFisc2160::AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+    return SellArticle(NArt, 1.0, true, SumWithoutNDS, Sum);
+}
+
+std::int32_t TRegFisc2160::AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+    return SellArticle(NArt, Count, false, SumWithoutNDS, Sum);
+}
+
+std::int32_t TRegFisc2160::AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWithoutNDS, Currency Sum) {
+    return SellArticle(NArt, Count, false, SumWithoutNDS, Sum);
+}
+
+// Sale (0 < SumWithoutNDS <= Sum), zero sale (both 0) or, with the count 1 only,
+// payout (Sum < 0). The newer firmware takes the price with the sale; the oldest one
+// ("26.10.0", row 0) sells at the programmed price, so the article is programmed
+// first. Pending texts print after the sale command, also when the sale is refused
+// for its sums.
+std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool countOne, Currency SumWithoutNDS,
+                                       Currency Sum) {
+    const TCashDriverConstraints& v = Version();
+    if (NArt < 1 || NArt > v.MaxArt) return -1;
+    if (!countOne && !(std::isfinite(Count) && Count > 0)) return -1;
+
+    const Currency zero;
+    enum { Sale, ZeroSale, Payout, Refused } kind = Refused;
+    if (zero < SumWithoutNDS && SumWithoutNDS <= Sum)
+        kind = Sale;
+    else if (SumWithoutNDS == zero && Sum == zero)
+        kind = ZeroSale;
+    else if (Sum < zero && countOne)
+        kind = Payout;
+
+    std::int32_t id = -1;
+    // The quantity in thousandths; a fraction that rounds to nothing sells nothing.
+    const double quantity = std::nearbyint(Count * 1000.0);
+    const bool oldest = link_->VersionIndex() == 0;
+    const double quantityLimit = oldest || kind == ZeroSale ? 9.0e18 : static_cast<double>(kMaxField4);
+    if (kind != Refused && quantity >= 1.0 && quantity <= quantityLimit) {
+        const auto q = static_cast<std::int64_t>(quantity);
+        const std::string plain = " " + IntToBytes(2, NArt) + IntToBytes(8, q);
+        if (oldest) {
+            const TCashArtProperties* art = dynamic_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
+            if (art) {
+                const Currency price = kind == ZeroSale ? art->Price : Sum;
+                // A sale whose article could not be programmed would sell at whatever
+                // price the register holds: refused instead.
+                if (SetArt(NArt, art->NDep, art->NTax, price, art->Description, art->Return) > 0)
+                    id = link_->AddCommand(plain, kModeWork, kLongWait, {});
+            }
+        } else if (kind == ZeroSale) {
+            id = link_->AddCommand(plain, kModeWork, kLongWait, {});
+        } else {
+            const std::int64_t amount = kind == Sale ? Hundredths(Sum) : -Hundredths(Sum);
+            if (amount >= 0 && amount <= kMaxField4)
+                id = link_->AddCommand(")" + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, amount),
+                                       kModeWork, kLongWait, {});
+        }
+    }
+    FlushInfo();
+    return id;
+}
+
+std::int32_t TRegFisc2160::SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                                  const std::string& Description, bool Return) {
+    const TCashDriverConstraints& v = Version();
+    if (NArt < 1 || NArt > v.MaxArt || NDep < 1 || NDep > v.MaxDep || NTax < 1 || NTax > v.MaxTax ||
+        Description.empty())
+        return -1;
+    const std::int64_t hundredths = Hundredths(Price);
+    if (hundredths < -kMaxField4 || hundredths > kMaxField4) return -1;
+    const std::int64_t price = hundredths < 0 ? -hundredths : hundredths;
+    std::string text = "PP" + IntToBytes(2, NArt);
+    text += static_cast<char>(NTax & 0xFF);
+    text += static_cast<char>(Return ? 0x80 : 0x00);
+    text += '\0';
+    text += static_cast<char>((NDep * 16) % 256);  // department 16 gives 0
+    text += IntToBytes(4, NArt) + DeviceText(Description, 24) + IntToBytes(4, price) + IntToBytes(4, 9999999);
+    return link_->AddCommand(text, kModeWork, kShortWait, {});
+}
+
+std::int32_t TRegFisc2160::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
+    const Currency zero;
+    if (!(SumWithoutNDS > zero && Sum > zero && NArt >= 1 && SumWithoutNDS <= Sum && NArt <= Version().MaxArt))
+        return -1;
+    return link_->AddCommand("k", kModeWork, kLongWait, {});
+}
+
+// ---- texts -------------------------------------------------------------------------------
+
+std::int32_t TRegFisc2160::OpenCheck(const std::string& Info) {
+    CheckInfo = Info;
+    PrintingInfo = false;
+    return 0;
+}
+
+std::int32_t TRegFisc2160::AddInfo(const std::string& Text) {
+    if (!PrintingInfo) {
+        PendingInfo.push_back(Text);
+        return 0;
+    }
+    if (Text.empty()) return 0;
+    return PrintInfoText(WrapText(Text, Version().NameLength));
+}
+
+std::int32_t TRegFisc2160::PrintInfoText(const std::string& Text) {
+    std::string text = Utf8ToCp1251(Text);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    const std::size_t width = static_cast<std::size_t>(std::max(1, Version().NameLength));
+    for (std::size_t at = 0; at < text.size(); at += width) {
+        std::string piece = text.substr(at, width);
+        while (!piece.empty() && piece.back() == ' ') piece.pop_back();
+        if (piece.empty()) continue;
+        piece = WinToDos(piece);
+        piece.resize(24, ' ');
+        link_->AddMessage("@" + piece, kModeWork, kLongWait, {});
+    }
+    return 0;
+}
+
+void TRegFisc2160::FlushInfo() {
+    PrintingInfo = true;
+    std::vector<std::string> texts;
+    texts.swap(PendingInfo);
+    for (const std::string& text : texts) AddInfo(text);
+    PrintingInfo = false;
+}
+
+void TRegFisc2160::PrintNow(const std::string& Text) {
+    PrintingInfo = true;
+    AddInfo(Text);
+    PrintingInfo = false;
+}
+
+void TRegFisc2160::OpenMoneyBox() {
+    if (advSettings_.OpenMoneyBox) link_->AddCommand("0", kModeWork, kShortWait, {});
+}
+
+// ---- closing and cash -------------------------------------------------------------------
+
+std::int32_t TRegFisc2160::CloseCheck(TPayType PayType, Currency Sum) {
+    FlushInfo();
+    if (!CheckInfo.empty()) {
+        PrintNow(CheckInfo);
+        CheckInfo.clear();
+    }
+    OpenMoneyBox();
+    const std::string text = Sum > Currency() ? std::string("2") + PayTypeChar(PayType) + IntToBytes(8, Hundredths(Sum))
+                                              : std::string("1") + PayTypeChar(PayType);
+    return link_->AddCommand(text, kModeWork, kLongWait, {});
+}
+
+std::int32_t TRegFisc2160::CashMove(const char* code, TPayType PayType, const std::string& Info, Currency Sum) {
+    if (Sum <= Currency() || Hundredths(Sum) <= 0) return -1;
+    PrintNow(Info);
+    OpenMoneyBox();
+    return link_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, Hundredths(Sum)), kModeWork,
+                             kLongWait, {});
+}
+
+std::int32_t TRegFisc2160::AddCash(TPayType PayType, const std::string& Info, Currency Sum) {
+    return CashMove("91", PayType, Info, Sum);
+}
+
+std::int32_t TRegFisc2160::ReturnCash(TPayType PayType, const std::string& Info, Currency Sum) {
+    return CashMove("90", PayType, Info, Sum);
+}
+
+// ---- cashiers -----------------------------------------------------------------------------
+
+std::int32_t TRegFisc2160::RegOp(std::int32_t NOp, const std::string& Password) {
+    if (NOp < 1 || NOp > Version().MaxOp) return -1;
+    CashierNumber = NOp;
+    CashierPassword = Password;
+    const auto password = ParsePassword(Password);
+    if (!password) return -1;
+    return link_->AddCommand("5" + Digits(NOp, 2) + Digits(*password, 8), kModeWork, kShortWait, {});
+}
+
+std::int32_t TRegFisc2160::UnRegOp() {
+    CashierNumber = -1;
+    return link_->AddCommand("6", kModeWork, kShortWait, {});
+}
+
+}  // namespace tolver

@@ -1,0 +1,176 @@
+#pragma once
+// TRegFisc2160: the driver object of the fiscal register "РФ 2160". It owns the
+// protocol engine (through TRegFisc2160Link), the settings objects with their frames
+// and a private copy of the host's setup, and turns every operation of the driver
+// contract into command texts on the engine's queue: letters as Windows-1251 bytes,
+// names and free texts in the register's code page, numbers as digits or as raw
+// big-endian bytes. Each operation checks its arguments against the limits of the
+// current firmware row first and returns at once: the id of its command, -1 when
+// refused (nothing queued), or 0 where stated. The outcome arrives later as
+// OnCommandResult. Reports and programming are in regfisc2160program.cpp.
+//
+// Everything runs on the host's main thread.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QDate>
+#include <QDateTime>
+#include <QPointer>
+
+#include "common/cashgl.h"
+#include "drivers/contract/cashdriverauto.h"
+#include "drivers/dalvern/driver/regfisc2160link.h"
+#include "drivers/dalvern/settings/regfisc2160gl.h"
+
+namespace tolver {
+
+class TfrmDriverInfo;
+class TfrmRegFisc2160Properties;
+class TfrmRegFisc2160AdvProperties;
+
+class TRegFisc2160 {
+public:
+    // Device modes a command needs.
+    static constexpr std::uint8_t kModeWork = 1;
+    static constexpr std::uint8_t kModeX = 2;
+    static constexpr std::uint8_t kModeZ = 3;
+    static constexpr std::uint8_t kModeProgram = 4;
+    static constexpr std::uint8_t kModeAdmin = 5;
+    // Option bits of a command.
+    static constexpr std::int32_t kShortWait = 0x01;
+    static constexpr std::int32_t kLongWait = 0x02;
+    static constexpr std::int32_t kReportWait = 0x04;
+    static constexpr std::int32_t kDropOnFormatError = 0x10;
+    // The largest value a 4-byte field carries; more would wrap on the register.
+    static constexpr std::int64_t kMaxField4 = 0x7FFFFFFF;
+    // Cashier passwords are sent as eight digits.
+    static constexpr std::int64_t kMaxPassword = 99999999;
+    // Fiscal-memory numbers are sent as four digits.
+    static constexpr int kMaxFiscalNumber = 9999;
+
+    // A date or number range the operator chose, or none when cancelled.
+    struct DateRange {
+        QDate from, to;
+    };
+    struct NumberRange {
+        int from = 1, to = 1;
+    };
+
+    // link: the engine (not null).
+    explicit TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link);
+    ~TRegFisc2160();
+    TRegFisc2160(const TRegFisc2160&) = delete;
+    TRegFisc2160& operator=(const TRegFisc2160&) = delete;
+
+    // The automation object; while it is unset the events go nowhere.
+    TCashDriverEvents Events;
+    // The operator's answers before a periodic report (by default the modal dialogs).
+    std::function<std::optional<DateRange>(const std::string& prompt)> AskDates;
+    std::function<std::optional<NumberRange>(const std::string& prompt)> AskNumbers;
+    // The moment the date and time programming items set.
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+
+    TRegFisc2160Link& Protocol() { return *link_; }
+    TCashRegFisc2160DriverProperties& Settings() { return settings_; }
+    TCashRegFisc2160DriverAdvProperties& AdvSettings() { return advSettings_; }
+    // The frames; null once the host has destroyed one with its window.
+    TfrmDriverInfo* InfoFrame() const;
+    TfrmRegFisc2160Properties* PropertiesFrame() const;
+    TfrmRegFisc2160AdvProperties* AdvPropertiesFrame() const;
+    // The row of the firmware-version table the engine identified (its limits).
+    const TCashDriverConstraints& Version() const;
+
+    // The host's setup as last put: articles, tax rates, cashiers, header and footer.
+    TSpoolerSetup Setup;
+    std::int32_t CashierNumber = -1;     // the cashier of the last RegOp, -1 for none
+    std::string CashierPassword;         // the password given with it
+    std::string CheckInfo;               // OpenCheck's text, printed before the close
+    bool PrintingInfo = false;           // AddInfo prints (true) or collects (false)
+    std::vector<std::string> PendingInfo;  // texts waiting for the next sale or the close
+
+    std::int32_t Init(std::string& cause);
+    void Done();
+
+    // Department sales: the register sells by article only.
+    std::int32_t AddPayDep() const { return -1; }
+    std::int32_t DelPayDep() const { return -1; }
+
+    std::int32_t AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    std::int32_t AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    std::int32_t AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWithoutNDS, Currency Sum);
+    std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                        const std::string& Description, bool Return);
+    std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
+    std::int32_t OpenCheck(const std::string& Info);
+    std::int32_t AddInfo(const std::string& Text);
+    std::int32_t PrintInfoText(const std::string& Text);
+    std::int32_t CloseCheck(TPayType PayType, Currency Sum);
+    std::int32_t AddCash(TPayType PayType, const std::string& Info, Currency Sum);
+    std::int32_t ReturnCash(TPayType PayType, const std::string& Info, Currency Sum);
+    std::int32_t RegOp(std::int32_t NOp, const std::string& Password);
+    std::int32_t UnRegOp();
+    // Nothing to wait for: the host waits out its own ticks.
+    std::int32_t Restore() const { return 0; }
+    std::int32_t Terminate() const { return 0; }
+    std::int32_t ProgramAfterReg(const std::string&) const { return 0; }
+
+    std::uint8_t GetComNumber() const { return link_->GetComNumber(); }
+    void SetComNumber(std::uint8_t n) { link_->SetComNumber(n); }
+    std::int32_t GetBaud() const { return link_->GetBaud(); }
+    void SetBaud(std::int32_t baud) { link_->SetBaud(baud); }
+    bool GetInInteraction() const { return link_->InInteraction(); }
+    std::string GetID() const { return link_->DeviceId(); }
+    std::string GetTrashID() const { return GetID(); }
+
+    // Reports and programming by 0-based position: 0 when queued, -1 when Items
+    // chooses no position of the list.
+    std::int32_t GetXReport(const std::string& Items);
+    std::int32_t GetZReport(const std::string& Items);
+    std::int32_t GetProgram(const std::string& Items);
+
+    // Programming commands: the command id, or -1 when refused.
+    std::int32_t ProgramDate(const QDateTime& When);
+    std::int32_t ProgramTime(const QDateTime& When);
+    std::int32_t ProgramHeaderLine(int N, const std::string& Text);
+    std::int32_t ProgramTrailerLine(int N, const std::string& Text);
+    std::int32_t ProgramTaxRates();
+    std::int32_t ProgramTaxRatesEx();
+    std::int32_t ProgramCashier(std::int32_t N, const std::string& Name, const std::string& Password);
+
+private:
+    std::int32_t SellArticle(std::int32_t NArt, double Count, bool countOne, Currency SumWithoutNDS, Currency Sum);
+    void FlushInfo();
+    void PrintNow(const std::string& Text);
+    void OpenMoneyBox();
+    std::int32_t CashMove(const char* code, TPayType PayType, const std::string& Info, Currency Sum);
+    std::int32_t ProgramLine(const char* code, int N, int lines, const std::string& Text);
+    void Message(const std::string& text);
+    void ProgramArticles();
+    std::string TaxFields(bool withAdv) const;
+
+    std::unique_ptr<TRegFisc2160Link> link_;
+    TCashRegFisc2160DriverProperties settings_;
+    TCashRegFisc2160DriverAdvProperties advSettings_;
+    // Frames may be docked into the host's windows; a frame the host destroyed with
+    // its window is not freed again.
+    QPointer<TfrmDriverInfo> infoFrame_;
+    QPointer<TfrmRegFisc2160Properties> propertiesFrame_;
+    QPointer<TfrmRegFisc2160AdvProperties> advPropertiesFrame_;
+};
+
+// Command-text pieces. The N lowest-order bytes of value, most significant first.
+std::string IntToBytes(int n, std::int64_t value);
+// Round(value × 100), a half to the even neighbour.
+std::int64_t Hundredths(Currency value);
+// Client text (UTF-8) in the register's code page, cut or padded with blanks on the
+// right to width characters (no padding for width 0).
+std::string DeviceText(const std::string& text, std::size_t width);
+// A password the register takes: decimal digits (an optional sign) within 0..99999999.
+std::optional<std::int64_t> ParsePassword(const std::string& text);
+
+}  // namespace tolver

@@ -1,0 +1,85 @@
+#pragma once
+// TRegFisc2160CashDriverAuto: the automation object of the Dalvern library, class
+// RegFisc2160CashDriverAuto. One method table answers both ICashDriverAuto and the
+// library's own IRegFisc2160CashDriverAuto; events go out under
+// IRegFisc2160CashDriverAutoEvents, which EventIID names. Each member forwards to the
+// driver object; what all drivers share (settings blobs and their frames, the setup's
+// advanced blob, Init, the split of a sale by its count, events) comes from
+// TCashDriverAutoObject.
+
+#include <functional>
+#include <memory>
+
+#include "drivers/contract/cashdriverauto.h"
+#include "drivers/dalvern/driver/dalvern_tlb.h"
+#include "drivers/dalvern/driver/regfisc2160.h"
+
+namespace tolver {
+
+class TRegFisc2160CashDriverAuto final : public TCashDriverAutoObject<IRegFisc2160CashDriverAuto> {
+public:
+    using LinkFactory = std::function<std::unique_ptr<TRegFisc2160Link>()>;
+
+    explicit TRegFisc2160CashDriverAuto(LinkFactory makeLink);
+    ~TRegFisc2160CashDriverAuto() override;
+
+    void Initialize() override;
+    TRegFisc2160& Driver() { return *driver_; }
+
+    HRESULT get_PropertiesForm(std::int32_t* Value) override;
+    HRESULT get_InfoForm(std::int32_t* Value) override;
+    HRESULT get_Properties(Variant* Value) override;
+    HRESULT set_Properties(const Variant& Value) override;
+    HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override;
+    HRESULT Done() override;
+    HRESULT get_ComNumber(std::uint8_t* Value) override;
+    HRESULT set_ComNumber(std::uint8_t Value) override;
+    HRESULT get_Baud(std::int32_t* Value) override;
+    HRESULT set_Baud(std::int32_t Value) override;
+    HRESULT get_AdvProperties(Variant* Value) override;
+    HRESULT set_AdvProperties(const Variant& Value) override;
+    HRESULT get_AdvPropertiesForm(std::int32_t* Value) override;
+    HRESULT get_ProgramItems(std::string* Value) override;
+    HRESULT get_XReportItems(std::string* Value) override;
+    HRESULT get_ZReportItems(std::string* Value) override;
+    HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override;
+    HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override;
+    HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override;
+    HRESULT set_SpoolerSetup(const Variant& Value) override;
+    HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
+                      std::int32_t* Value) override;
+    HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
+                      std::int32_t* Value) override;
+    HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
+    HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override;
+    HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
+                  std::int32_t* Value) override;
+    HRESULT UnRegOp(std::int32_t* Value) override;
+    HRESULT get_InInteraction(bool* Value) override;
+    HRESULT get_ID(std::string* Value) override;
+    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override;
+    HRESULT Restore(std::int32_t* Value) override;
+    HRESULT Terminate(std::int32_t* Value) override;
+    HRESULT get_Constraints(Variant* Value) override;
+    HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
+    HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override;
+    HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override;
+    HRESULT get_TrashID(std::string* Value) override;
+    HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override;
+    HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override;
+    HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                   const std::string& Description, bool Return, std::int32_t* Value) override;
+    HRESULT get_BeginMsg(std::string* Value) override;
+    HRESULT get_CashModelDescription(std::string* Value) override;
+
+private:
+    void ShowSettings();
+    void TakeSettings();
+    void ShowAdvSettings();
+    void TakeAdvSettings();
+
+    LinkFactory makeLink_;
+    std::unique_ptr<TRegFisc2160> driver_;
+};
+
+}  // namespace tolver

@@ -1,0 +1,231 @@
+// Reports and programming of the "РФ 2160" by position in the firmware row's lists:
+// X reports (daily, cashiers, articles, the four periodic fiscal-memory reports,
+// programming), Z reports (daily, cashiers, articles) and the programming items
+// (date, time, header and footer, fiscal codes, articles, tax rates, cashiers, tax
+// accumulation, cutter). The oldest firmware ("26.10.0", row 0) cannot run some of
+// them over the line; an operator message says so instead.
+
+#include <cstdio>
+
+#include "drivers/dalvern/driver/regfisc2160.h"
+#include "drivers/dalvern/engine/regfisc2160code.h"
+#include "platform/variant/codepage.h"
+#include "platform/variant/utf.h"
+
+namespace tolver {
+namespace {
+
+// Report commands (letters as Windows-1251 bytes).
+constexpr const char* kDailyX = "I\xE0X";      // IаX
+constexpr const char* kCashiersX = "I\xE6X";   // IжX
+constexpr const char* kArticlesX = "I\xE8X";   // IиX
+constexpr const char* kDailyZ = "I\xE0Z";      // IаZ
+constexpr const char* kCashiersZ = "I\xE6Z";   // IжZ
+constexpr const char* kArticlesZ = "I\xE8Z";   // IиZ
+constexpr const char* kPeriodic = "J\xEEX";    // JоX
+constexpr const char* kPeriodicShort = "J\xEES";  // JоS
+
+bool Chosen(const std::string& items, int position) { return InSemicolonList(";" + items + ";", position); }
+
+// The version name of the oldest firmware, which the operator messages name.
+std::string OldestVersion() { return RegFisc2160Version(0)->VersionName; }
+
+std::string DateDigits(const QDate& d) { return d.toString("ddMMyy").toStdString(); }
+
+}  // namespace
+
+void TRegFisc2160::Message(const std::string& text) { link_->AddMessage({}, 0, kShortWait, text); }
+
+// ---- X and Z reports ------------------------------------------------------------------
+
+std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
+    bool any = false;
+    for (int pos = 0; pos <= 7; ++pos) any = any || Chosen(Items, pos);
+    if (!any) return -1;
+    const bool oldest = link_->VersionIndex() == 0;
+    const auto report = [this](const std::string& text, std::int32_t options = kReportWait) {
+        link_->AddCommandNoId(text, kModeX, options);
+    };
+    const auto dates = [&](const char* prompt, const char* code) {
+        const std::optional<DateRange> range = AskDates(prompt);
+        if (range && range->from.isValid() && range->to.isValid())
+            report(code + DateDigits(range->from) + DateDigits(range->to));
+    };
+    const auto numbers = [&](const char* prompt, const char* code) {
+        const std::optional<NumberRange> range = AskNumbers(prompt);
+        // The register takes four digits for each number.
+        if (range && range->from >= 0 && range->from <= kMaxFiscalNumber && range->to >= 0 &&
+            range->to <= kMaxFiscalNumber) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%s00%4.4d00%4.4d", code, range->from, range->to);
+            report(text);
+        }
+    };
+    if (Chosen(Items, 0)) report(kDailyX);
+    if (Chosen(Items, 1)) report(kCashiersX);
+    if (Chosen(Items, 2)) {
+        if (oldest)
+            Message("Текущий отчет по артикулам на версии прошивки " + OldestVersion() + " работает некорректно");
+        else
+            report(kArticlesX);
+    }
+    if (Chosen(Items, 3)) dates("Введите период дат для периодического отчета по датам фискальной памяти.", kPeriodic);
+    if (Chosen(Items, 4)) dates("Введите период дат для периодического отчета по датам фискальной памяти (сокращенного).", kPeriodicShort);
+    if (Chosen(Items, 5)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти.", kPeriodic);
+    if (Chosen(Items, 6)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти (сокращенного).", kPeriodicShort);
+    if (Chosen(Items, 7)) {
+        if (oldest)
+            Message("Отчет программирования в режиме связи с компьютером на версии прошивки " + OldestVersion() + " не работает.\r\n" + "Этот отчет работает только в автономном режиме");
+        else
+            report("SP", kReportWait | kDropOnFormatError);
+    }
+    return 0;
+}
+
+// The reports run in the order articles, cashiers, daily; after each one the cashier
+// remembered from the last RegOp is signed on again.
+std::int32_t TRegFisc2160::GetZReport(const std::string& Items) {
+    if (!Chosen(Items, 0) && !Chosen(Items, 1) && !Chosen(Items, 2)) return -1;
+    const bool oldest = link_->VersionIndex() == 0;
+    const auto report = [this](const char* text) {
+        link_->AddCommandNoId(text, kModeZ, kReportWait);
+        if (CashierNumber != -1) RegOp(CashierNumber, CashierPassword);
+    };
+    if (Chosen(Items, 2)) {
+        if (oldest)
+            Message("Обнуляющий отчет по артикулам на версии прошивки " + OldestVersion() + " работает некорректно");
+        else
+            report(kArticlesZ);
+    }
+    if (Chosen(Items, 1)) report(kCashiersZ);
+    if (Chosen(Items, 0)) {
+        report(kDailyZ);
+        if (oldest) {
+            // The daily Z report clears the oldest firmware's articles: program them again.
+            Message("Сейчас будет выполнено перепрограммирование артикулов, дождитесь его окончания...");
+            ProgramArticles();
+            Message("Программирование артикулов окончено");
+        }
+    }
+    return 0;
+}
+
+// ---- programming -----------------------------------------------------------------------
+
+std::int32_t TRegFisc2160::GetProgram(const std::string& Items) {
+    bool any = false;
+    for (int pos = 0; pos <= 8; ++pos) any = any || Chosen(Items, pos);
+    if (!any) return -1;
+    const TCashDriverConstraints& v = Version();
+    const auto lineOf = [](const std::vector<std::string>& lines, int n) {
+        return n <= static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(n - 1)] : std::string();
+    };
+    if (Chosen(Items, 0)) ProgramDate(Now());
+    if (Chosen(Items, 1)) ProgramTime(Now());
+    if (Chosen(Items, 2)) {
+        for (int n = 1; n <= v.HeaderLines; ++n) ProgramHeaderLine(n, lineOf(Setup.BeginMsg, n));
+        for (int n = 1; n <= v.FooterLines; ++n) ProgramTrailerLine(n, lineOf(Setup.FinalMsg, n));
+    }
+    if (Chosen(Items, 3)) {
+        if (!advSettings_.TaxCode.empty())
+            link_->AddCommand("PY" + DeviceText(advSettings_.TaxCode, 14), kModeAdmin, kShortWait, {});
+        if (!advSettings_.RegistrationCode.empty())
+            link_->AddCommand("PA" + DeviceText(advSettings_.RegistrationCode, 14), kModeAdmin, kShortWait, {});
+    }
+    if (Chosen(Items, 4)) {
+        ProgramArticles();
+    }
+    if (Chosen(Items, 5)) {
+        if (link_->VersionIndex() == 0)
+            ProgramTaxRates();
+        else
+            ProgramTaxRatesEx();
+    }
+    if (Chosen(Items, 6)) {
+        for (int i = 0; i < Setup.OpList.Count(); ++i) {
+            const auto& op = *Setup.OpList.Item<TCashOpProperties>(i);
+            ProgramCashier(op.N, op.Description, op.Password);
+        }
+    }
+    if (Chosen(Items, 7))
+        link_->AddCommand(advSettings_.TaxAccumulation ? "PJ0501" : "PJ0500", kModeAdmin, kShortWait, {});
+    if (Chosen(Items, 8)) link_->AddCommand(advSettings_.AutoCutOff ? "PJ0401" : "PJ0400", kModeAdmin, kShortWait, {});
+    Message("Программирование окончено");
+    return 0;
+}
+
+void TRegFisc2160::ProgramArticles() {
+    for (int i = 0; i < Setup.ArtList.Count(); ++i) {
+        const auto& a = *Setup.ArtList.Item<TCashArtProperties>(i);
+        SetArt(a.N, a.NDep, a.NTax, a.Price, a.Description, a.Return);
+    }
+}
+
+std::int32_t TRegFisc2160::ProgramDate(const QDateTime& When) {
+    return link_->AddCommand("PG" + DateDigits(When.date()), kModeProgram, kShortWait, {});
+}
+
+std::int32_t TRegFisc2160::ProgramTime(const QDateTime& When) {
+    return link_->AddCommand("PF" + When.time().toString("HHmmss").toStdString(), kModeProgram, kShortWait, {});
+}
+
+std::int32_t TRegFisc2160::ProgramLine(const char* code, int N, int lines, const std::string& Text) {
+    if (N < 1 || N > lines || N > 9) return -1;
+    const std::size_t width = static_cast<std::size_t>(Version().MsgLineWidth);
+    std::string text = DeviceText(Utf8Left(Text, width), 35);
+    return link_->AddCommand(code + std::to_string(N) + text, kModeProgram, kLongWait, {});
+}
+
+std::int32_t TRegFisc2160::ProgramHeaderLine(int N, const std::string& Text) {
+    return ProgramLine("PH", N, Version().HeaderLines, Text);
+}
+
+std::int32_t TRegFisc2160::ProgramTrailerLine(int N, const std::string& Text) {
+    return ProgramLine("PI", N, Version().FooterLines, Text);
+}
+
+// MaxTax fields of five characters, the rate times 1000 right-aligned ("20000",
+// " 5500"); a rate outside 0..99.999 or a missing one is sent as zero. withAdv adds the
+// levies of the same rates after them.
+std::string TRegFisc2160::TaxFields(bool withAdv) const {
+    const int count = Version().MaxTax;
+    const auto field = [](Currency value) {
+        double v = value.ToDouble();
+        if (v < 0 || v > 99.999) v = 0;
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%6.3f", v);
+        std::string s;
+        for (const char* c = buf; *c; ++c)
+            if (*c != '.' && *c != ',') s += *c;
+        return s;
+    };
+    const auto fields = [&](bool adv) {
+        std::string out;
+        for (int i = 0; i < count; ++i) {
+            Currency value;
+            if (const auto* t = Setup.TaxList.Item<TCashTaxProperties>(i)) value = adv ? t->ValueAdv : t->Value;
+            out += field(value);
+        }
+        return out;
+    };
+    return withAdv ? fields(false) + fields(true) : fields(false);
+}
+
+std::int32_t TRegFisc2160::ProgramTaxRates() {
+    return link_->AddCommand("PT" + TaxFields(false), kModeProgram, kLongWait, {});
+}
+
+std::int32_t TRegFisc2160::ProgramTaxRatesEx() {
+    return link_->AddCommand("PU" + TaxFields(true), kModeProgram, kLongWait, {});
+}
+
+std::int32_t TRegFisc2160::ProgramCashier(std::int32_t N, const std::string& Name, const std::string& Password) {
+    if (N < 1 || N > Version().MaxOp) return -1;
+    const auto password = ParsePassword(Password);
+    if (!password) return -1;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%2.2d%8.8lld", N, static_cast<long long>(*password));
+    return link_->AddCommand("PC" + std::string(digits) + DeviceText(Name, 24), kModeProgram, kShortWait, {});
+}
+
+}  // namespace tolver

@@ -1,0 +1,213 @@
+#pragma once
+// The protocol engine of the fiscal register "РФ 2160". The driver object queues
+// command texts, each with the device mode it needs and option bits; the engine
+// switches the register into that mode, sends the text as a frame, waits for the
+// ACK and for the status that completes it, polls the status every 3 s while idle,
+// identifies the firmware with "S1" after opening and after most error statuses,
+// and recovers from lost bytes, NAKs, malformed replies and silence. Every command
+// with an id gets exactly one result: 0 done, -1 failed or flushed, 1 dropped after
+// a malformed reply.
+//
+// It runs on the shared engine core: its pump thread hands every step to the main
+// thread, where the queue calls, the steps and the events all run; time is the
+// injectable clock, so tests step it without waiting out real time-outs.
+//
+// Command texts are bytes as they go on the wire (Windows-1251 command letters,
+// names already converted with WinToDos); descriptions and every text handed to the
+// events are UTF-8.
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivers/dalvern/engine/regfisc2160frame.h"
+#include "drivers/engine/commandqueue.h"
+#include "drivers/engine/serialengine.h"
+
+namespace tolver {
+
+// One queued command or operator message.
+struct TRegFisc2160Command {
+    std::string Text;         // wire bytes; empty for an operator message
+    std::string Description;  // an operator message's text (UTF-8)
+    std::uint8_t Mode = 0;    // device mode the command needs, 1..5
+    std::int32_t Id = 0;      // 0: no result is reported
+    std::int32_t Options = 0;
+};
+
+class TRegFisc2160Protocol : public TSerialEngine {
+public:
+    enum : std::uint8_t {
+        StateIdle = 0,
+        StateModeSwitch = 1,
+        StateCommandSent = 2,
+        StateErrorStatus = 200,
+        StateAckLost = 210,
+        StateMalformed = 253,
+        StateNak = 254,
+        StateNoReply = 255,
+    };
+    // Option bits of a command.
+    enum : std::int32_t {
+        OptShortTimeout = 0x01,
+        OptLongTimeout = 0x02,
+        OptReportTimeout = 0x04,
+        OptKeepOnError = 0x08,
+        OptDropOnFormatError = 0x10,
+    };
+    static constexpr const char* kModePassword = "73920461";
+    static constexpr int kAckTimeout = 1000;
+    static constexpr int kAckLostResend = 500;
+    static constexpr int kPollInterval = 3000;
+    static constexpr int kNakQuiet = 1000;
+    // Above this gap between two steps the main thread has stalled, and the running
+    // timers are moved on by the gap.
+    static constexpr int kStallGap = 500;
+
+    // The default line (platform/serial/defaultline.h) with a pump thread.
+    TRegFisc2160Protocol();
+    // Another line and clock; without a thread the caller calls Step itself.
+    TRegFisc2160Protocol(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread);
+    ~TRegFisc2160Protocol() override;
+
+    // Queue calls. AddCommand returns a fresh id (1, 2, ... over the engine's life);
+    // AddMessage and AddCommandNoId queue without a result. An empty text queues an
+    // operator message: never sent, its description goes to OnQuery when it reaches
+    // the head. A text over 999 bytes cannot be framed: nothing is queued and the
+    // result is -1.
+    int AddCommand(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description);
+    int AddMessage(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description);
+    int AddCommandNoId(const std::string& text, std::uint8_t mode, std::int32_t options);
+
+    // 0, or -1 with text "Ошибка при открытии COM<n>". Resets the state machine (the
+    // queues and the ids stay); the first poll, 3 s later, is the identification.
+    int Open(std::string& errorText);
+    // Stops the steps (none runs after it returns, even when called from an event)
+    // and closes the port.
+    void Close();
+
+    // 0 idle .. 6 time critical; other values are clamped to that range.
+    void ApplyPriority(int priority);
+    void SetBusy(std::uint8_t value) { inInteraction_ = value; }
+    void SetIgnoreReplyFormatError(bool on) { ignoreReplyFormatError_ = on; }
+    // The print waits of the settings, kept for the driver; the reply time-outs are
+    // the fixed ones below.
+    void SetWaitCheckOutPrint(int s) { waitCheckOutPrint_ = s; }
+    void SetWaitCheckOutLongPrint(int s) { waitCheckOutLongPrint_ = s; }
+    int WaitCheckOutPrint() const { return waitCheckOutPrint_; }
+    int WaitCheckOutLongPrint() const { return waitCheckOutLongPrint_; }
+
+    // Applies a command's option bits: time-out and status count.
+    void SelectTimeout(std::int32_t options);
+    // Writes one unit: the single ACK or NUL byte, or the frame of text.
+    void SendFrame(const std::string& text);
+    void SendModeSwitch(std::uint8_t mode);
+    // The last error: its class text, then CR LF " -" and each detail line.
+    std::string GetErrorText() const;
+
+    int IdleMs() override;
+
+    // Readable state.
+    std::uint8_t State() const { return state_; }
+    std::uint8_t InInteraction() const { return inInteraction_; }
+    std::uint8_t DeviceMode() const { return deviceMode_; }
+    std::uint8_t VersionIndex() const { return versionIndex_; }
+    const std::string& DeviceId() const { return deviceId_; }
+    // What the identification found: the version, or "неизвестная " and the text.
+    const std::string& FirmwareText() const { return firmwareText_; }
+    bool IdentifyPending() const { return identifyPending_; }
+    bool StatusPending() const { return statusPending_; }
+    bool Blocked() const { return blocked_; }
+    int StatusCount() const { return statusCount_; }
+    int ErrorStatusCount() const { return errorStatusCount_; }
+    int ReplyTimeout() const { return replyTimeout_; }
+    bool KeepOnError() const { return keepOnError_; }
+    bool DropOnFormatError() const { return dropOnFormatError_; }
+    std::uint8_t LastErrorFlags() const { return lastErrorFlags_; }
+    const std::string& LastErrorText() const { return lastErrorText_; }
+    const std::vector<std::string>& LastErrorDetails() const { return lastErrorDetails_; }
+    const std::deque<TRegFisc2160Command>& Queue() const { return queue_.Items(); }
+    std::int32_t NextId() const { return queue_.NextId(); }
+    bool Working() const { return working_; }
+    std::size_t RepliesWaiting() const { return replies_.size(); }
+
+protected:
+    void StepState() override;
+
+private:
+    int Enqueue(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description,
+              bool withId);
+    void CorrectTimers();
+    void Receive();
+    // States 0, 1 and 2: the reply, then the state's own steps.
+    void HandleReply(const TReply& r);
+    void StatusStep(const TReply& r, bool& effective);
+    void StepIdleAfter();
+    void StepModeSwitchAfter();
+    void StepCommandSentAfter();
+    void StepErrorStatus();
+    void StepAckLost();
+    void StepMalformed();
+    void StepNak();
+    void StepNoReply();
+
+    // Takes the reply at the head (states that only wait for a NAK); whether it was one.
+    bool TakeNak();
+    // Timers restarted for polling, the command (if any) left at the head, state 0.
+    void BackToIdle();
+    // Sends "S1" and waits for its data before anything else.
+    void Reidentify();
+    void Identify(const std::string& data);
+    void Poll(const char* text);
+    void CommandDone();
+    // Removes the head that is being worked on and reports result for it.
+    void DropCurrent(int result);
+    void SetError(const char* text, const char* detail);
+    void TakeError(const TReply& status);
+    void NakError();
+    void FormatError(const char* text);
+    void NoAckError();
+    void LogError();
+    void LogText(const std::string& text);
+    // Whether Close ran inside an event just raised: the step stops there.
+    bool Stopped() const { return !PortOpen(); }
+
+    TCommandQueue<TRegFisc2160Command, &TRegFisc2160Command::Id> queue_;
+    std::deque<TReply> replies_;
+    TReplyAssembler rx_;
+    bool working_ = false;      // the queue's head is the current command
+    bool headResent_ = false;  // the head has been resent after a "wrong command or format" status
+
+    std::uint8_t state_ = StateIdle;
+    int statusCount_ = 0;
+    int errorStatusCount_ = 0;
+    TTimer pollTimer_, replyTimer_, nakTimer_, ackTimer_;
+    int replyTimeout_ = 3500;
+    bool identifyPending_ = false;
+    bool identifySent_ = false;  // "S1" is out and its data has not come
+    bool statusPending_ = false;
+    bool blocked_ = false;
+    std::uint8_t lastErrorFlags_ = 0;
+    std::string lastErrorText_;
+    std::vector<std::string> lastErrorDetails_;
+    bool keepOnError_ = false;
+    bool dropOnFormatError_ = false;
+    int shortTimeout_ = 3500, longTimeout_ = 60000, reportTimeout_ = 180000;
+    std::int64_t lastStepTick_ = 0;
+    std::uint8_t inInteraction_ = 0;
+    std::string deviceId_;
+    std::string firmwareText_;
+    std::uint8_t versionIndex_ = 3;
+    bool ignoreReplyFormatError_ = false;
+    std::uint8_t deviceMode_ = 0;
+    int waitCheckOutPrint_ = 5;
+    int waitCheckOutLongPrint_ = 30;
+};
+
+// The firmware text of the last identification in this process, for the driver's
+// properties frame ("" until the first).
+const std::string& RegFisc2160FirmwareText();
+
+}  // namespace tolver

@@ -1,0 +1,241 @@
+// The "РФ 2160" engine end to end: its real port on a pseudo-terminal, its pump
+// thread and the Qt event loop, against the register simulator, on the lockstep
+// clock (virtual time, every byte in flight delivered before a pause ends), so each
+// run sees the same bytes at the same times.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "drivers/dalvern/engine/regfisc2160protocol.h"
+#include "drivers/dalvern/settings/regfisc2160gl.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_fixture.h"
+#include "platform/serial/termiosport.h"
+#include "platform/testing/serve_events.h"
+#include "sim/lockstep.h"
+#include "sim/rf2160/rf2160sim.h"
+#include "sim/simpty.h"
+
+using namespace tolver;
+
+namespace {
+
+constexpr int kCom = 5;
+constexpr std::int32_t kShort = TRegFisc2160Protocol::OptShortTimeout;
+constexpr std::int32_t kLong = TRegFisc2160Protocol::OptLongTimeout;
+
+// The engine, its port on the simulator's pseudo-terminal (COM5 through the
+// registry), and what its events reported.
+class Bench {
+public:
+    Bench() : clock(pty, sim) {
+        SetComDevicePath(kCom, pty.SlavePath());
+        auto owned = std::make_unique<TTermiosPort>();
+        port = owned.get();
+        clock.Attach(*port);
+        engine = std::make_unique<TRegFisc2160Protocol>(std::move(owned), clock, true);
+        engine->SetComNumber(kCom);
+        engine->SetBaud(9600);
+        engine->OnLog = [&](const std::string& s) { log += s; };
+        engine->OnError = [&](const std::string& s) { errors.push_back(s); };
+        engine->OnCommandResult = [&](int id, int r) { results[id].push_back(r); };
+    }
+    ~Bench() { engine.reset(); }
+
+    void Open() {
+        std::string cause;
+        ASSERT_EQ(engine->Open(cause), 0) << cause;
+    }
+    // Runs until every id has its result.
+    bool RunUntilAnswered(const std::vector<int>& ids, int guardMs = 120000) {
+        return testutil::ServeEventsUntil(
+            [&] {
+                for (const int id : ids)
+                    if (!results.count(id)) return false;
+                return true;
+            },
+            guardMs);
+    }
+    int Count(const std::string& text) const {
+        int n = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    }
+
+    TSimPty pty;
+    TRf2160Sim sim;
+    TLockstepClock clock;
+    TTermiosPort* port = nullptr;
+    std::unique_ptr<TRegFisc2160Protocol> engine;
+    std::string log;
+    std::vector<std::string> errors;
+    std::map<int, std::vector<int>> results;
+};
+
+class EndToEnd : public RegistryTest {};
+
+TEST_F(EndToEnd, AReceiptInTwoModesOnEachFirmware) {
+    for (const char* version : {"26.10.0", "2160.01.02", "2160.01.03", "2160.01.O"}) {
+        Bench b;
+        b.sim.SetVersion(version);
+        b.sim.RequireMode('X', 2);
+        const int sale = b.engine->AddCommand(std::string("\x29\x00\x05\x00\x00\x03\xE8", 7), 1, kLong, "");
+        const int pay = b.engine->AddCommand("0", 1, kShort, "");
+        const int report = b.engine->AddCommand("X0", 2, TRegFisc2160Protocol::OptReportTimeout, "");
+        b.Open();
+        ASSERT_TRUE(b.RunUntilAnswered({sale, pay, report})) << version;
+        EXPECT_EQ(b.results, (std::map<int, std::vector<int>>{{sale, {0}}, {pay, {0}}, {report, {0}}})) << version;
+        EXPECT_EQ(b.engine->FirmwareText().substr(0, 7), std::string(version).substr(0, 7));
+        EXPECT_NE(b.engine->FirmwareText().substr(0, 5), "неиз");
+        EXPECT_EQ(RegFisc2160Version(b.engine->VersionIndex())->VersionName, version);
+        // Each text once, in its mode; the register went to X for the report.
+        ASSERT_EQ(b.sim.Executed().size(), 5u) << version;
+        EXPECT_EQ(b.sim.Executed()[0].text, "o173920461");
+        EXPECT_EQ(b.sim.Executed()[1].text.size(), 7u);
+        EXPECT_EQ(b.sim.Executed()[2].text, "0");
+        EXPECT_EQ(b.sim.Executed()[3].text, "o273920461");
+        EXPECT_EQ(b.sim.Executed()[4].text, "X0");
+        EXPECT_EQ(b.sim.Executed()[4].mode, 2);
+        EXPECT_TRUE(b.errors.empty()) << version;
+        EXPECT_EQ(b.sim.BadFrames(), 0);
+        EXPECT_EQ(b.engine->InInteraction(), 1);
+    }
+}
+
+// One fault on the first text after the mode switch (command frame 2): its result,
+// how often the register executed it, and whether an error was reported.
+TEST_F(EndToEnd, EachFaultEndsInOneResult) {
+    struct Case {
+        const char* script;
+        int result;
+        int executed;  // the register's count for "A"
+        bool error;
+    } cases[] = {
+        {"cmd 2 nak", 0, 1, false},
+        {"cmd 2 nak 3", 0, 1, false},
+        {"cmd 2 no-ack", 0, 1, false},         // NULs until the register NAKs, then sent again
+        {"cmd 2 silent 4000", 0, 1, false},    // the same, once the register is back
+        {"cmd 2 late-ack 400", 0, 1, false},
+        {"cmd 2 bad-sum", 0, 1, false},       // the receiver does not check sums
+        {"cmd 2 garbage 41 42", 0, 1, false},  // noise before the reply frame is dropped
+        {"cmd 2 garbage 41 15", 0, 2, false},  // but a stray NAK reads as a refusal: sent again
+        {"cmd 2 split 200", 0, 1, false},
+        {"cmd 2 ack-in-frame", 0, 1, false},  // 0x06 and 0x15 inside the status are data
+        {"cmd 2 error 04", 0, 1, false},      // wrong command: re-identified and sent again
+        {"cmd 2 ack-only", -1, 1, true},      // no status: failed, though the register did it
+        {"cmd 2 error 20 01", -1, 0, true},   // mode error: the queue is flushed
+        {"cmd 2 unrecognised", 0, 2, true},   // a malformed reply makes the text go again
+        {"cmd 2 damaged", 0, 2, true},
+        {"cmd 2 late-ack 1500", 0, 2, false},  // the ACK came after the engine gave up on it
+    };
+    for (const Case& c : cases) {
+        Bench b;
+        b.sim.AddFaults(ParseRf2160Faults(c.script));
+        const int id = b.engine->AddCommand("A", 1, kShort, "");
+        const int next = b.engine->AddCommand("B", 1, kShort, "");
+        b.Open();
+        ASSERT_TRUE(b.RunUntilAnswered({id, next})) << c.script;
+        EXPECT_EQ(b.results[id], std::vector<int>{c.result}) << c.script;
+        EXPECT_EQ(b.sim.ExecutedCount("A"), c.executed) << c.script;
+        EXPECT_EQ(!b.errors.empty(), c.error) << c.script;
+        // The engine goes on: the next command, and a clean one afterwards.
+        const int clean = b.engine->AddCommand("C", 1, kShort, "");
+        ASSERT_TRUE(b.RunUntilAnswered({clean})) << c.script;
+        EXPECT_EQ(b.results[clean], std::vector<int>{0}) << c.script;
+        EXPECT_EQ(b.sim.ExecutedCount("C"), 1) << c.script;
+    }
+}
+
+// An ACK or NAK byte inside a frame that has not reached its declared length. Read
+// as data, the status completes the command; cut there, as a byte-by-byte reading
+// of the stream would, the status would be lost and the command failed by silence
+// although the register executed it.
+TEST_F(EndToEnd, AckAndNakBytesInsideAStatusAreData) {
+    TRf2160Sim sim;
+    sim.AddFaults(ParseRf2160Faults("cmd 1 ack-in-frame"));
+    for (const char c : TRf2160Sim::MakeFrame("A")) sim.Receive(static_cast<std::uint8_t>(c), 0);
+    std::string wire;
+    sim.TakeDue(1000, wire);
+    // The cutting reading: every ACK or NAK byte ends a unit there.
+    std::vector<std::string> cut;
+    std::string buffer;
+    for (const char c : wire) {
+        buffer += c;
+        if (c == '\x06' || c == '\x15') {
+            cut.push_back(std::string(1, c));
+            buffer.clear();
+        }
+    }
+    EXPECT_EQ(cut, (std::vector<std::string>{"\x06", "\x06", "\x15"}));  // the status is gone
+    // This engine's reading.
+    TReplyAssembler a;
+    std::vector<std::string> units;
+    std::string unit;
+    for (const char c : wire)
+        if (a.Feed(c, unit)) units.push_back(unit);
+    ASSERT_EQ(units.size(), 2u);
+    TReply r;
+    r.Parse(units[1]);
+    EXPECT_EQ(r.Kind, TReply::KindStatus);
+    EXPECT_EQ(r.SpareFlags, 0x06);
+    EXPECT_EQ(r.DetailFlags, 0x15);
+}
+
+// A seeded schedule of faults over 200 queued commands: every command gets exactly
+// one result, nothing hangs, the register executed no text twice except where the
+// engine's own recovery prescribes sending it again (a malformed reply, or an ACK
+// that came after the engine had given up on it), and a clean command completes
+// afterwards.
+TEST_F(EndToEnd, SeededFaultScheduleOver200Commands) {
+    Bench b;
+    std::mt19937 rng(2160);
+    const char* kinds[] = {"nak", "nak 2", "no-ack", "ack-only", "late-ack 300", "late-ack 1200", "unrecognised",
+                           "damaged", "bad-sum", "garbage 33 06", "ack-in-frame", "error 04", "error 80 02",
+                           "split 150", "silent 2500", "error 08"};
+    std::string script;
+    for (int frame = 3; frame < 420; frame += 4 + static_cast<int>(rng() % 9))
+        script += "cmd " + std::to_string(frame) + " " + kinds[rng() % std::size(kinds)] + "; ";
+    script += "at 40000 status 00 00; at 90000 garbage 01 46 49 53 03; at 150000 status 01 01";
+    b.sim.AddFaults(ParseRf2160Faults(script));
+    std::vector<int> ids;
+    for (int i = 0; i < 200; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "T%03d", i);
+        ids.push_back(b.engine->AddCommand(text, i % 40 == 39 ? 2 : 1, kShort, ""));
+    }
+    b.Open();
+    ASSERT_TRUE(b.RunUntilAnswered(ids, 600000));
+    int done = 0, failed = 0;
+    for (const int id : ids) {
+        ASSERT_EQ(b.results[id].size(), 1u) << "id " << id;
+        (b.results[id][0] == 0 ? done : failed)++;
+    }
+    EXPECT_EQ(b.results.size(), ids.size());
+    // Texts executed more than once, against the resends the engine prescribes.
+    int repeats = 0;
+    for (int i = 0; i < 200; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "T%03d", i);
+        repeats += std::max(0, b.sim.ExecutedCount(text) - 1);
+    }
+    const int prescribed = b.Count("ошибка формата ответа на команду") + b.Count("нет ACK на команду");
+    EXPECT_LE(repeats, prescribed);
+    const int clean = b.engine->AddCommand("CLEAN", 1, kShort, "");
+    ASSERT_TRUE(b.RunUntilAnswered({clean}));
+    EXPECT_EQ(b.results[clean], std::vector<int>{0});
+    std::printf("seeded schedule: %d done, %d failed, %d texts repeated (%d prescribed resends), %lld virtual ms\n",
+                done, failed, repeats, prescribed, static_cast<long long>(b.clock.NowMs()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,427 @@
+// The "РФ 2160" engine step by step on a fake port and a fake clock: each step
+// pauses 1 ms of fake time, so a test runs the engine for a span of time and feeds
+// the register's bytes where it wants them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "drivers/dalvern/engine/regfisc2160code.h"
+#include "drivers/dalvern/engine/regfisc2160protocol.h"
+#include "platform/serial/fakeport.h"
+#include "platform/variant/codepage.h"
+
+using namespace tolver;
+using Results = std::vector<std::pair<int, int>>;
+
+namespace {
+
+const std::string kAck = "\x06", kNak = "\x15";
+constexpr std::int32_t kShort = TRegFisc2160Protocol::OptShortTimeout;
+constexpr std::int32_t kLong = TRegFisc2160Protocol::OptLongTimeout;
+
+std::string Frame(const std::string& data) { return *BuildFrame(data); }
+std::string Status(std::uint8_t modeFlags, std::uint8_t error = 0, std::uint8_t detail = 0) {
+    return Frame(std::string("[") + char(modeFlags) + char(error) + char(0) + char(detail));
+}
+// Identification data: "S1", the id, filler up to position 43, the version at 44.
+std::string IdentData(const std::string& version, const std::string& id = "0000216001") {
+    return "S1" + id + std::string(31, ' ') + version;
+}
+const std::string kSwitchTo1 = "o173920461";
+
+class Engine : public ::testing::Test {
+protected:
+    Engine() {
+        auto owned = std::make_unique<TFakePort>();
+        port = owned.get();
+        engine = std::make_unique<TRegFisc2160Protocol>(std::move(owned), clock, false);
+        engine->OnLog = [&](const std::string& s) { log.push_back(s.substr(13)); };  // without the time
+        engine->OnError = [&](const std::string& s) { errors.push_back(s); };
+        engine->OnQuery = [&](const std::string& s) { queries.push_back(s); };
+        engine->OnCommandResult = [&](int id, int r) { results.emplace_back(id, r); };
+    }
+
+    void Open() {
+        std::string cause;
+        ASSERT_EQ(engine->Open(cause), 0);
+    }
+    // Steps for ms of fake time.
+    void Run(std::int64_t ms) {
+        const std::int64_t end = clock.NowMs() + ms;
+        while (clock.NowMs() < end && engine->PortOpen()) engine->Step();
+    }
+    // Steps until the engine has written something (at most guard ms); returns it.
+    std::string RunUntilSent(std::int64_t guard = 10000) {
+        const std::int64_t end = clock.NowMs() + guard;
+        while (port->sent.empty() && clock.NowMs() < end && engine->PortOpen()) engine->Step();
+        return port->TakeSent();
+    }
+    // What the engine has written, running on until it is at least `size` bytes.
+    std::string SentAtLeast(std::size_t size, std::int64_t guard = 10000) {
+        const std::int64_t end = clock.NowMs() + guard;
+        while (port->sent.size() < size && clock.NowMs() < end && engine->PortOpen()) engine->Step();
+        return port->TakeSent();
+    }
+    // Feeds the register's bytes and runs a few steps.
+    void Reply(const std::string& bytes, int ms = 10) {
+        port->Feed(bytes);
+        Run(ms);
+    }
+    // Opens, answers the identification with version and, with settle, the first
+    // poll with mode РАБОТА; leaves the engine idle.
+    void OpenIdentified(const std::string& version = "2160.01.O", bool settle = true) {
+        Open();
+        ASSERT_EQ(RunUntilSent(), Frame("S1"));
+        Reply(kAck + Frame(IdentData(version)));
+        ASSERT_EQ(port->TakeSent(), kAck);
+        ASSERT_FALSE(engine->IdentifyPending());
+        if (!settle) return;
+        ASSERT_EQ(RunUntilSent(), Frame("["));
+        Reply(kAck + Status(0x01) + (version == "26.10.0" ? Status(0x01) : ""));
+        port->TakeSent();
+        ASSERT_EQ(engine->DeviceMode(), 1);
+    }
+    bool Logged(const std::string& line) const {
+        for (const std::string& l : log)
+            if (l == line + "\r\n") return true;
+        return false;
+    }
+
+    TFakeClock clock{100000};
+    TFakePort* port = nullptr;
+    std::unique_ptr<TRegFisc2160Protocol> engine;
+    std::vector<std::string> log, errors, queries;
+    Results results;
+};
+
+TEST_F(Engine, IdentifiesFirstThenSwitchesModeAndSendsTheCommand) {
+    const int id = engine->AddCommand("Z7", 1, kShort, "");
+    EXPECT_EQ(id, 1);
+    EXPECT_TRUE(Logged("в очередь Z7"));
+    Open();
+    // Nothing for 3000 ms, then the identification; the command waits for its data.
+    Run(2990);
+    EXPECT_EQ(port->TakeSent(), "");
+    EXPECT_EQ(RunUntilSent(), Frame("S1"));
+    EXPECT_EQ(clock.NowMs(), 100000 + 3000);
+    EXPECT_TRUE(Logged("-> " + Frame("S1")));
+    Reply(kAck);
+    Run(2000);
+    EXPECT_EQ(port->TakeSent(), "");
+    Reply(Frame(IdentData("2160.01.02    ", "DEV0000042")));
+    EXPECT_EQ(engine->VersionIndex(), 1);
+    EXPECT_EQ(engine->FirmwareText(), "2160.01.02    ");
+    EXPECT_EQ(RegFisc2160FirmwareText(), "2160.01.02    ");
+    EXPECT_EQ(engine->DeviceId(), "DEV0000042");
+    // The data is acknowledged, then the mode switch goes out (the mode is 0 after Open).
+    const std::string sent = port->TakeSent();
+    EXPECT_EQ(sent, kAck + Frame(kSwitchTo1));
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateModeSwitch);
+    Reply(kAck + Status(0x01));
+    EXPECT_TRUE(Logged("<- ACK"));
+    EXPECT_TRUE(Logged("<- состояние2 00000001 00000000 00000000 00000000"));
+    EXPECT_EQ(engine->DeviceMode(), 1);
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("Z7"));
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateCommandSent);
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(results, (Results{{id, 0}}));
+    EXPECT_EQ(port->TakeSent(), kAck);
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateIdle);
+    EXPECT_EQ(engine->InInteraction(), 1);
+    // Polls every 3 s while idle.
+    EXPECT_EQ(RunUntilSent(), Frame("["));
+    EXPECT_TRUE(engine->StatusPending());
+}
+
+TEST_F(Engine, IdentificationPicksTheFirmwareRow) {
+    struct Case {
+        std::string version;
+        int row;
+        const char* text;
+    } cases[] = {
+        {"26.10.0       ", 0, "26.10.0"},
+        {"2160.01.02    ", 1, "2160.01.02    "},
+        {"2160.01.03 b17", 2, "2160.01.03 b17"},
+        {"2160.01.O     ", 3, "2160.01.O     "},
+        {"2160.01.0     ", 3, "неизвестная 2160.01.0     "},  // a zero, not the letter O
+        {"9.9", 3, "неизвестная 9.9"},                      // short data
+    };
+    for (const Case& c : cases) {
+        port->TakeSent();
+        Open();
+        ASSERT_EQ(RunUntilSent(), Frame("S1"));
+        Reply(kAck + Frame(IdentData(c.version)));
+        EXPECT_EQ(engine->VersionIndex(), c.row) << c.version;
+        EXPECT_EQ(engine->FirmwareText(), c.text) << c.version;
+        EXPECT_FALSE(engine->IdentifyPending());
+        engine->Close();
+    }
+    // Data shorter than the id field: nothing read beyond it.
+    port->TakeSent();
+    Open();
+    ASSERT_EQ(RunUntilSent(), Frame("S1"));
+    Reply(kAck + Frame("S1ab"));
+    EXPECT_EQ(engine->DeviceId(), "ab");
+    EXPECT_EQ(engine->FirmwareText(), "неизвестная ");
+    EXPECT_EQ(engine->VersionIndex(), 3);
+}
+
+TEST_F(Engine, OldFirmwareCountsTwoStatusesAndSameModeNeedsNoSwitch) {
+    OpenIdentified("26.10.0", false);
+    const int id = engine->AddCommand("A", 1, kShort, "");
+    // The mode switch: the first status is not effective, the second is.
+    ASSERT_EQ(RunUntilSent(), Frame(kSwitchTo1));
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(engine->DeviceMode(), 0);
+    EXPECT_EQ(port->TakeSent(), kAck);
+    Reply(Status(0x01));
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("A"));
+    Reply(kAck + Status(0x01));
+    EXPECT_TRUE(results.empty());
+    Reply(Status(0x01));
+    EXPECT_EQ(results, (Results{{id, 0}}));
+    port->TakeSent();
+    // Same mode: the command goes out in the step after it was taken, no switch.
+    const int id2 = engine->AddCommand("B", 1, kLong, "");
+    engine->Step();
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateModeSwitch);
+    EXPECT_EQ(port->TakeSent(), "");
+    engine->Step();
+    EXPECT_EQ(port->TakeSent(), Frame("B"));
+    EXPECT_EQ(engine->ReplyTimeout(), 60000);
+    Reply(kAck + Status(0x01) + Status(0x01));
+    EXPECT_EQ(results.back(), std::make_pair(id2, 0));
+}
+
+TEST_F(Engine, ErrorStatusesTakeEffectFromTheThirdWhenIdleAndAtOnceForACommand) {
+    OpenIdentified();
+    // Idle: two effective error statuses are only counted; the third is handled (the
+    // first was the settling poll's).
+    EXPECT_EQ(engine->ErrorStatusCount(), 1);
+    for (int poll = 2; poll <= 3; ++poll) {
+        ASSERT_EQ(RunUntilSent(), Frame("[")) << poll;
+        Reply(kAck + Status(0x01, 0x08));
+        EXPECT_EQ(port->TakeSent(), poll < 3 ? kAck : kAck + Frame("S1")) << poll;
+        EXPECT_EQ(errors.size(), poll < 3 ? 0u : 1u) << poll;
+    }
+    // That class flushes and re-identifies.
+    EXPECT_EQ(errors[0], "Касса не открыта");
+    EXPECT_TRUE(Logged("<- ошибка Касса не открыта"));
+    EXPECT_TRUE(engine->IdentifyPending());
+    Reply(kAck + Frame(IdentData("2160.01.O")));
+    port->TakeSent();
+    // During a command the first effective error status counts.
+    const int a = engine->AddCommand("A", 1, kShort, "");
+    const int b = engine->AddCommand("B", 1, kShort, "");
+    engine->AddMessage("C", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));
+    Reply(kAck + Status(0x01, 0x20, 0x02));
+    EXPECT_EQ(errors.back(), "Ошибка пароля или режима\r\n -надо включить режим X");
+    EXPECT_TRUE(Logged("<- ошибка Ошибка пароля или режима -надо включить режим X"));
+    EXPECT_EQ(results, (Results{{a, -1}, {b, -1}}));
+    EXPECT_TRUE(engine->Queue().empty());
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("S1"));
+}
+
+TEST_F(Engine, LockFailsTheCommandUnlessKept) {
+    OpenIdentified();
+    const int a = engine->AddCommand("A", 1, kShort, "");
+    const int keep = engine->AddCommand("K", 1, kShort | TRegFisc2160Protocol::OptKeepOnError, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));
+    Reply(kAck + Status(0x01, 0x80, 0x02));
+    EXPECT_EQ(results, (Results{{a, -1}}));
+    EXPECT_EQ(errors, std::vector<std::string>{"Блокировка\r\n -конец бумаги"});
+    EXPECT_TRUE(engine->Blocked());
+    // A kept command stays queued when the lock hits it.
+    ASSERT_EQ(SentAtLeast(1 + Frame("K").size()), kAck + Frame("K"));
+    Reply(kAck + Status(0x01, 0x80, 0x02));
+    EXPECT_EQ(results.size(), 1u);
+    ASSERT_EQ(engine->Queue().size(), 1u);
+    EXPECT_EQ(engine->Queue().front().Id, keep);
+    // It is sent again and done; the next reply while idle lifts the lock.
+    ASSERT_EQ(SentAtLeast(1 + Frame("K").size()), kAck + Frame("K"));
+    EXPECT_TRUE(engine->Blocked());
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(results.back(), std::make_pair(keep, 0));
+    EXPECT_EQ(RunUntilSent(), kAck);
+    ASSERT_EQ(RunUntilSent(), Frame("["));
+    Reply(kAck);
+    EXPECT_FALSE(engine->Blocked());
+}
+
+TEST_F(Engine, WrongCommandIsResentOnceAfterReidentifyingThenFails) {
+    OpenIdentified();
+    const int id = engine->AddCommand("Q", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("Q"));
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        Reply(kAck + Status(0x01, 0x84));  // bit 2 decides
+        EXPECT_EQ(port->TakeSent(), kAck + Frame("S1")) << attempt;
+        Reply(kAck + Frame(IdentData("2160.01.O")));
+        EXPECT_EQ(port->TakeSent(), attempt == 1 ? kAck + Frame("Q") : kAck) << attempt;
+    }
+    EXPECT_EQ(results, (Results{{id, -1}}));
+    EXPECT_EQ(errors, std::vector<std::string>{"Неправильная команда или ошибка формата команды"});
+    Run(3000);
+    EXPECT_EQ(port->TakeSent(), Frame("["));  // nothing more of Q
+}
+
+TEST_F(Engine, NakQuietSecondThenResend) {
+    OpenIdentified();
+    engine->AddCommand("A", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));
+    Reply(kNak);
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateNak);
+    EXPECT_TRUE(Logged("<- NAK"));
+    EXPECT_TRUE(Logged("<- ошибка Ошибка коммуникации -ошибка связи"));
+    Run(600);
+    Reply(kNak);  // restarts the quiet second
+    Run(900);
+    EXPECT_EQ(port->TakeSent(), "");
+    EXPECT_EQ(RunUntilSent(200), Frame("A"));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(results.empty());
+}
+
+TEST_F(Engine, SilenceDropsTheCommandUnlessKept) {
+    OpenIdentified();
+    const int kept = engine->AddCommand("K", 1, kShort | TRegFisc2160Protocol::OptKeepOnError, "");
+    ASSERT_EQ(RunUntilSent(), Frame("K"));
+    Reply(kAck);  // acknowledged, then no status within 3500 ms
+    Run(3600);
+    EXPECT_EQ(errors, std::vector<std::string>{"Ошибка коммуникации\r\n -нет ответа на команду"});
+    EXPECT_TRUE(results.empty());
+    EXPECT_EQ(RunUntilSent(), Frame("K"));  // sent again from state 0
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(results, (Results{{kept, 0}}));
+    EXPECT_EQ(port->TakeSent(), kAck);
+    // Without the option: -1, and the next command follows.
+    const int plain = engine->AddCommand("P", 1, kShort, "");
+    engine->AddCommand("N", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("P"));
+    Reply(kAck);
+    Run(3600);
+    EXPECT_EQ(results.back(), std::make_pair(plain, -1));
+    EXPECT_EQ(port->TakeSent(), Frame("N"));
+}
+
+TEST_F(Engine, LostAckSendsNulUntilNakAndTheLinkWatchFalls) {
+    OpenIdentified();
+    engine->AddCommand("A", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));
+    Run(1001);
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateAckLost);
+    EXPECT_TRUE(Logged("<- ошибка Ошибка коммуникации -нет ACK на команду"));
+    EXPECT_EQ(engine->InInteraction(), 1);
+    Run(2000);
+    EXPECT_EQ(port->TakeSent(), std::string(4, '\0'));
+    EXPECT_TRUE(Logged("досылаем байт #0"));
+    EXPECT_TRUE(Logged("-> #0"));
+    // Sustained silence since the unacknowledged send: no longer in interaction.
+    Run(1000);
+    EXPECT_EQ(engine->InInteraction(), 0);
+    // A stray status is dropped, but shows the register is there.
+    Reply(Status(0x01));
+    EXPECT_EQ(engine->InInteraction(), 1);
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateAckLost);
+    Reply(kNak);
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateNak);
+    port->TakeSent();
+    EXPECT_EQ(RunUntilSent(1100), Frame("A"));
+}
+
+TEST_F(Engine, IdleLinkWatchFallsWhenAPollGoesUnanswered) {
+    OpenIdentified();
+    ASSERT_EQ(RunUntilSent(), Frame("["));
+    EXPECT_EQ(engine->InInteraction(), 1);
+    // Acknowledged but never answered: the next poll finds it so. (The reply timer
+    // alone never gets there: every poll restarts it.)
+    Reply(kAck);
+    EXPECT_EQ(RunUntilSent(), Frame("["));
+    EXPECT_EQ(engine->InInteraction(), 0);
+    Reply(kAck);
+    EXPECT_EQ(engine->InInteraction(), 1);
+}
+
+TEST_F(Engine, MalformedRepliesRepeatOrDropTheCommand) {
+    OpenIdentified();
+    const std::string damaged = Status(0x02).replace(22, 1, "a");  // a letter in the length
+    const std::string unknown = Status(0x01).replace(5, 1, "X");  // a foreign signature
+    // Repeated with an error report, whatever the register did with it.
+    const int a = engine->AddCommand("A", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));
+    Reply(kAck + damaged);
+    EXPECT_EQ(errors, std::vector<std::string>{"Ошибка коммуникации:\r\n -ошибка формата ответа на команду"});
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("A"));
+    Reply(kAck + unknown);
+    EXPECT_EQ(errors.back(), "Ошибка коммуникации\r\n -ошибка формата ответа на команду");
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("A"));
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(results, (Results{{a, 0}}));
+    EXPECT_EQ(port->TakeSent(), kAck);
+    // Dropped with 1: by the option, or by the setting.
+    const int b = engine->AddCommand("B", 1, kShort | TRegFisc2160Protocol::OptDropOnFormatError, "");
+    ASSERT_EQ(RunUntilSent(), Frame("B"));
+    Reply(kAck + unknown);
+    EXPECT_EQ(port->TakeSent(), kAck);
+    engine->SetIgnoreReplyFormatError(true);
+    const int c = engine->AddCommand("C", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("C"));
+    Reply(kAck + damaged);
+    EXPECT_EQ(results, (Results{{a, 0}, {b, 1}, {c, 1}}));
+    EXPECT_EQ(errors.size(), 2u);
+}
+
+TEST_F(Engine, OperatorMessageGoesToQueryAndIsNeverSent) {
+    OpenIdentified();
+    const int id = engine->AddCommand("", 1, kShort, "Вставьте бумагу");
+    engine->AddMessage("", 1, kShort, "Без номера");
+    Run(20);
+    EXPECT_EQ(queries, (std::vector<std::string>{"Вставьте бумагу", "Без номера"}));
+    EXPECT_EQ(results, (Results{{id, 0}}));  // the id is answered: nobody waits for ever
+    EXPECT_EQ(port->TakeSent(), "");
+    EXPECT_TRUE(engine->Queue().empty());
+}
+
+TEST_F(Engine, MainThreadStallMovesTheRunningTimers) {
+    OpenIdentified();
+    engine->AddCommand("A", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));  // reply, poll and ACK timers all run
+    clock.Advance(2000);
+    log.clear();
+    engine->Step();
+    EXPECT_EQ(log, (std::vector<std::string>{"коррекция таймера на 2001мс\r\n", "коррекция таймера ожидания на 2001мс\r\n",
+                                             "коррекция таймера ожидания ACK на 2001мс\r\n"}));
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateCommandSent);  // no ACK time-out from the stall
+}
+
+TEST_F(Engine, RefusalsClampingAndCloseInsideAnEvent) {
+    EXPECT_EQ(engine->AddCommand(std::string(1000, 'a'), 1, kShort, ""), -1);
+    EXPECT_TRUE(engine->Queue().empty());
+    engine->ApplyPriority(9);
+    EXPECT_EQ(engine->Priority(), 6);
+    engine->ApplyPriority(-2);
+    EXPECT_EQ(engine->Priority(), 0);
+    port->failOpen = true;
+    std::string cause;
+    engine->SetComNumber(4);
+    EXPECT_EQ(engine->Open(cause), -1);
+    EXPECT_EQ(cause, "Ошибка при открытии COM4");
+    port->failOpen = false;
+
+    // The host closes the engine from its error event: the step stops there.
+    OpenIdentified();
+    EXPECT_EQ(engine->AddCommand(std::string(999, 'a'), 1, kShort, ""), 1);
+    engine->AddCommand("B", 1, kShort, "");
+    engine->OnError = [&](const std::string&) { engine->Close(); };
+    ASSERT_EQ(RunUntilSent(), Frame(std::string(999, 'a')));
+    Reply(kAck + Status(0x01, 0x02));
+    EXPECT_FALSE(engine->PortOpen());
+    EXPECT_TRUE(results.empty());  // the flush did not run after Close
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateErrorStatus);
+    for (int i = 0; i < 10; ++i) engine->Step();
+    EXPECT_EQ(port->TakeSent(), kAck);
+    EXPECT_EQ(engine->Queue().size(), 2u);
+}
+
+}  // namespace

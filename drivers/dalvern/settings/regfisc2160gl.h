@@ -1,0 +1,59 @@
+#pragma once
+// The settings of the "РФ 2160" driver and the firmware versions of the register.
+// The basic set (print waits, pump priority, the malformed-reply choice) is exchanged
+// as the driver's Properties blob, the fiscal-mode set (taxpayer and registration
+// codes, drawer, tax accumulation, cutter) as its AdvProperties blob; the host stores
+// both without looking inside. The version table gives one TCashDriverConstraints row
+// per known firmware; the protocol engine picks the row from the version the register
+// reports, and row kRegFisc2160DefaultRow holds until then.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/cashgl.h"
+
+namespace tolver {
+
+// Basic blob: [base form, Priority, WaitCheckOutPrint, WaitCheckOutLongPrint,
+// IgnoreReplyFormatError]. The own fields are not published: the registry walkers
+// see only the base part, the whole set travels as the array.
+class TCashRegFisc2160DriverProperties : public TCashDriverProperties {
+public:
+    std::int32_t WaitCheckOutPrint = 5;       // print-end wait of a receipt, s (edited 1..60)
+    std::int32_t WaitCheckOutLongPrint = 30;  // print-end wait of a report, s (edited 10..90)
+    std::uint8_t Priority = 3;                // pump priority: 0 idle .. 3 normal .. 6 time critical
+    bool IgnoreReplyFormatError = false;      // a malformed reply completes the command with 1
+
+    void Assign(const TPersistent& source) override;
+    std::unique_ptr<TProperties> Create() const override;
+    Variant GetAsVariant() const override;
+    // High bound 1 or more. Elements 2 and 3 are one optional step (without 2 neither
+    // wait changes, without 3 only the long one is kept); element 4 is optional alone.
+    void SetFromVariant(const Variant& value) override;
+};
+
+// Fiscal-mode blob: [TaxCode, RegistrationCode, OpenMoneyBox, TaxAccumulation, AutoCutOff].
+class TCashRegFisc2160DriverAdvProperties : public TProperties {
+public:
+    std::string TaxCode;           // taxpayer code, up to 14 characters
+    std::string RegistrationCode;  // registration code, up to 14 characters
+    bool OpenMoneyBox = true;
+    bool TaxAccumulation = false;
+    bool AutoCutOff = false;
+
+    void Assign(const TPersistent& source) override;
+    std::unique_ptr<TProperties> Create() const override;
+    Variant GetAsVariant() const;
+    // High bound 1 or more; the two codes are required, each flag is optional alone.
+    void SetFromVariant(const Variant& value);
+};
+
+inline constexpr int kRegFisc2160VersionCount = 4;
+// The row in force until the register has identified itself.
+inline constexpr int kRegFisc2160DefaultRow = 3;
+
+// The row of the firmware-version table, or nullptr when row is not 0..3.
+const TCashDriverConstraints* RegFisc2160Version(int row);
+
+}  // namespace tolver
