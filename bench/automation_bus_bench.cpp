@@ -110,40 +110,61 @@ int main(int argc, char** argv) {
     });
     WaitFor([&] { return pos.call("InInteraction").value(0).toBool(); }, 30000);
     WaitFor([] { return false; }, 1500);
-    const int signOn = pos.RegOp(1, "Кассир 1", "5173");
-    WaitFor([&] { return seen.count.count(signOn) > 0; }, 30000);
-
-    std::fprintf(stderr, "signed on (%d)\n", signOn);
+    // No cashier signs on: the spooler re-signs on a known cashier after the polls that
+    // a long print leaves unanswered, and that sign-on asks the operator to turn the
+    // register's key, which no one here can do.
     const Currency one = Currency::Parse("1.00");
     QElapsedTimer clock;
 
-    // Idle: each sale is waited for before the next.
+    // A first short receipt: the driver finds the register's receipt header on the
+    // tape after it (a long first receipt would make it give up looking and ask the
+    // operator to turn the key for programming the header).
+    int last = pos.AddPayArt(1, one, one, 5);
+    last = pos.CloseCheck(Currency::Parse("200"), 0);
+    WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
+
+    // Idle: each sale is waited for before the next; receipts of ten.
     std::vector<double> idle, pace;
     for (int i = 0; i < 100; ++i) {
+        if (i > 0 && i % 10 == 0) {
+            last = pos.CloseCheck(Currency::Parse("200"), 0);
+            WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
+        }
         clock.start();
         const int id = pos.AddPayArt(1, one, one, 5);
         idle.push_back(clock.nsecsElapsed() / 1000.0);
         WaitFor([&] { return seen.count.count(id) > 0; }, 30000);
         pace.push_back(clock.nsecsElapsed() / 1000.0);
     }
-    int last = pos.CloseCheck(Currency::Parse("200"), 0);
-    WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
-    std::fprintf(stderr, "idle phase done\n");
-
-    // Printing: a long receipt queued first; the sales go in while it prints.
-    for (int i = 0; i < 30; ++i) pos.AddPayArt(1, one, one, 5);
-    WaitFor([] { return false; }, 300);
-    std::vector<double> printing;
-    for (int i = 0; i < 100; ++i) {
-        clock.start();
-        last = pos.AddPayArt(1, one, one, 5);
-        printing.push_back(clock.nsecsElapsed() / 1000.0);
-    }
-    const bool stillPrinting = seen.count.count(last) == 0;
     last = pos.CloseCheck(Currency::Parse("200"), 0);
-    WaitFor([&] { return seen.count.count(last) > 0; }, 30LL * 60 * 1000);
+    WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
+    const Figures fi = Summarize(idle), pc = Summarize(pace);
+    std::printf("AddPayArt round trip, register idle:     median %.3f ms, p99 %.3f ms, max %.3f ms (100 calls)\n",
+                fi.median / 1000, fi.p99 / 1000, fi.max / 1000);
+    std::printf("register pace, sale to its result:       median %.1f ms\n", pc.median / 1000);
+    std::fflush(stdout);
 
-    std::fprintf(stderr, "printing phase done\n");
+    // Printing: ten sales queued, then ten measured while the register prints them, and
+    // the receipt closed; five rounds.
+    std::vector<double> printing;
+    int printingRounds = 0;
+    for (int round = 0; round < 5; ++round) {
+        for (int i = 0; i < 10; ++i) pos.AddPayArt(1, one, one, 5);
+        WaitFor([] { return false; }, 200);
+        for (int i = 0; i < 10; ++i) {
+            clock.start();
+            pos.AddPayArt(1, one, one, 5);
+            printing.push_back(clock.nsecsElapsed() / 1000.0);
+        }
+        last = pos.CloseCheck(Currency::Parse("200"), 0);
+        if (!WaitFor([&] { return seen.count.count(last) > 0; }, 120000)) break;
+        ++printingRounds;
+    }
+    const Figures fp = Summarize(printing);
+    std::printf("AddPayArt round trip, register printing: median %.3f ms, p99 %.3f ms, max %.3f ms (%zu calls)\n",
+                fp.median / 1000, fp.p99 / 1000, fp.max / 1000, printing.size());
+    if (printingRounds < 5) std::printf("  the register stopped completing commands in round %d\n", printingRounds + 1);
+    std::fflush(stdout);
 
     // Burst: 4 clients, N sales in all, every call sent before any answer is read.
     std::vector<QDBusConnection> connections;
@@ -182,7 +203,18 @@ int main(int argc, char** argv) {
                 if (!s.count.count(id)) return false;
         return true;
     };
-    WaitFor(allDelivered, 60LL * 60 * 1000);
+    // Results come at the register's pace; a register that stops leaves them out.
+    std::size_t delivered = 0;
+    QElapsedTimer progress;
+    progress.start();
+    while (!allDelivered()) {
+        WaitFor(allDelivered, 5000);
+        std::size_t now = 0;
+        for (const Seen& s : clientSeen) now += s.count.size();
+        if (now == delivered && progress.elapsed() > 120000) break;
+        if (now != delivered) progress.restart();
+        delivered = now;
+    }
     const double wall = clock.nsecsElapsed() / 1e9;
     int duplicates = 0, lost = 0, failed = 0;
     for (const Seen& s : clientSeen)
@@ -194,12 +226,6 @@ int main(int argc, char** argv) {
     for (int id : ids)
         if (clientSeen[0].result[id] != 0) ++failed;
 
-    const Figures fi = Summarize(idle), fp = Summarize(printing), pc = Summarize(pace);
-    std::printf("AddPayArt round trip, register idle:     median %.3f ms, p99 %.3f ms, max %.3f ms (100 calls)\n",
-                fi.median / 1000, fi.p99 / 1000, fi.max / 1000);
-    std::printf("AddPayArt round trip, register printing: median %.3f ms, p99 %.3f ms, max %.3f ms (100 calls%s)\n",
-                fp.median / 1000, fp.p99 / 1000, fp.max / 1000, stillPrinting ? ", printing throughout" : "");
-    std::printf("register pace, sale to its result:       median %.1f ms\n", pc.median / 1000);
     std::printf("burst of %d sales from 4 clients: %zu distinct ids, %d refused, answered in %.3f s; results at all "
                 "4 clients after %.1f s; %d lost, %d duplicated, %d not 0; the register's own pace for %d sales: %.1f s\n",
                 burst, ids.size(), refused, answered, wall, lost, duplicates, failed, burst, burst * pc.median / 1e6);
