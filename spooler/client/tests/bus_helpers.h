@@ -14,15 +14,11 @@
 #include <functional>
 
 #include "spooler/automation/automationbus.h"
+#include "platform/testing/run_until.h"
 
 namespace tolver::spooler::testing {
 
-inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) { return testutil::RunUntil(done, ms); }
 
 struct CtlRun {
     int code;
