@@ -104,11 +104,7 @@ void TenItemReceipt(benchmark::State& state) {
             state.SkipWithError("the receipt did not complete");
             return;
         }
-        const double ms = static_cast<double>(wall.nsecsElapsed()) / 1e6;
-        state.counters["wall_ms"] = ms;
-        state.counters["prescribed_ms"] = prescribed;
-        state.counters["ratio"] = ms / prescribed;
-        state.counters["failures"] = failures;
+        ReportAgainstPrescribed(state, static_cast<double>(wall.nsecsElapsed()) / 1e6, prescribed, failures);
     }
 }
 

@@ -176,7 +176,9 @@ std::unique_ptr<TSimDevice> MakeRf2160(const std::vector<std::string>& args) {
         } else if (a == "--print-delay") {
             sim->SetPrintDelay(ToInt(a, value()));
         } else if (a == "--lock") {
-            const auto flags = ParseRf2160Faults("at 0 status " + value() + " " + value());
+            const std::string error = value();
+            const std::string detail = value();
+            const auto flags = ParseRf2160Faults("at 0 status " + error + " " + detail);
             sim->SetError(flags[0].error, flags[0].detail);
         } else if (a == "--faults") {
             sim->AddFaults(ParseRf2160Faults(value()));
@@ -186,6 +188,18 @@ std::unique_ptr<TSimDevice> MakeRf2160(const std::vector<std::string>& args) {
     }
     return sim;
 }
+
+// Milliseconds since cashsim started: the times of a fault script ("at 5000 ...")
+// count from the start.
+class TSinceStartClock : public TClock {
+public:
+    std::int64_t NowMs() override { return SystemClock().NowMs() - start_; }
+    void SleepMs(int ms) override { SystemClock().SleepMs(ms); }
+    bool RealTime() const override { return true; }
+
+private:
+    std::int64_t start_ = SystemClock().NowMs();
+};
 
 struct TDeviceKind {
     const char* name;
@@ -257,7 +271,8 @@ int main(int argc, char** argv) {
             }
             return "error: unknown command";
         };
-        RunSimulator(pty, *device, SystemClock(), g_stop, [&] {
+        TSinceStartClock clock;
+        RunSimulator(pty, *device, clock, g_stop, [&] {
             if (verbose) log.Report();
             if (controlSocket) controlSocket->Serve(command);
         });

@@ -13,7 +13,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QSpinBox>
-#include <QStyleOptionButton>
+#include <QStyleOption>
 
 namespace tolver::framecontrols {
 
@@ -66,7 +66,14 @@ protected:
         opt.rect = QRect(QPoint(0, 0), IndicatorSize());
         style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, this);
         p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-        p.drawText(TextRect(rect()), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text());
+        const QRect textRect = TextRect(rect());
+        p.drawText(textRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text());
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = textRect.adjusted(-1, 0, 1, 0);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
     }
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 

@@ -67,6 +67,20 @@ std::string ReadUntil(int fd, const std::string& until, int guardMs = 20000) {
     return got;
 }
 
+// Opens, raw, the pseudo-terminal that cashsim names on its first output line; -1
+// when it names none.
+int OpenLine(const Child& c) {
+    const std::string line = ReadUntil(c.out, "\n");
+    if (line.empty() || line.back() != '\n') return -1;
+    const int fd = ::open(line.substr(0, line.size() - 1).c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return -1;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
 int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -75,15 +89,8 @@ int Wait(pid_t pid) {
 
 TEST(Cashsim, PlaysTheRegisterUntilStopped) {
     Child c = Start({"er350f", "--key", "X", "--faults", "key 1 drop-echo"});
-    const std::string line = ReadUntil(c.out, "\n");
-    ASSERT_EQ(line.back(), '\n');
-    const std::string path = line.substr(0, line.size() - 1);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0) << path;
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
+    const int fd = OpenLine(c);
+    ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, "\x02\x11\x12", 3), 3);
     EXPECT_EQ(ReadUntil(fd, "\x92"), "\x40\x92");  // position X; the first key's echo dropped
     ::close(fd);
@@ -94,22 +101,30 @@ TEST(Cashsim, PlaysTheRegisterUntilStopped) {
 // The fiscal register: a status request is acknowledged and answered with a status
 // in its mode; a scripted NAK comes first.
 TEST(Cashsim, PlaysTheFiscalRegister) {
-    Child c = Start({"rf2160", "--mode", "3", "--faults", "frame 1 nak"});
-    const std::string line = ReadUntil(c.out, "\n");
-    ASSERT_EQ(line.back(), '\n');
-    const int fd = ::open(line.substr(0, line.size() - 1).c_str(), O_RDWR | O_NOCTTY);
+    Child c = Start({"rf2160", "--mode", "3", "--lock", "80", "02", "--faults", "frame 1 nak"});
+    const int fd = OpenLine(c);
     ASSERT_GE(fd, 0);
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
     const std::string poll = std::string("\x01") + "FISREGISTRATOR2160\x02\x1C" "001[\x03" "1551\x04";
     ASSERT_EQ(::write(fd, poll.data(), poll.size()), static_cast<ssize_t>(poll.size()));
     EXPECT_EQ(ReadUntil(fd, "\x15"), "\x15");
     ASSERT_EQ(::write(fd, poll.data(), poll.size()), static_cast<ssize_t>(poll.size()));
-    const std::string status = std::string("\x06\x01") + "FISREGISTRATOR2160\x02\x1C" "005[\x04" + std::string(3, '\0') +
-                               "\x03" "1559\x04";
-    EXPECT_EQ(ReadUntil(fd, "1559\x04"), status);
+    // Mode Z, the lock class with the end of the paper.
+    const std::string status = std::string("\x06\x01") + "FISREGISTRATOR2160\x02\x1C" "005[\x04\x80" + std::string(1, '\0') +
+                               "\x02\x03" "1689\x04";
+    EXPECT_EQ(ReadUntil(fd, "1689\x04"), status);
+    ::close(fd);
+    ::kill(c.pid, SIGTERM);
+    EXPECT_EQ(Wait(c.pid), 0);
+}
+
+// The times of a fault script count from cashsim's start.
+TEST(Cashsim, ScriptTimesCountFromTheStart) {
+    const auto start = std::chrono::steady_clock::now();
+    Child c = Start({"rf2160", "--faults", "at 300 nak"});
+    const int fd = OpenLine(c);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadUntil(fd, "\x15"), "\x15");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
     ::close(fd);
     ::kill(c.pid, SIGTERM);
     EXPECT_EQ(Wait(c.pid), 0);
@@ -122,14 +137,8 @@ TEST(Cashsim, TheControlSocketTurnsTheKey) {
     ASSERT_NE(::mkdtemp(dir), nullptr);
     const std::string socketPath = std::string(dir) + "/control";
     Child c = Start({"er350f", "--control", socketPath});
-    const std::string line = ReadUntil(c.out, "\n");
-    ASSERT_EQ(line.back(), '\n');
-    const int fd = ::open(line.substr(0, line.size() - 1).c_str(), O_RDWR | O_NOCTTY);
+    const int fd = OpenLine(c);
     ASSERT_GE(fd, 0);
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
 
     const int ctl = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr{};

@@ -87,10 +87,6 @@ bool RemoveActivationFile(std::string& error) {
     return true;
 }
 
-int HandleRegistrationSwitches(int argc, char** argv) {
-    return HandleRegistrationSwitches(ParseServerSwitches(std::vector<std::string>(argv + 1, argv + argc)));
-}
-
 int HandleRegistrationSwitches(const ServerSwitches& switches) {
     if (!switches.regServer && !switches.unregServer) return -1;
     std::string error;

@@ -32,6 +32,5 @@ bool RemoveActivationFile(std::string& error);
 // returns the exit code (0 done, 1 failed). -1 when neither switch is given and the
 // program starts as usual.
 int HandleRegistrationSwitches(const ServerSwitches& switches);
-int HandleRegistrationSwitches(int argc, char** argv);
 
 }  // namespace tolver::spooler

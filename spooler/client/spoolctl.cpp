@@ -153,6 +153,17 @@ QString Text(const QVariant& v, char type) {
     return v.toString();
 }
 
+std::string Placeholder(const Arg& a) {
+    if (a.name == "PayType") return "<cash|check|credit>";
+    switch (a.type) {
+        case 'x': return "<amount>";
+        case 'd': return "<number>";
+        case 'b': return "<true|false>";
+        case 's': return "<text>";
+        default: return "<n>";
+    }
+}
+
 void PrintHelp() {
     std::printf(
         "usage: spoolctl [--spoolauto] <command> [--<argument> <value>]... [--wait] [--timeout <seconds>]\n"
@@ -167,7 +178,7 @@ void PrintHelp() {
             std::string line = "  " + Kebab(m.name);
             for (const auto& [alias, member] : kShortNames)
                 if (member == m.name) line += " (" + alias + ")";
-            for (const Arg& a : ParseArgs(m.in)) line += " --" + OptionNames(a.name).back() + (a.type == 's' ? " <text>" : " <n>");
+            for (const Arg& a : ParseArgs(m.in)) line += " --" + OptionNames(a.name).back() + " " + Placeholder(a);
             std::printf("%s\n", line.c_str());
         }
     };

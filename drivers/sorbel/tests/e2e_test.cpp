@@ -19,7 +19,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
-#include "platform/testing/serve_events.h"
+#include "platform/testing/run_until.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/lockstep.h"
 #include "sim/simpty.h"
@@ -68,7 +68,7 @@ public:
     // Serves the event loop until pred holds; the guard only catches a hang.
     template <typename Pred>
     bool RunUntil(Pred pred, int guardMs = 120000) {
-        return testutil::ServeEventsUntil(pred, guardMs);
+        return testutil::RunUntil(pred, guardMs);
     }
     bool RunFor(std::int64_t virtualMs) {
         const std::int64_t end = clock.NowMs() + virtualMs;

@@ -93,14 +93,14 @@ TEST_F(Entry, NumbersAndFractions) {
     for (const auto& n : numbers) {
         SCOPED_TRACE(n.value);
         Clear();
-        EXPECT_EQ(EnterNumber(*engine, n.value, n.width, 4, 1, "t", 1), n.keys.empty() ? -1 : 0);
+        EXPECT_EQ(EnterNumber(*engine, n.value, n.width, kSamsKeyPosProgram, kSamsKindPrint, "t", 1), n.keys.empty() ? -1 : 0);
         EXPECT_EQ(Keys(), n.keys);
     }
     Clear();
-    EnterNumber(*engine, 42, 0, 4, 1, "t", 1);
+    EnterNumber(*engine, 42, 0, kSamsKeyPosProgram, kSamsKindPrint, "t", 1);
     for (const TCommand& c : engine->Queue()) {
-        EXPECT_EQ(c.KeyPos, 4);
-        EXPECT_EQ(c.Kind, 1);
+        EXPECT_EQ(c.KeyPos, kSamsKeyPosProgram);
+        EXPECT_EQ(c.Kind, kSamsKindPrint);
         EXPECT_EQ(c.Text, "t");
         EXPECT_EQ(c.Flags, 1);  // every key of the number
         EXPECT_EQ(c.ID, 0);
@@ -127,7 +127,7 @@ TEST_F(Entry, NumbersAndFractions) {
     for (const auto& f : fractions) {
         SCOPED_TRACE(f.value);
         Clear();
-        EXPECT_EQ(EnterFraction(*engine, f.width, f.decimals, f.value, 1, 0, "", 0), f.keys.empty() ? -1 : 0);
+        EXPECT_EQ(EnterFraction(*engine, f.width, f.decimals, f.value, kSamsKeyPosP, kSamsKindShort, "", 0), f.keys.empty() ? -1 : 0);
         EXPECT_EQ(Keys(), f.keys);
     }
 }
@@ -149,14 +149,14 @@ TEST(Amounts, CurrencyToUnits) {
 }
 
 TEST_F(Entry, HexText) {
-    EnterHexChar(*engine, Ansi("А"), 3, 0, "", 1);
+    EnterHexChar(*engine, Ansi("А"), kSamsKeyPosZ, kSamsKindShort, "", 1);
     EXPECT_EQ(Keys(), (std::vector<int>{39, 17}));  // 0x80: 8, 0
     Clear();
-    EnterHexText(*engine, "Z\nї", 3, 0, "", 0);
+    EnterHexText(*engine, "Z\nї", kSamsKeyPosZ, kSamsKindShort, "", 0);
     // 0x5A: 5 and department 1; a line feed is a space, 0x20; "ї" is 0xC5
     EXPECT_EQ(Keys(), (std::vector<int>{21, 55, 19, 17, 50, 21}));
     Clear();
-    EnterHexText(*engine, "中", 3, 0, "", 0);  // not in the code page: "?" (0x3F)
+    EnterHexText(*engine, "中", kSamsKeyPosZ, kSamsKindShort, "", 0);  // not in the code page: "?" (0x3F)
     EXPECT_EQ(Keys(), (std::vector<int>{23, 67}));
 }
 

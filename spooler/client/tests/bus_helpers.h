@@ -1,22 +1,24 @@
 #pragma once
 // What the client tests share: waiting while this process's event loop runs (the
-// server under test may live in it), and spoolctl runs.
+// server under test may live in it), spoolctl runs, and the real spooler set up for
+// a driver module on a simulated register.
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
+#include "spooler/automation/automationbus.h"
+#include "platform/testing/run_until.h"
+
 namespace tolver::spooler::testing {
 
-inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+inline bool WaitFor(const std::function<bool()>& done, int ms = 5000) { return testutil::RunUntil(done, ms); }
 
 struct CtlRun {
     int code;
@@ -28,6 +30,55 @@ inline CtlRun Spoolctl(const QStringList& args, int ms = 30000) {
     p.start(QStringLiteral(SPOOLCTL), args);
     WaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A tool of the build run to its end; true for exit code 0.
+inline bool RunTool(const QString& program, const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    p.start(program, args);
+    if (!input.isEmpty()) {
+        p.write(input);
+        p.closeWriteChannel();
+    }
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The build's tools that set a spooler up.
+struct SetupTools {
+    QString regsvr, regtool, spoolerSetup;
+};
+
+// cashsim started with args; the path of its pseudo-terminal, empty when it did not start.
+inline QString StartRegister(QProcess& sim, const QString& cashsim, const QStringList& args) {
+    sim.start(cashsim, args);
+    if (!sim.waitForReadyRead(10000)) return {};
+    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
+    return pty.startsWith("/dev/") ? pty : QString();
+}
+
+// The driver module installed, COMn naming the register's pseudo-terminal, and the
+// spooler's setup choosing the module with its own default settings.
+inline bool ChooseDriver(const SetupTools& tools, const QString& module, const QString& pty, int com) {
+    const QByteArray port = "COM" + QByteArray::number(com);
+    return RunTool(tools.regsvr, {module}) &&
+           RunTool(tools.regtool, {"import", "-"},
+                   "Windows Registry Editor Version 5.00\n\n"
+                   "[HKEY_LOCAL_MACHINE\\Software\\Norvale\\Spooler\\Ports]\n\"" + port + "\"=\"" + pty.toUtf8() +
+                       "\"\n") &&
+           RunTool(tools.spoolerSetup,
+                   {"--driver", QFileInfo(module).fileName(), "--com", QString::number(com), "--notify", "off"});
+}
+
+// The Spooler program started for automation, offscreen; true once its bus name is there.
+inline bool StartSpooler(QProcess& spooler, const QString& program) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    spooler.setProcessEnvironment(env);
+    spooler.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    spooler.start(program, {"/automation"});
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return WaitFor([&] { return bus.interface()->isServiceRegistered(QLatin1String(bus::kServiceName)).value(); },
+                   20000);
 }
 
 }  // namespace tolver::spooler::testing

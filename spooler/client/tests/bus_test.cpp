@@ -1,7 +1,7 @@
 // The automation server over a private session bus: its members as generic D-Bus tools see
 // them, argument mapping and refusals, events to two clients, clients that leave or
-// are killed, the modal sign-on, Prepare, spoolctl, and activation from the file that
-// the registration switch writes.
+// are killed, the modal sign-on, Prepare, spoolctl, and the spooler started by the bus from
+// the file that its registration switch writes.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -22,6 +22,7 @@
 #include <functional>
 #include <limits>
 
+#include "platform/registry/temp_registry.h"
 #include "spooler/automation/automationbus.h"
 #include "spooler/automation/automationserver.h"
 #include "spooler/automation/serverswitches.h"
@@ -407,20 +408,26 @@ TEST(SpoolctlWithoutSpooler, SaysSoAndExitsThree) {
     EXPECT_TRUE(r.err.contains(QLatin1String("no spooler runs"))) << r.err.toStdString();
 }
 
-TEST(Activation, RegServerInstallsTheFileThatStartsTheServerOnAClientCall) {
+// The real Spooler, installed by its registration switch, started by the bus on a
+// client's first call and ending when that client's SpoolAuto1 goes.
+TEST(Activation, RegServerInstallsTheFileThatStartsTheSpoolerOnAClientCall) {
+    TempRegistry registry;  // a spooler without a driver, with a store of its own
     QTemporaryDir data;
     ASSERT_TRUE(data.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", data.path());
-    const auto runStub = [&](const QString& flag) {
+    env.insert("XDG_RUNTIME_DIR", data.path());
+    env.insert("TOLVER_STATE_DIR", data.path() + "/state");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    const auto runSpooler = [&](const QString& flag) {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(STUB_SERVER), {flag});
-        p.waitForFinished();
+        p.start(QStringLiteral(SPOOLER), {flag});
+        p.waitForFinished(30000);
         return p.exitCode();
     };
     const QString file = data.path() + QStringLiteral("/dbus-1/services/org.tolver.Spooler.service");
-    ASSERT_EQ(runStub("/RegServer"), 0);
+    ASSERT_EQ(runSpooler("/RegServer"), 0);
     ASSERT_TRUE(QFile::exists(file));
 
     // A bus of its own, which reads its activation files from that folder.
@@ -429,24 +436,26 @@ TEST(Activation, RegServerInstallsTheFileThatStartsTheServerOnAClientCall) {
     daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
     ASSERT_TRUE(daemon.waitForReadyRead(5000));
     const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-    qint64 serverPid = 0;
+    pid_t spooler = 0;
     {
         auto c = QDBusConnection::connectToBus(address, QStringLiteral("activation"));
         ASSERT_TRUE(c.isConnected());
         EXPECT_FALSE(c.interface()->isServiceRegistered(QLatin1String(bus::kServiceName)).value());
         {
-            SpoolAuto1 client(c);  // the call starts the server
+            SpoolAuto1 client(c);  // the call starts the spooler
             EXPECT_TRUE(client.path().startsWith(QLatin1String(bus::kSpoolAuto1PathPrefix)));
-            EXPECT_EQ(client.ID(), "");  // it has no main window
+            spooler = static_cast<pid_t>(c.interface()->servicePid(QLatin1String(bus::kServiceName)).value());
+            ASSERT_GT(spooler, 0);
         }
-        serverPid = c.interface()->servicePid(QLatin1String(bus::kServiceName)).value();
+        // Its last client gone, the spooler ends.
+        EXPECT_TRUE(WaitFor([&] { return ::kill(spooler, 0) != 0; }, 20000));
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("activation"));
-    if (serverPid > 0) ::kill(static_cast<pid_t>(serverPid), SIGTERM);
+    if (::kill(spooler, 0) == 0) ::kill(spooler, SIGKILL);
     daemon.terminate();
     daemon.waitForFinished();
 
-    EXPECT_EQ(runStub("--UNREGSERVER"), 0);
+    EXPECT_EQ(runSpooler("--UNREGSERVER"), 0);
     EXPECT_FALSE(QFile::exists(file));
 }
 

@@ -18,7 +18,10 @@
 namespace tolver::spooler {
 namespace {
 
+using testing::ChooseDriver;
 using testing::CtlRun;
+using testing::StartRegister;
+using testing::StartSpooler;
 using testing::Spoolctl;
 using testing::WaitFor;
 
@@ -32,16 +35,6 @@ public Q_SLOTS:
     }
 };
 
-bool RunTool(const QString& program, const QStringList& args, const QByteArray& input = {}) {
-    QProcess p;
-    p.start(program, args);
-    if (!input.isEmpty()) {
-        p.write(input);
-        p.closeWriteChannel();
-    }
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     TempRegistry registry;
     QTemporaryDir dir;
@@ -50,29 +43,17 @@ TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     ::setenv("XDG_RUNTIME_DIR", qPrintable(dir.path()), 1);
 
     QProcess sim;
-    sim.start(QStringLiteral(CASHSIM), {"er350f", "--print-delay", "100"});
-    ASSERT_TRUE(sim.waitForReadyRead(10000));
-    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
-    ASSERT_TRUE(pty.startsWith("/dev/"));
+    const QString pty = StartRegister(sim, QStringLiteral(CASHSIM), {"er350f", "--print-delay", "100"});
+    ASSERT_FALSE(pty.isEmpty());
 
     // The driver installed, COM7 on the simulator, and the spooler's setup naming it
     // with the driver's own default settings.
-    ASSERT_TRUE(RunTool(QStringLiteral(REGSVR), {QStringLiteral(SORBEL)}));
-    ASSERT_TRUE(RunTool(QStringLiteral(REGTOOL), {"import", "-"},
-                        "Windows Registry Editor Version 5.00\n\n"
-                        "[HKEY_LOCAL_MACHINE\\Software\\Norvale\\Spooler\\Ports]\n\"COM7\"=\"" +
-                            pty.toUtf8() + "\"\n"));
-    ASSERT_TRUE(RunTool(QStringLiteral(SPOOLER_SETUP), {"--driver", "Sorbel.csh", "--com", "7", "--notify", "off"}));
+    ASSERT_TRUE(ChooseDriver({QStringLiteral(REGSVR), QStringLiteral(REGTOOL), QStringLiteral(SPOOLER_SETUP)},
+                             QStringLiteral(SORBEL), pty, 7));
 
     QProcess spooler;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    spooler.setProcessEnvironment(env);
-    spooler.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    spooler.start(QStringLiteral(SPOOLER), {"/automation"});
+    ASSERT_TRUE(StartSpooler(spooler, QStringLiteral(SPOOLER)));
     QDBusConnection bus = QDBusConnection::sessionBus();
-    ASSERT_TRUE(WaitFor([&] { return bus.interface()->isServiceRegistered(QLatin1String(bus::kServiceName)).value(); },
-                        20000));
 
     PreparedWindow window;
     ASSERT_TRUE(bus.connect(QLatin1String(bus::kServiceName), QLatin1String(bus::kFactoryPath),

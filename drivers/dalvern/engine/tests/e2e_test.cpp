@@ -16,7 +16,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
-#include "platform/testing/serve_events.h"
+#include "platform/testing/run_until.h"
 #include "sim/lockstep.h"
 #include "sim/rf2160/rf2160sim.h"
 #include "sim/simpty.h"
@@ -53,7 +53,7 @@ public:
     }
     // Runs until every id has its result.
     bool RunUntilAnswered(const std::vector<int>& ids, int guardMs = 120000) {
-        return testutil::ServeEventsUntil(
+        return testutil::RunUntil(
             [&] {
                 for (const int id : ids)
                     if (!results.count(id)) return false;
@@ -149,6 +149,33 @@ TEST_F(EndToEnd, EachFaultEndsInOneResult) {
         EXPECT_EQ(b.results[clean], std::vector<int>{0}) << c.script;
         EXPECT_EQ(b.sim.ExecutedCount("C"), 1) << c.script;
     }
+}
+
+// The host closes the engine from its error event, with the pump thread running: the
+// call returns, and nothing more happens on the line; a reopen carries on with the
+// commands that stayed queued.
+TEST_F(EndToEnd, CloseFromAnEventStopsAtOnce) {
+    Bench b;
+    b.sim.AddFaults(ParseRf2160Faults("cmd 2 error 02"));
+    const int id = b.engine->AddCommand("A", 1, kShort, "");
+    const int next = b.engine->AddCommand("B", 1, kShort, "");
+    bool closed = false;
+    b.engine->OnError = [&](const std::string&) {
+        b.engine->Close();
+        closed = true;
+    };
+    b.Open();
+    ASSERT_TRUE(testutil::RunUntil([&] { return closed; }, 120000));
+    const std::size_t received = b.sim.Received().size();
+    const std::int64_t at = b.clock.NowMs();
+    testutil::RunUntil([] { return false; }, 300);
+    EXPECT_EQ(b.sim.Received().size(), received);
+    EXPECT_EQ(b.clock.NowMs(), at);
+    EXPECT_TRUE(b.results.empty());  // the flush that would have followed did not run
+    b.engine->OnError = nullptr;
+    b.Open();
+    ASSERT_TRUE(b.RunUntilAnswered({id, next}));
+    EXPECT_EQ(b.results[next], std::vector<int>{0});
 }
 
 // An ACK or NAK byte inside a frame that has not reached its declared length. Read
