@@ -1,9 +1,6 @@
 #include "common/xtcollection.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 
 #include "common/cashgl.h"
@@ -11,6 +8,7 @@
 #include "platform/ini/inifile.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
+#include "platform/testing/paused_child.h"
 
 using namespace tolver;
 
@@ -291,18 +289,14 @@ TEST_F(XtCollection, DeleteStorageRemovesOnlyRealStorage) {
 }
 
 // An article whose save, at one chosen item, tells the parent and waits there.
-int g_toParent = -1, g_toChild = -1;
+const testutil::PausedChild* g_child = nullptr;
 std::int32_t g_pauseAt = -1;
 
 class TPausingArt : public TCashArtProperties {
 public:
     using TCashArtProperties::TCashArtProperties;
     std::int32_t GetMark() const {
-        if (N == g_pauseAt) {
-            char c = 0;
-            (void)!write(g_toParent, "h", 1);
-            (void)!read(g_toChild, &c, 1);
-        }
+        if (N == g_pauseAt && g_child) g_child->Pause();
         return N;
     }
     void SetMark(std::int32_t) {}
@@ -327,31 +321,16 @@ TEST_F(XtCollection, KilledSaveLeavesTheOldListWhole) {
     list.SaveToRegistry(HKEY_LOCAL_MACHINE, kList);
     for (const bool killIt : {true, false}) {
         SCOPED_TRACE(killIt ? "killed" : "completed");
-        int toParent[2], toChild[2];
-        ASSERT_EQ(pipe(toParent), 0);
-        ASSERT_EQ(pipe(toChild), 0);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            g_toParent = toParent[1];
-            g_toChild = toChild[0];
+        testutil::PausedChild child;
+        ASSERT_TRUE(child.Start([&] {
+            g_child = &child;
             g_pauseAt = kItems / 2;
             for (int i = 0; i < list.Count(); ++i) list.Item<TPausingArt>(i)->Description = "new";
-            try {
-                list.SaveToRegistry(HKEY_LOCAL_MACHINE, kList);
-            } catch (...) {
-                _exit(1);
-            }
-            _exit(0);
-        }
-        char c = 0;
-        ASSERT_EQ(read(toParent[0], &c, 1), 1);
+            list.SaveToRegistry(HKEY_LOCAL_MACHINE, kList);
+        }));
+        ASSERT_TRUE(child.WaitPaused());
         EXPECT_EQ(descriptions(), (std::vector<int>{kItems, 0}));  // a reader meanwhile sees the old list
-        if (killIt) kill(pid, SIGKILL);
-        (void)!write(toChild[1], "g", 1);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+        child.Finish(killIt);
         EXPECT_EQ(descriptions(), killIt ? (std::vector<int>{kItems, 0}) : (std::vector<int>{0, kItems}));
     }
 }

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -84,6 +85,20 @@ inline CountKind KindOfCount(double count) {
     if (count < std::numeric_limits<std::int32_t>::min() || count > std::numeric_limits<std::int32_t>::max())
         return CountKind::Invalid;
     return CountKind::Whole;
+}
+
+// The result of a sale carried out by its count: one() for exactly 1, fraction() for a
+// count with a fractional part, whole(n) for a whole number; -1 for a count that
+// cannot be carried at all.
+template <class One, class Fraction, class Whole>
+std::int32_t SellByCount(double count, One one, Fraction fraction, Whole whole) {
+    switch (KindOfCount(count)) {
+        case CountKind::One: return one();
+        case CountKind::Fraction: return fraction();
+        case CountKind::Whole: return whole(static_cast<std::int32_t>(count));
+        case CountKind::Invalid: break;
+    }
+    return -1;
 }
 
 template <class Default>
@@ -190,6 +205,100 @@ private:
 
     GUID eventsIid_;
     TConnectionPoint* connectionPoint_ = nullptr;
+};
+
+// The members that every driver's automation object answers alike, over the driver
+// object it owns: the frames, the settings blobs, the setup, the line's properties,
+// the item lists, Restore and Terminate, each one driver call under Guard. The driver
+// type offers Settings(), AdvSettings(), Setup, PropertiesFrame(), InfoFrame(),
+// AdvPropertiesFrame(), Version(), Events and the line's getters and setters. A
+// driver's automation object makes its driver (MakeDriver), says how its frames show
+// and take settings, and answers the members that are its own.
+template <class Default, class DriverType>
+class TCashDriverAutoOf : public TCashDriverAutoObject<Default> {
+public:
+    void Initialize() override {
+        this->AddEventConnectionPoint();
+        driver_ = MakeDriver();
+        driver_->Events.AutoObject = this;
+    }
+
+    DriverType& Driver() { return *driver_; }
+
+    HRESULT get_PropertiesForm(std::int32_t* Value) override { return this->FrameOf(driver_->PropertiesFrame(), Value); }
+    HRESULT get_InfoForm(std::int32_t* Value) override { return this->FrameOf(driver_->InfoFrame(), Value); }
+    HRESULT get_AdvPropertiesForm(std::int32_t* Value) override {
+        return this->FrameOf(driver_->AdvPropertiesFrame(), Value);
+    }
+
+    HRESULT get_Properties(Variant* Value) override {
+        return this->GetSettings(driver_->Settings(), [this] { TakeSettings(); }, Value);
+    }
+    HRESULT set_Properties(const Variant& Value) override {
+        return this->PutSettings(driver_->Settings(), Value, [this] { ShowSettings(); });
+    }
+    HRESULT get_AdvProperties(Variant* Value) override {
+        return this->GetSettings(driver_->AdvSettings(), [this] { TakeAdvSettings(); }, Value);
+    }
+    HRESULT set_AdvProperties(const Variant& Value) override {
+        return this->PutSettings(driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
+    }
+    HRESULT set_SpoolerSetup(const Variant& Value) override {
+        return this->PutSpoolerSetup(driver_->Setup, driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
+    }
+
+    HRESULT get_ComNumber(std::uint8_t* Value) override {
+        return Guard([&] { *Value = driver_->GetComNumber(); });
+    }
+    HRESULT set_ComNumber(std::uint8_t Value) override {
+        return Guard([&] { driver_->SetComNumber(Value); });
+    }
+    HRESULT get_Baud(std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->GetBaud(); });
+    }
+    HRESULT set_Baud(std::int32_t Value) override {
+        return Guard([&] { driver_->SetBaud(Value); });
+    }
+    HRESULT get_InInteraction(bool* Value) override {
+        return Guard([&] { *Value = driver_->GetInInteraction(); });
+    }
+    HRESULT get_ID(std::string* Value) override {
+        return Guard([&] { *Value = driver_->GetID(); });
+    }
+    HRESULT get_TrashID(std::string* Value) override {
+        return Guard([&] { *Value = driver_->GetTrashID(); });
+    }
+
+    // The lists follow the firmware row the driver works with (Version()).
+    HRESULT get_ProgramItems(std::string* Value) override {
+        return Guard([&] { *Value = driver_->Version().ProgramItems; });
+    }
+    HRESULT get_XReportItems(std::string* Value) override {
+        return Guard([&] { *Value = driver_->Version().XReportItems; });
+    }
+    HRESULT get_ZReportItems(std::string* Value) override {
+        return Guard([&] { *Value = driver_->Version().ZReportItems; });
+    }
+
+    HRESULT Restore(std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->Restore(); });
+    }
+    HRESULT Terminate(std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->Terminate(); });
+    }
+
+protected:
+    using TCashDriverAutoObject<Default>::TCashDriverAutoObject;
+
+    virtual std::unique_ptr<DriverType> MakeDriver() = 0;
+    // The basic and the advanced settings into their frames' controls and back; a
+    // frame not made yet is left alone.
+    virtual void ShowSettings() = 0;
+    virtual void TakeSettings() = 0;
+    virtual void ShowAdvSettings() = 0;
+    virtual void TakeAdvSettings() = 0;
+
+    std::unique_ptr<DriverType> driver_;
 };
 
 }  // namespace tolver

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QSpinBox>
 #include <QStyleOption>
+#include <QVBoxLayout>
 
 namespace tolver::framecontrols {
 
@@ -135,6 +136,17 @@ inline QGroupBox* TimeoutsGroup(const char* caption, QSpinBox* receipt, QSpinBox
     grid->addWidget(new QLabel("Отчета:"), 1, 0);
     grid->addWidget(report, 1, 1);
     return box;
+}
+
+// The protocol's left column: the print-end waits over the exchange priority.
+inline QVBoxLayout* ExchangeColumn(QGroupBox* timeouts, QComboBox* priority) {
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    column->addWidget(timeouts);
+    column->addWidget(new QLabel("Приоритет обмена:"));
+    column->addWidget(priority);
+    column->addStretch();
+    return column;
 }
 
 // Empties the list and adds the seven priority names; the item index is the priority.

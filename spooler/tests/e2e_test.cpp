@@ -3,7 +3,6 @@
 // pseudo-terminal, in real time; and the Spooler program's single-instance start.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,14 +10,13 @@
 #include <QProcess>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
 #include "platform/registry/registry.h"
-#include "platform/registry/temp_registry.h"
-#include "platform/testing/run_until.h"
 #include "platform/testing/gui_test_main.h"
+#include "platform/testing/run_until.h"
+#include "platform/testing/spooler_on_sim.h"
 #include "spooler/mainform.h"
 #include "spooler/printform.h"
 #include "spooler/spoolermessage.h"
@@ -27,10 +25,6 @@ using namespace tolver;
 using tolver::testutil::RunUntil;
 
 namespace {
-
-constexpr int kCom = 7;
-
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 struct TResultSink : ISpoolerSink {
     std::vector<std::pair<int, int>> got;
@@ -53,40 +47,15 @@ struct TResultClient : ISpoolerClient {
 };
 
 // A registry store, the simulated register on COM7 and Sorbel.csh chosen for it.
-class SpoolerEndToEnd : public ::testing::Test {
+class SpoolerEndToEnd : public testutil::SpoolerOnSimulator {
 protected:
-    SpoolerEndToEnd() {
-        state_ = registry.dir() / "state";
-        ::setenv("TOLVER_STATE_DIR", state_.c_str(), 1);
-    }
-    ~SpoolerEndToEnd() override {
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            sim.waitForFinished(5000);
-        }
-        ::unsetenv("TOLVER_STATE_DIR");
-    }
-
     void StartSimulator(const QStringList& extra = {}) {
-        sim.start(CASHSIM_EXE, QStringList{"er350f", "--print-delay", "100"} + extra);
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(RunUntil([&] { return sim.canReadLine(); }, 10000));
-        const std::string pty = QString::fromLocal8Bit(sim.readLine()).trimmed().toStdString();
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        ASSERT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
-        reg.WriteString("COM" + std::to_string(kCom), pty);
-        ASSERT_EQ(std::system((Quoted(REGSVR_TOOL) + " " + Quoted(SORBEL_MODULE) + " >/dev/null").c_str()), 0);
-        ASSERT_EQ(std::system((Quoted(SPOOLER_SETUP_TOOL) + " --driver Sorbel.csh --com 7 --protocol on --notify on"
-                               " >/dev/null")
-                                  .c_str()),
-                  0);
+        SpoolerOnSimulator::StartSimulator(QStringList{"er350f", "--print-delay", "100"} + extra, SORBEL_MODULE,
+                                           "--driver Sorbel.csh --com 7 --protocol on --notify on");
     }
 
     static bool Connected(const TfrmMain& m) { return m.LinkState == lsConnected && m.LastPollOk; }
 
-    TempRegistry registry;
-    std::filesystem::path state_;
-    QProcess sim;
     TSpoolerMessageScript boxes;
 };
 

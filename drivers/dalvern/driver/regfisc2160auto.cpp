@@ -9,14 +9,12 @@
 namespace tolver {
 
 TRegFisc2160CashDriverAuto::TRegFisc2160CashDriverAuto(LinkFactory makeLink)
-    : TCashDriverAutoObject(IRegFisc2160CashDriverAutoEvents::IID), makeLink_(std::move(makeLink)) {}
+    : TCashDriverAutoOf(IRegFisc2160CashDriverAutoEvents::IID), makeLink_(std::move(makeLink)) {}
 
 TRegFisc2160CashDriverAuto::~TRegFisc2160CashDriverAuto() = default;
 
-void TRegFisc2160CashDriverAuto::Initialize() {
-    AddEventConnectionPoint();
-    driver_ = std::make_unique<TRegFisc2160>(makeLink_());
-    driver_->Events.AutoObject = this;
+std::unique_ptr<TRegFisc2160> TRegFisc2160CashDriverAuto::MakeDriver() {
+    return std::make_unique<TRegFisc2160>(makeLink_());
 }
 
 // ---- frames and settings --------------------------------------------------------------
@@ -34,36 +32,6 @@ void TRegFisc2160CashDriverAuto::TakeAdvSettings() {
     if (auto* frame = driver_->AdvPropertiesFrame()) frame->FormToProperties();
 }
 
-HRESULT TRegFisc2160CashDriverAuto::get_PropertiesForm(std::int32_t* Value) {
-    return FrameOf(driver_->PropertiesFrame(), Value);
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_InfoForm(std::int32_t* Value) { return FrameOf(driver_->InfoFrame(), Value); }
-
-HRESULT TRegFisc2160CashDriverAuto::get_AdvPropertiesForm(std::int32_t* Value) {
-    return FrameOf(driver_->AdvPropertiesFrame(), Value);
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_Properties(Variant* Value) {
-    return GetSettings(driver_->Settings(), [this] { TakeSettings(); }, Value);
-}
-
-HRESULT TRegFisc2160CashDriverAuto::set_Properties(const Variant& Value) {
-    return PutSettings(driver_->Settings(), Value, [this] { ShowSettings(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_AdvProperties(Variant* Value) {
-    return GetSettings(driver_->AdvSettings(), [this] { TakeAdvSettings(); }, Value);
-}
-
-HRESULT TRegFisc2160CashDriverAuto::set_AdvProperties(const Variant& Value) {
-    return PutSettings(driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::set_SpoolerSetup(const Variant& Value) {
-    return PutSpoolerSetup(driver_->Setup, driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
-}
-
 HRESULT TRegFisc2160CashDriverAuto::Init(const Variant& CashDriverProperties, std::string* Cause,
                                          std::int32_t* Value) {
     return InitWith(
@@ -75,51 +43,9 @@ HRESULT TRegFisc2160CashDriverAuto::Done() {
     return Guard([&] { driver_->Done(); });
 }
 
-// ---- the line -------------------------------------------------------------------------
-
-HRESULT TRegFisc2160CashDriverAuto::get_ComNumber(std::uint8_t* Value) {
-    return Guard([&] { *Value = driver_->GetComNumber(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::set_ComNumber(std::uint8_t Value) {
-    return Guard([&] { driver_->SetComNumber(Value); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_Baud(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->GetBaud(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::set_Baud(std::int32_t Value) {
-    return Guard([&] { driver_->SetBaud(Value); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_InInteraction(bool* Value) {
-    return Guard([&] { *Value = driver_->GetInInteraction(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_ID(std::string* Value) {
-    return Guard([&] { *Value = driver_->GetID(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_TrashID(std::string* Value) {
-    return Guard([&] { *Value = driver_->GetTrashID(); });
-}
-
 // ---- item lists, reports and programming -----------------------------------------------
 
-// The lists and limits follow the firmware row the register identified itself with.
-HRESULT TRegFisc2160CashDriverAuto::get_ProgramItems(std::string* Value) {
-    return Guard([&] { *Value = driver_->Version().ProgramItems; });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_XReportItems(std::string* Value) {
-    return Guard([&] { *Value = driver_->Version().XReportItems; });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::get_ZReportItems(std::string* Value) {
-    return Guard([&] { *Value = driver_->Version().ZReportItems; });
-}
-
+// The limits follow the firmware row the register identified itself with.
 HRESULT TRegFisc2160CashDriverAuto::get_Constraints(Variant* Value) {
     return ConstraintsOf(&driver_->Version(), Value);
 }
@@ -164,14 +90,10 @@ HRESULT TRegFisc2160CashDriverAuto::AddPayArt(double Count, Currency SumWithoutN
                                               std::int32_t* Value) {
     return Guard([&] {
         TRegFisc2160& d = *driver_;
-        switch (KindOfCount(Count)) {
-            case CountKind::One: *Value = d.AddPayArt(NArt, SumWithoutNDS, Sum); break;
-            case CountKind::Fraction: *Value = d.AddPayArtFrac(NArt, Count, SumWithoutNDS, Sum); break;
-            case CountKind::Whole:
-                *Value = d.AddPayArtInt(static_cast<std::int32_t>(Count), NArt, SumWithoutNDS, Sum);
-                break;
-            case CountKind::Invalid: *Value = -1; break;
-        }
+        *Value = SellByCount(
+            Count, [&] { return d.AddPayArt(NArt, SumWithoutNDS, Sum); },
+            [&] { return d.AddPayArtFrac(NArt, Count, SumWithoutNDS, Sum); },
+            [&](std::int32_t n) { return d.AddPayArtInt(n, NArt, SumWithoutNDS, Sum); });
     });
 }
 
@@ -213,14 +135,6 @@ HRESULT TRegFisc2160CashDriverAuto::RegOp(std::int32_t NOp, const std::string&, 
 
 HRESULT TRegFisc2160CashDriverAuto::UnRegOp(std::int32_t* Value) {
     return Guard([&] { *Value = driver_->UnRegOp(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::Restore(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->Restore(); });
-}
-
-HRESULT TRegFisc2160CashDriverAuto::Terminate(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->Terminate(); });
 }
 
 }  // namespace tolver

@@ -5,7 +5,7 @@
 // IRegFisc2160CashDriverAutoEvents, which EventIID names. Each member forwards to the
 // driver object; what all drivers share (settings blobs and their frames, the setup's
 // advanced blob, Init, the split of a sale by its count, events) comes from
-// TCashDriverAutoObject.
+// TCashDriverAutoOf.
 
 #include <functional>
 #include <memory>
@@ -16,36 +16,18 @@
 
 namespace tolver {
 
-class TRegFisc2160CashDriverAuto final : public TCashDriverAutoObject<IRegFisc2160CashDriverAuto> {
+class TRegFisc2160CashDriverAuto final : public TCashDriverAutoOf<IRegFisc2160CashDriverAuto, TRegFisc2160> {
 public:
     using LinkFactory = std::function<std::unique_ptr<TRegFisc2160Link>()>;
 
     explicit TRegFisc2160CashDriverAuto(LinkFactory makeLink);
     ~TRegFisc2160CashDriverAuto() override;
 
-    void Initialize() override;
-    TRegFisc2160& Driver() { return *driver_; }
-
-    HRESULT get_PropertiesForm(std::int32_t* Value) override;
-    HRESULT get_InfoForm(std::int32_t* Value) override;
-    HRESULT get_Properties(Variant* Value) override;
-    HRESULT set_Properties(const Variant& Value) override;
     HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override;
     HRESULT Done() override;
-    HRESULT get_ComNumber(std::uint8_t* Value) override;
-    HRESULT set_ComNumber(std::uint8_t Value) override;
-    HRESULT get_Baud(std::int32_t* Value) override;
-    HRESULT set_Baud(std::int32_t Value) override;
-    HRESULT get_AdvProperties(Variant* Value) override;
-    HRESULT set_AdvProperties(const Variant& Value) override;
-    HRESULT get_AdvPropertiesForm(std::int32_t* Value) override;
-    HRESULT get_ProgramItems(std::string* Value) override;
-    HRESULT get_XReportItems(std::string* Value) override;
-    HRESULT get_ZReportItems(std::string* Value) override;
     HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override;
     HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override;
     HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override;
-    HRESULT set_SpoolerSetup(const Variant& Value) override;
     HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
                       std::int32_t* Value) override;
     HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
@@ -55,16 +37,11 @@ public:
     HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
                   std::int32_t* Value) override;
     HRESULT UnRegOp(std::int32_t* Value) override;
-    HRESULT get_InInteraction(bool* Value) override;
-    HRESULT get_ID(std::string* Value) override;
     HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override;
-    HRESULT Restore(std::int32_t* Value) override;
-    HRESULT Terminate(std::int32_t* Value) override;
     HRESULT get_Constraints(Variant* Value) override;
     HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
     HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override;
     HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override;
-    HRESULT get_TrashID(std::string* Value) override;
     HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override;
     HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override;
     HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
@@ -73,13 +50,13 @@ public:
     HRESULT get_CashModelDescription(std::string* Value) override;
 
 private:
-    void ShowSettings();
-    void TakeSettings();
-    void ShowAdvSettings();
-    void TakeAdvSettings();
+    std::unique_ptr<TRegFisc2160> MakeDriver() override;
+    void ShowSettings() override;
+    void TakeSettings() override;
+    void ShowAdvSettings() override;
+    void TakeAdvSettings() override;
 
     LinkFactory makeLink_;
-    std::unique_ptr<TRegFisc2160> driver_;
 };
 
 }  // namespace tolver

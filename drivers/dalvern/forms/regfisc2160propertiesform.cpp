@@ -39,12 +39,7 @@ TfrmRegFisc2160Properties::TfrmRegFisc2160Properties() {
                            "Величины тайм-аутов и приоритета обмена подбираются опытным путем; рекомендуются "
                            "тайм-ауты 5 сек для чека и 30 сек для отчета, приоритет обмена - нормальный");
 
-    auto* left = new QVBoxLayout;
-    left->setSpacing(1);
-    left->addWidget(timeouts);
-    left->addWidget(new QLabel("Приоритет обмена:"));
-    left->addWidget(comboPriority);
-    left->addStretch();
+    auto* left = ExchangeColumn(timeouts, comboPriority);
 
     auto* version = new QHBoxLayout;
     version->setSpacing(6);

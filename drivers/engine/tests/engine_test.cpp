@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <chrono>
 #include <string>
@@ -14,6 +13,7 @@
 #include "drivers/engine/commandqueue.h"
 #include "drivers/engine/serialengine.h"
 #include "platform/serial/fakeport.h"
+#include "platform/testing/run_until.h"
 
 using namespace tolver;
 
@@ -99,9 +99,7 @@ TEST(SerialEngine, PausesAreSpentInThePumpThreadNeverOnTheMainThread) {
     TWatchedClock clock;
     TPacedEngine e(clock, true);
     ASSERT_EQ(e.Open(), 0);
-    QElapsedTimer guard;
-    guard.start();
-    while (e.sentAt.size() < 4 && guard.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    testutil::RunUntil([&] { return e.sentAt.size() >= 4; }, 30000);
     ASSERT_GE(e.sentAt.size(), 4u);
     EXPECT_EQ(clock.sleeps, 0);
     for (std::size_t i = 1; i < e.sentAt.size(); ++i)

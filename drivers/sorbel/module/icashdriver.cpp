@@ -10,14 +10,12 @@
 namespace tolver {
 
 TCashDriverAuto::TCashDriverAuto(ProtocolFactory makeProtocol)
-    : TCashDriverAutoObject(ICashDriverAutoEvents::IID), makeProtocol_(std::move(makeProtocol)) {}
+    : TCashDriverAutoOf(ICashDriverAutoEvents::IID), makeProtocol_(std::move(makeProtocol)) {}
 
 TCashDriverAuto::~TCashDriverAuto() = default;
 
-void TCashDriverAuto::Initialize() {
-    AddEventConnectionPoint();
-    driver_ = std::make_unique<TSamsER350F>(makeProtocol_ ? makeProtocol_() : nullptr);
-    driver_->Events.AutoObject = this;
+std::unique_ptr<TSamsER350F> TCashDriverAuto::MakeDriver() {
+    return std::make_unique<TSamsER350F>(makeProtocol_ ? makeProtocol_() : nullptr);
 }
 
 // ---- frames and settings --------------------------------------------------------------
@@ -35,34 +33,6 @@ void TCashDriverAuto::TakeAdvSettings() {
     if (auto* frame = driver_->AdvPropertiesFrame()) frame->ControlsToProperties();
 }
 
-HRESULT TCashDriverAuto::get_PropertiesForm(std::int32_t* Value) { return FrameOf(driver_->PropertiesFrame(), Value); }
-
-HRESULT TCashDriverAuto::get_InfoForm(std::int32_t* Value) { return FrameOf(driver_->InfoFrame(), Value); }
-
-HRESULT TCashDriverAuto::get_AdvPropertiesForm(std::int32_t* Value) {
-    return FrameOf(driver_->AdvPropertiesFrame(), Value);
-}
-
-HRESULT TCashDriverAuto::get_Properties(Variant* Value) {
-    return GetSettings(driver_->Settings(), [this] { TakeSettings(); }, Value);
-}
-
-HRESULT TCashDriverAuto::set_Properties(const Variant& Value) {
-    return PutSettings(driver_->Settings(), Value, [this] { ShowSettings(); });
-}
-
-HRESULT TCashDriverAuto::get_AdvProperties(Variant* Value) {
-    return GetSettings(driver_->AdvSettings(), [this] { TakeAdvSettings(); }, Value);
-}
-
-HRESULT TCashDriverAuto::set_AdvProperties(const Variant& Value) {
-    return PutSettings(driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
-}
-
-HRESULT TCashDriverAuto::set_SpoolerSetup(const Variant& Value) {
-    return PutSpoolerSetup(driver_->Setup, driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
-}
-
 HRESULT TCashDriverAuto::Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) {
     return InitWith(
         driver_->Settings(), CashDriverProperties, [this] { ShowSettings(); },
@@ -73,50 +43,7 @@ HRESULT TCashDriverAuto::Done() {
     return Guard([&] { driver_->Close(); });
 }
 
-// ---- the line -------------------------------------------------------------------------
-
-HRESULT TCashDriverAuto::get_ComNumber(std::uint8_t* Value) {
-    return Guard([&] { *Value = driver_->GetComNumber(); });
-}
-
-HRESULT TCashDriverAuto::set_ComNumber(std::uint8_t Value) {
-    return Guard([&] { driver_->SetComNumber(Value); });
-}
-
-HRESULT TCashDriverAuto::get_Baud(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->GetBaud(); });
-}
-
-HRESULT TCashDriverAuto::set_Baud(std::int32_t Value) {
-    return Guard([&] { driver_->SetBaud(Value); });
-}
-
-HRESULT TCashDriverAuto::get_InInteraction(bool* Value) {
-    return Guard([&] { *Value = driver_->GetInInteraction(); });
-}
-
-HRESULT TCashDriverAuto::get_ID(std::string* Value) {
-    return Guard([&] { *Value = driver_->GetID(); });
-}
-
-HRESULT TCashDriverAuto::get_TrashID(std::string* Value) {
-    return Guard([&] { *Value = driver_->GetTrashID(); });
-}
-
 // ---- item lists, reports and programming -----------------------------------------------
-
-// The lists follow the model the engine took over at the last Init.
-HRESULT TCashDriverAuto::get_ProgramItems(std::string* Value) {
-    return Guard([&] { *Value = driver_->Version().ProgramItems; });
-}
-
-HRESULT TCashDriverAuto::get_XReportItems(std::string* Value) {
-    return Guard([&] { *Value = driver_->Version().XReportItems; });
-}
-
-HRESULT TCashDriverAuto::get_ZReportItems(std::string* Value) {
-    return Guard([&] { *Value = driver_->Version().ZReportItems; });
-}
 
 HRESULT TCashDriverAuto::GetXReport(const std::string& Items, std::int32_t* Value) {
     return Guard([&] { *Value = driver_->PrintXReports(Items); });
@@ -149,14 +76,10 @@ HRESULT TCashDriverAuto::AddPayDep(const std::string& Name, double Count, Curren
                                    std::int32_t NDep, std::int32_t* Value) {
     return Guard([&] {
         TSamsER350F& d = *driver_;
-        switch (KindOfCount(Count)) {
-            case CountKind::One: *Value = d.PayDepartment(Name, NDep, SumWithoutNDS, Sum); break;
-            case CountKind::Fraction: *Value = d.PayDepartmentFrac(Name, Count, SumWithoutNDS, Sum, NDep); break;
-            case CountKind::Whole:
-                *Value = d.PayDepartmentQty(Name, static_cast<std::int32_t>(Count), SumWithoutNDS, Sum, NDep);
-                break;
-            case CountKind::Invalid: *Value = -1; break;
-        }
+        *Value = SellByCount(
+            Count, [&] { return d.PayDepartment(Name, NDep, SumWithoutNDS, Sum); },
+            [&] { return d.PayDepartmentFrac(Name, Count, SumWithoutNDS, Sum, NDep); },
+            [&](std::int32_t n) { return d.PayDepartmentQty(Name, n, SumWithoutNDS, Sum, NDep); });
     });
 }
 
@@ -164,14 +87,10 @@ HRESULT TCashDriverAuto::AddPayArt(double Count, Currency SumWithoutNDS, Currenc
                                    std::int32_t* Value) {
     return Guard([&] {
         TSamsER350F& d = *driver_;
-        switch (KindOfCount(Count)) {
-            case CountKind::One: *Value = d.PayArticle(NArt, SumWithoutNDS, Sum); break;
-            case CountKind::Fraction: *Value = d.PayArticleFrac(Count, NArt, SumWithoutNDS, Sum); break;
-            case CountKind::Whole:
-                *Value = d.PayArticleQty(static_cast<std::int32_t>(Count), NArt, SumWithoutNDS, Sum);
-                break;
-            case CountKind::Invalid: *Value = -1; break;
-        }
+        *Value = SellByCount(
+            Count, [&] { return d.PayArticle(NArt, SumWithoutNDS, Sum); },
+            [&] { return d.PayArticleFrac(Count, NArt, SumWithoutNDS, Sum); },
+            [&](std::int32_t n) { return d.PayArticleQty(n, NArt, SumWithoutNDS, Sum); });
     });
 }
 
@@ -210,14 +129,6 @@ HRESULT TCashDriverAuto::RegOp(std::int32_t NOp, const std::string&, const std::
 
 HRESULT TCashDriverAuto::UnRegOp(std::int32_t* Value) {
     return Guard([&] { *Value = driver_->UnregisterOperator(); });
-}
-
-HRESULT TCashDriverAuto::Restore(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->Restore(); });
-}
-
-HRESULT TCashDriverAuto::Terminate(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->Terminate(); });
 }
 
 // ---- descriptions ---------------------------------------------------------------------

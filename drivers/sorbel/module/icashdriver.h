@@ -4,7 +4,7 @@
 // contract member into one driver operation, every error into a failing HRESULT
 // (except where a member ignores it), and carries the driver's events to its one
 // connected sink. What every driver's automation object shares comes from
-// TCashDriverAutoObject (drivers/contract/cashdriverauto.h).
+// TCashDriverAutoOf (drivers/contract/cashdriverauto.h).
 
 #include <functional>
 #include <memory>
@@ -17,7 +17,7 @@ namespace tolver {
 
 class TSamsER350FProtocol;
 
-class TCashDriverAuto final : public TCashDriverAutoObject<ICashDriverAuto> {
+class TCashDriverAuto final : public TCashDriverAutoOf<ICashDriverAuto, TSamsER350F> {
 public:
     using ProtocolFactory = std::function<std::unique_ptr<TSamsER350FProtocol>()>;
 
@@ -25,29 +25,11 @@ public:
     explicit TCashDriverAuto(ProtocolFactory makeProtocol = {});
     ~TCashDriverAuto() override;
 
-    void Initialize() override;
-    TSamsER350F& Driver() { return *driver_; }
-
-    HRESULT get_PropertiesForm(std::int32_t* Value) override;
-    HRESULT get_InfoForm(std::int32_t* Value) override;
-    HRESULT get_Properties(Variant* Value) override;
-    HRESULT set_Properties(const Variant& Value) override;
     HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override;
     HRESULT Done() override;
-    HRESULT get_ComNumber(std::uint8_t* Value) override;
-    HRESULT set_ComNumber(std::uint8_t Value) override;
-    HRESULT get_Baud(std::int32_t* Value) override;
-    HRESULT set_Baud(std::int32_t Value) override;
-    HRESULT get_AdvProperties(Variant* Value) override;
-    HRESULT set_AdvProperties(const Variant& Value) override;
-    HRESULT get_AdvPropertiesForm(std::int32_t* Value) override;
-    HRESULT get_ProgramItems(std::string* Value) override;
-    HRESULT get_XReportItems(std::string* Value) override;
-    HRESULT get_ZReportItems(std::string* Value) override;
     HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override;
     HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override;
     HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override;
-    HRESULT set_SpoolerSetup(const Variant& Value) override;
     HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
                       std::int32_t* Value) override;
     HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
@@ -57,16 +39,11 @@ public:
     HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
                   std::int32_t* Value) override;
     HRESULT UnRegOp(std::int32_t* Value) override;
-    HRESULT get_InInteraction(bool* Value) override;
-    HRESULT get_ID(std::string* Value) override;
     HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override;
-    HRESULT Restore(std::int32_t* Value) override;
-    HRESULT Terminate(std::int32_t* Value) override;
     HRESULT get_Constraints(Variant* Value) override;
     HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
     HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override;
     HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override;
-    HRESULT get_TrashID(std::string* Value) override;
     HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override;
     HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override;
     HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
@@ -75,13 +52,13 @@ public:
     HRESULT get_CashModelDescription(std::string* Value) override;
 
 private:
-    void ShowSettings();
-    void TakeSettings();
-    void ShowAdvSettings();
-    void TakeAdvSettings();
+    std::unique_ptr<TSamsER350F> MakeDriver() override;
+    void ShowSettings() override;
+    void TakeSettings() override;
+    void ShowAdvSettings() override;
+    void TakeAdvSettings() override;
 
     ProtocolFactory makeProtocol_;
-    std::unique_ptr<TSamsER350F> driver_;
 };
 
 }  // namespace tolver

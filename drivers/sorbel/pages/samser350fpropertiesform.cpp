@@ -36,12 +36,7 @@ TfrmSamsER350FProperties::TfrmSamsER350FProperties() {
 
     auto* group = new QGroupBox("Протокол взаимодействия");
     group->setObjectName("gboxProtocol");
-    auto* left = new QVBoxLayout;
-    left->setSpacing(1);
-    left->addWidget(timeouts);
-    left->addWidget(new QLabel("Приоритет обмена:"));
-    left->addWidget(comboPriority);
-    left->addStretch();
+    auto* left = ExchangeColumn(timeouts, comboPriority);
     auto* g = new QGridLayout(group);
     g->setContentsMargins(4, 0, 4, 2);
     g->setVerticalSpacing(1);

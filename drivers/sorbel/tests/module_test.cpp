@@ -23,6 +23,7 @@
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
+#include "platform/testing/driver_module.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
 #include "platform/testing/run_until.h"
@@ -38,6 +39,7 @@ namespace {
 
 constexpr int kCom = 7;
 
+using testutil::Id;
 using testutil::Quoted;
 using testutil::RunUntil;
 
@@ -51,40 +53,13 @@ F Export(void* module, const char* name) {
 class SorbelModule : public RegistryTest {};
 
 TEST_F(SorbelModule, InstallsDiscoversAndUninstalls) {
-    ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE)), 0);
+    ASSERT_NO_FATAL_FAILURE(testutil::ExpectInstalledAndDiscovered(
+        {SORBEL_MODULE, "Sorbel.csh", "Sorbel.CashDriverAuto", "{849C7025-B964-11D4-8407-00104B205A89}",
+         "{849C7020-B964-11D4-8407-00104B205A89}", "Sorbel Library", "Samsung ER-350F STU", 1},
+        registry_.dir() / "bin"));
     TRegistry reg(HKEY_CLASSES_ROOT);
-    ASSERT_TRUE(reg.OpenKey("\\Sorbel.CashDriverAuto\\CLSID", false));
-    EXPECT_EQ(reg.ReadString(""), "{849C7025-B964-11D4-8407-00104B205A89}");
     ASSERT_TRUE(reg.OpenKey("\\CLSID\\{849C7025-B964-11D4-8407-00104B205A89}\\InprocServer32", false));
-    EXPECT_EQ(reg.ReadString(""), fs::canonical(SORBEL_MODULE).string());
     EXPECT_EQ(reg.ReadString("ThreadingModel"), "Apartment");
-    ASSERT_TRUE(reg.OpenKey("\\TypeLib\\{849C7020-B964-11D4-8407-00104B205A89}\\1.0", false));
-    EXPECT_EQ(reg.ReadString(""), "Sorbel Library");
-
-    // Discovery through the plain exports, as the host lists its drivers.
-    const fs::path dir = registry_.dir() / "bin";
-    fs::create_directories(dir);
-    fs::copy_file(SORBEL_MODULE, dir / "Sorbel.csh");
-    std::vector<std::unique_ptr<TLibInfo>> list;
-    ASSERT_EQ(FindLibraries(dir.string() + "/*.csh", kLibKindCashDriver, list), 0);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0]->Name, "Samsung ER-350F STU");
-    EXPECT_EQ(list[0]->Flag, 1);
-    void* module = nullptr;
-    ASSERT_TRUE(OpenLibrary(list[0]->FilePath, module));
-    TCashDriverProperties props;
-    props.FilePath = list[0]->FilePath;
-    QueryDefaultProperties(module, &props);
-    EXPECT_EQ(props.CashType, 1);
-    EXPECT_EQ(props.AutoObjectName, "Sorbel.CashDriverAuto");
-    EXPECT_EQ(props.FilePath, list[0]->FilePath);
-    EXPECT_EQ(Export<PropertiesDialogProc>(module, "PropertiesDialog")(), -1);
-    CloseLibrary(module);
-
-    // Only the entry points are exported.
-    EXPECT_EQ(testutil::ExportedSymbols(SORBEL_MODULE),
-              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
-                                     "GetDefaultProperties", "GetLibInfo", "PropertiesDialog"}));
 
     ASSERT_EQ(RegSvr(Quoted(SORBEL_MODULE) + " /u"), 0);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "\\Sorbel.CashDriverAuto"));
@@ -147,12 +122,6 @@ protected:
     TLockstepClock& clock = line.clock;
 };
 
-// The result of a call through its out parameter (read after the call).
-std::int32_t Id(HRESULT hr, const std::int32_t& v) {
-    EXPECT_EQ(hr, S_OK);
-    return v;
-}
-
 TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     const std::vector<std::string> header = {"  ООО \"РОМАШКА\"", "  г. Киев", "  ул. Садовая, 1", "", "  КАССА N 1"};
     sim.SetHeader(header);
@@ -176,14 +145,9 @@ TEST_F(EndToEnd, ASaleTheWayTheSpoolerMakesIt) {
     EXPECT_EQ(c.MaxDep, 8);
     std::int32_t v = -1;
     ASSERT_EQ(d->ProgramAfterReg("", &v), S_OK);
-    TSpoolerSetup setup;
-    setup.DriverSetup.AdvPropertiesData = VarArray({0, 0, 0, 0, 0, 0, 0, 3, 0, false});
-    ASSERT_EQ(d->set_SpoolerSetup(setup.GetAsVariant()), S_OK);
-    ASSERT_EQ(d->set_ComNumber(kCom), S_OK);
-    ASSERT_EQ(d->set_Baud(9600), S_OK);
-    std::string cause = "?";
-    ASSERT_EQ(d->Init(DispatchGet(object.get(), "Properties"), &cause, &v), S_OK);
-    ASSERT_EQ(v, 0) << cause;
+    std::string cause;
+    ASSERT_NO_FATAL_FAILURE(
+        testutil::OpenAsTheHost(*d, object.get(), VarArray({0, 0, 0, 0, 0, 0, 0, 3, 0, false}), kCom, cause));
     EXPECT_EQ(cause, "");
     EXPECT_EQ(host.modelChanges, 1);
     const std::int32_t restore = Id(d->Restore(&v), v);

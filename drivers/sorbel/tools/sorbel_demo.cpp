@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +32,7 @@
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
 #include "platform/com/hresult.h"
+#include "platform/testing/run_until.h"
 #include "platform/variant/codepage.h"
 
 using namespace tolver;
@@ -158,11 +158,7 @@ int main(int argc, char** argv) {
         ICashDriverAuto& d = *driver;
 
         // Serves the event loop until `until` holds or ms have passed.
-        const auto serve = [&](int ms, const std::function<bool()>& until) {
-            QElapsedTimer t;
-            t.start();
-            while (!until() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        };
+        const auto serve = [&](int ms, const std::function<bool()>& until) { testutil::RunUntil(until, ms); };
         // Serves it until every id has its result or time runs out.
         const auto wait = [&](const std::vector<std::int32_t>& ids, int seconds) {
             const auto done = [&] {

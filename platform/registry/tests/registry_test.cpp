@@ -11,6 +11,7 @@
 
 #include "common/utilgl.h"
 #include "platform/registry/registry_fixture.h"
+#include "platform/testing/paused_child.h"
 
 using namespace tolver;
 
@@ -227,40 +228,22 @@ TEST_F(Registry, KilledWriterLeavesTheOldContentWhole) {
     };
     for (const bool killIt : {true, false}) {
         SCOPED_TRACE(killIt ? "killed" : "completed");
-        int toParent[2], toChild[2];
-        ASSERT_EQ(pipe(toParent), 0);
-        ASSERT_EQ(pipe(toChild), 0);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            try {
-                RegistryTransaction tx;
-                TRegistry reg(HKEY_LOCAL_MACHINE);
-                reg.DeleteKey("\\Big");
-                reg.OpenKey("\\Big", true);
-                char c = 0;
-                for (int i = 0; i < kValues; ++i) {
-                    reg.WriteInteger("v" + std::to_string(i), 1);
-                    if (i == kValues / 2) {
-                        (void)!write(toParent[1], "h", 1);
-                        (void)!read(toChild[0], &c, 1);
-                    }
-                }
-                tx.Commit();
-            } catch (...) {
-                _exit(1);
+        testutil::PausedChild child;
+        ASSERT_TRUE(child.Start([&] {
+            RegistryTransaction tx;
+            TRegistry reg(HKEY_LOCAL_MACHINE);
+            reg.DeleteKey("\\Big");
+            reg.OpenKey("\\Big", true);
+            for (int i = 0; i < kValues; ++i) {
+                reg.WriteInteger("v" + std::to_string(i), 1);
+                if (i == kValues / 2) child.Pause();
             }
-            _exit(0);
-        }
-        char c = 0;
-        ASSERT_EQ(read(toParent[0], &c, 1), 1);
+            tx.Commit();
+        }));
+        ASSERT_TRUE(child.WaitPaused());
         // While the writer is half-way, readers see the old content.
         EXPECT_EQ(content(), (std::vector<int>{kValues, 0}));
-        if (killIt) kill(pid, SIGKILL);
-        (void)!write(toChild[1], "g", 1);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+        const int status = child.Finish(killIt);
         EXPECT_EQ(content(), killIt ? (std::vector<int>{kValues, 0}) : (std::vector<int>{0, kValues}));
         if (!killIt) {
             EXPECT_EQ(WEXITSTATUS(status), 0);

@@ -9,23 +9,14 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/testing/run_until.h"
 #include "platform/thread/protocolthread.h"
 
 using namespace tolver;
 
 namespace {
 
-// Runs the event loop until pred holds; a hang guard, not a timing condition.
-template <typename Pred>
-bool ProcessUntil(Pred pred, int guardMs = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > guardMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using testutil::RunUntil;
 
 // Lets the protocol thread hand a step over while the main thread does not serve it.
 void LetThreadHandOver() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
@@ -43,7 +34,7 @@ TEST(ProtocolThread, StepsRunOnTheCreatingThreadOnlyWhileResumed) {
     EXPECT_EQ(steps, 0);  // created suspended
 
     t.Resume();
-    ASSERT_TRUE(ProcessUntil([&] { return steps >= 20; }));
+    ASSERT_TRUE(RunUntil([&] { return steps >= 20; }, 30000));
     EXPECT_TRUE(onMain);
 
     // A step already handed over when Suspend comes is dropped.
@@ -54,7 +45,7 @@ TEST(ProtocolThread, StepsRunOnTheCreatingThreadOnlyWhileResumed) {
     EXPECT_EQ(steps, at);
 
     t.Resume();
-    ASSERT_TRUE(ProcessUntil([&] { return steps >= at + 5; }));
+    ASSERT_TRUE(RunUntil([&] { return steps >= at + 5; }, 30000));
 }
 
 TEST(ProtocolThread, TerminateNeverWaitsForTheMainThreadAndNoStepFollows) {
@@ -62,7 +53,7 @@ TEST(ProtocolThread, TerminateNeverWaitsForTheMainThreadAndNoStepFollows) {
     {
         TProtocolThread t([&] { ++steps; });
         t.Resume();
-        ASSERT_TRUE(ProcessUntil([&] { return steps >= 3; }));
+        ASSERT_TRUE(RunUntil([&] { return steps >= 3; }, 30000));
         LetThreadHandOver();  // a step waits in the event queue
         t.Terminate();        // returns although the main thread never served it
         EXPECT_TRUE(t.Terminated());
@@ -91,18 +82,18 @@ TEST(ProtocolThread, AFailingStepDoesNotStopTheSteps) {
         if (++steps == 1) throw std::runtime_error("step failed");
     });
     t.Resume();
-    EXPECT_TRUE(ProcessUntil([&] { return steps >= 5; }));
+    EXPECT_TRUE(RunUntil([&] { return steps >= 5; }, 30000));
 }
 
 TEST(ProtocolThread, AnIdleEngineIsNotSteppedUntilWoken) {
     int steps = 0;
     TProtocolThread t([&] { ++steps; }, [] { return 60000; });
     t.Resume();
-    ASSERT_TRUE(ProcessUntil([&] { return steps == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return steps == 1; }, 30000));
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(steps, 1);  // a minute to wait
     t.Wake();
-    ASSERT_TRUE(ProcessUntil([&] { return steps == 2; }));
+    ASSERT_TRUE(RunUntil([&] { return steps == 2; }, 30000));
     QElapsedTimer took;
     took.start();
     t.Terminate();  // ends the wait at once

@@ -20,6 +20,7 @@
 #include "platform/com/cocreate.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
+#include "platform/testing/driver_module.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
 #include "platform/testing/run_until.h"
@@ -35,6 +36,7 @@ namespace {
 
 constexpr int kCom = 7;
 
+using testutil::Id;
 using testutil::Quoted;
 using testutil::RunUntil;
 
@@ -52,35 +54,10 @@ std::string Be(int n, std::int64_t v) {
 class DalvernModule : public RegistryTest {};
 
 TEST_F(DalvernModule, InstallsDiscoversAndUninstalls) {
-    ASSERT_EQ(RegSvr(Quoted(DALVERN_MODULE)), 0);
-    TRegistry reg(HKEY_CLASSES_ROOT);
-    ASSERT_TRUE(reg.OpenKey("\\Dalvern.RegFisc2160CashDriverAuto\\CLSID", false));
-    EXPECT_EQ(reg.ReadString(""), "{04F6444A-9921-4A7D-B11E-EA301CE96F0D}");
-    ASSERT_TRUE(reg.OpenKey("\\CLSID\\{04F6444A-9921-4A7D-B11E-EA301CE96F0D}\\InprocServer32", false));
-    EXPECT_EQ(reg.ReadString(""), fs::canonical(DALVERN_MODULE).string());
-    ASSERT_TRUE(reg.OpenKey("\\TypeLib\\{305A58FC-4036-48D1-8132-2BB3337CB5CF}\\1.0", false));
-    EXPECT_EQ(reg.ReadString(""), "Dalvern Library");
-
-    const fs::path dir = registry_.dir() / "bin";
-    fs::create_directories(dir);
-    fs::copy_file(DALVERN_MODULE, dir / "Dalvern.csh");
-    std::vector<std::unique_ptr<TLibInfo>> list;
-    ASSERT_EQ(FindLibraries(dir.string() + "/*.csh", kLibKindCashDriver, list), 0);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0]->Name, "РФ 2160");
-    EXPECT_EQ(list[0]->Flag, 1);
-    void* module = nullptr;
-    ASSERT_TRUE(OpenLibrary(list[0]->FilePath, module));
-    TCashDriverProperties props;
-    QueryDefaultProperties(module, &props);
-    EXPECT_EQ(props.CashType, 3);
-    EXPECT_EQ(props.AutoObjectName, "Dalvern.RegFisc2160CashDriverAuto");
-    EXPECT_EQ(reinterpret_cast<PropertiesDialogProc>(dlsym(module, "PropertiesDialog"))(), -1);
-    CloseLibrary(module);
-
-    EXPECT_EQ(testutil::ExportedSymbols(DALVERN_MODULE),
-              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
-                                     "GetDefaultProperties", "GetLibInfo", "PropertiesDialog"}));
+    ASSERT_NO_FATAL_FAILURE(testutil::ExpectInstalledAndDiscovered(
+        {DALVERN_MODULE, "Dalvern.csh", "Dalvern.RegFisc2160CashDriverAuto", "{04F6444A-9921-4A7D-B11E-EA301CE96F0D}",
+         "{305A58FC-4036-48D1-8132-2BB3337CB5CF}", "Dalvern Library", "РФ 2160", 3},
+        registry_.dir() / "bin"));
     ASSERT_EQ(RegSvr(Quoted(DALVERN_MODULE) + " /u"), 0);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "\\Dalvern.RegFisc2160CashDriverAuto"));
 }
@@ -107,15 +84,9 @@ protected:
         receiver.Connect(object.get());
         d = ComPtr<ICashDriverAuto>::Query(object.get());
         ASSERT_TRUE(d);
-        TSpoolerSetup setup;
-        setup.DriverSetup.AdvPropertiesData = VarArray({"", "", true, false, false});
-        ASSERT_EQ(d->set_SpoolerSetup(setup.GetAsVariant()), S_OK);
-        ASSERT_EQ(d->set_ComNumber(kCom), S_OK);
-        ASSERT_EQ(d->set_Baud(9600), S_OK);
-        std::string cause = "?";
-        std::int32_t v = -1;
-        ASSERT_EQ(d->Init(DispatchGet(object.get(), "Properties"), &cause, &v), S_OK);
-        ASSERT_EQ(v, 0) << cause;
+        std::string cause;
+        ASSERT_NO_FATAL_FAILURE(
+            testutil::OpenAsTheHost(*d, object.get(), VarArray({"", "", true, false, false}), kCom, cause));
     }
 
     void Disconnect() {
@@ -134,11 +105,6 @@ protected:
     std::map<std::int32_t, std::vector<int>> results;
     std::vector<std::string> errors, queries;
 };
-
-std::int32_t Id(HRESULT hr, const std::int32_t& v) {
-    EXPECT_EQ(hr, S_OK);
-    return v;
-}
 
 TEST_F(EndToEnd, AReceiptAndAnXReport) {
     Connect();

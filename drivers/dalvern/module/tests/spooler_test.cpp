@@ -4,22 +4,19 @@
 // pseudo-terminal in real time; every result reaches the spooler's client.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QLabel>
 #include <QProcess>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
 
 #include "common/cashgl.h"
 #include "platform/registry/registry.h"
-#include "platform/registry/temp_registry.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/run_until.h"
-#include "platform/testing/shell_tool.h"
+#include "platform/testing/spooler_on_sim.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolermessage.h"
 
@@ -27,9 +24,6 @@ using namespace tolver;
 
 namespace {
 
-constexpr int kCom = 7;
-
-using testutil::RunTool;
 using testutil::RunUntil;
 
 struct TResultSink : ISpoolerSink {
@@ -42,35 +36,13 @@ struct TResultClient : ISpoolerClient {
     std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override { return {sink}; }
 };
 
-class DalvernInTheSpooler : public ::testing::Test {
+class DalvernInTheSpooler : public testutil::SpoolerOnSimulator {
 protected:
-    DalvernInTheSpooler() {
-        state_ = registry.dir() / "state";
-        ::setenv("TOLVER_STATE_DIR", state_.c_str(), 1);
-    }
-    ~DalvernInTheSpooler() override {
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            sim.waitForFinished(5000);
-        }
-        ::unsetenv("TOLVER_STATE_DIR");
-    }
-
     void StartSimulator() {
-        sim.start(CASHSIM_EXE, QStringList{"rf2160", "--reply-delay", "20"});
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(RunUntil([&] { return sim.canReadLine(); }, 10000));
-        const std::string pty = QString::fromLocal8Bit(sim.readLine()).trimmed().toStdString();
-        TRegistry reg(HKEY_LOCAL_MACHINE);
-        ASSERT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
-        reg.WriteString("COM" + std::to_string(kCom), pty);
-        ASSERT_EQ(RunTool(REGSVR_TOOL, testutil::Quoted(DALVERN_MODULE)), 0);
-        ASSERT_EQ(RunTool(SPOOLER_SETUP_TOOL, "--driver Dalvern.csh --com " + std::to_string(kCom)), 0);
+        SpoolerOnSimulator::StartSimulator({"rf2160", "--reply-delay", "20"}, DALVERN_MODULE,
+                                           "--driver Dalvern.csh --com " + std::to_string(kCom));
     }
 
-    TempRegistry registry;
-    std::filesystem::path state_;
-    QProcess sim;
     TSpoolerMessageScript boxes;
 };
 
