@@ -11,8 +11,11 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <stdlib.h>
 #include <functional>
 
+#include "platform/registry/temp_registry.h"
 #include "spooler/automation/automationbus.h"
 #include "platform/testing/run_until.h"
 
@@ -80,5 +83,38 @@ inline bool StartSpooler(QProcess& spooler, const QString& program) {
     return WaitFor([&] { return bus.interface()->isServiceRegistered(QLatin1String(bus::kServiceName)).value(); },
                    20000);
 }
+
+// A spooler of the test's own on a simulated register: a registry store, state and
+// runtime folders of its own, cashsim started with simArgs and entered as COM7, the
+// driver module chosen with its default settings, and Spooler started for automation.
+// Ready() is false when any of it did not come up; the destructor stops both programs.
+class SpoolerOnRegister {
+public:
+    SpoolerOnRegister(const QStringList& simArgs, const QString& module) {
+        if (!dir_.isValid()) return;
+        ::setenv("TOLVER_STATE_DIR", qPrintable(dir_.path() + "/state"), 1);
+        ::setenv("XDG_RUNTIME_DIR", qPrintable(dir_.path()), 1);
+        const QString pty = StartRegister(sim, QStringLiteral(CASHSIM), simArgs);
+        ready_ = !pty.isEmpty() &&
+                 ChooseDriver({QStringLiteral(REGSVR), QStringLiteral(REGTOOL), QStringLiteral(SPOOLER_SETUP)}, module,
+                              pty, 7) &&
+                 StartSpooler(spooler, QStringLiteral(SPOOLER));
+    }
+    ~SpoolerOnRegister() {
+        if (spooler.state() != QProcess::NotRunning) spooler.kill();
+        spooler.waitForFinished();
+        sim.terminate();
+        sim.waitForFinished();
+    }
+    bool Ready() const { return ready_; }
+
+private:
+    TempRegistry registry_;
+    QTemporaryDir dir_;
+    bool ready_ = false;
+
+public:
+    QProcess sim, spooler;
+};
 
 }  // namespace tolver::spooler::testing

@@ -4,13 +4,10 @@
 // when its last SpoolAuto1 goes, telling the window that Prepare named.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QDBusConnectionInterface>
 #include <QProcess>
-#include <QTemporaryDir>
 
-#include "platform/registry/temp_registry.h"
 #include "spooler/automation/automationbus.h"
 #include "spooler/client/spoolclient.h"
 #include "spooler/client/tests/bus_helpers.h"
@@ -18,10 +15,7 @@
 namespace tolver::spooler {
 namespace {
 
-using testing::ChooseDriver;
 using testing::CtlRun;
-using testing::StartRegister;
-using testing::StartSpooler;
 using testing::Spoolctl;
 using testing::WaitFor;
 
@@ -36,23 +30,10 @@ public Q_SLOTS:
 };
 
 TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
-    TempRegistry registry;
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ::setenv("TOLVER_STATE_DIR", qPrintable(dir.path() + "/state"), 1);
-    ::setenv("XDG_RUNTIME_DIR", qPrintable(dir.path()), 1);
-
-    QProcess sim;
-    const QString pty = StartRegister(sim, QStringLiteral(CASHSIM), {"er350f", "--print-delay", "100"});
-    ASSERT_FALSE(pty.isEmpty());
-
-    // The driver installed, COM7 on the simulator, and the spooler's setup naming it
-    // with the driver's own default settings.
-    ASSERT_TRUE(ChooseDriver({QStringLiteral(REGSVR), QStringLiteral(REGTOOL), QStringLiteral(SPOOLER_SETUP)},
-                             QStringLiteral(SORBEL), pty, 7));
-
-    QProcess spooler;
-    ASSERT_TRUE(StartSpooler(spooler, QStringLiteral(SPOOLER)));
+    // The Sorbel driver on COM7, the simulator printing a moment after each key.
+    testing::SpoolerOnRegister f({"er350f", "--print-delay", "100"}, QStringLiteral(SORBEL));
+    ASSERT_TRUE(f.Ready());
+    QProcess& spooler = f.spooler;
     QDBusConnection bus = QDBusConnection::sessionBus();
 
     PreparedWindow window;
@@ -87,10 +68,6 @@ TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     EXPECT_TRUE(WaitFor([&] { return spooler.state() == QProcess::NotRunning; }, 20000));
     EXPECT_TRUE(WaitFor([&] { return !window.message.empty(); }, 2000));
     EXPECT_EQ(window.message, (std::vector<int>{11, 1029, 77, 0}));
-    if (spooler.state() != QProcess::NotRunning) spooler.kill();
-    spooler.waitForFinished();
-    sim.terminate();
-    sim.waitForFinished();
 }
 
 }  // namespace

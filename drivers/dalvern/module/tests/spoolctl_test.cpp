@@ -5,13 +5,10 @@
 // reaches the client (spoolctl --wait prints it and exits 0 only for result 0).
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QDBusConnectionInterface>
 #include <QProcess>
-#include <QTemporaryDir>
 
-#include "platform/registry/temp_registry.h"
 #include "spooler/automation/automationbus.h"
 #include "spooler/client/spoolclient.h"
 #include "spooler/client/tests/bus_helpers.h"
@@ -19,28 +16,14 @@
 namespace tolver::spooler {
 namespace {
 
-using testing::ChooseDriver;
 using testing::CtlRun;
-using testing::StartRegister;
-using testing::StartSpooler;
 using testing::Spoolctl;
 using testing::WaitFor;
 
 TEST(DalvernThroughSpoolctl, AReceiptOnTheSimulatedFiscalRegister) {
-    TempRegistry registry;
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ::setenv("TOLVER_STATE_DIR", qPrintable(dir.path() + "/state"), 1);
-    ::setenv("XDG_RUNTIME_DIR", qPrintable(dir.path()), 1);
-
-    QProcess sim;
-    const QString pty = StartRegister(sim, QStringLiteral(CASHSIM), {"rf2160", "--reply-delay", "20"});
-    ASSERT_FALSE(pty.isEmpty());
-    ASSERT_TRUE(ChooseDriver({QStringLiteral(REGSVR), QStringLiteral(REGTOOL), QStringLiteral(SPOOLER_SETUP)},
-                             QStringLiteral(DALVERN), pty, 7));
-
-    QProcess spooler;
-    ASSERT_TRUE(StartSpooler(spooler, QStringLiteral(SPOOLER)));
+    testing::SpoolerOnRegister f({"rf2160", "--reply-delay", "20"}, QStringLiteral(DALVERN));
+    ASSERT_TRUE(f.Ready());
+    QProcess& spooler = f.spooler;
     QDBusConnection bus = QDBusConnection::sessionBus();
     auto holder = std::make_unique<client::SpoolAuto1>(bus);  // keeps the spooler running between spoolctl calls
     // The register answers about 3 s after the spooler opened the line (its first poll
@@ -75,10 +58,6 @@ TEST(DalvernThroughSpoolctl, AReceiptOnTheSimulatedFiscalRegister) {
 
     holder.reset();
     EXPECT_TRUE(WaitFor([&] { return spooler.state() == QProcess::NotRunning; }, 20000));
-    if (spooler.state() != QProcess::NotRunning) spooler.kill();
-    spooler.waitForFinished();
-    sim.terminate();
-    sim.waitForFinished();
 }
 
 }  // namespace
