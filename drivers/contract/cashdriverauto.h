@@ -209,11 +209,13 @@ private:
 
 // The members that every driver's automation object answers alike, over the driver
 // object it owns: the frames, the settings blobs, the setup, the line's properties,
-// the item lists, Restore and Terminate, each one driver call under Guard. The driver
-// type offers Settings(), AdvSettings(), Setup, PropertiesFrame(), InfoFrame(),
-// AdvPropertiesFrame(), Version(), Events and the line's getters and setters. A
-// driver's automation object makes its driver (MakeDriver), says how its frames show
-// and take settings, and answers the members that are its own.
+// the item lists, Init and Done, the reports and programming, the receipt operations
+// other than the department ones, the operator, Restore and Terminate, each one driver
+// call under Guard. The driver type offers Settings(), AdvSettings(), Setup,
+// PropertiesFrame(), InfoFrame(), AdvPropertiesFrame(), Version(), Events, the line's
+// getters and setters, and driver operations named as those members. A driver's
+// automation object makes its driver (MakeDriver), says how its frames show and take
+// settings, and answers the members that are its own.
 template <class Default, class DriverType>
 class TCashDriverAutoOf : public TCashDriverAutoObject<Default> {
 public:
@@ -278,6 +280,66 @@ public:
     }
     HRESULT get_ZReportItems(std::string* Value) override {
         return Guard([&] { *Value = driver_->Version().ZReportItems; });
+    }
+
+    // Init loads and shows the basic blob, then the driver opens its line.
+    HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override {
+        return this->InitWith(
+            driver_->Settings(), CashDriverProperties, [this] { ShowSettings(); },
+            [this](std::string& cause) { return driver_->Init(cause); }, Cause, Value);
+    }
+    HRESULT Done() override {
+        return Guard([&] { driver_->Done(); });
+    }
+
+    HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->GetXReport(Items); });
+    }
+    HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->GetZReport(Items); });
+    }
+    HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->GetProgram(Items); });
+    }
+    HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->ProgramAfterReg(Param); });
+    }
+
+    // A sale of an article, split by its count.
+    HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
+                      std::int32_t* Value) override {
+        return Guard([&] {
+            DriverType& d = *driver_;
+            *Value = SellByCount(
+                Count, [&] { return d.AddPayArt(NArt, SumWithoutNDS, Sum); },
+                [&] { return d.AddPayArtFrac(NArt, Count, SumWithoutNDS, Sum); },
+                [&](std::int32_t n) { return d.AddPayArtInt(n, NArt, SumWithoutNDS, Sum); });
+        });
+    }
+    HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->DelPayArt(SumWithoutNDS, Sum, NArt); });
+    }
+    HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->AddCash(PayType, Info, Sum); });
+    }
+    HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->ReturnCash(PayType, Info, Sum); });
+    }
+    HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->CloseCheck(PayType, Sum); });
+    }
+    HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->OpenCheck(Info); });
+    }
+    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override {
+        return Guard([&] { *Value1 = driver_->AddInfo(Value); });
+    }
+    // The operator's name is not sent; the number and the password are.
+    HRESULT RegOp(std::int32_t NOp, const std::string&, const std::string& Password, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->RegOp(NOp, Password); });
+    }
+    HRESULT UnRegOp(std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->UnRegOp(); });
     }
 
     HRESULT Restore(std::int32_t* Value) override {

@@ -70,7 +70,7 @@ const TCashDriverConstraints& TSamsER350F::Version() const {
     return v ? *v : *SamsER350FVersion(0);
 }
 
-int TSamsER350F::Open(std::string& cause) {
+int TSamsER350F::Init(std::string& cause) {
     try {
         if (!protocol_->SetModel(settings_.Model)) {
             // The engine would keep another row while the limits say none.
@@ -89,7 +89,7 @@ int TSamsER350F::Open(std::string& cause) {
     }
 }
 
-void TSamsER350F::Close() { protocol_->Close(); }
+void TSamsER350F::Done() { protocol_->Close(); }
 
 // ---- amounts ------------------------------------------------------------------------
 
@@ -209,33 +209,33 @@ int TSamsER350F::SellArticle(std::int32_t NArt, std::optional<std::int32_t> pric
     return FinishOperation(kSamsKeyArticle);
 }
 
-int TSamsER350F::PayArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+int TSamsER350F::AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (!ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
     RaiseText(ICashDriverAutoEvents::OnProtocolLog, "AddPayArt: \r\n");
     return SellArticle(NArt, price, {});
 }
 
-int TSamsER350F::PayArticleQty(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+int TSamsER350F::AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (Count <= 0 || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
     return SellArticle(NArt, price, [&] { KeyNumber(Count); });
 }
 
-int TSamsER350F::PayArticleFrac(double Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+int TSamsER350F::AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (!FractionFits(Count) || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
     return SellArticle(NArt, price, [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
 }
 
-int TSamsER350F::VoidArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
+int TSamsER350F::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
     const auto* art = static_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
     return art ? VoidDepartment(art->NDep, SumWithoutNDS, Sum) : -1;
 }
 
 // ---- payment and cash ---------------------------------------------------------------
 
-int TSamsER350F::CloseReceipt(TPayType PayType, Currency Sum) {
+int TSamsER350F::CloseCheck(TPayType PayType, Currency Sum) {
     std::uint8_t key = kSamsKeyCash;
     if (PayType == TPayType::Check) key = kSamsKeyCheck;
     if (PayType == TPayType::Credit) key = kSamsKeyCredit;
@@ -261,11 +261,11 @@ int TSamsER350F::CashMove(const char* log, std::uint8_t key, const std::string& 
     return FinishOperation(key);
 }
 
-int TSamsER350F::CashIn(TPayType, const std::string& Info, Currency Sum) {
+int TSamsER350F::AddCash(TPayType, const std::string& Info, Currency Sum) {
     return CashMove("AddCash: \r\n", kSamsKeyCashIn, Info, Sum);
 }
 
-int TSamsER350F::CashOut(TPayType, const std::string& Info, Currency Sum) {
+int TSamsER350F::ReturnCash(TPayType, const std::string& Info, Currency Sum) {
     return CashMove("ReturnCash: \r\n", kSamsKeyCashOut, Info, Sum);
 }
 
@@ -300,10 +300,10 @@ void TSamsER350F::PrintTextLines(const std::string& Text, bool Receipt) {
 
 // ---- cashiers and the keyboard ------------------------------------------------------
 
-int TSamsER350F::RegisterOperator(std::int32_t NOp, const std::string& Password) {
+int TSamsER350F::RegOp(std::int32_t NOp, const std::string& Password) {
     const auto password = ParseDecimalDigits(Password);
     if (NOp <= 0 || NOp > Version().MaxOp || !password) return -1;
-    UnregisterOperator();  // its id reports a result of its own
+    UnRegOp();  // its id reports a result of its own
     TSamsER350FProtocol& p = *protocol_;
     EnterNumber(p, *password, 4, P, kKindShort, "", kFirst);
     EnterNumber(p, NOp, 1, P, kKindShort, "", 0);
@@ -311,7 +311,7 @@ int TSamsER350F::RegisterOperator(std::int32_t NOp, const std::string& Password)
     return p.EnqueueWithId(kSamsKeyStart, P, "", kKindStart);
 }
 
-int TSamsER350F::UnregisterOperator() {
+int TSamsER350F::UnRegOp() {
     TSamsER350FProtocol& p = *protocol_;
     p.Enqueue(KeyOfDigit(0), P, kKindShort, "", kFirst);
     p.EnqueueKey(kSamsKeyCashier, P, kKindShort);

@@ -79,7 +79,7 @@ public:
     TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
     // The firmware-version row of the basic settings' Model: the limits the operations
     // check and Constraints advertise, which follow the user's choice at once (the
-    // engine takes the row over at Open).
+    // engine takes the row over at Init).
     const TCashDriverConstraints& Version() const;
 
     // The host's setup as last put (departments, articles, taxes, cashiers, header,
@@ -94,8 +94,8 @@ public:
     // Hands model, key-check mode, waits and priority to the engine, adapts the
     // advanced frame to the model and opens the line: 0, or -1 with cause (also for a
     // Model outside the firmware table).
-    int Open(std::string& cause);
-    void Close();
+    int Init(std::string& cause);
+    void Done();
 
     // Receipt operations.
     int PayDepartment(const std::string& Name, std::int32_t NDep, Currency SumWithoutNDS, Currency Sum);
@@ -104,19 +104,20 @@ public:
     int PayDepartmentFrac(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
                           std::int32_t NDep);
     int VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum);
-    int PayArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
-    int PayArticleQty(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
-    int PayArticleFrac(double Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
-    int VoidArticle(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
-    int CloseReceipt(TPayType PayType, Currency Sum);
-    int CashIn(TPayType PayType, const std::string& Info, Currency Sum);
-    int CashOut(TPayType PayType, const std::string& Info, Currency Sum);
+    int AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    int AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
+    int AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWithoutNDS, Currency Sum);
+    int DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
+    int CloseCheck(TPayType PayType, Currency Sum);
+    int AddCash(TPayType PayType, const std::string& Info, Currency Sum);
+    int ReturnCash(TPayType PayType, const std::string& Info, Currency Sum);
     // 0, or -1 for a text with nothing to print.
     int AddInfoText(const std::string& Text, bool Receipt);
     void PrintTextLines(const std::string& Text, bool Receipt);
-    int OpenReceipt(const std::string& Info) { return AddInfoText(Info, true); }
-    int RegisterOperator(std::int32_t NOp, const std::string& Password);
-    int UnregisterOperator();
+    int AddInfo(const std::string& Text) { return AddInfoText(Text, true); }
+    int OpenCheck(const std::string& Info) { return AddInfo(Info); }
+    int RegOp(std::int32_t NOp, const std::string& Password);
+    int UnRegOp();
     // An id, or 0 for firmware row 0, which has no keyboard lock.
     int LockKeyboard();
     int UnlockKeyboard();
@@ -130,14 +131,14 @@ public:
     bool GetInInteraction() const;
     std::string GetID() const;
     std::string GetTrashID() const { return GetID(); }
-    // The user picked another model in the basic frame (and Open takes it over).
+    // The user picked another model in the basic frame (and Init takes it over).
     void ModelChanged(int model);
 
     // Reports and programming: 0 when queued, -1 when no known item is chosen.
     // Items lists 0-based item indexes, each followed by ";".
-    int PrintXReports(const std::string& Items);
-    int PrintZReports(const std::string& Items);
-    int ProgramRegister(const std::string& Items);
+    int GetXReport(const std::string& Items);
+    int GetZReport(const std::string& Items);
+    int GetProgram(const std::string& Items);
     // Always 0; after a header capture that gave up, "BeginMsg" programs the header
     // from the setup (unless "NoAutoProgram" is set).
     int ProgramAfterReg(const std::string& Param);

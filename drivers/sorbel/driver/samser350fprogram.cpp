@@ -84,8 +84,8 @@ int TSamsER350F::PrintReports(const std::string& Items, std::uint8_t keyPos, con
     return 0;
 }
 
-int TSamsER350F::PrintXReports(const std::string& Items) { return PrintReports(Items, X, kQueryX, kDoneX); }
-int TSamsER350F::PrintZReports(const std::string& Items) { return PrintReports(Items, Z, kQueryZ, kDoneZ); }
+int TSamsER350F::GetXReport(const std::string& Items) { return PrintReports(Items, X, kQueryX, kDoneX); }
+int TSamsER350F::GetZReport(const std::string& Items) { return PrintReports(Items, Z, kQueryZ, kDoneZ); }
 
 // ---- programming steps --------------------------------------------------------------
 
@@ -235,7 +235,7 @@ bool TSamsER350F::ProgramHeader() {
     return any;
 }
 
-int TSamsER350F::ProgramRegister(const std::string& Items) {
+int TSamsER350F::GetProgram(const std::string& Items) {
     const TItems items(Items);
     if (!items.Any({0, 1, 2, 3, 4, 5, 6, 7})) return -1;
 

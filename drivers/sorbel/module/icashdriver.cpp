@@ -33,36 +33,7 @@ void TCashDriverAuto::TakeAdvSettings() {
     if (auto* frame = driver_->AdvPropertiesFrame()) frame->ControlsToProperties();
 }
 
-HRESULT TCashDriverAuto::Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) {
-    return InitWith(
-        driver_->Settings(), CashDriverProperties, [this] { ShowSettings(); },
-        [this](std::string& cause) { return driver_->Open(cause); }, Cause, Value);
-}
-
-HRESULT TCashDriverAuto::Done() {
-    return Guard([&] { driver_->Close(); });
-}
-
 // ---- item lists, reports and programming -----------------------------------------------
-
-HRESULT TCashDriverAuto::GetXReport(const std::string& Items, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->PrintXReports(Items); });
-}
-
-HRESULT TCashDriverAuto::GetZReport(const std::string& Items, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->PrintZReports(Items); });
-}
-
-HRESULT TCashDriverAuto::GetProgram(const std::string& Items, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->ProgramRegister(Items); });
-}
-
-HRESULT TCashDriverAuto::ProgramAfterReg(const std::string& Param, std::int32_t* Value) {
-    return Guard([&] {
-        driver_->ProgramAfterReg(Param);
-        *Value = 0;
-    });
-}
 
 HRESULT TCashDriverAuto::SetArt(std::int32_t, std::int32_t, std::int32_t, Currency, const std::string&, bool,
                                 std::int32_t* Value) {
@@ -83,52 +54,8 @@ HRESULT TCashDriverAuto::AddPayDep(const std::string& Name, double Count, Curren
     });
 }
 
-HRESULT TCashDriverAuto::AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
-                                   std::int32_t* Value) {
-    return Guard([&] {
-        TSamsER350F& d = *driver_;
-        *Value = SellByCount(
-            Count, [&] { return d.PayArticle(NArt, SumWithoutNDS, Sum); },
-            [&] { return d.PayArticleFrac(Count, NArt, SumWithoutNDS, Sum); },
-            [&](std::int32_t n) { return d.PayArticleQty(n, NArt, SumWithoutNDS, Sum); });
-    });
-}
-
 HRESULT TCashDriverAuto::DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) {
     return Guard([&] { *Value = driver_->VoidDepartment(NDep, SumWithoutNDS, Sum); });
-}
-
-HRESULT TCashDriverAuto::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->VoidArticle(NArt, SumWithoutNDS, Sum); });
-}
-
-HRESULT TCashDriverAuto::AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->CashIn(PayType, Info, Sum); });
-}
-
-HRESULT TCashDriverAuto::ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->CashOut(PayType, Info, Sum); });
-}
-
-HRESULT TCashDriverAuto::CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->CloseReceipt(PayType, Sum); });
-}
-
-HRESULT TCashDriverAuto::OpenCheck(const std::string& Info, std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->OpenReceipt(Info); });
-}
-
-HRESULT TCashDriverAuto::AddInfo(const std::string& Value, std::int32_t* Value1) {
-    return Guard([&] { *Value1 = driver_->AddInfoText(Value, true); });
-}
-
-HRESULT TCashDriverAuto::RegOp(std::int32_t NOp, const std::string&, const std::string& Password,
-                               std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->RegisterOperator(NOp, Password); });
-}
-
-HRESULT TCashDriverAuto::UnRegOp(std::int32_t* Value) {
-    return Guard([&] { *Value = driver_->UnregisterOperator(); });
 }
 
 // ---- descriptions ---------------------------------------------------------------------

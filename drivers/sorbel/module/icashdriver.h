@@ -25,27 +25,10 @@ public:
     explicit TCashDriverAuto(ProtocolFactory makeProtocol = {});
     ~TCashDriverAuto() override;
 
-    HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override;
-    HRESULT Done() override;
-    HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override;
-    HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override;
-    HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override;
     HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
                       std::int32_t* Value) override;
-    HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
-                      std::int32_t* Value) override;
-    HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
-    HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override;
-    HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
-                  std::int32_t* Value) override;
-    HRESULT UnRegOp(std::int32_t* Value) override;
-    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override;
     HRESULT get_Constraints(Variant* Value) override;
-    HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override;
     HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override;
-    HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override;
-    HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override;
-    HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override;
     HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
                    const std::string& Description, bool Return, std::int32_t* Value) override;
     HRESULT get_BeginMsg(std::string* Value) override;
