@@ -19,10 +19,15 @@ endif()
 # tolver_library_sources(<target> <folder>): adds every *.cpp under <folder> outside
 # tests/ folders to <target>, and the tests of every tests/ folder under <folder>.
 # A tools/ folder (a command-line program beside the library) is left out of the
-# library and built by its own CMakeLists.txt.
+# library and built by its own CMakeLists.txt. EXCLUDE <regex>... leaves further
+# sources out of the library (a program's main, a folder built on its own).
 function(tolver_library_sources target folder)
+  cmake_parse_arguments(S "" "" "EXCLUDE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/(tests|tools)/")
+  foreach(pattern ${S_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "${pattern}")
+  endforeach()
   target_sources(${target} PRIVATE ${sources})
   file(GLOB_RECURSE dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${folder}/*)
   foreach(dir ${dirs})
