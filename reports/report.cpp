@@ -110,7 +110,7 @@ std::string TReport::GetGroup() {
     return token;
 }
 
-std::string TReport::GetOptionsSection() { return "Архивы"; }
+std::string TReport::GetOptionsSection() { return kArchiveSection; }
 
 void TReport::OpenData() {
     query_.reset();
