@@ -11,8 +11,10 @@ TFolderBrowser::TFolderBrowser(const QString& prompt, QWidget* parent) : QDialog
     lPrompt = new QLabel(prompt, this);
     lPrompt->setObjectName("lPrompt");
     lPrompt->setWordWrap(true);
-    files = new QFileDialog(this, Qt::Widget);
+    files = new QFileDialog(this);
     files->setObjectName("files");
+    // A part of this dialog, not a window of its own (a dialog is made a window).
+    files->setWindowFlags(Qt::Widget);
     files->setOption(QFileDialog::DontUseNativeDialog);
     files->setOption(QFileDialog::ShowDirsOnly);
     files->setFileMode(QFileDialog::Directory);
@@ -22,6 +24,8 @@ TFolderBrowser::TFolderBrowser(const QString& prompt, QWidget* parent) : QDialog
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lPrompt);
     layout->addWidget(files, 1);
+    // A dialog, even inside another, is hidden until shown.
+    files->show();
 }
 
 QString TFolderBrowser::Folder() const {

@@ -370,8 +370,11 @@ TEST(FolderBrowser, TheImportAsksInRussianWithThePromptWhole) {
         EXPECT_TRUE(browser->lPrompt->isVisible());
         EXPECT_GE(browser->lPrompt->height(), browser->lPrompt->heightForWidth(browser->lPrompt->width()));
         EXPECT_EQ(browser->windowTitle(), "Найти каталог");
+        EXPECT_TRUE(browser->files->isVisible());
+        EXPECT_FALSE(browser->files->isWindow());
         QStringList buttons;
-        for (const QPushButton* b : browser->files->findChildren<QPushButton*>()) buttons << b->text();
+        for (const QPushButton* b : browser->files->findChildren<QPushButton*>())
+            if (b->isVisible()) buttons << b->text();
         EXPECT_TRUE(buttons.contains("&Выбрать")) << buttons.join("|").toStdString();
         EXPECT_TRUE(buttons.contains("Отмена")) << buttons.join("|").toStdString();
         testutil::Shoot(browser, "folder_browser");
