@@ -92,13 +92,14 @@ void CheckTextBounds(const bus::Member& m, const QList<QVariant>& args, const TC
             const std::size_t width =
                 limits.NameLength > 0 ? static_cast<std::size_t>(limits.NameLength) : kLineWidthWithoutDriver;
             if (length > kPrintedLines * width)
-                throw EOleError(std::string(name) + ": текст длиннее, чем печатает кассовый аппарат (" +
-                                    std::to_string(length) + " символов, не более " + std::to_string(kPrintedLines * width) +
-                                    ": " + std::to_string(kPrintedLines) + " строк по " + std::to_string(width) + ")",
+                throw EOleError(std::string(name) + ": текст длиннее, чем печатает кассовый аппарат (длина " +
+                                    std::to_string(length) + ", допустимо " + std::to_string(kPrintedLines * width) +
+                                    ": " + std::to_string(kPrintedLines) + " строк по " + std::to_string(width) +
+                                    " символов)",
                                 E_INVALIDARG);
         } else if (length > kShortTextLimit) {
-            throw EOleError(std::string(name) + ": текст длиннее " + std::to_string(kShortTextLimit) + " символов (" +
-                                std::to_string(length) + ")",
+            throw EOleError(std::string(name) + ": текст длиннее допустимого (длина " + std::to_string(length) +
+                                ", допустимо " + std::to_string(kShortTextLimit) + ")",
                             E_INVALIDARG);
         }
     }

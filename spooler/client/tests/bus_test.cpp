@@ -357,7 +357,7 @@ TEST_F(BusTest, TextsLongerThanTheRegisterUsesAreRefusedBeforeAnythingIsDone) {
         EXPECT_TRUE(reply.errorMessage().contains(QStringLiteral("текст длиннее"))) << reply.errorMessage().toStdString();
         EXPECT_EQ(host.calls.size(), before);
     }
-    EXPECT_TRUE(RawCall(c, p1, {}, "AddInfo", {long601}).errorMessage().contains(QStringLiteral("не более 600: 50 строк по 12")));
+    EXPECT_TRUE(RawCall(c, p1, {}, "AddInfo", {long601}).errorMessage().contains(QStringLiteral("(длина 601, допустимо 600: 50 строк по 12 символов)")));
     EXPECT_FALSE(host.checkOpen);
 }
 
@@ -588,19 +588,26 @@ TEST_F(BusTest, SpoolctlWaitsForItsResultWithoutBurningCpu) {
     auto keep = NewConnection();
     SpoolAuto1 holder(keep);
     host.nextResult = 21;  // no result is relayed until the test sends it
-    QProcess ctl;
+    QProcess ctl, monitor;
     ctl.start(QStringLiteral(SPOOLCTL), {"sale-art", "--sum", "6.00", "--art", "5", "--wait", "--timeout", "600"});
-    ASSERT_TRUE(WaitFor([&] { return ctl.canReadLine(); }, 20000));
+    monitor.start(QStringLiteral(SPOOLCTL), {"monitor"});
+    ASSERT_TRUE(WaitFor([&] { return ctl.canReadLine() && monitor.canReadLine(); }, 20000));
     EXPECT_EQ(ctl.readLine(), QByteArray("21\n"));
-    // While it waits it sleeps: over a window of some seconds its CPU time hardly grows
-    // (a polling wait takes a whole core).
-    const long long before = CpuMs(ctl.processId());
+    EXPECT_TRUE(monitor.readLine().startsWith("monitoring "));
+    // While they wait they sleep: over a window of some seconds their CPU time hardly
+    // grows (a polling wait takes a whole core).
+    const long long before = CpuMs(ctl.processId()), monitorBefore = CpuMs(monitor.processId());
     QElapsedTimer window;
     window.start();
     WaitFor([] { return false; }, 3000);
     const long long used = CpuMs(ctl.processId()) - before;
+    const long long monitorUsed = CpuMs(monitor.processId()) - monitorBefore;
     ASSERT_GE(before, 0);
+    ASSERT_GE(monitorBefore, 0);
     EXPECT_LT(used, window.elapsed() / 10) << used << " ms of CPU in " << window.elapsed() << " ms";
+    EXPECT_LT(monitorUsed, window.elapsed() / 10) << monitorUsed << " ms of CPU in " << window.elapsed() << " ms";
+    monitor.kill();
+    monitor.waitForFinished();
     // The result ends the wait at once.
     host.Relay(20, 0);  // another command's
     host.Relay(21, -1);
