@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "platform/shell/ionlyonce.h"
-#include "spooler/icons.h"
+#include "spooler/application.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolerextensions.h"
 
@@ -17,11 +17,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Spooler");
-    QApplication::setApplicationDisplayName("Тольвер");
-    QApplication::setWindowIcon(SpoolerIcon());
-    // The program lives in the tray: it ends when its main window's close road ends.
-    QApplication::setQuitOnLastWindowClosed(false);
+    SetUpSpoolerApplication(app);
 
     QStringList args = QApplication::arguments();
     args.removeFirst();

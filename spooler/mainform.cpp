@@ -284,6 +284,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    // The status window has no close of its own: one that a window manager still
+    // offers only hides it (where there is no tray it is the menu's only way, and
+    // stays). "Выход" and the last client's going end the program.
+    if (event->spontaneous()) {
+        event->ignore();
+        if (RxTrayIcon) hide();
+        return;
+    }
     // The close road: the link goes down first; the close is posted again once it has.
     if (!CloseQuery()) {
         event->ignore();
@@ -293,6 +301,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         if (e.AtExit) e.AtExit();
     event->accept();
     emit closed();
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Nor can it be minimized or maximized where a window manager offers it.
+    if (event->type() == QEvent::WindowStateChange &&
+        (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        QMetaObject::invokeMethod(this, [this] { setWindowState(Qt::WindowNoState); }, Qt::QueuedConnection);
 }
 
 void TfrmMain::contextMenuEvent(QContextMenuEvent* event) { PopupMenu1->exec(event->globalPos()); }
