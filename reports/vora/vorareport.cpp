@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "common/utilgl.h"
 #include "platform/base/textcase.h"
@@ -101,6 +102,16 @@ void AppendTwo(std::string& out, int v) {
 
 }  // namespace
 
+namespace {
+
+// The days that a walk from one date to the other reads.
+int DaysOf(double from, double to) {
+    const double days = DayOf(to) - DayOf(from) + 1;
+    return std::isfinite(days) && days > 0 ? NearestInt(std::min(days, 1e6)) : 0;
+}
+
+}  // namespace
+
 void TVoraReport::AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
                             double count, Currency sum) {
     std::string& out = list.Lines;
@@ -145,6 +156,27 @@ void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
         flatRows_.SumTotal = total;
         AppendRow(flatRows_, dayText, row.TimeMs, text_, row.Count, row.Sum);
     });
+    ReserveAhead();
+}
+
+void TVoraReport::ReserveAhead() {
+    // Room for the days to come at each list's rate so far, so that a long statement
+    // is written once rather than copied each time a list outgrows its room. A hint
+    // only: without the room a list grows as it must.
+    if (++daysRead_ >= walkDays_) return;
+    auto reserve = [&](std::string& lines) {
+        const double perDay = static_cast<double>(lines.size()) / daysRead_;
+        const double want = static_cast<double>(lines.size()) + perDay * (walkDays_ - daysRead_) * 1.1 + kHeaderRoom;
+        if (want <= static_cast<double>(lines.capacity()) || want > static_cast<double>(lines.max_size() / 2)) return;
+        try {
+            lines.reserve(static_cast<std::size_t>(want));
+        } catch (const std::bad_alloc&) {
+        }
+    };
+    if (Mode == 0)
+        reserve(flatRows_.Lines);
+    else
+        for (TVoraList& group : groups_) reserve(group.Lines);
 }
 
 void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
@@ -169,6 +201,7 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
         group.CountTotal = AddCount(group.CountTotal, row.Count);
         AppendRow(group, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
     }, filtered_ ? &filterList_ : nullptr);
+    ReserveAhead();
 }
 
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
@@ -180,6 +213,7 @@ void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
 
 void TVoraReport::ResetRows() {
     flatRows_ = {};
+    walkDays_ = daysRead_ = 0;
     groups_.clear();
     groupIndex_.clear();
     lastKnown_ = false;
@@ -189,6 +223,7 @@ void TVoraReport::BuildPeriodBody(double DateFrom, double DateTo, std::string& B
     Body.clear();
     ResetRows();
     try {
+        walkDays_ = DaysOf(DateFrom, DateTo);
         if (Mode == 0) {
             ScanDaysFlat(DateFrom, DateTo);
             if (DoProgress(100)) FormatFlat(Body);
@@ -207,6 +242,7 @@ void TVoraReport::BuildOperatorBody(const THostOperator& Operator, std::string& 
     Body.clear();
     ResetRows();
     try {
+        for (const THostShift& shift : Operator.Shifts) walkDays_ += DaysOf(shift.Start, shift.End);
         if (ScanShifts(Operator, Mode == 0 ? &TReport::ScanDaysFlat : &TReport::ScanDaysGrouped)) {
             if (Mode == 0)
                 FormatFlat(Body);
@@ -282,9 +318,20 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     const std::string grand =
         groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, CountText(grandCount), grandSum) + kCRLF;
     const std::string final = FinalText();
+    const std::size_t whole = size + grand.size() + final.size() + 4 + kHeaderRoom;
     Body.clear();
-    Body.reserve(size + grand.size() + final.size() + 4 + kHeaderRoom);
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
+    // The first group's lines are taken over when their room holds the whole body (a
+    // statement narrowed to one payment), else each group is copied in and let go.
+    std::size_t g = 0;
+    if (!groups_.empty() && groups_[0].Lines.capacity() >= whole) {
+        Body = std::move(groups_[0].Lines);
+        Body.insert(0, captions[0]);
+        Body += totals[0];
+        g = 1;
+    } else {
+        Body.reserve(whole);
+    }
+    for (; g < groups_.size(); ++g) {
         if (g > 0) Body += Separator + kCRLF;
         Body += captions[g];
         Body += groups_[g].Lines;

@@ -58,6 +58,8 @@ private:
     void ResetRows();
     // Puts the column heads of the flat statement before its first row.
     void StartFlat();
+    // After a day of a statement: room for the rest of the walk.
+    void ReserveAhead();
     std::string FinalText() const;
     // Appends the next row line of list: its number, dayText ("dd.mm "), the time,
     // text in the payment column, the count and the sum.
@@ -75,6 +77,8 @@ private:
     std::size_t lastGroup_ = 0;
     bool lastKnown_ = false;
     std::string text_;  // the payment column of a flat row, made afresh for each
+    int walkDays_ = 0;  // the days that the body's walk reads
+    int daysRead_ = 0;  // and those it has read
     TFoldCache fold_;
 };
 
