@@ -35,7 +35,7 @@ void BringForward(QWidget* w) {
 
 TfrmMain* TfrmMain::Instance() { return g_main; }
 
-TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
+TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoolerDialogsFactory& dialogs)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       TSpoolerCore(static_cast<ISpoolerView&>(*this), std::move(createObject)) {
     setObjectName("frmMain");
@@ -129,7 +129,7 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
     // 4-6: the queue is a member; the setup.
     LoadSetup();
     // 7: the dialogs and the cash tape.
-    if (const TSpoolerDialogsFactory& factory = SpoolerDialogsFactory()) dialogs_ = factory(*this);
+    if (dialogs) dialogs_ = dialogs(*this);
     frmPrint_ = new TfrmPrint;
     // 8: the live driver object.
     CreateDriverObject();
@@ -297,8 +297,6 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    for (const TSpoolerExtension& e : SpoolerExtensions())
-        if (e.AtExit) e.AtExit();
     event->accept();
     emit closed();
 }
