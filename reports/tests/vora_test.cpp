@@ -97,36 +97,6 @@ TEST_F(Vora, EachPaymentGroupedWhateverTheCaseAndTrailingBlanksOfItsName) {
                  "ИТОГО:||||                                                      9,500|     446,50"});
 }
 
-TEST_F(Vora, AShiftOfOneDayGroupedPerPayment) {
-    report->Mode = 1;
-    THostShift shift{At(0, 9, 0), At(0, 11, 0), "Петрова"};
-    ExpectLines(report->ShiftReport(&shift, ""),
-                {"  ВЕДОМОСТЬ ПЛАТЕЖЕЙ ПО КАЖДОМУ ПЛАТЕЖУ ЗА СМЕНУ",
-                 "  Начало смены: 01.03.2026 в 09:00",
-                 "  Оператор: Петрова",
-                 "",
-                 "",
-                 "ВОДА:",
-                 "",
-                 kGroupHead,
-                 kRule,
-                 "   1|  01.03 |09:00  |                                     |         2|      40,50",
-                 "   2|  01.03 |10:30  |кв. 5                                |     1,500|      10,00",
-                 kRule,
-                 "ВСЕГО:||||                                                      3,500|      50,50",
-                 "",
-                 "",
-                 "МАРКА:",
-                 "",
-                 kGroupHead,
-                 kRule,
-                 "   1|  01.03 |11:00  |                                     |         3|      45,00",
-                 kRule,
-                 "ВСЕГО:||||                                                          3|      45,00",
-                 "",
-                 "ИТОГО:||||                                                      6,500|      95,50"});
-}
-
 TEST_F(Vora, ALongWalkNarrowedToOnePayment) {
     // Twenty days of ten payments: the group's room, reserved ahead after the first
     // day, holds the whole statement, which takes it over.

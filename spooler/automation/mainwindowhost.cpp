@@ -90,6 +90,7 @@ AutomationDriver& MainWindowHost::Driver() { return *driver_; }
 bool MainWindowHost::CheckOpen() const { return main_.CheckOpen; }
 void MainWindowHost::SetCheckOpen(bool open) { main_.CheckOpen = open; }
 const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Setup; }
+const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Constraints; }
 
 void MainWindowHost::AddClient(AutomationClient* client) {
     auto entry = std::make_shared<ClientEntry>(client);

@@ -27,6 +27,7 @@ public:
     bool CheckOpen() const override;
     void SetCheckOpen(bool open) override;
     const TSpoolerSetup& Setup() const override;
+    const TCashDriverConstraints& Constraints() const override;
     void AddClient(AutomationClient* client) override;
     void RemoveClient(AutomationClient* client) override;
     std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
