@@ -352,7 +352,8 @@ TRf2160Answer TRf2160Register::ProgramRates(std::string_view c, int fields) {
         std::int64_t v;
         if (!Number(f, v)) return kRefused;
         if (i == 8) line += " levies";
-        line += " " + Quantity(v);
+        line += ' ';
+        line += Quantity(v);
     }
     Book(line);
     return kDone;

@@ -115,6 +115,12 @@ public:
     // How many times a text was executed.
     int ExecutedCount(std::string_view text) const;
     int GoodFrames() const { return goodFrames_; }
+    // Scripted faults that have fired.
+    int FaultsFired() const {
+        int n = 0;
+        for (const Armed& a : faults_) n += a.fired;
+        return n;
+    }
     int BadFrames() const { return badFrames_; }
     int NaksSent() const { return naks_; }
     int AcksReceived() const { return acks_; }
