@@ -5,6 +5,7 @@
 #include "common/utilgl.h"
 #include "common/xtcollection.h"
 #include "platform/com/hresult.h"
+#include "spooler/automation/memberbinding.h"
 
 namespace tolver::spooler {
 
@@ -61,6 +62,11 @@ RegOpPassword SplitRegOpPassword(const std::string& password) {
     CutLastToken(out.password, "\x01", tail);
     out.doReports = tail == "DoReports";
     return out;
+}
+
+PreparedWindow& Prepared() {
+    static PreparedWindow window;
+    return window;
 }
 
 // ---- SpoolAuto -----------------------------------------------------------------------
@@ -126,6 +132,8 @@ void TSpoolAuto::Reg(std::function<void()> done) {
     if (!mainForm_) return done();
     mainForm_->ShowRegDialog([done = std::move(done)](std::int32_t) { done(); });
 }
+
+void TSpoolAuto::Prepare(std::int32_t pHandle, std::int32_t aID) { Prepared() = {owner_, pHandle, aID}; }
 
 std::string TSpoolAuto::ID() {
     std::string out;
@@ -390,6 +398,73 @@ std::string TSpoolAuto1::BeginMsg() {
     std::string value;
     if (mainForm_) Swallow([&] { value = mainForm_->GetBeginMsg(); });
     return value;
+}
+
+// ---- the members on the bus ---------------------------------------------------------
+
+std::span<const MemberBinding<TSpoolAuto>> TSpoolAuto::Bindings() {
+    using T = TSpoolAuto;
+    static constexpr const auto& table = bus::kSpoolAutoMembers;
+    static constexpr MemberBinding<T> bindings[] = {
+        Bind<table, "CloseCheck", &T::CloseCheck>(),
+        Bind<table, "AddPayDep", &T::AddPayDep>(),
+        Bind<table, "AddPayArt", &T::AddPayArt>(),
+        Bind<table, "Ident", &T::SetIdent>(),
+        Bind<table, "DriverInfo", &T::DriverInfo>(),
+        Bind<table, "IdentOnce", &T::SetIdentOnce>(),
+        Bind<table, "AddCash", &T::AddCash>(),
+        Bind<table, "ReturnCash", &T::ReturnCash>(),
+        Bind<table, "GetReports", &T::GetReports>(),
+        Bind<table, "Reg", &T::Reg>(),
+        Bind<table, "ViewPayArch", &T::ViewPayArch>(),
+        Bind<table, "BlockKeyb", &T::BlockKeyb>(),
+        Bind<table, "UnBlockKeyb", &T::UnBlockKeyb>(),
+        Bind<table, "Prepare", &T::Prepare>(),
+        Bind<table, "ID", &T::ID>(),
+        Bind<table, "AddPayDepName", &T::AddPayDepName>(),
+        Bind<table, "CanExit", &T::CanExit>(),
+    };
+    static_assert(BindsEveryRow(bindings, table));
+    return bindings;
+}
+
+std::span<const MemberBinding<TSpoolAuto1>> TSpoolAuto1::Bindings() {
+    using T = TSpoolAuto1;
+    static constexpr const auto& table = bus::kSpoolAuto1Members;
+    static constexpr MemberBinding<T> bindings[] = {
+        Bind<table, "AddPayDep", &T::AddPayDep>(),
+        Bind<table, "AddPayArt", &T::AddPayArt>(),
+        Bind<table, "AddCash", &T::AddCash>(),
+        Bind<table, "CloseCheck", &T::CloseCheck>(),
+        Bind<table, "RegOp", &T::RegOp>(),
+        Bind<table, "UnRegOp", &T::UnRegOp>(),
+        Bind<table, "InInteraction", &T::InInteraction>(),
+        Bind<table, "ID", &T::ID>(),
+        Bind<table, "AddInfo", &T::AddInfo>(),
+        Bind<table, "CanExit", &T::CanExit>(),
+        Bind<table, "GetReportsDialog", &T::GetReportsDialog>(),
+        Bind<table, "GetRegDialog", &T::GetRegDialog>(),
+        Bind<table, "ReturnCash", &T::ReturnCash>(),
+        Bind<table, "ControlEnabled", &T::SetControlEnabled>(),
+        Bind<table, "DelPayDep", &T::DelPayDep>(),
+        Bind<table, "DelPayArt", &T::DelPayArt>(),
+        Bind<table, "XReportItems", &T::XReportItems>(),
+        Bind<table, "ZReportItems", &T::ZReportItems>(),
+        Bind<table, "GetXReport", &T::GetXReport>(),
+        Bind<table, "GetZReport", &T::GetZReport>(),
+        Bind<table, "TrashID", &T::TrashID>(),
+        Bind<table, "ArtItems", &T::ArtItems>(),
+        Bind<table, "GetArtParams", &T::GetArtParams>(),
+        Bind<table, "TaxItems", &T::TaxItems>(),
+        Bind<table, "GetTaxParams", &T::GetTaxParams>(),
+        Bind<table, "OpenCheck", &T::OpenCheck>(),
+        Bind<table, "DepItems", &T::DepItems>(),
+        Bind<table, "GetDepParams", &T::GetDepParams>(),
+        Bind<table, "SetArt", &T::SetArt>(),
+        Bind<table, "BeginMsg", &T::BeginMsg>(),
+    };
+    static_assert(BindsEveryRow(bindings, table));
+    return bindings;
 }
 
 }  // namespace tolver::spooler
