@@ -97,11 +97,13 @@ void TenItemReceipt(benchmark::State& state) {
         };
         QElapsedTimer wall;
         wall.start();
+        // Ten sales of one at 1.00, the receipt closed in cash.
         for (int item = 0; item < 10; ++item) {
-            std::string sale = std::string("\x29\x00", 2) + static_cast<char>(item + 1) + std::string("\x00\x00\x03\xE8", 4);
+            std::string sale = std::string("\x29\x00", 2) + static_cast<char>(item + 1) +
+                               std::string("\x00\x00\x03\xE8\x00\x00\x00\x64", 8);
             p.AddCommand(sale, 1, TRegFisc2160Protocol::OptLongTimeout, "");
         }
-        last = p.AddCommand("3", 1, TRegFisc2160Protocol::OptLongTimeout, "");
+        last = p.AddCommand("18", 1, TRegFisc2160Protocol::OptLongTimeout, "");
         // Per command, at least: the step that takes it, the one that sends it, the one
         // that reads the answer, one for the ACK and one for the status.
         const double prescribed = 11 * 5;

@@ -14,6 +14,9 @@
 
 namespace tolver {
 
+// The options section of the reports: its first alias is the payment archive.
+inline constexpr const char* kArchiveSection = "Архивы";
+
 inline constexpr GUID CLSID_OptionsAuto = MakeGUID("{D37A29DC-17BE-4DB0-931A-C07375947C26}");
 inline constexpr GUID DIID_IOptionsAutoEvents = MakeGUID("{0A6B93A3-1B86-4EDD-A162-11EC509FA856}");
 

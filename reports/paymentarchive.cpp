@@ -38,15 +38,22 @@ void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 }  // namespace
 
-bool TPaymentArchive::Open(const std::string& fileName) {
+bool TPaymentArchive::Open(const std::string& fileName, std::string* why) {
     Close();
-    if (fileName.empty()) return false;
+    if (fileName.empty()) {
+        if (why) *why = "no file is named";
+        return false;
+    }
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    const bool opened =
+        sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
+    if (opened) sqlite3_busy_timeout(db, 2000);
+    // Reading its schema tells a database from any other file.
+    if (!opened || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        if (why) *why = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close(db);
         return false;
     }
-    sqlite3_busy_timeout(db, 2000);
     auto fold = std::make_unique<TFoldCache>();
     if (sqlite3_create_function_v2(db, "tolver_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, fold.get(),
                                    &FoldFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -101,9 +108,13 @@ bool ReadInt32(sqlite3_stmt* s, int col, std::int32_t& out) {
     }
 }
 
-std::string Text(sqlite3_stmt* s, int col) {
+// Into out, whose room is kept from row to row.
+void ReadText(sqlite3_stmt* s, int col, std::string& out) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s, col))) : std::string();
+    if (p)
+        out.assign(p, static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
+    else
+        out.clear();
 }
 
 }  // namespace
@@ -134,8 +145,8 @@ bool TPaymentArchive::ReadDay(double day, double timeFrom, double timeTo, Order 
         if (rc == SQLITE_DONE) return true;
         if (rc != SQLITE_ROW) return false;
         row.DescriptionNull = sqlite3_column_type(st.s, 0) == SQLITE_NULL;
-        row.Description = Text(st.s, 0);
-        row.Info = Text(st.s, 1);
+        ReadText(st.s, 0, row.Description);
+        ReadText(st.s, 1, row.Info);
         switch (sqlite3_column_type(st.s, 2)) {
         case SQLITE_NULL: row.Count = 0; break;
         case SQLITE_INTEGER:

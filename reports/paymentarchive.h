@@ -52,8 +52,9 @@ class TPaymentArchive {
 public:
     enum class Order { ByTime, ByArticle };
 
-    // Opens the file read-only; false (no archive) when it is empty or cannot be opened.
-    bool Open(const std::string& fileName);
+    // Opens the file read-only; false (no archive) when it is empty, cannot be opened
+    // or is not a SQLite database, with the reason in why when given.
+    bool Open(const std::string& fileName, std::string* why = nullptr);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
 

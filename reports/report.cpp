@@ -18,10 +18,37 @@ using report::ShortTimeText;
 using report::TimeOf;
 using report::Upper;
 
+namespace {
+
+[[noreturn]] void SumTooLarge() { throw ETotalOverflow("A sum of the report is too large to hold"); }
+[[noreturn]] void CountTooLarge() { throw ETotalOverflow("A count of the report is too large to hold"); }
+
+}  // namespace
+
 Currency AddMoney(Currency a, Currency b) {
     std::int64_t sum = 0;
-    if (__builtin_add_overflow(a.raw(), b.raw(), &sum)) throw Exception("The sum is too large");
+    if (__builtin_add_overflow(a.raw(), b.raw(), &sum)) SumTooLarge();
     return Currency::FromRaw(sum);
+}
+
+Currency SubMoney(Currency a, Currency b) {
+    std::int64_t difference = 0;
+    if (__builtin_sub_overflow(a.raw(), b.raw(), &difference)) SumTooLarge();
+    return Currency::FromRaw(difference);
+}
+
+Currency NegateMoney(Currency v) { return SubMoney(Currency(), v); }
+
+double AddCount(double a, double b) {
+    const double sum = a + b;
+    if (!std::isfinite(sum)) CountTooLarge();
+    return sum;
+}
+
+Currency CountAsMoney(double count) {
+    // 2^63 ten-thousandths is the first value that does not fit.
+    if (!(std::fabs(count) * Currency::kScale < 9223372036854774784.0)) CountTooLarge();
+    return Currency::FromDouble(count);
 }
 
 std::string TextOfLines(const std::vector<std::string>& lines) {
@@ -83,7 +110,7 @@ std::string TReport::GetGroup() {
     return token;
 }
 
-std::string TReport::GetOptionsSection() { return "Архивы"; }
+std::string TReport::GetOptionsSection() { return kArchiveSection; }
 
 void TReport::OpenData() {
     query_.reset();
@@ -118,6 +145,11 @@ void TReport::ScanDays(double DateFrom, double DateTo, DayReader reader) {
 }
 
 bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(double, double)) {
+    // Whatever ends the walk, a later report counts its progress from scratch.
+    struct Reset {
+        TReport& r;
+        ~Reset() { r.ShiftCount = r.ShiftIndex = 0; }
+    } reset{*this};
     ShiftCount = static_cast<int>(Operator.Shifts.size());
     bool goOn = true;
     // The shift being read sets the base of the progress, so that it only grows.
@@ -126,8 +158,6 @@ bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(do
         (this->*scan)(Operator.Shifts[i].Start, Operator.Shifts[i].End);
         goOn = DoProgress(NearestInt((i + 1) * 100.0 / ShiftCount));
     }
-    ShiftCount = 0;
-    ShiftIndex = 0;
     return goOn;
 }
 
@@ -135,16 +165,13 @@ void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, TPaymentArchi
                        const std::function<void(const PaymentRow&)>& each,
                        const std::vector<std::string>* names) const {
     if (!query_) return;
-    try {
-        query_->ReadDay(
-            Day, TimeFrom, TimeTo, order,
-            [&](const PaymentRow& row) {
-                each(row);
-                return true;
-            },
-            names);
-    } catch (...) {
-    }
+    query_->ReadDay(
+        Day, TimeFrom, TimeTo, order,
+        [&](const PaymentRow& row) {
+            each(row);
+            return true;
+        },
+        names);
 }
 
 bool TReport::DoProgress(int Percent) {
@@ -173,41 +200,73 @@ std::string TReport::DatesLine(double DateFrom, double DateTo) {
 
 std::string TReport::TitleLine(const std::string& Title) { return Title.empty() ? "" : "  " + Title + kCRLF; }
 
+std::string TReport::NotBuiltLine(bool tooLarge) {
+    return tooLarge ? "  ОТЧЕТ НЕ ПОСТРОЕН: ИТОГ СЛИШКОМ ВЕЛИК" : "  ОТЧЕТ НЕ ПОСТРОЕН";
+}
+
+std::string TReport::ReportText(const std::function<std::string()>& header,
+                                const std::function<void(std::string&)>& body) noexcept {
+    ClearErrorInfo();
+    std::string text, why;
+    bool tooLarge = false;
+    try {
+        text = header();
+        std::string built;
+        body(built);
+        // In the room in front that a large body leaves for it: no second copy.
+        built.insert(0, text);
+        return built;
+    } catch (const ETotalOverflow& e) {
+        tooLarge = true;
+        why = e.what();
+    } catch (const std::bad_alloc&) {
+        why = "Out of memory";
+    } catch (const std::exception& e) {
+        why = e.what();
+    } catch (...) {
+        why = "Unspecified error";
+    }
+    // No part of the body: a report is whole or says that it is not.
+    try {
+        text += NotBuiltLine(tooLarge) + kCRLF;
+    } catch (...) {
+    }
+    SetErrorInfo(kReportFailed, why);
+    return text;
+}
+
 std::string TReport::PeriodReport(double DateFrom, double DateTo, const std::string& Title) {
-    return SafeText([&](std::string& text) {
-        HeaderText = "  " + Upper(GetName()) + " ЗА ПЕРИОД" + kCRLF + DatesLine(DateFrom, DateTo) + kCRLF + kCRLF +
-                     TitleLine(Title);
-        text = HeaderText + kCRLF;
-        std::string body;
-        BuildPeriodBody(DateFrom, DateTo, body);
-        text += body;
-    });
+    return ReportText(
+        [&] {
+            HeaderText = "  " + Upper(GetName()) + " ЗА ПЕРИОД" + kCRLF + DatesLine(DateFrom, DateTo) + kCRLF +
+                         kCRLF + TitleLine(Title);
+            return HeaderText + kCRLF;
+        },
+        [&](std::string& text) { BuildPeriodBody(DateFrom, DateTo, text); });
 }
 
 std::string TReport::ShiftReport(const THostShift* Shift, const std::string& Title) {
-    return SafeText([&](std::string& text) {
-        if (!Shift) return;
-        HeaderText = "  " + Upper(GetName()) + " ЗА СМЕНУ" + kCRLF + "  Начало смены: " + DateText(Shift->Start) +
-                     " в " + ShortTimeText(Shift->Start) + kCRLF + "  Оператор: " + Shift->OperatorName + kCRLF +
-                     kCRLF + TitleLine(Title);
-        text = HeaderText + kCRLF;
-        std::string body;
-        BuildPeriodBody(Shift->Start, Shift->End, body);
-        text += body;
-    });
+    if (!Shift) return std::string();
+    return ReportText(
+        [&] {
+            HeaderText = "  " + Upper(GetName()) + " ЗА СМЕНУ" + kCRLF + "  Начало смены: " + DateText(Shift->Start) +
+                         " в " + ShortTimeText(Shift->Start) + kCRLF + "  Оператор: " + Shift->OperatorName +
+                         kCRLF + kCRLF + TitleLine(Title);
+            return HeaderText + kCRLF;
+        },
+        [&](std::string& text) { BuildPeriodBody(Shift->Start, Shift->End, text); });
 }
 
 std::string TReport::OperatorReport(double DateFrom, double DateTo, const THostOperator* Operator,
                                     const std::string& Title) {
-    return SafeText([&](std::string& text) {
-        if (!Operator) return;
-        HeaderText = "  " + Upper(GetName()) + " ПО ОПЕРАТОРУ" + kCRLF + DatesLine(DateFrom, DateTo) + kCRLF +
-                     "  Оператор: " + Operator->Name + kCRLF + kCRLF + TitleLine(Title);
-        text = HeaderText + kCRLF;
-        std::string body;
-        BuildOperatorBody(*Operator, body);
-        text += body;
-    });
+    if (!Operator) return std::string();
+    return ReportText(
+        [&] {
+            HeaderText = "  " + Upper(GetName()) + " ПО ОПЕРАТОРУ" + kCRLF + DatesLine(DateFrom, DateTo) + kCRLF +
+                         "  Оператор: " + Operator->Name + kCRLF + kCRLF + TitleLine(Title);
+            return HeaderText + kCRLF;
+        },
+        [&](std::string& text) { BuildOperatorBody(*Operator, text); });
 }
 
 HRESULT TReport::GetClassID(GUID* ClassID) {

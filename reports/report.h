@@ -21,6 +21,9 @@
 namespace tolver {
 
 inline constexpr const char* kCRLF = "\r\n";
+// What a builder of a large body reserves beyond it, so that the report's header goes
+// in front of it without a second copy of the text.
+inline constexpr std::size_t kHeaderRoom = 4096;
 
 // Runs f(text), a report call's body: no failure leaves it; on one the text built so
 // far goes back.
@@ -45,8 +48,21 @@ inline bool ArticleOrderLess(std::int32_t nArtA, std::int32_t nDepA, std::int32_
     return aCoded ? nArtA < nArtB : nDepA < nDepB;
 }
 
-// A sum of money that refuses to overflow (raises), so that no total is ever wrong.
+// A total of a report that does not fit its type: the report is not built rather
+// than printed with a wrong figure.
+class ETotalOverflow : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Sums and counts that refuse to overflow (raise ETotalOverflow), so that no total is
+// ever wrong.
 Currency AddMoney(Currency a, Currency b);
+Currency SubMoney(Currency a, Currency b);
+Currency NegateMoney(Currency v);
+double AddCount(double a, double b);
+// A count held as fixed point (four decimals).
+Currency CountAsMoney(double count);
 
 class TReport : public TComObject<IReportConnection, IPersist, IReport> {
 public:
@@ -75,7 +91,8 @@ public:
     virtual void BuildPeriodBody(double DateFrom, double DateTo, std::string& Body) = 0;
     virtual void BuildOperatorBody(const THostOperator& Operator, std::string& Body) = 0;
 
-    // IReport. No failure leaves them: a report that fails gives what it has built.
+    // IReport. No failure leaves them; a report that cannot be built is told as
+    // ReportText tells it.
     std::string PeriodReport(double DateFrom, double DateTo, const std::string& Title) override;
     std::string ShiftReport(const THostShift* Shift, const std::string& Title) override;
     std::string OperatorReport(double DateFrom, double DateTo, const THostOperator* Operator,
@@ -100,6 +117,17 @@ public:
     static constexpr double kEndOfDay = 86399999.0 / 86400000.0;
 
 protected:
+    // A report call's text: header() and then the body that body(Body) builds (the
+    // builder of a large body reserves kHeaderRoom beyond it). A call whose body
+    // cannot be built (a total too large to hold, or any other failure) gives the
+    // header and NotBuiltLine, and leaves the reason in the thread's error information
+    // under kReportFailed; a call that builds its report leaves none.
+    std::string ReportText(const std::function<std::string()>& header,
+                           const std::function<void(std::string&)>& body) noexcept;
+    // The line that takes the body's place when it cannot be built; tooLarge: a total
+    // did not fit.
+    virtual std::string NotBuiltLine(bool tooLarge);
+
     using DayReader = void (TReport::*)(double, double, double);
     // The day loop shared by the scans.
     void ScanDays(double DateFrom, double DateTo, DayReader reader);
@@ -107,7 +135,8 @@ protected:
     // when one said stop.
     bool ScanShifts(const THostOperator& Operator, void (TReport::*scan)(double, double));
     // Hands each row of a day to each (see TPaymentArchive::ReadDay); nothing without
-    // an archive. A failure ends the day's reading; the rows handed out stay.
+    // an archive. A failure of the archive ends the day's reading and the rows handed
+    // out stay; what each raises goes on to the caller.
     void ReadRows(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
                   const std::function<void(const PaymentRow&)>& each,
                   const std::vector<std::string>* names = nullptr) const;

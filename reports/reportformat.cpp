@@ -1,6 +1,7 @@
 #include "reports/reportformat.h"
 
 #include <QString>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -8,26 +9,102 @@
 
 namespace tolver::report {
 
-std::string Pad(std::string_view s, int width, int precision, bool left) {
-    std::string text = precision >= 0 ? Utf8Left(s, static_cast<std::size_t>(precision)) : std::string(s);
-    const std::size_t length = Utf8Length(text);
-    if (width > 0 && length < static_cast<std::size_t>(width)) {
-        const std::string fill(static_cast<std::size_t>(width) - length, ' ');
-        text = left ? text + fill : fill + text;
+namespace {
+
+// The byte length of the first `count` characters of s (all of it for a negative
+// count) and how many characters that is; characters as Utf8Next reads them.
+std::pair<std::size_t, std::size_t> Prefix(std::string_view s, int count) {
+    std::size_t end = 0, chars = 0;
+    const std::size_t limit = count < 0 ? s.size() : static_cast<std::size_t>(count);
+    while (end < s.size() && chars < limit) {
+        const auto c = static_cast<unsigned char>(s[end]);
+        if (c < 0x80)
+            ++end;
+        else if (c >= 0xC2 && c <= 0xDF && end + 1 < s.size() &&
+                 (static_cast<unsigned char>(s[end + 1]) & 0xC0) == 0x80)
+            end += 2;  // a two-byte character: Cyrillic
+        else
+            Utf8Next(s, end);
+        ++chars;
     }
+    return {end, chars};
+}
+
+// The digits of a fixed-point value with `decimals` places, rounded half away from
+// zero, as Currency::Format writes them but with the report's decimal separator.
+// buf must hold 32 characters; returns the end.
+char* MoneyDigits(char* buf, Currency value, int decimals) {
+    const std::int64_t raw = value.raw();
+    const bool negative = raw < 0;
+    const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
+    std::uint64_t unit = 1, pow = 1;
+    for (int i = decimals; i < 4; ++i) unit *= 10;
+    for (int i = 0; i < decimals; ++i) pow *= 10;
+    std::uint64_t scaled = mag / unit;
+    if ((mag % unit) * 2 >= unit) ++scaled;
+    char* p = buf;
+    if (negative && scaled != 0) *p++ = '-';
+    p = std::to_chars(p, buf + 32, scaled / pow).ptr;
+    if (decimals > 0) {
+        *p++ = kDecimalSeparator;
+        std::uint64_t frac = scaled % pow;
+        for (int i = decimals - 1; i >= 0; --i, frac /= 10) p[i] = static_cast<char>('0' + frac % 10);
+        p += decimals;
+    }
+    return p;
+}
+
+void AppendRight(std::string& out, std::string_view s, std::size_t chars, int width) {
+    if (width > 0 && chars < static_cast<std::size_t>(width)) out.append(static_cast<std::size_t>(width) - chars, ' ');
+    out += s;
+}
+
+}  // namespace
+
+void AppendPad(std::string& out, std::string_view s, int width, int precision, bool left) {
+    const auto [bytes, chars] = Prefix(s, precision);
+    const std::size_t fill = width > 0 && chars < static_cast<std::size_t>(width) ? width - chars : 0;
+    if (!left) out.append(fill, ' ');
+    out.append(s.data(), bytes);
+    if (left) out.append(fill, ' ');
+}
+
+std::string Pad(std::string_view s, int width, int precision, bool left) {
+    std::string text;
+    AppendPad(text, s, width, precision, left);
     return text;
 }
 
 std::string FitRight(std::string_view s, int width) {
-    if (Utf8Length(s) > static_cast<std::size_t>(width)) return Pad("...", width, -1, false);
+    if (Prefix(s, -1).second > static_cast<std::size_t>(width)) return Pad("...", width, -1, false);
     return Pad(s, width, -1, false);
 }
 
+void AppendMoney(std::string& out, Currency value, int width) {
+    char buf[32];
+    const char* end = MoneyDigits(buf, value, 2);
+    const std::string_view digits(buf, static_cast<std::size_t>(end - buf));
+    AppendRight(out, digits, digits.size(), width);
+}
+
 std::string Money(Currency value, int width) {
-    std::string text = value.Format(2);
-    for (char& c : text)
-        if (c == '.') c = kDecimalSeparator;
-    return Pad(text, width, -1, false);
+    std::string text;
+    AppendMoney(text, value, width);
+    return text;
+}
+
+void AppendCount(std::string& out, double count, int width) {
+    if (count == std::trunc(count) && std::fabs(count) < 1e15) {
+        // A whole count, the common case: its digits straight away.
+        char buf[32];
+        const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(count)).ptr;
+        std::string_view digits(buf, static_cast<std::size_t>(end - buf));
+        if (count == 0 && std::signbit(count)) digits = "-0";
+        if (digits.size() > static_cast<std::size_t>(width)) digits = "...";
+        AppendRight(out, digits, digits.size(), width);
+        return;
+    }
+    out += FitRight(CountText(count), width);
 }
 
 bool HasFraction(double x) { return std::isfinite(x) && x != std::trunc(x); }
@@ -41,11 +118,16 @@ int NearestInt(double x) {
 }
 
 std::string CountText(double count) {
-    char buf[64];
+    char buf[400];
     if (HasFraction(count)) {
-        // Three decimals, rounded half away from zero on the value brought to four.
-        const Currency c = std::fabs(count) < 9e14 ? Currency::FromDouble(count) : Currency();
-        std::string text = c.Format(3);
+        // Three decimals, rounded half away from zero on the value brought to four;
+        // beyond what four decimals hold, as the number's own three decimals.
+        if (std::fabs(count) < 9e14) {
+            char* end = MoneyDigits(buf, Currency::FromDouble(count), 3);
+            return std::string(buf, end);
+        }
+        std::snprintf(buf, sizeof buf, "%.3f", count);
+        std::string text = buf;
         for (char& ch : text)
             if (ch == '.') ch = kDecimalSeparator;
         return text;

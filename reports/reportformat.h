@@ -27,6 +27,12 @@ std::string Money(Currency value, int width = 9);
 // A count: with three decimals when it has a fractional part, else the nearest
 // integer.
 std::string CountText(double count);
+
+// The same, appended to out without a text of their own: a statement writes them for
+// each of millions of rows. AppendCount appends FitRight(CountText(count), width).
+void AppendPad(std::string& out, std::string_view s, int width, int precision = -1, bool left = true);
+void AppendMoney(std::string& out, Currency value, int width = 9);
+void AppendCount(std::string& out, double count, int width);
 // Whether x has a fractional part.
 bool HasFraction(double x);
 // x brought to the nearest integer, halves to the even neighbour.

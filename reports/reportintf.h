@@ -48,6 +48,12 @@ protected:
     ~IReportConnection() = default;
 };
 
+// A report call that cannot build its report (a total too large to hold) gives the
+// header and a line that says so, and leaves the reason in the thread's error
+// information under this code (TakeErrorInfo); a call that builds its report leaves
+// none.
+inline constexpr HRESULT kReportFailed = E_FAIL;
+
 class IReport : public IUnknown {
 public:
     static constexpr GUID IID = MakeGUID("{0B6A30E5-1A2E-435F-8494-369A26FA14FE}");

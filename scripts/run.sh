@@ -80,9 +80,20 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 # A client for as long as this runs: the spooler closes when its last client goes. It
-# prints every command result that the spooler relays.
-"$bin/spoolctl" monitor | sed -u 's/^/  [monitor] /' &
+# prints every command result that the spooler relays. Nothing else makes a SpoolAuto1
+# before the monitor has its own (its first line says so): a client made and released
+# before it would be the last one, and the spooler would close.
+mkfifo "$work/monitor"
+"$bin/spoolctl" monitor >"$work/monitor" &
 monitor=$!
+exec 3<"$work/monitor"
+if ! read -r first <&3 || [ "${first#monitoring }" = "$first" ]; then
+  echo "spoolctl monitor did not become a client of the spooler" >&2
+  exit 1
+fi
+echo "  [monitor] $first"
+sed -u 's/^/  [monitor] /' <&3 &
+exec 3<&-
 # The register answers, and the spooler's first poll (it re-signs on the cashier it
 # remembers) has passed.
 for _ in $(seq 100); do

@@ -5,10 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 pxlib-dev
   dbus-daemon fonts-dejavu-core
+  xvfb libxcb1-dev
   clang libclang-rt-14-dev
 )
 

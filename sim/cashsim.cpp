@@ -6,10 +6,12 @@
 //   cashsim er350f [--key P|X|Z|П|МС] [--id TEXT] [--echo-delay MS] [--print-delay MS]
 //                  [--no-print-copy] [--faults SCRIPT] [--control SOCKET] [--verbose]
 //   cashsim rf2160 [--version TEXT] [--id TEXT] [--mode 0..5] [--ack-delay MS]
-//                  [--reply-delay MS] [--print-delay MS] [--lock EE DD] [--faults SCRIPT] [--verbose]
+//                  [--reply-delay MS] [--print-delay MS] [--lock EE DD] [--faults SCRIPT]
+//                  [--journal FILE] [--verbose]
 //
 // --control SOCKET opens a Unix socket on which the line "key P|X|Z|П|МС" turns the
 // register's mode key, as its operator would; cashsim answers "ok" once it has.
+// --journal FILE writes what the fiscal register books, a line each, as it books it.
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -221,7 +223,8 @@ int Usage() {
                  "                --control SOCKET (the line \"key X\" turns the mode key)\n"
                  "rf2160 options: --version 26.10.0|2160.01.02|2160.01.03|2160.01.O|TEXT  --id TEXT  --mode 0..5\n"
                  "                --ack-delay MS  --reply-delay MS  --print-delay MS  --lock 80 02\n"
-                 "                --faults \"cmd 2 nak 3; frame 4 no-ack; cmd 5 error 20 01; at 9000 status 80 02\"\n");
+                 "                --faults \"cmd 2 nak 3; frame 4 no-ack; cmd 5 error 20 01; at 9000 status 80 02\"\n"
+                 "                --journal FILE (what the register books, a line each)\n");
     return 2;
 }
 
@@ -235,12 +238,14 @@ int main(int argc, char** argv) {
     if (!kind) return Usage();
     std::vector<std::string> args;
     bool verbose = false;
-    std::string control;
+    std::string control, journal;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--verbose") == 0)
             verbose = true;
         else if (std::strcmp(argv[i], "--control") == 0 && i + 1 < argc)
             control = argv[++i];
+        else if (std::strcmp(argv[i], "--journal") == 0 && i + 1 < argc)
+            journal = argv[++i];
         else
             args.emplace_back(argv[i]);
     }
@@ -258,6 +263,14 @@ int main(int argc, char** argv) {
             if (!er350f) throw Exception("--control: this register has no mode key");
             controlSocket = std::make_unique<TControl>(control);
         }
+        auto* rf2160 = dynamic_cast<TRf2160Sim*>(device.get());
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> journalFile(nullptr, &std::fclose);
+        if (!journal.empty()) {
+            if (!rf2160) throw Exception("--journal: this register keeps no journal");
+            journalFile.reset(std::fopen(journal.c_str(), "w"));
+            if (!journalFile) throw Exception("--journal: cannot write " + journal);
+        }
+        std::size_t journalled = 0;
         std::printf("%s\n", pty.SlavePath().c_str());
         std::fflush(stdout);
         TVerbose log(*device);
@@ -275,6 +288,12 @@ int main(int argc, char** argv) {
         RunSimulator(pty, *device, clock, g_stop, [&] {
             if (verbose) log.Report();
             if (controlSocket) controlSocket->Serve(command);
+            if (journalFile && journalled < rf2160->Journal().size()) {
+                const std::vector<std::string>& lines = rf2160->Journal();
+                for (; journalled < lines.size(); ++journalled)
+                    std::fprintf(journalFile.get(), "%s\n", lines[journalled].c_str());
+                std::fflush(journalFile.get());
+            }
         });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cashsim: %s\n", e.what());

@@ -44,6 +44,7 @@ void TFormStorage::RestorePlacement() {
     if (!visible) return;
     form_->resize(r.size().expandedTo(form_->minimumSize()));
     form_->move(r.topLeft());
+    placed_ = true;
 }
 
 void TFormStorage::SavePlacement() {

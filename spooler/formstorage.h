@@ -23,6 +23,8 @@ public:
     void SetKey(std::string key) { key_ = std::move(key); }
 
     void RestorePlacement();
+    // A stored placement was put on the window when it was first shown.
+    bool Placed() const { return placed_; }
     void SavePlacement();
     // Extra values under the same key; a missing value reads as def.
     std::int32_t ReadInteger(const std::string& name, std::int32_t def) const;
@@ -35,6 +37,7 @@ private:
     QPointer<QWidget> form_;
     std::string key_;
     bool restored_ = false;
+    bool placed_ = false;
 };
 
 }  // namespace tolver

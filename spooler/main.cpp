@@ -7,9 +7,10 @@
 #include <cstdlib>
 
 #include "platform/shell/ionlyonce.h"
-#include "spooler/icons.h"
+#include "spooler/application.h"
+#include "spooler/automation/mainwindowhost.h"
+#include "spooler/dialogs/maindialogs.h"
 #include "spooler/mainform.h"
-#include "spooler/spoolerextensions.h"
 
 using namespace tolver;
 
@@ -17,27 +18,20 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Spooler");
-    QApplication::setApplicationDisplayName("Тольвер");
-    QApplication::setWindowIcon(SpoolerIcon());
-    // The program lives in the tray: it ends when its main window's close road ends.
-    QApplication::setQuitOnLastWindowClosed(false);
+    SetUpSpoolerApplication(app);
 
+    // "REGSERVER" and "UNREGSERVER" do their work and end, in a second instance too.
     QStringList args = QApplication::arguments();
     args.removeFirst();
-    for (const TSpoolerExtension& e : SpoolerExtensions()) {
-        if (!e.CommandLine) continue;
-        if (const int code = e.CommandLine(args); code >= 0) return code;
-    }
+    if (const int code = spooler::TSpoolerAutomation::HandleCommandLine(args); code >= 0) return code;
 
     TIOnlyOnce guard(&app, "Spooler");
     if (guard.AnotherInstance()) return 0;
 
-    for (const TSpoolerExtension& e : SpoolerExtensions())
-        if (e.BeforeMainWindow) e.BeforeMainWindow();
-    TfrmMain main(&guard);
-    for (const TSpoolerExtension& e : SpoolerExtensions())
-        if (e.AfterMainWindow) e.AfterMainWindow(main);
+    // The main window with its dialogs, then the automation server over it.
+    TfrmMain main(&guard, {}, &CreateSpoolerDialogs);
+    spooler::TSpoolerAutomation automation(main);
+    QObject::connect(&main, &TfrmMain::closed, &app, [&automation] { automation.Close(); });
     QObject::connect(&main, &TfrmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     return app.exec();
 }

@@ -35,7 +35,7 @@ void BringForward(QWidget* w) {
 
 TfrmMain* TfrmMain::Instance() { return g_main; }
 
-TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
+TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoolerDialogsFactory& dialogs)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       TSpoolerCore(static_cast<ISpoolerView&>(*this), std::move(createObject)) {
     setObjectName("frmMain");
@@ -129,7 +129,7 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject)
     // 4-6: the queue is a member; the setup.
     LoadSetup();
     // 7: the dialogs and the cash tape.
-    if (const TSpoolerDialogsFactory& factory = SpoolerDialogsFactory()) dialogs_ = factory(*this);
+    if (dialogs) dialogs_ = dialogs(*this);
     frmPrint_ = new TfrmPrint;
     // 8: the live driver object.
     CreateDriverObject();
@@ -284,15 +284,29 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    // The status window has no close of its own: one that a window manager still
+    // offers only hides it (where there is no tray it is the menu's only way, and
+    // stays). "Выход" and the last client's going end the program.
+    if (event->spontaneous()) {
+        event->ignore();
+        if (RxTrayIcon) hide();
+        return;
+    }
     // The close road: the link goes down first; the close is posted again once it has.
     if (!CloseQuery()) {
         event->ignore();
         return;
     }
-    for (const TSpoolerExtension& e : SpoolerExtensions())
-        if (e.AtExit) e.AtExit();
     event->accept();
     emit closed();
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Nor can it be minimized or maximized where a window manager offers it.
+    if (event->type() == QEvent::WindowStateChange &&
+        (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        QMetaObject::invokeMethod(this, [this] { setWindowState(Qt::WindowNoState); }, Qt::QueuedConnection);
 }
 
 void TfrmMain::contextMenuEvent(QContextMenuEvent* event) { PopupMenu1->exec(event->globalPos()); }

@@ -20,7 +20,7 @@
 #include <memory>
 
 #include "spooler/spoolercore.h"
-#include "spooler/spoolerextensions.h"
+#include "spooler/spoolerdialogs.h"
 
 class QLabel;
 class QScrollArea;
@@ -38,8 +38,10 @@ public:
     static TfrmMain* Instance();
 
     // guard: the single-instance guard (its "come forward" shows the status window);
-    // createObject: how driver objects are made (tests put a fake in).
-    explicit TfrmMain(TIOnlyOnce* guard = nullptr, TObjectFactory createObject = {});
+    // createObject: how driver objects are made (tests put a fake in); dialogs: makes
+    // the menu's dialog windows (none without).
+    explicit TfrmMain(TIOnlyOnce* guard = nullptr, TObjectFactory createObject = {},
+                      const TSpoolerDialogsFactory& dialogs = {});
     ~TfrmMain() override;
 
     // Shows or hides "Регистрация кассира", the reports, "Пауза", the programming,
@@ -49,7 +51,7 @@ public:
     void ShowReports();
     // The connection dialog's selected driver entry; "не установлен" without dialogs.
     std::string DriverInfo() const;
-    // The registered dialogs, null without.
+    // The dialogs, null without.
     ISpoolerDialogs* Dialogs() const { return dialogs_.get(); }
     TfrmPrint* frmPrint() const { return frmPrint_; }
     bool HasTray() const { return RxTrayIcon != nullptr; }
@@ -65,7 +67,7 @@ public:
     QTimer timerState, timerState1, timerCommandResult;
 
 signals:
-    // The close road has ended and the window closed: the program ends.
+    // The close road has ended and the window closes: the program ends.
     void closed();
 
 public slots:
@@ -83,6 +85,7 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:

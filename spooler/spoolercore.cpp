@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/debug.h"
 #include "common/utilgl.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/hresult.h"
@@ -20,9 +21,13 @@ TSpoolerCore::TSpoolerCore(ISpoolerView& view, TObjectFactory createObject)
       view_(view),
       createObject_(createObject ? std::move(createObject) : TObjectFactory(&CreateOleObject)) {
     BindDriverEvents();
+    // Every box shown goes into the protocol log too: the commands behind it wait.
+    previousMessageLog_ =
+        SetSpoolerMessageLog([this](const std::string& line) { DoProtocolLog(LogTimeStamp() + line + "\r\n"); });
 }
 
 TSpoolerCore::~TSpoolerCore() {
+    SetSpoolerMessageLog(std::move(previousMessageLog_));
     // No event may reach a half-destroyed window.
     Driver.Events() = {};
     Driver.Disconnect();

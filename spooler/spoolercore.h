@@ -7,8 +7,9 @@
 //     attached to it, its limits;
 //   - the link state machine (connect sequence, restore / poll / terminate ticks,
 //     pause, reconnect, the close road);
-//   - the driver's events: protocol log, error and query boxes, cash tape, model
-//     change, and the command-result relay to every sink of every client;
+//   - the driver's events: protocol log (which also tells every message box shown),
+//     error and query boxes, cash tape, model change, and the command-result relay
+//     to every sink of every client;
 //   - the cashier sign-on and its re-sign-on when the link returns.
 // The automation server and the dialogs reach all of it through TfrmMain, which
 // derives from this class. Everything runs on the main thread.
@@ -169,6 +170,7 @@ private:
     TObjectFactory createObject_;
     bool closing_ = false;           // the close road has begun
     bool logFailureShown_ = false;   // a failed protocol-log write was reported
+    std::function<void(const std::string&)> previousMessageLog_;  // the box notices' sink before ours
 };
 
 }  // namespace tolver

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <cstdio>
+
 namespace tolver {
 
 namespace {
@@ -13,6 +15,11 @@ namespace {
 TSpoolerMessageHandler& Handler() {
     static TSpoolerMessageHandler handler;
     return handler;
+}
+
+TSpoolerMessageLog& Log() {
+    static TSpoolerMessageLog log;
+    return log;
 }
 
 constexpr int kWidth = 293, kHeight = 153;
@@ -24,8 +31,24 @@ TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler) 
     return std::exchange(Handler(), std::move(handler));
 }
 
+TSpoolerMessageLog SetSpoolerMessageLog(TSpoolerMessageLog log) { return std::exchange(Log(), std::move(log)); }
+
+std::string SpoolerMessageNotice(const std::string& Text, const std::string& Title, bool YesNo) {
+    std::string text;
+    text.reserve(Text.size());
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') continue;
+        text += Text[i] == '\r' || Text[i] == '\n' ? ' ' : Text[i];
+    }
+    return "Окно \"" + Title + "\" ждет ответа " + (YesNo ? "\"Да\" или \"Нет\"" : "\"OK\"") + ": " + text;
+}
+
 int ShowSpoolerMessage(const std::string& Text, const std::string& Title, bool YesNo) {
     if (const TSpoolerMessageHandler handler = Handler()) return handler(Text, Title, YesNo);
+    const std::string notice = SpoolerMessageNotice(Text, Title, YesNo);
+    std::fprintf(stderr, "Spooler: %s\n", notice.c_str());
+    std::fflush(stderr);
+    if (const TSpoolerMessageLog log = Log()) log(notice);
     TfrmMyMessage box(Text, Title, YesNo);
     return box.exec() == QDialog::Accepted ? 0 : -1;
 }

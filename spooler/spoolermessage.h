@@ -6,6 +6,11 @@
 // Tests script the answers with TSpoolerMessageScript (or any handler set with
 // SetSpoolerMessageHandler): while a handler is set no box is shown and the handler's
 // answer is returned.
+//
+// A box holds whatever waits for its answer (a driver's step, and with it the
+// register's queue) and, where no display exists, nobody can see it: so every box
+// shown is also told on standard error and to the log sink (the spooler's protocol
+// log), with its title, the answers it waits for and its text.
 
 #include <QDialog>
 
@@ -31,6 +36,14 @@ int ShowSpoolerMessage(const std::string& Text, const std::string& Title, bool Y
 using TSpoolerMessageHandler = std::function<int(const std::string& Text, const std::string& Title, bool YesNo)>;
 // Replaces the box; an empty handler brings the box back. Returns the previous one.
 TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler);
+
+// Receives the notice of every box shown, before the box waits; an empty sink sends
+// them to standard error only. Returns the previous sink.
+using TSpoolerMessageLog = std::function<void(const std::string& Line)>;
+TSpoolerMessageLog SetSpoolerMessageLog(TSpoolerMessageLog log);
+// The notice, one line: the title, the answers the box waits for ("OK", or "Да" and
+// "Нет") and the text with its line breaks as blanks.
+std::string SpoolerMessageNotice(const std::string& Text, const std::string& Title, bool YesNo);
 
 // A scripted box for tests: records every box asked for and answers from a queue
 // (0 when the queue is empty). Installs itself for its lifetime.

@@ -25,14 +25,6 @@ namespace {
 const std::string kBreak(1, kColumnBreak);
 const std::string kBlanks18(18, ' ');
 
-Currency Negate(Currency v) {
-    std::int64_t r = 0;
-    if (__builtin_sub_overflow(std::int64_t{0}, v.raw(), &r)) throw Exception("The sum is too large");
-    return Currency::FromRaw(r);
-}
-
-Currency Sub(Currency a, Currency b) { return AddMoney(a, Negate(b)); }
-
 bool IsNone(std::int32_t n) { return n == 0 || n == -1; }
 
 std::string Rule() { return std::string(1, kRuleLine) + std::string(73, '-'); }
@@ -67,11 +59,27 @@ std::string PeriodText(double from, double to) {
 
 TPostCashReport::TPostCashReport() : TReport(MerrowReportClass()) {}
 
+void TPostCashReport::AppendRowKey(std::string& key, std::int32_t nArt, std::string_view description) {
+    key.clear();
+    if (IsNone(nArt)) {
+        key += "     ";
+    } else {
+        const std::int64_t number = nArt < 0 ? -static_cast<std::int64_t>(nArt) : nArt;
+        // Right-aligned in four places, never cut: 12345 and 12346 stay apart.
+        AppendPad(key, std::to_string(number), 4, -1, false);
+        key += ' ';
+    }
+    key += description;
+}
+
 std::string TPostCashReport::RowKey(std::int32_t nArt, const std::string& description) {
-    if (IsNone(nArt)) return "     " + description;
-    const std::int64_t number = nArt < 0 ? -static_cast<std::int64_t>(nArt) : nArt;
-    // Right-aligned in four places, never cut: 12345 and 12346 stay apart.
-    return Pad(std::to_string(number), 4, -1, false) + " " + description;
+    std::string key;
+    AppendRowKey(key, nArt, description);
+    return key;
+}
+
+std::string TPostCashReport::NotBuiltLine(bool tooLarge) {
+    return tooLarge ? "     ДОВІДКУ НЕ СКЛАДЕНО: ПІДСУМОК ЗАВЕЛИКИЙ" : "     ДОВІДКУ НЕ СКЛАДЕНО";
 }
 
 void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
@@ -83,22 +91,22 @@ void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
                 Opening = Currency();
                 OpeningSeen = true;
             }
-            std::string key = RowKey(row.NArt, row.Description);
+            AppendRowKey(key_, row.NArt, row.Description);
             // Keys as read are looked up first; the case-folded look-up runs once
             // per spelling.
-            auto exact = exactIndex_.find(key);
+            auto exact = exactIndex_.find(key_);
             if (exact == exactIndex_.end()) {
-                std::string folded = CaseFold(key);
+                std::string folded = CaseFold(key_);
                 auto it = rowIndex_.find(folded);
                 if (it == rowIndex_.end()) {
                     it = rowIndex_.emplace(std::move(folded), rows_.size()).first;
-                    rows_.push_back({key, 0, Currency(), row.NArt, row.NDep});
+                    rows_.push_back({key_, 0, Currency(), row.NArt, row.NDep});
                 }
-                exact = exactIndex_.emplace(std::move(key), it->second).first;
+                exact = exactIndex_.emplace(key_, it->second).first;
             }
             TCashPay& pay = rows_[exact->second];
             pay.Sum = AddMoney(pay.Sum, s);
-            pay.Count += row.Count;
+            pay.Count = AddCount(pay.Count, row.Count);
         } else if (OpeningSeen || s.raw() < 0) {
             // A service movement; a withdrawal before any opening balance opens
             // the statement at 0 and still counts as withdrawn.
@@ -110,7 +118,7 @@ void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
             if (s.raw() > 0)
                 Deposits = AddMoney(Deposits, s);
             else
-                Withdrawals = Sub(Withdrawals, s);
+                Withdrawals = SubMoney(Withdrawals, s);
         } else {
             Opening = s;
             OpeningSeen = true;
@@ -166,8 +174,8 @@ std::vector<std::string> TPostCashReport::RowLines(Currency& income, Currency& e
             income = AddMoney(income, pay.Sum);
         } else {
             lines.push_back(Pad(pay.Key, 37, 37) + kBreak + kBlanks18 + Money(Currency()) + kBreak + "   " +
-                            Money(Negate(pay.Sum)) + kBreak + "        " + FitRight(count, 4));
-            expense = Sub(expense, pay.Sum);
+                            Money(NegateMoney(pay.Sum)) + kBreak + "        " + FitRight(count, 4));
+            expense = SubMoney(expense, pay.Sum);
         }
     }
     return lines;
@@ -184,11 +192,11 @@ void TPostCashReport::FormatStatement(std::string& Body) {
     lines.push_back(std::string(16, ' ') + "Разом:" + kBreak + kBlanks18 + Money(income) + kBreak + "   " +
                     Money(expense));
     lines.emplace_back();
-    const Currency total = Sub(AddMoney(income, Opening), expense);
-    const Currency handed = Sub(Withdrawals, Deposits);
+    const Currency total = SubMoney(AddMoney(income, Opening), expense);
+    const Currency handed = SubMoney(Withdrawals, Deposits);
     lines.push_back(MoneyLine("               Всього:", total));
     lines.push_back(MoneyLine("       Здано до банку:", handed));
-    lines.push_back(MoneyLine("     Кінцевий залишок:", Sub(total, handed)));
+    lines.push_back(MoneyLine("     Кінцевий залишок:", SubMoney(total, handed)));
     lines.emplace_back();
     Signatures(lines);
     Body = TextOfLines(lines);
@@ -204,55 +212,54 @@ void TPostCashReport::FormatServiceStatement(std::string& Body) {
                     Money(expense));
     lines.emplace_back();
     lines.push_back(MoneyLine("    Службове внесення:", AddMoney(Deposits, Opening)));
-    lines.push_back(MoneyLine("               Всього:", Sub(income, expense)));
+    lines.push_back(MoneyLine("               Всього:", SubMoney(income, expense)));
     lines.push_back("   Службове вилучення:" + kBreak + std::string(27, ' ') + kBreak + "   " + Money(Withdrawals));
     lines.push_back(MoneyLine("     Кінцевий залишок:",
-                              Sub(Sub(AddMoney(AddMoney(income, Opening), Deposits), expense), Withdrawals)));
+                              SubMoney(SubMoney(AddMoney(AddMoney(income, Opening), Deposits), expense), Withdrawals)));
     lines.emplace_back();
     Signatures(lines);
     Body = TextOfLines(lines);
 }
 
 std::string TPostCashReport::PeriodReport(double DateFrom, double DateTo, const std::string& Title) {
-    return SafeText([&](std::string& text) {
-        text = HeadLine(Upper(Title), PeriodText(DateFrom, DateTo)) + kCRLF + "     " + Pad(Upper(GetName()), 20, 20) +
-               kCRLF + kCRLF;
-        std::string body;
-        BuildServiceBody(DateFrom, DateTo, body);
-        text += body;
-    });
+    return ReportText(
+        [&] {
+            return HeadLine(Upper(Title), PeriodText(DateFrom, DateTo)) + kCRLF + "     " +
+                   Pad(Upper(GetName()), 20, 20) + kCRLF + kCRLF;
+        },
+        [&](std::string& body) { BuildServiceBody(DateFrom, DateTo, body); });
 }
 
 std::string TPostCashReport::OperatorReport(double DateFrom, double DateTo, const THostOperator* Operator,
                                             const std::string& Title) {
-    return SafeText([&](std::string& text) {
-        if (!Operator) return;
-        text = HeadLine(Upper(Title), PeriodText(DateFrom, DateTo)) + kCRLF +
-               HeadLine(Upper(GetName()), "Оператор: " + Upper(Operator->Name)) + kCRLF + kCRLF;
-        std::string body;
-        BuildOperatorBody(*Operator, body);
-        text += body;
-    });
+    if (!Operator) return std::string();
+    return ReportText(
+        [&] {
+            return HeadLine(Upper(Title), PeriodText(DateFrom, DateTo)) + kCRLF +
+                   HeadLine(Upper(GetName()), "Оператор: " + Upper(Operator->Name)) + kCRLF + kCRLF;
+        },
+        [&](std::string& body) { BuildOperatorBody(*Operator, body); });
 }
 
 std::string TPostCashReport::ShiftReport(const THostShift* Shift, const std::string& Title) {
-    return SafeText([&](std::string& text) {
-        if (!Shift) return;
-        text = HeadLine(Upper(Title), "ДАТА:" + DateText(Shift->Start) + "  ЧАС:" + LongTimeText(Shift->End)) + kCRLF +
-               HeadLine(Upper(GetName()), "Оператор: " + Upper(Shift->OperatorName)) + kCRLF + kCRLF;
-        std::string body;
-        BuildPeriodBody(Shift->Start, Shift->End, body);
-        text += body;
-        text += kCRLF;
-        text += kRuleLine;
-        for (int i = 0; i < 36; ++i) text += "- ";
-        text += std::string("-") + kCRLF;
-        text += std::string(26, ' ') + "РОЗПИСКА" + kCRLF;
-        text += std::string("В остаточний розрахунок за робочий день прийнято від оператора___________") + kCRLF;
-        text += "по касовій довідці за " + DateText(Shift->Start) + kCRLF;
-        text += std::string("__ ___________20__") + kCRLF;
-        text += std::string(40, ' ') + "Прийняв головний касир___________";
-    });
+    if (!Shift) return std::string();
+    return ReportText(
+        [&] {
+            return HeadLine(Upper(Title), "ДАТА:" + DateText(Shift->Start) + "  ЧАС:" + LongTimeText(Shift->End)) +
+                   kCRLF + HeadLine(Upper(GetName()), "Оператор: " + Upper(Shift->OperatorName)) + kCRLF + kCRLF;
+        },
+        [&](std::string& text) {
+            BuildPeriodBody(Shift->Start, Shift->End, text);
+            text += kCRLF;
+            text += kRuleLine;
+            for (int i = 0; i < 36; ++i) text += "- ";
+            text += std::string("-") + kCRLF;
+            text += std::string(26, ' ') + "РОЗПИСКА" + kCRLF;
+            text += std::string("В остаточний розрахунок за робочий день прийнято від оператора___________") + kCRLF;
+            text += "по касовій довідці за " + DateText(Shift->Start) + kCRLF;
+            text += std::string("__ ___________20__") + kCRLF;
+            text += std::string(40, ' ') + "Прийняв головний касир___________";
+        });
 }
 
 }  // namespace tolver

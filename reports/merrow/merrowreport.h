@@ -52,6 +52,11 @@ public:
     // The key of a coded row: the article number right-aligned in four places and the
     // description, or five blanks and the description for a row without an article.
     static std::string RowKey(std::int32_t nArt, const std::string& description);
+    // The same into key, which it replaces.
+    static void AppendRowKey(std::string& key, std::int32_t nArt, std::string_view description);
+
+protected:
+    std::string NotBuiltLine(bool tooLarge) override;
 
 private:
     void Reset();
@@ -62,6 +67,7 @@ private:
     std::vector<TCashPay> rows_;
     std::unordered_map<std::string, std::size_t> rowIndex_;    // folded key -> rows_
     std::unordered_map<std::string, std::size_t> exactIndex_;  // key as read -> rows_
+    std::string key_;                                         // the key of the row being read
 };
 
 }  // namespace tolver

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "reports/merrow/merrowreport.h"
 #include "reports/report.h"
 #include "reports/reportformat.h"
+#include "reports/vora/vorareport.h"
 #include "report_fixture.h"
 
 namespace tolver {
@@ -189,11 +191,25 @@ TEST_F(ReportBase, TheArchiveComesFromTheOptionsServer) {
     auto made = MakeComObject<TTestReport>();
     EXPECT_EQ(made->DatabaseName(), archive);
     EXPECT_NE(made->Query(), nullptr);
-    // No section, an empty alias, a missing file, no server: no archive, no failure.
-    for (const std::string& alias : {std::string(), (registry.dir() / "none.db").string()}) {
+    // No section, an empty alias, a missing file, a file that is no database, no
+    // server: no archive, no failure; the archive tells why it is none.
+    const std::string notes = (registry.dir() / "notes.txt").string();
+    std::FILE* f = std::fopen(notes.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("Касса 1: смена закрыта в 20:00, сдано 1 250,00.\n", f);
+    std::fclose(f);
+    const std::pair<std::string, std::string> files[] = {
+        {std::string(), "no file is named"},
+        {(registry.dir() / "none.db").string(), "unable to open database file"},
+        {notes, "file is not a database"}};
+    for (const auto& [alias, reason] : files) {
         TOptionsStandIn::WriteSection("Архивы", alias);
         auto r = MakeComObject<TTestReport>();
         EXPECT_EQ(r->Query(), nullptr) << alias;
+        TPaymentArchive db;
+        std::string why;
+        EXPECT_FALSE(db.Open(alias, &why)) << alias;
+        EXPECT_EQ(why, reason) << alias;
     }
     CoRevokeClassObject(cookie);
     cookie = 0;
@@ -220,6 +236,72 @@ TEST_F(ReportBase, TheArchiveComparesTimesAsValuesAndAFullDayEndsAtItsLastMillis
     EXPECT_EQ(TPaymentArchive::TableName(EncodeDate(2003, 2, 1)), "2003-02-01_Vora");
 }
 
+TEST_F(ReportBase, ATotalTooLargeToHoldIsNeverPrintedAndTheHostIsTold) {
+    const std::string big = "500000000000000.00";  // two of them do not fit
+    const std::string voraLine = "  ОТЧЕТ НЕ ПОСТРОЕН: ИТОГ СЛИШКОМ ВЕЛИК";
+    const std::string merrowLine = "     ДОВІДКУ НЕ СКЛАДЕНО: ПІДСУМОК ЗАВЕЛИКИЙ";
+    enum Call { Period, Shift, Operator };
+    struct Case {
+        const char* name;
+        bool merrow;
+        int mode;
+        Call call;
+        std::vector<ArchiveRow> rows;
+        std::size_t headerLines;
+        std::string line;
+    } cases[] = {
+        {"flat sum", false, 0, Period, {Pay("09:00", "Газ", big), Pay("10:00", "Газ", big)}, 4, voraLine},
+        {"group sum", false, 1, Period, {Pay("09:00", "Газ", big), Pay("10:00", "Газ", big)}, 4, voraLine},
+        {"grand sum", false, 1, Period, {Pay("09:00", "Газ", big), Pay("10:00", "Свет", big)}, 4, voraLine},
+        {"grand count", false, 1, Period, {Pay("09:00", "Газ", "1.00", 1e15)}, 4, voraLine},
+        {"flat count", false, 0, Period, {Pay("09:00", "Газ", "1.00", 1e308), Pay("10:00", "Газ", "1.00", 1e308)}, 4,
+         voraLine},
+        {"operator", false, 0, Operator, {Pay("09:00", "Газ", big), Pay("10:00", "Газ", big)}, 5, voraLine},
+        {"coded sum", true, 0, Period, {Pay("09:00", "Хлеб", big, 1, 7), Pay("10:00", "Хлеб", big, 1, 7)}, 3,
+         merrowLine},
+        {"income", true, 0, Period, {Pay("09:00", "Хлеб", big, 1, 7), Pay("10:00", "Сыр", big, 1, 8)}, 3, merrowLine},
+        {"withdrawals", true, 0, Shift,
+         {Pay("08:00", "Хлеб", "1.00", 1, 7), Pay("09:00", "Инкассация", "-" + big),
+          Pay("10:00", "Инкассация", "-" + big)},
+         3, merrowLine},
+        {"count", true, 0, Operator,
+         {Pay("09:00", "Хлеб", "1.00", 1e308, 7), Pay("10:00", "Хлеб", "1.00", 1e308, 7)}, 3, merrowLine},
+    };
+    WriteDay(0, {Pay("09:00", "Хлеб", "1.00", 1, 7)});
+    int day = 20;
+    for (const Case& c : cases) {
+        WriteDay(day, c.rows);
+        ComPtr<TReport> made;
+        if (c.merrow) {
+            made = ComPtr<TReport>(MakeComObject<TPostCashReport>().get());
+        } else {
+            auto vora = MakeComObject<TVoraReport>();
+            vora->Mode = c.mode;
+            made = ComPtr<TReport>(vora.get());
+        }
+        const THostShift shift{At(day, 8, 0), At(day, 20, 0), "Петренко"};
+        const THostOperator op{"Петренко", {shift}};
+        SetErrorInfo(kReportFailed, "left from before");
+        const std::string text = c.call == Period  ? made->PeriodReport(At(day, 8, 0), At(day, 20, 0), "")
+                                 : c.call == Shift ? made->ShiftReport(&shift, "")
+                                                   : made->OperatorReport(Day(day), Day(day), &op, "");
+        const std::vector<std::string> lines = SplitLines(text);
+        ASSERT_EQ(lines.size(), c.headerLines + 1) << c.name << "\n" << text;
+        EXPECT_EQ(lines.back(), c.line) << c.name;
+        std::string why;
+        EXPECT_TRUE(TakeErrorInfo(kReportFailed, why)) << c.name;
+        EXPECT_EQ(why, c.rows[0].Count > 1e14 ? "A count of the report is too large to hold"
+                                              : "A sum of the report is too large to hold")
+            << c.name;
+        EXPECT_EQ(made->ShiftCount, 0) << c.name;
+        // The same report object over a day that totals: its text and no error.
+        SetErrorInfo(kReportFailed, "left from before");
+        EXPECT_GT(SplitLines(made->PeriodReport(Day(0), At(0, 20, 0), "")).size(), c.headerLines + 1) << c.name;
+        EXPECT_FALSE(TakeErrorInfo(kReportFailed, why)) << c.name;
+        ++day;
+    }
+}
+
 TEST(ReportFormat, MoneyCountsAndWidths) {
     using namespace report;
     struct {
@@ -231,13 +313,27 @@ TEST(ReportFormat, MoneyCountsAndWidths) {
     struct {
         double count;
         const char* text;
-    } counts[] = {{2, "2"}, {1.5, "1,500"}, {-0.0005, "-0,001"}, {0.3333, "0,333"}, {1e12, "1000000000000"}};
+    } counts[] = {{2, "2"}, {1.5, "1,500"}, {-0.0005, "-0,001"}, {0.3333, "0,333"}, {1e12, "1000000000000"},
+                  {1e15 + 0.5, "1000000000000000,500"}, {-0.0, "-0"}};
     for (const auto& c : counts) EXPECT_EQ(CountText(c.count), c.text) << c.count;
+    // The appending forms write what the text forms give.
+    for (const auto& c : counts) {
+        std::string out = "|";
+        AppendCount(out, c.count, 8);
+        EXPECT_EQ(out, "|" + FitRight(CountText(c.count), 8)) << c.count;
+    }
+    for (const auto& m : money) {
+        std::string out = "|";
+        AppendMoney(out, Currency::FromRaw(m.raw));
+        EXPECT_EQ(out, std::string("|") + m.text) << m.raw;
+    }
+    EXPECT_EQ(Money(Currency::FromRaw(INT64_MIN)), "-922337203685477,58");
     EXPECT_EQ(FitRight("1,500", 8), "   1,500");
     EXPECT_EQ(FitRight("123456789", 8), "     ...");  // never cut digits
     EXPECT_EQ(Pad("Газ", 5, 5), "Газ  ");              // characters, not bytes
     EXPECT_EQ(Pad("Электроэнергия", 17, 4), "Элек             ");
     EXPECT_EQ(Pad("7", 4, -1, false), "   7");
+    EXPECT_EQ(Pad("a\xD0z\xE2\x82\xAC" "b", 6, 4), "a\xD0z\xE2\x82\xAC  ");  // a stray byte is one character
     EXPECT_EQ(Upper("довiдка їжак ґанок"), "ДОВIДКА ЇЖАК ҐАНОК");
     EXPECT_EQ(NearestInt(12.5), 12);
     EXPECT_EQ(NearestInt(37.5), 38);

@@ -97,6 +97,28 @@ TEST_F(Vora, EachPaymentGroupedWhateverTheCaseAndTrailingBlanksOfItsName) {
                  "ИТОГО:||||                                                      9,500|     446,50"});
 }
 
+TEST_F(Vora, ALongWalkNarrowedToOnePayment) {
+    // Twenty days of ten payments: the group's room, reserved ahead after the first
+    // day, holds the whole statement, which takes it over.
+    for (int d = 0; d < 20; ++d) {
+        std::vector<ArchiveRow> rows = {Pay("08:00", "Свет", "7.00", 1, 0, 2)};
+        for (int i = 0; i < 10; ++i) rows.push_back(Pay(("09:0" + std::to_string(i)).c_str(), "Газ", "10.00", 1, 0, 3));
+        WriteDay(10 + d, rows);
+    }
+    report->SetProperties("3:0:газ\r\n");
+    const std::vector<std::string> lines = SplitLines(report->PeriodReport(Day(10), At(29, 20, 0), ""));
+    ASSERT_EQ(lines.size(), 4 + 4 + 200 + 4u);
+    EXPECT_EQ(lines[0], "  ВЕДОМОСТЬ ПЛАТЕЖЕЙ ПО ВЫБОРУ ЗА ПЕРИОД");
+    EXPECT_EQ(lines[4], "ГАЗ:");
+    EXPECT_EQ(Visible(lines[6]), kGroupHead);
+    EXPECT_EQ(Visible(lines[8]), "   1|  11.03 |09:00  |                                     |         1|      10,00");
+    EXPECT_EQ(Visible(lines[207]), " 200|  30.03 |09:09  |                                     |         1|      10,00");
+    EXPECT_EQ(Visible(lines[208]), kRule);
+    EXPECT_EQ(Visible(lines[209]), "ВСЕГО:||||" + std::string(51, ' ') + "     200|    2000,00");
+    EXPECT_EQ(lines[210], "");
+    EXPECT_EQ(Visible(lines[211]), "ИТОГО:||||" + std::string(51, ' ') + "     200|    2000,00");
+}
+
 TEST_F(Vora, ChosenNamesNarrowTheGroupsAndTheHeaderSeparatesThem) {
     TIniFile(ini).WriteInteger("Vora", "EmptyLines", 0);
     TIniFile(ini).WriteString("Vora", "FinalText", "Кассир;Бухгалтер");

@@ -1,12 +1,16 @@
 // tolver-report: a report host on the terminal. It lists the reports of the reports
 // component category and runs one of them by period, shift or operator, showing the
-// progress and stopping cleanly on Ctrl-C.
+// progress and stopping cleanly on Ctrl-C. It first makes sure that the reports will
+// find their payment archive (a report without one answers all zero), and it exits
+// non-zero when they would not, when a report could not be built, or when it was
+// stopped.
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,6 +18,7 @@
 #include "platform/com/cocreate.h"
 #include "platform/com/comcat.h"
 #include "platform/registry/registry.h"
+#include "reports/options.h"
 #include "reports/report.h"
 #include "reports/reportintf.h"
 
@@ -39,7 +44,14 @@ int Usage() {
         "                           flat, 1 each payment, 2 the payments of Reports.ini, 3 the names given,\n"
         "                           one per \";\")\n"
         "         --raw             the text as the report gives it (markers and CR LF)\n"
-        "The registry store is " << RegistryPath() << " (TOLVER_REGISTRY).\n";
+        "The registry store is " << RegistryPath() << " (TOLVER_REGISTRY).\n"
+        "Exit status: 0 done, 1 no archive or the report could not be built, 2 bad arguments,\n"
+        "130 stopped by Ctrl-C.\n";
+    return 2;
+}
+
+int Refuse(const std::string& why) {
+    std::cerr << "tolver-report: " << why << "\n";
     return 2;
 }
 
@@ -71,6 +83,55 @@ bool ParseDate(const std::string& s, bool endOfDay, double& out) {
     return true;
 }
 
+// A date argument; false, with the argument named, when it is not one.
+bool DateArgument(const char* name, const std::string& value, bool endOfDay, double& out) {
+    if (ParseDate(value, endOfDay, out)) return true;
+    std::cerr << "tolver-report: " << name << " \"" << value
+              << "\" is not a date: yyyy-mm-dd or yyyy-mm-ddThh:mm[:ss] (a real day and time of day)\n";
+    return false;
+}
+
+// Whether the reports will find their payment archive: the file that the options
+// server answers for their section, and a SQLite database. A report without one
+// answers all zero; this says which file was looked for instead.
+bool ArchiveFound() {
+    std::string file, alias2, alias3;
+    try {
+        TOptionsAuto options;
+        options.Connect();
+        const std::int32_t result = options.GetSectionAlias(kArchiveSection, file, alias2, alias3);
+        options.Disconnect();
+        if (result != 0) {
+            std::cerr << "tolver-report: the options server names no payment archive (section \"" << kArchiveSection
+                      << "\"); tolver-sample-archive FILE writes one and names it there\n";
+            return false;
+        }
+    } catch (const EOleError& e) {
+        if (e.ErrorCode() == REGDB_E_CLASSNOTREG)
+            std::cerr << "tolver-report: the options server (Options.OptionsAuto), which names the payment archive, "
+                         "is not registered; tolver-regsvr Options.srv registers it\n";
+        else
+            std::cerr << "tolver-report: the options server, which names the payment archive, failed: " << e.what()
+                      << "\n";
+        return false;
+    }
+    if (file.empty()) {
+        std::cerr << "tolver-report: the options server's section \"" << kArchiveSection
+                  << "\" names no file for the payment archive\n";
+        return false;
+    }
+    TPaymentArchive archive;
+    std::string why;
+    if (archive.Open(file, &why)) return true;
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        std::cerr << "tolver-report: the payment archive " << file << " (named by the options server's \""
+                  << kArchiveSection << "\") does not exist\n";
+    else
+        std::cerr << "tolver-report: cannot read the payment archive " << file << ": " << why << "\n";
+    return false;
+}
+
 class TTerminalProgress final : public TComObject<IReportProgress> {
 public:
     std::int32_t Progress(IUnknown*, std::int32_t Percent, std::int16_t* Continue) override {
@@ -82,40 +143,49 @@ public:
             std::fflush(stderr);
             shown_ = true;
         }
-        if (interrupted) *Continue = 0;
+        if (interrupted) {
+            *Continue = 0;
+            stopped_ = true;
+        }
         return 0;
     }
     void Done() {
         if (shown_) std::fprintf(stderr, "\r%*s\r", 48, "");
     }
+    // Whether it answered stop.
+    bool Stopped() const { return stopped_; }
 
 private:
     bool shown_ = false;
+    bool stopped_ = false;
 };
 
-// The text with the markers drawn: rule lines as rules, column breaks as gaps, header
-// lines bold on a terminal.
-std::string Draw(const std::string& text) {
+// Writes the text with the markers drawn: rule lines as rules, column breaks as gaps,
+// header lines bold on a terminal; line by line, so that a long report is not held
+// twice.
+void Draw(const std::string& text) {
     const bool tty = isatty(STDOUT_FILENO);
-    std::string out;
+    std::string drawn;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find("\r\n", pos);
+        const std::size_t end = text.find("\r\n", pos);
         const bool last = end == std::string::npos;
-        std::string line = text.substr(pos, last ? std::string::npos : end - pos);
+        std::string_view line(text.data() + pos, (last ? text.size() : end) - pos);
         pos = last ? text.size() : end + 2;
         bool header = false;
         if (!line.empty() && line[0] == kRuleLine) {
-            line.erase(0, 1);
+            line.remove_prefix(1);
         } else if (!line.empty() && line[0] == kHeaderLine) {
-            line.erase(0, 1);
+            line.remove_prefix(1);
             header = tty;
         }
-        std::string drawn;
-        for (char c : line) drawn += c == kColumnBreak ? std::string(" ") : std::string(1, c);
-        out += header ? "\033[1m" + drawn + "\033[0m\n" : drawn + "\n";
+        drawn.assign(line);
+        for (char& c : drawn)
+            if (c == kColumnBreak) c = ' ';
+        if (header) std::fputs("\033[1m", stdout);
+        std::fwrite(drawn.data(), 1, drawn.size(), stdout);
+        std::fputs(header ? "\033[0m\n" : "\n", stdout);
     }
-    return out;
 }
 
 bool FindClass(const std::string& name, GUID& clsid) {
@@ -159,15 +229,46 @@ int main(int argc, char** argv) {
             properties = args[++i];
         else if (args[i] == "--raw")
             raw = true;
-        else if (args[i].starts_with("--"))
+        else if (args[i] == "--help" || args[i] == "-h")
             return Usage();
+        else if (args[i].starts_with("--"))
+            return Refuse("unknown option " + args[i] + " (tolver-report --help lists them)");
         else
             words.push_back(args[i]);
     }
     const std::string command = words.empty() ? "" : words[0];
     try {
         if (command == "list") return words.size() == 1 ? List() : Usage();
-        if (words.size() < 4) return Usage();
+
+        // The arguments first: a mistake in them is named before anything runs.
+        THostPeriod period;
+        double& from = period.DateFrom;
+        double& to = period.DateTo;
+        THostShift shift;
+        THostOperator op;
+        if (command == "period" || command == "names") {
+            if (words.size() != 4) return Usage();
+            if (!DateArgument("FROM", words[2], false, from) || !DateArgument("TO", words[3], true, to)) return 2;
+        } else if (command == "shift") {
+            if (words.size() != 5) return Usage();
+            if (!DateArgument("START", words[2], false, shift.Start) || !DateArgument("END", words[3], true, shift.End))
+                return 2;
+            shift.OperatorName = words[4];
+        } else if (command == "operator") {
+            if (words.size() < 7 || words.size() % 2 == 0) return Usage();
+            if (!DateArgument("FROM", words[2], false, from) || !DateArgument("TO", words[3], true, to)) return 2;
+            op.Name = words[4];
+            for (std::size_t i = 5; i + 1 < words.size(); i += 2) {
+                THostShift s;
+                if (!DateArgument("START", words[i], false, s.Start) || !DateArgument("END", words[i + 1], true, s.End))
+                    return 2;
+                s.OperatorName = op.Name;
+                op.Shifts.push_back(s);
+            }
+        } else {
+            return Usage();
+        }
+
         GUID clsid;
         if (!FindClass(words[1], clsid)) {
             std::cerr << "tolver-report: no report class " << words[1] << " is registered\n";
@@ -176,6 +277,10 @@ int main(int argc, char** argv) {
         ComPtr<IReport> report;
         OleCheck(CoCreateInstance(clsid, nullptr, IReport::IID, reinterpret_cast<void**>(report.put())));
         const auto props = report.query<IReportProperties>();
+        if (command == "names" && !props) {
+            std::cerr << "tolver-report: this report has no payment names\n";
+            return 1;
+        }
         if (!properties.empty()) {
             if (!props) {
                 std::cerr << "tolver-report: this report has no properties\n";
@@ -185,6 +290,8 @@ int main(int argc, char** argv) {
                 if (c == ';') c = '\n';
             props->SetProperties(properties);
         }
+        if (!ArchiveFound()) return 1;
+
         ComPtr<TTerminalProgress> sink(new TTerminalProgress());
         const auto connection = report.query<IReportConnection>();
         if (connection) OleCheck(connection->Advise(static_cast<IReportProgress*>(sink.get())));
@@ -192,53 +299,45 @@ int main(int argc, char** argv) {
         sa.sa_handler = OnInterrupt;
         sigaction(SIGINT, &sa, nullptr);
 
+        ClearErrorInfo();
         std::string text;
-        THostPeriod period;
-        double& from = period.DateFrom;
-        double& to = period.DateTo;
-        if (command == "period" || command == "names") {
-            if (words.size() != 4 || !ParseDate(words[2], false, from) || !ParseDate(words[3], true, to))
-                return Usage();
-            if (command == "names") {
-                if (!props) {
-                    std::cerr << "tolver-report: this report has no payment names\n";
-                    return 1;
-                }
-                text = props->ListNames(from, to);
-            } else {
-                text = report->PeriodReport(from, to, title);
-            }
-        } else if (command == "shift") {
-            THostShift shift;
-            if (words.size() != 5 || !ParseDate(words[2], false, shift.Start) || !ParseDate(words[3], true, shift.End))
-                return Usage();
-            shift.OperatorName = words[4];
+        if (command == "names")
+            text = props->ListNames(from, to);
+        else if (command == "period")
+            text = report->PeriodReport(from, to, title);
+        else if (command == "shift")
             text = report->ShiftReport(&shift, title);
-        } else if (command == "operator") {
-            THostOperator op;
-            if (words.size() < 7 || words.size() % 2 == 0 || !ParseDate(words[2], false, from) ||
-                !ParseDate(words[3], true, to))
-                return Usage();
-            op.Name = words[4];
-            for (std::size_t i = 5; i + 1 < words.size(); i += 2) {
-                THostShift s;
-                if (!ParseDate(words[i], false, s.Start) || !ParseDate(words[i + 1], true, s.End)) return Usage();
-                s.OperatorName = op.Name;
-                op.Shifts.push_back(s);
-            }
+        else
             text = report->OperatorReport(from, to, &op, title);
-        } else {
-            return Usage();
-        }
+        std::string failure;
+        const bool failed = TakeErrorInfo(kReportFailed, failure);
+
+        // From here Ctrl-C stops the program as it always does.
+        sa.sa_handler = SIG_DFL;
+        sigaction(SIGINT, &sa, nullptr);
         sink->Done();
         if (connection) connection->Unadvise(static_cast<IReportProgress*>(sink.get()));
-        if (interrupted) std::cerr << "tolver-report: stopped by Ctrl-C; the report was not finished and shows its header only\n";
+        if (interrupted && !sink->Stopped()) {
+            // Too late to stop the report: the user still asked to stop.
+            std::cerr << "tolver-report: stopped by Ctrl-C\n";
+            return 130;
+        }
         if (raw)
-            std::cout << text;
+            std::fwrite(text.data(), 1, text.size(), stdout);
         else
-            std::cout << Draw(text);
-        std::cout.flush();
-        return interrupted ? 130 : 0;
+            Draw(text);
+        std::fflush(stdout);
+        if (sink->Stopped()) {
+            std::cerr << (command == "names"
+                              ? "tolver-report: stopped by Ctrl-C; the list holds the names of the days read before it\n"
+                              : "tolver-report: stopped by Ctrl-C; the report was not finished and holds no rows\n");
+            return 130;
+        }
+        if (failed) {
+            std::cerr << "tolver-report: the report could not be built: " << failure << "\n";
+            return 1;
+        }
+        return 0;
     } catch (const std::exception& e) {
         std::cerr << "tolver-report: " << e.what() << "\n";
         return 1;

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         }
         std::cerr << "\n";
         if (options) {
-            TOptionsStandIn::WriteSection("Архивы", file);
+            TOptionsStandIn::WriteSection(kArchiveSection, file);
             std::cout << "The options server now answers " << file << " as the payment archive.\n";
         }
     } catch (const std::exception& e) {

@@ -1,6 +1,8 @@
 #include "reports/vora/vorareport.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "common/utilgl.h"
 #include "platform/base/textcase.h"
@@ -85,37 +87,121 @@ void TVoraReport::ScanDaysGrouped(double DateFrom, double DateTo) {
     TReport::ScanDaysGrouped(DateFrom, DateTo);
 }
 
+namespace {
+
+// The text without trailing blanks.
+std::string_view Trimmed(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+void AppendTwo(std::string& out, int v) {
+    out += static_cast<char>('0' + v / 10 % 10);
+    out += static_cast<char>('0' + v % 10);
+}
+
+}  // namespace
+
+namespace {
+
+// The days that a walk from one date to the other reads.
+int DaysOf(double from, double to) {
+    const double days = DayOf(to) - DayOf(from) + 1;
+    return std::isfinite(days) && days > 0 ? NearestInt(std::min(days, 1e6)) : 0;
+}
+
+}  // namespace
+
+void TVoraReport::AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
+                            double count, Currency sum) {
+    std::string& out = list.Lines;
+    char number[16];
+    const char* end = std::to_chars(number, number + sizeof number, ++list.RowCount).ptr;
+    AppendPad(out, std::string_view(number, static_cast<std::size_t>(end - number)), 4, -1, false);
+    out += kColumnBreak;
+    out += "  ";
+    out += dayText;
+    out += kColumnBreak;
+    AppendTwo(out, timeMs / 3600000);
+    out += kTimeSeparator;
+    AppendTwo(out, timeMs / 60000 % 60);
+    out += "  ";
+    out += kColumnBreak;
+    AppendPad(out, text, 37, 37);
+    out += kColumnBreak;
+    out += "  ";
+    AppendCount(out, count, 8);
+    out += kColumnBreak;
+    out += "  ";
+    AppendMoney(out, sum);
+    out += kCRLF;
+}
+
 void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
+    const std::string dayText = DayMonthText(Day) + " ";
+    StartFlat();
     ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
-        TVoraPay pay{Day, row.TimeMs, {}, row.Count, row.Sum};
-        if (!row.Info.empty())
-            pay.Text = Pad(TrimRight(row.Description), 17, 17) + kBreak + " " + Pad(TrimRight(row.Info), 26, 26);
-        else  // the payment column alone, cut so that its break stays inside the column
-            pay.Text = Utf8Left(row.Description, 36) + kBreak;
+        text_.clear();
+        if (!row.Info.empty()) {
+            AppendPad(text_, Trimmed(row.Description), 17, 17);
+            text_ += kColumnBreak;
+            text_ += ' ';
+            AppendPad(text_, Trimmed(row.Info), 26, 26);
+        } else {  // the payment column alone, cut so that its break stays inside the column
+            AppendPad(text_, row.Description, 0, 36);
+            text_ += kColumnBreak;
+        }
         const Currency total = AddMoney(flatRows_.SumTotal, row.Sum);
-        flatRows_.Rows.push_back(std::move(pay));
-        flatRows_.CountTotal += row.Count;
+        flatRows_.CountTotal = AddCount(flatRows_.CountTotal, row.Count);
         flatRows_.SumTotal = total;
+        AppendRow(flatRows_, dayText, row.TimeMs, text_, row.Count, row.Sum);
     });
+    ReserveAhead();
+}
+
+void TVoraReport::ReserveAhead() {
+    // Room for the days to come at each list's rate so far, so that a long statement
+    // is written once rather than copied each time a list outgrows its room. A hint
+    // only: without the room a list grows as it must.
+    if (++daysRead_ >= walkDays_) return;
+    auto reserve = [&](std::string& lines) {
+        const double perDay = static_cast<double>(lines.size()) / daysRead_;
+        const double want = static_cast<double>(lines.size()) + perDay * (walkDays_ - daysRead_) * 1.1 + kHeaderRoom;
+        if (want <= static_cast<double>(lines.capacity()) || want > static_cast<double>(lines.max_size() / 2)) return;
+        try {
+            lines.reserve(static_cast<std::size_t>(want));
+        } catch (const std::bad_alloc&) {
+        }
+    };
+    if (Mode == 0)
+        reserve(flatRows_.Lines);
+    else
+        for (TVoraList& group : groups_) reserve(group.Lines);
 }
 
 void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     if (filtered_ && filter_.empty()) return;  // nothing chosen: nothing to read
+    const std::string dayText = DayMonthText(Day) + " ";
     ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
-        const std::string name = TrimRight(row.Description);
-        const std::string& key = fold_.Fold(name);
-        if (filtered_ && !filter_.count(key)) return;
-        auto it = groupIndex_.find(key);
-        if (it == groupIndex_.end()) {
-            groups_.push_back({name, {}, row.Count, row.Sum, row.NArt, row.NDep});
-            it = groupIndex_.emplace(key, groups_.size() - 1).first;
-        } else {
-            TVoraList& group = groups_[it->second];
-            group.SumTotal = AddMoney(group.SumTotal, row.Sum);
-            group.CountTotal += row.Count;
+        if (!lastKnown_ || row.Description != lastDescription_) {
+            const std::string name(Trimmed(row.Description));
+            const std::string& key = fold_.Fold(name);
+            if (filtered_ && !filter_.count(key)) return;
+            auto it = groupIndex_.find(key);
+            if (it == groupIndex_.end()) {
+                groups_.push_back({name, {}, 0, Currency(), row.NArt, row.NDep});
+                it = groupIndex_.emplace(key, groups_.size() - 1).first;
+            }
+            lastDescription_ = row.Description;
+            lastGroup_ = it->second;
+            lastKnown_ = true;
         }
-        groups_[it->second].Rows.push_back({Day, row.TimeMs, row.Info, row.Count, row.Sum});
+        TVoraList& group = groups_[lastGroup_];
+        group.SumTotal = AddMoney(group.SumTotal, row.Sum);
+        group.CountTotal = AddCount(group.CountTotal, row.Count);
+        AppendRow(group, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
     }, filtered_ ? &filterList_ : nullptr);
+    ReserveAhead();
 }
 
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
@@ -127,14 +213,17 @@ void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
 
 void TVoraReport::ResetRows() {
     flatRows_ = {};
+    walkDays_ = daysRead_ = 0;
     groups_.clear();
     groupIndex_.clear();
+    lastKnown_ = false;
 }
 
 void TVoraReport::BuildPeriodBody(double DateFrom, double DateTo, std::string& Body) {
     Body.clear();
     ResetRows();
     try {
+        walkDays_ = DaysOf(DateFrom, DateTo);
         if (Mode == 0) {
             ScanDaysFlat(DateFrom, DateTo);
             if (DoProgress(100)) FormatFlat(Body);
@@ -153,6 +242,7 @@ void TVoraReport::BuildOperatorBody(const THostOperator& Operator, std::string& 
     Body.clear();
     ResetRows();
     try {
+        for (const THostShift& shift : Operator.Shifts) walkDays_ += DaysOf(shift.Start, shift.End);
         if (ScanShifts(Operator, Mode == 0 ? &TReport::ScanDaysFlat : &TReport::ScanDaysGrouped)) {
             if (Mode == 0)
                 FormatFlat(Body);
@@ -176,53 +266,79 @@ std::string TVoraReport::FinalText() const {
     return out;
 }
 
-std::string TVoraReport::RowLine(int n, const TVoraPay& pay) const {
-    const double time = pay.TimeMs / 86400000.0;
-    return Pad(std::to_string(n), 4, -1, false) + kBreak + "  " + DayMonthText(pay.Date) + " " + kBreak +
-           ShortTimeText(time) + "  " + kBreak + Pad(pay.Text, 37, 37) + kBreak + "  " +
-           FitRight(report::CountText(pay.Count), 8) + kBreak + "  " + Money(pay.Sum);
+void TVoraReport::StartFlat() {
+    if (!flatRows_.Lines.empty()) return;
+    flatRows_.Lines = Join({"   №", "   Дата", " Время", "  Платеж", std::string(12, ' ') + "Информация",
+                            std::string(12, ' ') + "Кол-во", std::string(6, ' ') + "Сумма"}) +
+                      kCRLF + Rule() + kCRLF;
 }
 
-void TVoraReport::FormatFlat(std::string& Body) const {
-    std::vector<std::string> lines;
-    lines.push_back(Join({"   №", "   Дата", " Время", "  Платеж", std::string(12, ' ') + "Информация",
-                          std::string(12, ' ') + "Кол-во", std::string(6, ' ') + "Сумма"}));
-    lines.push_back(Rule());
-    int n = 0;
-    for (const TVoraPay& pay : flatRows_.Rows) lines.push_back(RowLine(++n, pay));
-    lines.push_back(Rule());
-    lines.push_back(TotalLine("ИТОГО:", 5, report::CountText(flatRows_.CountTotal), flatRows_.SumTotal));
-    Body = TextOfLines(lines);
+void TVoraReport::FormatFlat(std::string& Body) {
+    // The rows follow the column heads as they were read (ReadDayFlat): the statement
+    // is that text with its total, taken over rather than copied.
+    StartFlat();
+    const std::string tail =
+        Rule() + kCRLF + TotalLine("ИТОГО:", 5, report::CountText(flatRows_.CountTotal), flatRows_.SumTotal) + kCRLF;
     const std::string final = FinalText();
-    if (!final.empty()) Body += kCRLF + final + kCRLF;
+    std::string text = std::move(flatRows_.Lines);
+    flatRows_.Lines.clear();
+    const std::size_t more = tail.size() + final.size() + 4;
+    if (text.capacity() - text.size() < more + kHeaderRoom) text.reserve(text.size() + more + kHeaderRoom);
+    text += tail;
+    if (!final.empty()) text += kCRLF + final + kCRLF;
+    Body = std::move(text);
 }
 
 void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body) {
     std::stable_sort(groups_.begin(), groups_.end(), VoraListLess);
     groupIndex_.clear();
+    lastKnown_ = false;
     int emptyLines = TIniFile(IniFileName).ReadInteger(kSection, "EmptyLines", 1);
     emptyLines = std::clamp(emptyLines, 0, kMaxEmptyLines);
-    std::vector<std::string> lines;
+    // The totals first: a total that does not fit stops the statement before it is
+    // written.
     Currency grandCount, grandSum;
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-        const TVoraList& group = groups_[g];
-        if (g > 0) lines.push_back(Separator);
-        lines.push_back(Upper(group.Name) + ":");
-        lines.emplace_back();
-        lines.push_back(Join({"   №", "   Дата", " Время", "  Информация", std::string(30, ' ') + "Кол-во",
-                              std::string(6, ' ') + "Сумма"}));
-        lines.push_back(Rule());
-        int n = 0;
-        for (const TVoraPay& pay : group.Rows) lines.push_back(RowLine(++n, pay));
-        lines.push_back(Rule());
-        lines.push_back(TotalLine("ВСЕГО:", 4, report::CountText(group.CountTotal), group.SumTotal));
-        for (int i = 0; i < emptyLines; ++i) lines.emplace_back();
-        grandCount = AddMoney(grandCount, Currency::FromDouble(group.CountTotal));
+    for (const TVoraList& group : groups_) {
+        grandCount = AddMoney(grandCount, CountAsMoney(group.CountTotal));
         grandSum = AddMoney(grandSum, group.SumTotal);
     }
-    if (!groups_.empty()) lines.push_back(TotalLine("ИТОГО:", 4, CountText(grandCount), grandSum));
-    Body = TextOfLines(lines);
+    const std::string columns = Join({"   №", "   Дата", " Время", "  Информация", std::string(30, ' ') + "Кол-во",
+                                      std::string(6, ' ') + "Сумма"}) +
+                                kCRLF + Rule() + kCRLF;
+    std::string gap;
+    for (int i = 0; i < emptyLines; ++i) gap += kCRLF;
+    std::vector<std::string> captions, totals;
+    std::size_t size = 0;
+    for (const TVoraList& group : groups_) {
+        captions.push_back(Upper(group.Name) + ":" + kCRLF + kCRLF + columns);
+        totals.push_back(Rule() + kCRLF + TotalLine("ВСЕГО:", 4, report::CountText(group.CountTotal), group.SumTotal) +
+                         kCRLF + gap);
+        size += Separator.size() + 2 + captions.back().size() + group.Lines.size() + totals.back().size();
+    }
+    const std::string grand =
+        groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, CountText(grandCount), grandSum) + kCRLF;
     const std::string final = FinalText();
+    const std::size_t whole = size + grand.size() + final.size() + 4 + kHeaderRoom;
+    Body.clear();
+    // The first group's lines are taken over when their room holds the whole body (a
+    // statement narrowed to one payment), else each group is copied in and let go.
+    std::size_t g = 0;
+    if (!groups_.empty() && groups_[0].Lines.capacity() >= whole) {
+        Body = std::move(groups_[0].Lines);
+        Body.insert(0, captions[0]);
+        Body += totals[0];
+        g = 1;
+    } else {
+        Body.reserve(whole);
+    }
+    for (; g < groups_.size(); ++g) {
+        if (g > 0) Body += Separator + kCRLF;
+        Body += captions[g];
+        Body += groups_[g].Lines;
+        std::string().swap(groups_[g].Lines);
+        Body += totals[g];
+    }
+    Body += grand;
     if (!final.empty()) Body += kCRLF + final + kCRLF;
 }
 

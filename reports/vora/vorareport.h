@@ -16,23 +16,16 @@ namespace tolver {
 inline constexpr GUID CLSID_VoraReport = MakeGUID("{68225109-33B3-42F8-BC4A-40FD4114E570}");
 const ComClass& VoraReportClass();
 
-// One payment row.
-struct TVoraPay {
-    double Date = 0;         // the day of the table it came from
-    std::int32_t TimeMs = 0;  // its time of day
-    std::string Text;        // flat: payment and information columns; grouped: "Info"
-    double Count = 0;
-    Currency Sum;
-};
-
-// One group (or the whole flat list).
+// One group (or the whole flat list): its rows as the statement prints them, numbered
+// as they come, so that a statement holds little more than its text.
 struct TVoraList {
     std::string Name;
-    std::vector<TVoraPay> Rows;
+    std::string Lines;  // the row lines, each followed by CR LF (flat: after the column heads)
     double CountTotal = 0;
     Currency SumTotal;
     std::int32_t NArt = 0;
     std::int32_t NDep = 0;
+    int RowCount = 0;
 };
 
 // Groups order: no article (NArt below 1) first, by department; then by article.
@@ -54,7 +47,7 @@ public:
     TReportPropertiesFormClass GetPropertiesFormClass() override;
     void ReadDayNames(double Day, double TimeFrom, double TimeTo) override;
 
-    void FormatFlat(std::string& Body) const;
+    void FormatFlat(std::string& Body);
     void FormatGrouped(const std::string& Separator, std::string& Body);
 
     // The names the grouped scan keeps (folded), when it is narrowed; an empty set
@@ -63,8 +56,15 @@ public:
 
 private:
     void ResetRows();
+    // Puts the column heads of the flat statement before its first row.
+    void StartFlat();
+    // After a day of a statement: room for the rest of the walk.
+    void ReserveAhead();
     std::string FinalText() const;
-    std::string RowLine(int n, const TVoraPay& pay) const;
+    // Appends the next row line of list: its number, dayText ("dd.mm "), the time,
+    // text in the payment column, the count and the sum.
+    void AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
+                   double count, Currency sum);
 
     bool filtered_ = false;
     std::unordered_set<std::string> filter_;
@@ -72,6 +72,13 @@ private:
     TVoraList flatRows_;
     std::vector<TVoraList> groups_;
     std::unordered_map<std::string, std::size_t> groupIndex_;  // folded name -> groups_
+    // The rows of a day come by payment name: the last name as read and its group.
+    std::string lastDescription_;
+    std::size_t lastGroup_ = 0;
+    bool lastKnown_ = false;
+    std::string text_;  // the payment column of a flat row, made afresh for each
+    int walkDays_ = 0;  // the days that the body's walk reads
+    int daysRead_ = 0;  // and those it has read
     TFoldCache fold_;
 };
 

@@ -239,10 +239,25 @@ std::int64_t TSamsER350FSim::TakeEntry() {
     return v;
 }
 
+// The amount of count_ (taken) times price, and the count's own line when it is not 1.
+std::int64_t TSamsER350FSim::TakeCount(std::int64_t price, std::vector<std::string>& lines) {
+    const std::int64_t count = ParseCount(count_);
+    count_.clear();
+    if (count != 1000)
+        lines.push_back("  " + std::to_string(count / 1000) + "." + std::to_string(count % 1000 + 1000).substr(1) + " X " +
+                        Money(price));
+    // Absurd entries saturate instead of overflowing.
+    const __int128 product = static_cast<__int128>(price) * count / 1000;
+    return product > kMaxAmount ? kMaxAmount : static_cast<std::int64_t>(product);
+}
+
 void TSamsER350FSim::SellArticle(std::int64_t price, std::int64_t at) {
     if (article_ < 0) return;
-    Register(price);
-    Print({Columns("АРТИКУЛ " + std::to_string(article_), Money(price))}, at);
+    std::vector<std::string> lines;
+    const std::int64_t amount = TakeCount(price, lines);
+    Register(amount);
+    lines.push_back(Columns("АРТИКУЛ " + std::to_string(article_), Money(amount)));
+    Print(lines, at);
     article_ = -1;
 }
 
@@ -328,12 +343,8 @@ void TSamsER350FSim::Process(std::uint8_t code, std::int64_t printAt) {
 }
 
 void TSamsER350FSim::Sale(int dep, std::int64_t printAt) {
-    const std::int64_t price = TakeEntry();
-    const std::int64_t count = ParseCount(count_);
-    count_.clear();
-    // Absurd entries saturate instead of overflowing.
-    const __int128 product = static_cast<__int128>(price) * count / 1000;
-    std::int64_t amount = product > kMaxAmount ? kMaxAmount : static_cast<std::int64_t>(product);
+    std::vector<std::string> lines;
+    std::int64_t amount = TakeCount(TakeEntry(), lines);
     std::string name = "ОТДЕЛ " + std::to_string(dep);
     if (voidNext_) {
         amount = -amount;
@@ -344,8 +355,6 @@ void TSamsER350FSim::Sale(int dep, std::int64_t printAt) {
     }
     voidNext_ = payoutNext_ = false;
     Register(amount);
-    std::vector<std::string> lines;
-    if (count != 1000) lines.push_back("  " + std::to_string(count / 1000) + "." + std::to_string(count % 1000 + 1000).substr(1) + " X " + Money(price));
     lines.push_back(Columns(name, Money(amount)));
     Print(lines, printAt);
 }

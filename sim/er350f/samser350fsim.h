@@ -94,8 +94,10 @@ private:
     void Sale(int dep, std::int64_t printAt);
     void Pay(er350f::Key key, std::int64_t printAt);
     void Report(er350f::Key key, std::int64_t printAt);
-    // Sells the chosen article at price and prints it at time at.
+    // Sells the chosen article at price, times the count keyed before it, and prints
+    // it at time at.
     void SellArticle(std::int64_t price, std::int64_t at);
+    std::int64_t TakeCount(std::int64_t price, std::vector<std::string>& lines);
     // Adds an amount to the receipt, opening it when none is open.
     void Register(std::int64_t amount);
     std::int64_t TakeEntry();

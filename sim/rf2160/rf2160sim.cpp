@@ -78,9 +78,9 @@ std::vector<TRf2160Fault> ParseRf2160Faults(std::string_view script) {
             args(0, 1);
             f.action = A::Nak;
             if (w.size() > 3) f.count = FaultInt(w[3], item);
-        } else if (!timed && (action == "late-ack" || action == "split")) {
+        } else if (!timed && (action == "late-ack" || action == "late-reply" || action == "split")) {
             args(1, 1);
-            f.action = action == "late-ack" ? A::LateAck : A::Split;
+            f.action = action == "late-ack" ? A::LateAck : action == "late-reply" ? A::LateReply : A::Split;
             f.ms = FaultInt(w[3], item);
         } else if (!timed && action == "error") {
             f.action = A::Error;
@@ -276,13 +276,9 @@ void TRf2160Sim::Answer(const std::string& text, std::int64_t now) {
             status(0x04, 0);  // not a command
         }
     } else {
-        const auto req = required_.find(text[0]);
-        if (req != required_.end() && req->second != mode_ && req->second >= 1 && req->second <= 5) {
-            status(0x20, static_cast<std::uint8_t>(1u << (req->second - 1)));  // switch to that mode first
-        } else {
-            executed_.push_back({now, text, mode_});
-            status(0, 0);
-        }
+        const TRf2160Answer a = register_.Execute(text, mode_);
+        if (a == TRf2160Answer{}) executed_.push_back({now, text, mode_});
+        status(a.error, a.detail);
     }
     if (has(A::AckOnly)) return;
 
@@ -293,7 +289,8 @@ void TRf2160Sim::Answer(const std::string& text, std::int64_t now) {
         char& last = frame[frame.size() - 2];
         last = last == '9' ? '0' : static_cast<char>(last + 1);
     }
-    const std::int64_t replyAt = ackAt + replyDelay_;
+    const TRf2160Fault* slow = has(A::LateReply);
+    const std::int64_t replyAt = ackAt + replyDelay_ + (slow ? slow->ms : 0);
     const bool twice = version_ == "26.10.0" && reply.size() == 5 && reply[0] == '[';
     if (const TRf2160Fault* split = has(A::Split)) {
         const std::size_t half = frame.size() / 2;

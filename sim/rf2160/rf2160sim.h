@@ -9,18 +9,19 @@
 //
 // Answers: "[" gets a status; "S1" the identification (device id and firmware
 // version); "o" with a mode digit and the password 73920461 changes the mode; any
-// other text is executed and recorded, unless a mode is required for its first byte
-// and the register is in another one (then a status with the mode error). A status
+// other text is a command that the register reads and carries out on its books
+// (rf2160register.h): a command for another mode gets the mode error, one it cannot
+// read "wrong command or format", and what it booked goes into its journal. A status
 // is "[", the mode bit, the error class, a spare byte and the detail bits; firmware
 // "26.10.0" reports every status twice (accepted, then done), newer firmware once.
 // Faults are injected by script.
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sim/rf2160/rf2160register.h"
 #include "sim/simdevice.h"
 
 namespace tolver {
@@ -34,6 +35,7 @@ struct TRf2160Fault {
         NoAck,         // nothing at all; the frame is not executed
         AckOnly,       // ACK and execution, but no reply frame
         LateAck,       // ACK after ms, the reply after it
+        LateReply,     // ACK in time, the reply ms later (a long print)
         Unrecognised,  // the reply comes with a foreign signature
         Damaged,       // the reply comes with a letter in its length field
         BadSum,        // the reply's checksum is off by one
@@ -59,7 +61,7 @@ struct TRf2160Fault {
 // A fault script: items separated by ";" or new lines, each
 //   frame N ACTION | cmd N ACTION | at MS ACTION
 // ACTION for frame and cmd: nak [COUNT] | no-ack | ack-only | late-ack MS |
-//   unrecognised | damaged | bad-sum | garbage HH [HH ...] | ack-in-frame |
+//   late-reply MS | unrecognised | damaged | bad-sum | garbage HH [HH ...] | ack-in-frame |
 //   error EE [DD] | split MS | silent MS
 // ACTION for at: status EE [DD] | garbage HH [HH ...] | silent MS | ack | nak
 // (EE, DD and HH hexadecimal bytes). Raises Exception naming the faulty item.
@@ -78,14 +80,15 @@ public:
 
     // The firmware version reported at identification ("26.10.0", "2160.01.02",
     // "2160.01.03", "2160.01.O" or any other text, up to 14 characters).
-    void SetVersion(std::string version) { version_ = std::move(version); }
+    void SetVersion(std::string version) {
+        version_ = std::move(version);
+        register_.SetFirstFirmware(version_ == "26.10.0");
+    }
     // The device id, 10 characters.
     void SetDeviceId(std::string id) { deviceId_ = std::move(id); }
     // The mode the register is in: 0 none, 1 РАБОТА, 2 X, 3 Z, 4 ПРОГРАММИРОВАНИЕ, 5 АДМИНИСТРАТОР.
     void SetMode(std::uint8_t mode) { mode_ = mode; }
     std::uint8_t Mode() const { return mode_; }
-    // Texts starting with this byte are executed only in that mode.
-    void RequireMode(char first, std::uint8_t mode) { required_[first] = mode; }
     // Times from the end of a received frame to the ACK, and from the ACK to the reply
     // frame; the second status of the old firmware follows after the print time.
     void SetAckDelay(int ms) { ackDelay_ = ms; }
@@ -103,11 +106,21 @@ public:
         for (const auto& f : faults) AddFault(f);
     }
 
-    // What the register did.
+    // The register's books: what it booked (its journal), the drawer, the articles.
+    const TRf2160Register& Books() const { return register_; }
+    TRf2160Register& Books() { return register_; }
+    const std::vector<std::string>& Journal() const { return register_.Journal(); }
+    // The texts it carried out (mode switches included), in order.
     const std::vector<TRf2160Executed>& Executed() const { return executed_; }
     // How many times a text was executed.
     int ExecutedCount(std::string_view text) const;
     int GoodFrames() const { return goodFrames_; }
+    // Scripted faults that have fired.
+    int FaultsFired() const {
+        int n = 0;
+        for (const Armed& a : faults_) n += a.fired;
+        return n;
+    }
     int BadFrames() const { return badFrames_; }
     int NaksSent() const { return naks_; }
     int AcksReceived() const { return acks_; }
@@ -144,7 +157,7 @@ private:
     std::string version_ = "2160.01.O";
     std::string deviceId_ = "2160004217";
     std::uint8_t mode_ = 1;
-    std::map<char, std::uint8_t> required_;
+    TRf2160Register register_;
     std::uint8_t error_ = 0;
     std::uint8_t errorDetail_ = 0;
     int ackDelay_ = 2;

@@ -117,6 +117,44 @@ TEST(Cashsim, PlaysTheFiscalRegister) {
     EXPECT_EQ(Wait(c.pid), 0);
 }
 
+// What the fiscal register books goes to the journal file as it books it; what it
+// refuses does not.
+TEST(Cashsim, TheFiscalRegisterWritesItsJournal) {
+    char dir[] = "/tmp/tolver-cashsim-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string journal = std::string(dir) + "/journal.txt";
+    Child c = Start({"rf2160", "--journal", journal});
+    const int fd = OpenLine(c);
+    ASSERT_GE(fd, 0);
+    const std::string head = std::string("\x01") + "FISREGISTRATOR2160\x02\x1C";
+    // "@" with 24 characters (the line "Ok"), "A" (no such command), "0" (the drawer).
+    const std::string frames = head + "025@Ok" + std::string(22, ' ') + "\x03" "2420\x04" + head + "001A\x03" "1525\x04" +
+                               head + "0010\x03" "1508\x04";
+    ASSERT_EQ(::write(fd, frames.data(), frames.size()), static_cast<ssize_t>(frames.size()));
+    // The three acknowledgements, then the three statuses.
+    const std::string done = head + "005[\x01" + std::string(3, '\0') + "\x03" "1556\x04";
+    const std::string refused = head + "005[\x01\x04" + std::string(2, '\0') + "\x03" "1560\x04";
+    const std::string answers = "\x06\x06\x06" + done + refused + done;
+    EXPECT_EQ(ReadUntil(fd, answers), answers);
+    const auto read = [&] {
+        std::string text;
+        if (FILE* f = std::fopen(journal.c_str(), "r")) {
+            char buf[256];
+            for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+            std::fclose(f);
+        }
+        return text;
+    };
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (read() != "text Ok\ndrawer\n" && std::chrono::steady_clock::now() < end)
+        ::poll(nullptr, 0, 10);
+    EXPECT_EQ(read(), "text Ok\ndrawer\n");
+    ::close(fd);
+    ::kill(c.pid, SIGTERM);
+    EXPECT_EQ(Wait(c.pid), 0);
+    std::filesystem::remove_all(dir);
+}
+
 // The times of a fault script count from cashsim's start.
 TEST(Cashsim, ScriptTimesCountFromTheStart) {
     const auto start = std::chrono::steady_clock::now();
@@ -178,6 +216,8 @@ TEST(Cashsim, BadArgumentsAreRefused) {
         {{"rf2160", "--mode", "7"}, 1, "--mode"},
         {{"rf2160", "--faults", "cmd 1 explode"}, 1, "unknown action"},
         {{"rf2160", "--control", "/tmp/x"}, 1, "no mode key"},
+        {{"rf2160", "--journal", "/nonexistent/folder/journal"}, 1, "--journal"},
+        {{"er350f", "--journal", "/tmp/x"}, 1, "keeps no journal"},
     };
     for (const auto& t : cases) {
         Child c = Start(t.args);

@@ -1,5 +1,6 @@
 // The "РФ 2160" simulator on its own: frame checking, answers, modes, the
-// identification, the record of executed texts and every scripted fault.
+// identification, the record of executed texts and every scripted fault. (What the
+// register makes of each command is in rf2160register_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -54,8 +55,9 @@ TEST(Rf2160Sim, ChecksFramesAndTheirSums) {
         t += 1000;
     }
     EXPECT_EQ(sim.BadFrames(), 6);
-    // Five digits where the sum needs them.
-    const std::string big = std::string(60, '\xE0');
+    // Five digits where the sum needs them: an article named with 24 bytes 0xFF.
+    const std::string big = "PP" + std::string("\x1F\x40\x08\x80\x00\xF0\x00\x00\x1F\x40", 10) +
+                            std::string(24, '\xFF') + std::string("\x7F\xFF\xFF\xFF\x7F\xFF\xFF\xFF", 8);
     const std::string frame = Frame(big);
     EXPECT_EQ(frame.substr(frame.size() - 7, 1), "\x03");
     EXPECT_EQ(Exchange(sim, frame, t, t + 100), kAck + Status(0x01));
@@ -78,17 +80,21 @@ TEST(Rf2160Sim, LoneBytesBetweenFramesAndSplitReads) {
 
 TEST(Rf2160Sim, ModesIdentificationAndTheRecord) {
     TRf2160Sim sim;
-    sim.RequireMode('Z', 3);
+    const std::string dailyZ = "I\xE0Z", cashiersZ = "I\xE6Z";
     // Wrong password and a bad mode digit change nothing.
     EXPECT_EQ(Exchange(sim, Frame("o373920460"), 0, 100), kAck + Status(0x01, 0x20, 0, 0x80));
     EXPECT_EQ(Exchange(sim, Frame("o973920461"), 100, 200), kAck + Status(0x01, 0x04));
     // A text needing mode Z in mode РАБОТА: the mode error names Z.
-    EXPECT_EQ(Exchange(sim, Frame("Z1"), 200, 300), kAck + Status(0x01, 0x20, 0, 0x04));
+    EXPECT_EQ(Exchange(sim, Frame(dailyZ), 200, 300), kAck + Status(0x01, 0x20, 0, 0x04));
     EXPECT_EQ(Exchange(sim, Frame("o373920461"), 300, 400), kAck + Status(0x04));
-    EXPECT_EQ(Exchange(sim, Frame("Z1"), 400, 500), kAck + Status(0x04));
+    EXPECT_EQ(Exchange(sim, Frame(dailyZ), 400, 500), kAck + Status(0x04));
     EXPECT_EQ(sim.Mode(), 3);
     ASSERT_EQ(sim.Executed().size(), 2u);
-    EXPECT_EQ(sim.Executed()[1].text, "Z1");
+    EXPECT_EQ(sim.Executed()[1].text, dailyZ);
+    EXPECT_EQ(sim.Journal(), std::vector<std::string>{"report Z daily"});
+    // A command the register cannot read: wrong command, nothing done.
+    EXPECT_EQ(Exchange(sim, Frame("Z1"), 500, 600), kAck + Status(0x04, 0x04));
+    EXPECT_EQ(sim.Executed().size(), 2u);
     EXPECT_EQ(sim.Executed()[1].mode, 3);
     EXPECT_EQ(sim.Executed()[1].time, 400);
 
@@ -109,21 +115,23 @@ TEST(Rf2160Sim, ModesIdentificationAndTheRecord) {
 
     // A lock holds back every text until it is cleared.
     sim.SetError(0x80, 0x02);
-    EXPECT_EQ(Exchange(sim, Frame("Z2"), 2000, 2200), kAck + Status(0x04, 0x80, 0, 0x02) + Status(0x04, 0x80, 0, 0x02));
-    EXPECT_EQ(sim.ExecutedCount("Z2"), 0);
+    EXPECT_EQ(Exchange(sim, Frame(cashiersZ), 2000, 2200), kAck + Status(0x04, 0x80, 0, 0x02) + Status(0x04, 0x80, 0, 0x02));
+    EXPECT_EQ(sim.ExecutedCount(cashiersZ), 0);
+    EXPECT_EQ(sim.Journal().size(), 1u);
 }
 
 TEST(Rf2160Sim, ScriptedFaults) {
     const std::string ok = Status(0x01);
     struct Case {
         const char* script;
-        std::string expect;  // what the first command frame "A" gets by 2000 ms
+        std::string expect;  // what the first command frame, "0" (the drawer), gets by 2000 ms
         int executed;
     } cases[] = {
         {"cmd 1 nak", kNak, 0},
         {"cmd 1 no-ack", "", 0},
         {"cmd 1 ack-only", kAck, 1},
         {"cmd 1 late-ack 1500", kAck + ok, 1},
+        {"cmd 1 late-reply 1500", kAck + ok, 1},
         {"cmd 1 unrecognised", kAck + ok.substr(0, 5) + "X" + ok.substr(6), 1},
         {"cmd 1 damaged", kAck + ok.substr(0, 22) + "a" + ok.substr(23), 1},
         {"cmd 1 bad-sum", kAck + ok.substr(0, ok.size() - 2) + "7\x04", 1},
@@ -139,12 +147,20 @@ TEST(Rf2160Sim, ScriptedFaults) {
         TRf2160Sim sim;
         sim.AddFaults(ParseRf2160Faults(c.script));
         EXPECT_EQ(Exchange(sim, Frame("["), 0, 100), kAck + ok) << c.script;  // frame 1, not a command
-        EXPECT_EQ(Exchange(sim, Frame("A"), 100, 2000), c.expect) << c.script;
-        EXPECT_EQ(sim.ExecutedCount("A"), c.executed) << c.script;
+        EXPECT_EQ(Exchange(sim, Frame("0"), 100, 2000), c.expect) << c.script;
+        EXPECT_EQ(sim.ExecutedCount("0"), c.executed) << c.script;
+        EXPECT_EQ(sim.Journal().size(), static_cast<std::size_t>(c.executed)) << c.script;
         // The fault fires once: the next frame is answered normally, unless silenced.
         if (std::string(c.script) != "cmd 1 silent 5000") {
             EXPECT_EQ(Exchange(sim, Frame("["), 3000, 3100), kAck + ok) << c.script;
         }
+    }
+    // A late reply: the ACK in time, the status a long print later.
+    {
+        TRf2160Sim sim;
+        sim.AddFaults(ParseRf2160Faults("cmd 1 late-reply 5000"));
+        EXPECT_EQ(Exchange(sim, Frame("0"), 0, 4000), kAck);
+        EXPECT_EQ(Exchange(sim, "", 4000, 6000), ok);
     }
     // A repeated NAK; silence and return; timed faults.
     TRf2160Sim sim;
@@ -158,7 +174,7 @@ TEST(Rf2160Sim, ScriptedFaults) {
 
 TEST(Rf2160Sim, FaultScriptErrorsNameTheItem) {
     for (const char* bad : {"cmd x nak", "frame 1", "frame 1 explode", "at 5 nak-in-frame", "frame 1 status 80",
-                            "cmd 1 garbage", "cmd 1 error 1FF", "frame 1 late-ack", "bogus 1 nak"}) {
+                            "cmd 1 garbage", "cmd 1 error 1FF", "frame 1 late-ack", "cmd 2 late-reply", "bogus 1 nak"}) {
         try {
             ParseRf2160Faults(std::string("frame 9 nak; ") + bad);
             ADD_FAILURE() << bad;

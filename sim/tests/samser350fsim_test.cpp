@@ -106,6 +106,38 @@ TEST(SamsER350FSim, ReceiptsPrintTheirLinesAndEndWithTheHeaderBlock) {
               std::string("\x87") + static_cast<char>(KeyOfDigit(1) + 0x80) + static_cast<char>(KeyOfDigit(10) + 0x80));
 }
 
+// 7, count, 86, article, 115, [price, 115]: the register books count x price.
+TEST(SamsER350FSim, ArticlesSoldWithACountBookCountTimesPrice) {
+    struct Case {
+        const char* count;  // as keyed: digits and a point
+        int price;          // hundredths keyed after the article; 0 for its programmed 1.00
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"2", 600, {"  2.000 X 6.00", "АРТИКУЛ 5" + std::string(12, ' ') + "12.00"}},
+        {"1.5", 200, {"  1.500 X 2.00", "АРТИКУЛ 5" + std::string(13, ' ') + "3.00"}},
+        {"3", 0, {"  3.000 X 1.00", "АРТИКУЛ 5" + std::string(13, ' ') + "3.00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        TSamsER350FSim sim;
+        std::string keys = "\x07";
+        for (const char* d = c.count; *d; ++d)
+            keys += *d == '.' ? static_cast<char>(CodeOf(Key::Point)) : KeyOfDigit(*d - '0');
+        keys += static_cast<char>(CodeOf(Key::Separator));
+        keys += KeyOfDigit(5);
+        keys += "\x73";
+        if (c.price) {
+            for (const char d : std::to_string(c.price)) keys += KeyOfDigit(d - '0');
+            keys += "\x73";
+        }
+        Exchange(sim, keys + "\x07\x63", 0, 100);  // the close sells an article left without a price
+        ASSERT_GE(sim.Tape().size(), 3u);
+        EXPECT_EQ(std::vector<std::string>(sim.Tape().begin(), sim.Tape().begin() + 2), c.lines);
+        EXPECT_EQ(sim.Tape()[2].substr(sim.Tape()[2].rfind(' ') + 1), c.lines[1].substr(c.lines[1].rfind(' ') + 1));
+    }
+}
+
 TEST(SamsER350FSim, AbsurdEntriesSaturateTheSums) {
     TSamsER350FSim sim;
     std::string sale = "\x07";

@@ -60,6 +60,8 @@ public:
     virtual bool CheckOpen() const = 0;
     virtual void SetCheckOpen(bool open) = 0;
     virtual const TSpoolerSetup& Setup() const = 0;
+    // The driver's limits (all 0 before a driver is attached).
+    virtual const TCashDriverConstraints& Constraints() const = 0;
 
     // Appends to / removes from Clients; removing the last one closes the main window
     // by the close road.

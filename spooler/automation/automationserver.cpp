@@ -56,6 +56,63 @@ struct Args {
     }
 };
 
+// Texts a client may pass. One that the register prints (a department name, a text
+// line, the text of a cash movement or of a receipt's opening) may fill at most
+// kPrintedLines lines of the register's line width; any other text (a password, a
+// cashier's name, report items, an in/out parameter) kShortTextLimit characters, as
+// much as the register takes of any. A longer text is refused before anything is
+// done, so that no client can fill the queue for hours or hold the spooler.
+constexpr std::size_t kPrintedLines = 50;
+constexpr std::size_t kShortTextLimit = 255;
+constexpr std::size_t kLineWidthWithoutDriver = 24;
+
+bool IsPrintedText(std::string_view member, std::string_view arg) {
+    return arg == "Name" || arg == "Text" || arg == "Value" || (arg == "Info" && member != "CanExit");
+}
+
+// Characters (code points) of a text from the bus.
+std::size_t CharCount(const QString& text) {
+    std::size_t n = 0;
+    for (const QChar c : text) n += c.isLowSurrogate() ? 0 : 1;
+    return n;
+}
+
+// Refuses (E_INVALIDARG) a text argument of the call longer than its bound.
+void CheckTextBounds(const bus::Member& m, const QList<QVariant>& args, const TCashDriverConstraints& limits) {
+    std::size_t pos = 0;
+    for (int i = 0; pos < m.in.size(); ++i) {
+        std::size_t end = m.in.find(' ', pos);
+        if (end == std::string_view::npos) end = m.in.size();
+        const std::string_view one = m.in.substr(pos, end - pos);
+        pos = end + 1;
+        if (one.size() < 3 || one[0] != 's') continue;
+        const std::string_view name = one.substr(2);
+        const std::size_t length = CharCount(args.value(i).toString());
+        if (IsPrintedText(m.name, name)) {
+            const std::size_t width =
+                limits.NameLength > 0 ? static_cast<std::size_t>(limits.NameLength) : kLineWidthWithoutDriver;
+            if (length > kPrintedLines * width)
+                throw EOleError(std::string(name) + ": текст длиннее, чем печатает кассовый аппарат (длина " +
+                                    std::to_string(length) + ", допустимо " + std::to_string(kPrintedLines * width) +
+                                    ": " + std::to_string(kPrintedLines) + " строк по " + std::to_string(width) +
+                                    " символов)",
+                                E_INVALIDARG);
+        } else if (length > kShortTextLimit) {
+            throw EOleError(std::string(name) + ": текст длиннее допустимого (длина " + std::to_string(length) +
+                                ", допустимо " + std::to_string(kShortTextLimit) + ")",
+                            E_INVALIDARG);
+        }
+    }
+}
+
+// The members that add to an open receipt: while the receipt of a client that left the
+// bus is open, they are refused, so that no sale ever joins another customer's receipt.
+bool JoinsReceipt(const QString& member) {
+    for (const char* name : {"AddPayDep", "AddPayArt", "DelPayDep", "DelPayArt", "AddInfo", "AddPayDepName", "Ident", "IdentOnce"})
+        if (member == QLatin1String(name)) return true;
+    return false;
+}
+
 QVariant Out(const std::string& s) { return QString::fromStdString(s); }
 QVariant Out(Currency c) { return QVariant::fromValue<qlonglong>(c.raw()); }
 QVariant Out(std::int32_t v) { return QVariant::fromValue<int>(v); }
@@ -235,6 +292,9 @@ void AutomationServer::ReleaseOwner(const QString& owner) {
     std::vector<QString> paths;
     for (const auto& [path, object] : objects_)
         if (object->owner == owner) paths.push_back(path);
+    // Gone from the bus with its objects and its receipt open: nobody else's sale may
+    // join that receipt. (One that released its objects first has handed it on.)
+    if (!paths.empty() && host_ && host_->CheckOpen() && receiptOwner_ == owner) receiptAbandoned_ = true;
     for (const QString& path : paths) Release(path);
 }
 
@@ -256,19 +316,38 @@ QString AutomationServer::Introspect(const QString& path) const {
 bool AutomationServer::HandleMessage(const QDBusMessage& message) {
     if (message.type() != QDBusMessage::MethodCallMessage) return false;
     const QString interface = message.interface();
-    if (interface == kIntrospectable || interface == kPeer || interface == kProperties) return false;
+    if (interface == kIntrospectable || interface == kPeer) return false;
     const QString path = message.path();
     if (path == QLatin1String(bus::kFactoryPath)) {
-        HandleFactory(message);
+        if (interface == kProperties)
+            HandleProperties(message, {QLatin1String(bus::kFactoryInterface)}, {});
+        else
+            HandleFactory(message);
         return true;
     }
     auto it = objects_.find(path);
     if (it == objects_.end()) {
-        connection_.send(message.createErrorReply(QDBusError::UnknownObject,
-                                                  QStringLiteral("no automation object %1 (released or never made)").arg(path)));
+        // The folders of the objects have no interfaces of their own.
+        if (interface == kProperties && (path + QLatin1Char('/') == QLatin1String(bus::kSpoolAutoPathPrefix) ||
+                                         path + QLatin1Char('/') == QLatin1String(bus::kSpoolAuto1PathPrefix)))
+            HandleProperties(message, {}, {});
+        else
+            connection_.send(message.createErrorReply(
+                QDBusError::UnknownObject, QStringLiteral("no automation object %1 (released or never made)").arg(path)));
         return true;
     }
     Object& object = *it->second;
+    if (interface == kProperties) {
+        // Anyone may ask: there is nothing to read.
+        if (object.auto1)
+            HandleProperties(message,
+                              {QLatin1String(bus::kSpoolAuto1Interface), QLatin1String(bus::kConnectionPointInterface),
+                               QLatin1String(bus::kEventsInterface)},
+                              bus::kSpoolAuto1Members);
+        else
+            HandleProperties(message, {QLatin1String(bus::kSpoolAutoInterface)}, bus::kSpoolAutoMembers);
+        return true;
+    }
     if (message.service() != object.owner) {
         connection_.send(message.createErrorReply(QDBusError::AccessDenied,
                                                   QStringLiteral("%1 belongs to another client").arg(path)));
@@ -276,6 +355,43 @@ bool AutomationServer::HandleMessage(const QDBusMessage& message) {
     }
     HandleObject(object, message);
     return true;
+}
+
+// org.freedesktop.DBus.Properties, as the introspection lists it: the interfaces of an
+// object have no D-Bus properties (a property of the automation objects is a method of
+// its own name), so GetAll answers an empty set and Get and Set say where to look.
+void AutomationServer::HandleProperties(const QDBusMessage& message, const QStringList& interfaces,
+                                        std::span<const bus::Member> members) {
+    const QString member = message.member();
+    const QString sig = message.signature();
+    const QList<QVariant> args = message.arguments();
+    const bool getAll = member == QLatin1String("GetAll") && sig == QLatin1String("s");
+    const bool get = member == QLatin1String("Get") && sig == QLatin1String("ss");
+    const bool set = member == QLatin1String("Set") && sig == QLatin1String("ssv");
+    if (!getAll && !get && !set) {
+        const bool known = member == QLatin1String("GetAll") || member == QLatin1String("Get") || member == QLatin1String("Set");
+        connection_.send(known ? message.createErrorReply(QDBusError::InvalidArgs,
+                                                          QStringLiteral("%1: wrong arguments (%2)").arg(member, sig))
+                               : message.createErrorReply(QDBusError::UnknownMethod, member));
+        return;
+    }
+    const QString interface = args.value(0).toString();
+    const bool standard = interface == kIntrospectable || interface == kPeer || interface == kProperties;
+    if (!interface.isEmpty() && !standard && !interfaces.contains(interface)) {
+        connection_.send(message.createErrorReply(
+            QDBusError::UnknownInterface, QStringLiteral("%1 has no interface %2").arg(message.path(), interface)));
+        return;
+    }
+    if (getAll) {
+        connection_.send(message.createReply(QVariant::fromValue(QVariantMap())));
+        return;
+    }
+    const QString name = args.value(1).toString();
+    const bool isMember = bus::FindMember(members, name.toStdString()) != nullptr;
+    connection_.send(message.createErrorReply(
+        QDBusError::UnknownProperty,
+        isMember ? QStringLiteral("%1 is a method here, not a D-Bus property: call %1()").arg(name)
+                 : QStringLiteral("%1 has no properties (no %2)").arg(message.path(), name)));
 }
 
 void AutomationServer::HandleFactory(const QDBusMessage& message) {
@@ -361,10 +477,20 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
         return;
     }
     try {
+        if (host_) CheckTextBounds(*m, message.arguments(), host_->Constraints());
+        const bool wasOpen = host_ && host_->CheckOpen();
+        if (!wasOpen) {
+            receiptOwner_.clear();
+            receiptAbandoned_ = false;
+        }
+        if (receiptAbandoned_ && JoinsReceipt(member))
+            throw EOleError(kUnfinishedCheckText, E_FAIL);
+        const QString owner = object.owner;  // a modal member may outlive the object
         if (current)
             HandleSpoolAuto1(object, message);
         else
             HandleSpoolAuto(object, message);
+        if (!wasOpen && host_ && host_->CheckOpen()) receiptOwner_ = owner;
     } catch (const EOleError& e) {
         connection_.send(HResultError(message, e.ErrorCode(), e.what()));
     } catch (const std::exception& e) {

@@ -4,14 +4,20 @@
 // (automationbus.h has the names and the member table). Each object belongs to the
 // client that created it: only that client may call or release it, and it is released
 // the moment that client leaves the bus. Members that show a modal dialog answer when
-// it closes; the event loop keeps serving the others meanwhile.
+// it closes; the event loop keeps serving the others meanwhile. A client that leaves
+// the bus with the receipt it opened still open leaves it unfinished: sales and texts
+// are refused with "Имеется незавершенный чек" until it is closed.
 
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
+
+#include "spooler/automation/automationbus.h"
 
 class QDBusMessage;
 class QDBusServiceWatcher;
@@ -49,6 +55,8 @@ private:
     bool HandleMessage(const QDBusMessage& message);
     QString Introspect(const QString& path) const;
     void HandleFactory(const QDBusMessage& message);
+    void HandleProperties(const QDBusMessage& message, const QStringList& interfaces,
+                          std::span<const bus::Member> members);
     void HandleObject(Object& object, const QDBusMessage& message);
     void HandleSpoolAuto(Object& object, const QDBusMessage& message);
     void HandleSpoolAuto1(Object& object, const QDBusMessage& message);
@@ -63,6 +71,11 @@ private:
     std::map<QString, std::unique_ptr<Object>> objects_;
     std::uint64_t nextId_ = 1;
     bool registered_ = false;
+    // The client whose member opened the receipt now open, and whether it has left the
+    // bus since (then the receipt waits for a close: CloseCheck, or a member that
+    // closes a receipt first).
+    QString receiptOwner_;
+    bool receiptAbandoned_ = false;
 };
 
 }  // namespace tolver::spooler

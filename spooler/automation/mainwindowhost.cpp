@@ -8,7 +8,6 @@
 #include "spooler/automation/serverswitches.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolerclient.h"
-#include "spooler/spoolerextensions.h"
 
 namespace tolver::spooler {
 
@@ -90,6 +89,7 @@ AutomationDriver& MainWindowHost::Driver() { return *driver_; }
 bool MainWindowHost::CheckOpen() const { return main_.CheckOpen; }
 void MainWindowHost::SetCheckOpen(bool open) { main_.CheckOpen = open; }
 const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Setup; }
+const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Constraints; }
 
 void MainWindowHost::AddClient(AutomationClient* client) {
     auto entry = std::make_shared<ClientEntry>(client);
@@ -131,49 +131,28 @@ void MainWindowHost::SetControlEnabled(bool enabled) {
     main_.PopupMenu1->setDefaultAction(enabled ? main_.N10 : main_.N7);
 }
 
-// ---- joining the program -----------------------------------------------------------
+// ---- the server of the program ----------------------------------------------------
 
-namespace {
-
-struct Running {
-    std::unique_ptr<MainWindowHost> host;
-    std::unique_ptr<AutomationServer> server;
-};
-
-Running& Automation() {
-    static Running running;
-    return running;
+TSpoolerAutomation::TSpoolerAutomation(TfrmMain& main)
+    : host_(std::make_unique<MainWindowHost>(main)), server_(std::make_unique<AutomationServer>(host_.get())) {
+    QString error;
+    if (!server_->Start(&error)) std::fprintf(stderr, "Spooler: no automation server: %s\n", qPrintable(error));
 }
 
-const bool registered = RegisterSpoolerExtension({
-    .Name = "automation",
-    .CommandLine =
-        [](const QStringList& args) {
-            std::vector<std::string> list;
-            for (const QString& a : args) list.push_back(a.toStdString());
-            return HandleRegistrationSwitches(ParseServerSwitches(list));
-        },
-    .BeforeMainWindow = {},
-    .AfterMainWindow =
-        [](TfrmMain& main) {
-            Running& r = Automation();
-            r.host = std::make_unique<MainWindowHost>(main);
-            r.server = std::make_unique<AutomationServer>(r.host.get());
-            QString error;
-            if (!r.server->Start(&error))
-                std::fprintf(stderr, "Spooler: no automation server: %s\n", qPrintable(error));
-        },
-    .AtExit =
-        [] {
-            Running& r = Automation();
-            if (!r.server) return;
-            r.server->SendPrepareMessage();
-            r.host->Detach();
-            r.server.reset();
-            r.host.reset();
-        },
-});
+TSpoolerAutomation::~TSpoolerAutomation() { Close(); }
 
-}  // namespace
+void TSpoolerAutomation::Close() {
+    if (!server_) return;
+    server_->SendPrepareMessage();
+    host_->Detach();
+    server_.reset();
+    host_.reset();
+}
+
+int TSpoolerAutomation::HandleCommandLine(const QStringList& args) {
+    std::vector<std::string> list;
+    for (const QString& a : args) list.push_back(a.toStdString());
+    return HandleRegistrationSwitches(ParseServerSwitches(list));
+}
 
 }  // namespace tolver::spooler

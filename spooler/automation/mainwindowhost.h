@@ -2,6 +2,9 @@
 // The automation objects' view of the real main window (TfrmMain): its shared state,
 // the driver wrapper, the sign-on, the reports window and the tray menu; and each
 // SpoolAuto1 object entered into the main window's Clients for the result relay.
+// TSpoolerAutomation is the server of the program over it.
+
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -15,6 +18,8 @@ class ISpoolerClient;
 
 namespace tolver::spooler {
 
+class AutomationServer;
+
 class MainWindowHost : public AutomationHost {
 public:
     explicit MainWindowHost(TfrmMain& main);
@@ -27,6 +32,7 @@ public:
     bool CheckOpen() const override;
     void SetCheckOpen(bool open) override;
     const TSpoolerSetup& Setup() const override;
+    const TCashDriverConstraints& Constraints() const override;
     void AddClient(AutomationClient* client) override;
     void RemoveClient(AutomationClient* client) override;
     std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
@@ -46,6 +52,30 @@ private:
     std::unique_ptr<DriverCalls> driver_;
     std::map<AutomationClient*, std::shared_ptr<ClientEntry>> clients_;
     bool detached_ = false;
+};
+
+// The automation server of the running spooler, on the session bus, over the main
+// window from its creation until it closes.
+class TSpoolerAutomation {
+public:
+    // Starts the server; without a bus (or with another spooler on it) the program
+    // runs on, saying why on standard error.
+    explicit TSpoolerAutomation(TfrmMain& main);
+    ~TSpoolerAutomation();
+    TSpoolerAutomation(const TSpoolerAutomation&) = delete;
+    TSpoolerAutomation& operator=(const TSpoolerAutomation&) = delete;
+
+    // The main window closes: the window that Prepare named is told, the clients no
+    // longer reach the main window, and the server leaves the bus.
+    void Close();
+
+    // The registration switches ("REGSERVER", "UNREGSERVER") of the program's
+    // arguments (without the program name): the exit code when one was handled, else -1.
+    static int HandleCommandLine(const QStringList& args);
+
+private:
+    std::unique_ptr<MainWindowHost> host_;
+    std::unique_ptr<AutomationServer> server_;
 };
 
 }  // namespace tolver::spooler

@@ -7,15 +7,21 @@
 // A command is a member of SpoolAuto1 (of SpoolAuto with --spoolauto) in lower case
 // with dashes (add-pay-art), or one of the short names below (sale-art). Amounts are
 // decimal text ("6.00"), counts decimal numbers, PayType cash, check, credit or 0 to 2.
+// --wait waits for the OnCommandResult of the command id that the member answered;
+// 0 (done without a command id) has none, so nothing is waited for.
 // Exit codes: 0 done, 1 the member refused (-1) or the awaited result was not 0,
-// 2 bad arguments, 3 no spooler, 4 the member failed, 5 no result within the time-out.
+// 2 bad arguments, 3 no spooler (or it ended while a result was awaited), 4 the member
+// failed, 5 no result within the time-out.
 
 #include <QCoreApplication>
 #include <QDBusObjectPath>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QDBusServiceWatcher>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -169,7 +175,8 @@ void PrintHelp() {
         "usage: spoolctl [--spoolauto] <command> [--<argument> <value>]... [--wait] [--timeout <seconds>]\n"
         "       spoolctl monitor     stay a client of the spooler and print every command result\n"
         "Amounts are decimal text (6.00); PayType is cash, check, credit or 0..2.\n"
-        "--wait waits for the command's OnCommandResult and prints it.\n"
+        "--wait waits for the command's OnCommandResult and prints it; a command that\n"
+        "answered 0 queued nothing to wait for and ends at once.\n"
         "Exit codes: 0 done, 1 refused (-1) or result not 0, 2 bad arguments, 3 no spooler,\n"
         "4 the member failed, 5 no result within the time-out (default 60 s).\n\n");
     auto list = [](const char* title, std::span<const bus::Member> table) {
@@ -284,11 +291,19 @@ int Run(std::vector<std::string> args) {
 
     std::unique_ptr<SpoolObject> object;
     std::map<std::int32_t, std::int32_t> results;
+    // The result waited for ends the wait; so does the spooler leaving the bus (no
+    // result can come then) and the time-out. The wait blocks in the event loop.
+    std::int32_t awaited = 0;
+    QEventLoop waiting;
     if (legacy)
         object = std::make_unique<SpoolAuto>();
     else {
         auto current = std::make_unique<SpoolAuto1>();
-        if (wait) current->Advise([&results](std::int32_t id, std::int32_t result) { results.emplace(id, result); });
+        if (wait)
+            current->Advise([&](std::int32_t id, std::int32_t result) {
+                results.emplace(id, result);
+                if (id == awaited) waiting.quit();
+            });
         object = std::move(current);
     }
     const QList<QVariant> values = object->call(QString::fromUtf8(member->name.data(), member->name.size()), callArgs);
@@ -301,14 +316,30 @@ int Run(std::vector<std::string> args) {
     if (!returnsId) return kOk;
     const std::int32_t id = values.value(values.size() - 1).toInt();
     if (id < 0) return kRefused;
-    if (!wait) return kOk;
+    // 0: done without a command id, so no result will come.
+    if (!wait || id == 0) return kOk;
 
-    QElapsedTimer clock;
-    clock.start();
-    while (!results.count(id) && clock.elapsed() < timeoutSeconds * 1000LL)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    bool spoolerLeft = false;
+    if (!results.count(id)) {
+        awaited = id;
+        QDBusServiceWatcher watcher(QLatin1String(bus::kServiceName), object->connection(),
+                                    QDBusServiceWatcher::WatchForUnregistration);
+        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &waiting, [&] {
+            spoolerLeft = true;
+            waiting.quit();
+        });
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        QObject::connect(&timeout, &QTimer::timeout, &waiting, &QEventLoop::quit);
+        timeout.start(std::chrono::milliseconds(std::min<long long>(timeoutSeconds * 1000LL, INT32_MAX)));
+        waiting.exec();
+    }
     auto it = results.find(id);
     if (it == results.end()) {
+        if (spoolerLeft) {
+            std::fprintf(stderr, "spoolctl: the spooler ended before the result of command %d\n", id);
+            return kNoSpooler;
+        }
         std::fprintf(stderr, "spoolctl: no result for command %d within %d s\n", id, timeoutSeconds);
         return kTimedOut;
     }

@@ -102,16 +102,27 @@ void TfrmModel::DockDriverPage() {
     TCashDriverSetup& ds = host_.EditSetup().DriverSetup;
     try {
         edited_ = CreateDriver(ds.CashDriverProperties->AutoObjectName);
-        if (!edited_) return;
-        ds.DriverObject = Variant::Dispatch(edited_.get());
-        ds.EventIID = DispatchGet(edited_.get(), "EventIID").toString();
+        if (edited_) {
+            ds.DriverObject = Variant::Dispatch(edited_.get());
+            ds.EventIID = DispatchGet(edited_.get(), "EventIID").toString();
+        }
     } catch (...) {
     }
-    if (!edited_) return;
-    try {
-        page_ = DockFrame(DispatchGet(edited_.get(), "PropertiesForm").toInt32(), panelProperties);
-    } catch (...) {
+    if (edited_) {
+        try {
+            page_ = DockFrame(DispatchGet(edited_.get(), "PropertiesForm").toInt32(), panelProperties);
+        } catch (...) {
+        }
     }
+    FitToPage();
+}
+
+void TfrmModel::FitToPage() {
+    // The dialog keeps the size of its last run: it takes the docked page's (or, with
+    // none, its own smaller) size anew, so that no page is ever clipped.
+    panelProperties->updateGeometry();
+    layout()->activate();
+    resize(sizeHint().expandedTo(minimumSizeHint()));
 }
 
 void TfrmModel::UndockDriverPage() {

@@ -43,6 +43,7 @@ public:
     void Apply();
     void Finish();
 
+    // Docks the page and fits the dialog to it.
     void DockDriverPage();
     void UndockDriverPage();
     // The stored settings blob into the edited driver object, only while the edited
@@ -72,6 +73,8 @@ public:
     QPushButton* bCancel = nullptr;
 
 private:
+    void FitToPage();
+
     TDialogHost& host_;
     std::vector<TDriverListEntry> entries_;
     ComPtr<IDispatch> edited_;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -33,6 +32,7 @@
 
 #include "platform/com/comptr.h"
 #include "platform/com/dispatch.h"
+#include "spooler/dialogs/folderbrowser.h"
 #include "spooler/dialogs/framedock.h"
 #include "spooler/dialogs/dialoghost.h"
 #include "spooler/dialogs/dialogrun.h"
@@ -297,7 +297,7 @@ TfrmProperties::TfrmProperties(TDialogHost& host, QWidget* parent) : QDialog(par
     checked_ = CheckIcon(this, true);
     unchecked_ = CheckIcon(this, false);
     report_ = style()->standardIcon(QStyle::SP_FileIcon);
-    ChooseFolder = [this](const QString& prompt) { return QFileDialog::getExistingDirectory(this, prompt); };
+    ChooseFolder = [this](const QString& prompt) { return BrowseForFolder(prompt, this); };
 
     Timer.setSingleShot(true);
     Timer.setInterval(100);
@@ -567,6 +567,9 @@ QWidget* TfrmProperties::MakeReportsPage() {
         l->setColumnWidth(1, 55);
         l->setColumnWidth(2, 55);
         l->header()->setSectionsClickable(false);
+        // Both lists keep a scroll bar, so that their "До" and "После" columns line up
+        // whether a list needs to scroll or not.
+        l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         l->viewport()->installEventFilter(this);
         return l;
     };

@@ -1,9 +1,11 @@
 #include "spooler/dialogs/reports.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QToolBar>
@@ -77,6 +79,9 @@ void FillCheckList(QTreeWidget* list, const std::vector<std::string>& names) {
         rows.append(row);
     }
     list->addTopLevelItems(rows);
+    // The names are shown whole: the list is never narrower than its widest row.
+    const int widest = std::max(0, static_cast<QAbstractItemView*>(list)->sizeHintForColumn(0));
+    list->setMinimumWidth(widest + 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
 }
 
 TMarkedRows MarkedRows(QTreeWidget* list) {
@@ -214,6 +219,13 @@ void TfrmProgram::FormActivate() {
         UncheckAll();
     } catch (...) {
     }
+}
+
+void TfrmProgram::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (std::exchange(shown_, true) || FormStorage->Placed()) return;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TfrmProgram::FillItems(const std::string& text) { FillCheckList(listviewProgram, SplitItemNames(text)); }

@@ -89,6 +89,13 @@ public:
     QTreeWidget* listviewProgram = nullptr;
     QToolButton* bProgram = nullptr;
     QToolButton* ToolButton1 = nullptr;
+
+protected:
+    // Centred on the screen when first shown, unless a stored placement was put on it.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool shown_ = false;
 };
 
 }  // namespace tolver

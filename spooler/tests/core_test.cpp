@@ -8,7 +8,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/gui_test_main.h"
@@ -426,6 +431,51 @@ TEST_F(CoreTest, ProtocolLogFailureIsReportedOnceAndStaysOutOfTheDriver) {
     ASSERT_EQ(view.Posted.size(), 1u);
     EXPECT_NE(view.Posted[0].find("07-03-2026_Spooler.log.txt"), std::string::npos);
     ::chmod((registry.dir() / "state").c_str(), 0700);
+}
+
+TEST_F(CoreTest, EveryBoxShownIsToldOnStandardErrorAndInTheProtocolLogBeforeItWaits) {
+    core.Today = [] { return QDate(2026, 3, 7); };
+    core.Setup.DriverSetup.ProtocolOn = true;
+    Start();
+    const auto log = registry.dir() / "state" / "07-03-2026_Spooler.log.txt";
+    const TSpoolerMessageHandler scripted = SetSpoolerMessageHandler({});  // the real box
+    const struct {
+        std::function<void()> show;
+        const char* notice;
+    } cases[] = {
+        {[&] { driver->RaiseText(ICashDriverAutoEvents::OnProtocolError, "Касса не открыта"); },
+         "Окно \"Тольвер. Ошибка\" ждет ответа \"OK\": Касса не открыта"},
+        {[&] { driver->RaiseText(ICashDriverAutoEvents::OnProtocolQuery, "Поверните ключ\r\nв положение X"); },
+         "Окно \"Тольвер. Запрос\" ждет ответа \"OK\": Поверните ключ в положение X"},
+        {[] { ShowSpoolerMessage(kTextLinkFailure, kTitleError, true); },
+         "Окно \"Тольвер. Ошибка\" ждет ответа \"Да\" или \"Нет\": Сбой коммуникации с КА: Возможные причины:  "
+         "-кассовый аппарат выключен;  -обрыв кабеля;  -неисправность кассового аппарата  Выводить в дальнейшем это "
+         "сообщение?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.notice);
+        std::string logWhileOpen;
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            logWhileOpen = ReadFile(log);
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                answered = true;
+            }
+        });
+        ::testing::internal::CaptureStderr();
+        c.show();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(answered);
+        EXPECT_NE(err.find(std::string("Spooler: ") + c.notice + "\n"), std::string::npos) << err;
+        // A time-stamped line, there while the box still waits.
+        const std::size_t at = logWhileOpen.find(std::string(c.notice) + "\r\n");
+        ASSERT_NE(at, std::string::npos) << logWhileOpen;
+        ASSERT_GE(at, 13u);
+        EXPECT_EQ(logWhileOpen[at - 1], ' ');
+        EXPECT_EQ(logWhileOpen[at - 5], '.');
+    }
+    SetSpoolerMessageHandler(scripted);
 }
 
 // ---- sign-on ---------------------------------------------------------------------------

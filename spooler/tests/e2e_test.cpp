@@ -20,6 +20,7 @@
 #include "spooler/mainform.h"
 #include "spooler/printform.h"
 #include "spooler/spoolermessage.h"
+#include "sim/simcontrol.h"
 
 using namespace tolver;
 using tolver::testutil::RunUntil;
@@ -103,6 +104,35 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     for (const auto& f : std::filesystem::directory_iterator(state_))
         logged = logged || f.path().filename().string().ends_with("_Spooler.log.txt");
     EXPECT_TRUE(logged);
+}
+
+// An X report needs the cashier: its queries ask for the key in X and back in P, and
+// the queue waits on each box until it is answered; then the sign-off queued behind the
+// report goes out and completes. (Turning the key alone answers no box.)
+TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItCompletes) {
+    const std::string control = (registry.dir() / "cashsim.ctl").string();
+    StartSimulator({"--control", QString::fromStdString(control)});
+    TfrmMain main;
+    ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
+    auto client = std::make_shared<TResultClient>();
+    main.AddClient(client);
+    const int reg = main.RegisterCashier(1, "Кассир 1", false, "5173");
+    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(reg); }, 60000));
+
+    std::vector<std::string> asked;
+    boxes.WhileOpen = [&](const TSpoolerMessageScript::Box& box) {
+        asked.push_back(box.Text);
+        if (box.Title != kTitleQuery) return;
+        const char* key = box.Text.find("положение X") != std::string::npos ? "X" : "P";
+        EXPECT_TRUE(TurnSimulatorKey(control, key));
+    };
+    EXPECT_EQ(main.Driver.GetXReport("0;"), 0);
+    const int off = main.UnregisterCashier();
+    ASSERT_GT(off, 0);
+    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(off); }, 120000));
+    EXPECT_EQ(client->sink->ResultOf(off), 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Переключите ключ на КА в положение X и нажмите кнопку ОК",
+                                               "Выполнение X-отчетов окончено. Верните ключ в положение Р"}));
 }
 
 TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) {

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QTest>
 #include <QTimer>
+#include <QtTest/qtestspontaneevent.h>
 
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/gui_test_main.h"
@@ -275,6 +276,29 @@ TEST_F(MainWindowTest, CloseRoadEndsWithClosed) {
     driver->RaiseCommandResult(3, 0);
     QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
     EXPECT_TRUE(main.CanQuit);
+}
+
+TEST_F(MainWindowTest, AWindowManagersCloseMinimizeAndMaximizeLeaveTheStatusWindowAsItIs) {
+    ChooseFakeDriver();
+    TfrmMain main(nullptr, factory);
+    bool closed = false;
+    QObject::connect(&main, &TfrmMain::closed, [&] { closed = true; });
+    // The close a window manager offers arrives as a spontaneous close event.
+    QCloseEvent wmClose;
+    QSpontaneKeyEvent::setSpontaneous(&wmClose);
+    // Delivered as the window system delivers it (sendEvent would clear the mark).
+    static_cast<QObject&>(main).event(&wmClose);
+    EXPECT_FALSE(wmClose.isAccepted());
+    EXPECT_TRUE(main.isVisible());  // no tray: the window carries the menu and stays
+    EXPECT_EQ(main.PendingAction, paNone);
+    EXPECT_EQ(main.LinkState, lsConnected);  // the close road has not begun
+    for (const Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
+        main.setWindowState(state);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return main.windowState() == Qt::WindowNoState; }, 5000)) << state;
+    }
+    // "Выход" still takes the close road to its end.
+    main.N5->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
 }
 
 TEST(AboutBox, Picture) {

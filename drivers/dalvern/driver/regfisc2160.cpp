@@ -57,7 +57,7 @@ std::int64_t Hundredths(Currency value) {
 }
 
 std::string DeviceText(const std::string& text, std::size_t width) {
-    std::string s = WinToDos(Utf8ToCp1251(text));
+    std::string s = TextToDos(Utf8ToCp1251(text));
     if (width == 0) return s;
     s.resize(width, ' ');
     return s;
@@ -193,9 +193,11 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
             const TCashArtProperties* art = dynamic_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
             if (art) {
                 const Currency price = kind == ZeroSale ? art->Price : Sum;
-                // A sale whose article could not be programmed would sell at whatever
-                // price the register holds: refused instead.
-                if (SetArt(NArt, art->NDep, art->NTax, price, art->Description, art->Return) > 0)
+                // A priced sale whose article could not be programmed would sell at
+                // whatever price the register holds: refused instead. A sale without a
+                // price sells at the register's price on every firmware.
+                if (SetArt(NArt, art->NDep, art->NTax, price, art->Description, art->Return) > 0 ||
+                    kind == ZeroSale)
                     id = link_->AddCommand(plain, kModeWork, kLongWait, {});
             }
         } else if (kind == ZeroSale) {
@@ -254,14 +256,13 @@ std::int32_t TRegFisc2160::AddInfo(const std::string& Text) {
 }
 
 std::int32_t TRegFisc2160::PrintInfoText(const std::string& Text) {
-    std::string text = Utf8ToCp1251(Text);
+    std::string text = TextToDos(Utf8ToCp1251(Text));
     while (!text.empty() && text.back() == ' ') text.pop_back();
     const std::size_t width = static_cast<std::size_t>(std::max(1, Version().NameLength));
     for (std::size_t at = 0; at < text.size(); at += width) {
         std::string piece = text.substr(at, width);
         while (!piece.empty() && piece.back() == ' ') piece.pop_back();
         if (piece.empty()) continue;
-        piece = WinToDos(piece);
         piece.resize(24, ' ');
         link_->AddMessage("@" + piece, kModeWork, kLongWait, {});
     }

@@ -167,8 +167,8 @@ private:
 std::string IntToBytes(int n, std::int64_t value);
 // Round(value × 100), a half to the even neighbour.
 std::int64_t Hundredths(Currency value);
-// Client text (UTF-8) in the register's code page, cut or padded with blanks on the
-// right to width characters (no padding for width 0).
+// Client text (UTF-8) in the register's code page, control characters as blanks,
+// cut or padded with blanks on the right to width characters (no padding for width 0).
 std::string DeviceText(const std::string& text, std::size_t width);
 // A password the register takes: decimal digits (an optional sign) within 0..99999999.
 std::optional<std::int64_t> ParsePassword(const std::string& text);

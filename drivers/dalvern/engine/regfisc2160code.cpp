@@ -48,4 +48,11 @@ std::string Map(std::string_view text) {
 std::string WinToDos(std::string_view text) { return Map<WinCharToDos>(text); }
 std::string DosToWin(std::string_view text) { return Map<DosCharToWin>(text); }
 
+std::string TextToDos(std::string_view text) {
+    std::string out = WinToDos(text);
+    for (char& c : out)
+        if (static_cast<std::uint8_t>(c) < 0x20 || c == 0x7F) c = ' ';
+    return out;
+}
+
 }  // namespace tolver

@@ -20,4 +20,10 @@ std::uint8_t DosCharToWin(std::uint8_t c);
 std::string WinToDos(std::string_view text);
 std::string DosToWin(std::string_view text);
 
+// A name or free text of a client for the register, in the same length: control
+// bytes (0x00..0x1F, 0x7F) become blanks, the rest is converted with WinToDos. So no
+// text can carry a frame's delimiters (SOH, STX, ETX, EOT) or the line's ACK and NAK,
+// and the register prints a blank where the client wrote a tab or a line break.
+std::string TextToDos(std::string_view text);
+
 }  // namespace tolver

@@ -102,6 +102,7 @@ int TRegFisc2160Protocol::AddCommandNoId(const std::string& text, std::uint8_t m
 // ---- opening and settings ---------------------------------------------------------
 
 int TRegFisc2160Protocol::Open(std::string& errorText) {
+    AbandonSent();  // a reopen without Close ends the command in flight the same way
     errorStatusCount_ = 0;
     shortTimeout_ = std::chrono::milliseconds(3500);
     longTimeout_ = std::chrono::milliseconds(60000);
@@ -127,7 +128,18 @@ int TRegFisc2160Protocol::Open(std::string& errorText) {
     return OpenPort(errorText, kOpenFailure);
 }
 
-void TRegFisc2160Protocol::Close() { ClosePort(); }
+void TRegFisc2160Protocol::Close() {
+    ClosePort();
+    AbandonSent();
+}
+
+void TRegFisc2160Protocol::AbandonSent() {
+    // The register may have booked the command whose frame went out: sent again
+    // after the reopen it could be booked twice, so it ends here with -1 and the
+    // next command starts clean.
+    if (!sentOut_ || queue_.Empty()) return;
+    DropCurrent(-1);
+}
 
 void TRegFisc2160Protocol::ApplyPriority(int priority) {
     TSerialEngine::ApplyPriority(std::clamp(priority, static_cast<int>(TProtocolThread::Idle),
@@ -284,6 +296,7 @@ void TRegFisc2160Protocol::HandleReply(const TReply& r) {
                 if (s == StateIdle) statusPending_ = false;
                 if (s == StateCommandSent) {
                     if (!r.ErrorText.empty()) {
+                        sentOut_ = false;  // refused: the register did not book it
                         TakeError(r);
                         state_ = StateErrorStatus;
                     } else {
@@ -361,6 +374,7 @@ void TRegFisc2160Protocol::StepIdleAfter() {
         queue_.PopFront();
         working_ = false;
         headResent_ = false;
+        sentOut_ = false;
         Raise(OnQuery, message.Description);
         Result(message.Id, 0);
         return;
@@ -404,6 +418,7 @@ void TRegFisc2160Protocol::StepModeSwitchAfter() {
         const TRegFisc2160Command& c = queue_.Front();
         SelectTimeout(c.Options);
         SendFrame(c.Text);
+        sentOut_ = true;
         replyTimer_.Start(Clock());
         ackTimer_.Start(Clock());
         state_ = StateCommandSent;
@@ -431,6 +446,7 @@ void TRegFisc2160Protocol::DropCurrent(int result) {
     queue_.PopFront();
     working_ = false;
     headResent_ = false;
+    sentOut_ = false;
     Result(id, result);
 }
 
@@ -461,6 +477,7 @@ void TRegFisc2160Protocol::StepErrorStatus() {
         if (Stopped()) return;
         working_ = false;
         headResent_ = false;
+        sentOut_ = false;
         queue_.Flush([this](std::int32_t id) { Result(id, -1); });
         if (Stopped()) return;
         Reidentify();
@@ -549,6 +566,7 @@ void TRegFisc2160Protocol::TakeError(const TReply& status) {
 }
 
 void TRegFisc2160Protocol::NakError() {
+    sentOut_ = false;  // the register refused the frame; it is sent again
     LogText(kLogNak);
     SetError(kCommError, kDetailLink);
     ackTimer_.Stop();

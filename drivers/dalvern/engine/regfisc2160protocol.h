@@ -86,10 +86,12 @@ public:
     int AddCommandNoId(const std::string& text, std::uint8_t mode, std::int32_t options);
 
     // 0, or -1 with text "Ошибка при открытии COM<n>". Resets the state machine (the
-    // queues and the ids stay); the first poll, 3 s later, is the identification.
+    // queues and the ids stay, less a command in flight, as at Close); the first poll,
+    // 3 s later, is the identification.
     int Open(std::string& errorText);
     // Stops the steps (none runs after it returns, even when called from an event)
-    // and closes the port.
+    // and closes the port. A command whose frame went out and whose outcome is not
+    // known ends with -1: it is never sent again.
     void Close();
 
     // 0 idle .. 6 time critical; other values are clamped to that range.
@@ -139,6 +141,8 @@ public:
     const std::deque<TRegFisc2160Command>& Queue() const { return queue_.Items(); }
     std::int32_t NextId() const { return queue_.NextId(); }
     bool Working() const { return working_; }
+    // The head's frame went out and its outcome is not known yet.
+    bool CommandInFlight() const { return sentOut_; }
     std::size_t RepliesWaiting() const { return replies_.size(); }
 
 protected:
@@ -172,6 +176,8 @@ private:
     void CommandDone();
     // Removes the head that is being worked on and reports result for it.
     void DropCurrent(int result);
+    // Ends the command in flight, if any, with -1 (Close, Open).
+    void AbandonSent();
     void SetError(const char* text, const char* detail);
     void TakeError(const TReply& status);
     void NakError();
@@ -187,6 +193,9 @@ private:
     TReplyAssembler rx_;
     bool working_ = false;      // the queue's head is the current command
     bool headResent_ = false;  // the head has been resent after a "wrong command or format" status
+    // The head's frame went out and the register has neither completed nor refused
+    // it (no effective status, no NAK): it may have been booked.
+    bool sentOut_ = false;
 
     std::uint8_t state_ = StateIdle;
     int statusCount_ = 0;

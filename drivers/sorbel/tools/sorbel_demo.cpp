@@ -11,9 +11,6 @@
 // demo's operator turns the simulated register's key there when the driver asks.
 // Without it the operator is asked on the terminal.
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -34,34 +31,11 @@
 #include "platform/com/hresult.h"
 #include "platform/testing/run_until.h"
 #include "platform/variant/codepage.h"
+#include "sim/simcontrol.h"
 
 using namespace tolver;
 
 namespace {
-
-// Asks the simulator to turn its key and waits for its answer.
-bool TurnKey(const std::string& socketPath, const std::string& position) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (socketPath.size() >= sizeof addr.sun_path) return false;
-    socketPath.copy(addr.sun_path, socketPath.size());
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    const std::string command = "key " + position + "\n";
-    ok = ok && ::write(fd, command.data(), command.size()) == static_cast<ssize_t>(command.size());
-    std::string answer;
-    while (ok && answer.find('\n') == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        char buf[64];
-        if (::poll(&p, 1, 5000) <= 0) break;
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        answer.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return answer.rfind("ok", 0) == 0;
-}
 
 // What the demo hears of the driver; the operator turns the key as each query asks.
 class DemoHost {
@@ -105,7 +79,7 @@ private:
         for (const auto& [words, key] : positions) {
             if (text.find(words) == std::string::npos) continue;
             if (!control_.empty()) {
-                if (!TurnKey(control_, key)) std::printf("  (the simulator did not turn its key)\n");
+                if (!TurnSimulatorKey(control_, key)) std::printf("  (the simulator did not turn its key)\n");
             } else if (::isatty(0)) {
                 std::printf("  Turn the key to %s and press Enter ", key);
                 std::fflush(stdout);

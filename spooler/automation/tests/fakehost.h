@@ -22,6 +22,7 @@ public:
     std::int32_t nextResult = 1;   // the id the next command gets; -1 refuses
     bool checkOpen = false;
     TSpoolerSetup setup;
+    TCashDriverConstraints constraints;
     std::vector<AutomationClient*> clients;
     int closeRequests = 0;         // the last client left
     // Results queued by the driver go out to every client 50 ms later, when set.
@@ -35,6 +36,7 @@ public:
     bool CheckOpen() const override { return checkOpen; }
     void SetCheckOpen(bool open) override { checkOpen = open; }
     const TSpoolerSetup& Setup() const override { return setup; }
+    const TCashDriverConstraints& Constraints() const override { return constraints; }
     void AddClient(AutomationClient* client) override { clients.push_back(client); }
     void RemoveClient(AutomationClient* client) override {
         std::erase(clients, client);

@@ -31,8 +31,14 @@ struct CtlRun {
 inline CtlRun Spoolctl(const QStringList& args, int ms = 30000) {
     QProcess p;
     p.start(QStringLiteral(SPOOLCTL), args);
-    WaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    // A run still going after ms is stopped and reported with code -1.
+    const bool ended = WaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
+    if (!ended) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {ended ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 // A tool of the build run to its end; true for exit code 0.

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDBusPendingCall>
 #include <QElapsedTimer>
 #include <QFile>
@@ -137,6 +139,63 @@ TEST_F(BusTest, IntrospectionShowsEveryMemberInDeclarationOrderWithItsDispid) {
                     .contains(QStringLiteral("<node name=\"%1\"/>").arg(current.path().section('/', -1))));
 }
 
+// Whatever interface the introspection lists, the object answers: the standard ones
+// too. The automation interfaces have no D-Bus properties (their properties are
+// methods), and Properties says so.
+TEST_F(BusTest, EveryListedInterfaceAnswersAndPropertiesPointToTheMethods) {
+    auto c = NewConnection();
+    SpoolAuto legacy(c);
+    SpoolAuto1 current(c);
+    const QString props = QStringLiteral("org.freedesktop.DBus.Properties");
+    for (const QString& path : QStringList{QLatin1String(bus::kFactoryPath), legacy.path(), current.path(),
+                                QStringLiteral("/org/tolver/Spooler/SpoolAuto1")}) {
+        SCOPED_TRACE(path.toStdString());
+        const QString xml =
+            RawCall(c, path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
+                .arguments()
+                .value(0)
+                .toString();
+        QStringList interfaces;
+        for (QXmlStreamReader r(xml); !r.atEnd();)
+            if (r.readNext() == QXmlStreamReader::StartElement && r.name() == QLatin1String("interface"))
+                interfaces << r.attributes().value("name").toString();
+        EXPECT_TRUE(interfaces.contains(props));
+        for (const QString& interface : interfaces) {
+            SCOPED_TRACE(interface.toStdString());
+            const QDBusMessage reply = interface == props
+                                           ? RawCall(c, path, props, "GetAll", {QString()})
+                                           : RawCall(c, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                                     "Introspect");
+            EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            const QDBusMessage all = RawCall(c, path, props, "GetAll", {interface});
+            ASSERT_EQ(all.type(), QDBusMessage::ReplyMessage) << all.errorMessage().toStdString();
+            EXPECT_EQ(all.signature(), QStringLiteral("a{sv}"));
+        }
+    }
+    const QString i1 = QLatin1String(bus::kSpoolAuto1Interface);
+    struct Case {
+        QString member;
+        QList<QVariant> args;
+        QString error;
+    };
+    const Case cases[] = {
+        {"Get", {i1, QStringLiteral("ID")}, "org.freedesktop.DBus.Error.UnknownProperty"},
+        {"Set", {i1, QStringLiteral("ControlEnabled"), QVariant::fromValue(QDBusVariant(true))},
+         "org.freedesktop.DBus.Error.UnknownProperty"},
+        {"GetAll", {QStringLiteral("org.example.None")}, "org.freedesktop.DBus.Error.UnknownInterface"},
+        {"GetAll", {1}, "org.freedesktop.DBus.Error.InvalidArgs"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.member.toStdString());
+        const QDBusMessage reply = RawCall(c, current.path(), props, k.member, k.args);
+        EXPECT_EQ(reply.errorName(), k.error) << reply.errorMessage().toStdString();
+    }
+    EXPECT_TRUE(RawCall(c, current.path(), props, "Get", {i1, QStringLiteral("ID")})
+                    .errorMessage()
+                    .contains(QLatin1String("call ID()")));
+    EXPECT_TRUE(host.calls.empty());
+}
+
 // Every member answers through the bus with the out arguments of its row.
 TEST_F(BusTest, EveryMemberAnswersWithItsOutArguments) {
     auto c = NewConnection();
@@ -233,8 +292,8 @@ TEST_F(BusTest, BadCallsGetErrorsAndChangeNothing) {
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(host.clients.size(), 2u);
 
-    // A text of any length and any characters goes through unharmed.
-    const std::string big = std::string(1 << 20, 'x') + "\x01\t\r\n Ж € 😀";
+    // A text of any characters, up to its bound, goes through unharmed.
+    const std::string big = std::string(1000, 'x') + "\x01\t\r\n Ж € 😀";
     EXPECT_EQ(client.AddInfo(big), 1);
     EXPECT_EQ(host.calls.back(), "AddInfo(" + big + ")");
 
@@ -252,6 +311,54 @@ TEST_F(BusTest, BadCallsGetErrorsAndChangeNothing) {
     client.release();
     EXPECT_EQ(RawCall(c, path, i1, "UnRegOp").errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
     EXPECT_EQ(host.clients.size(), 1u);
+}
+
+// A text is refused beyond what the register can use: a printed one beyond 50 lines of
+// the register's line width, any other beyond 255 characters (characters, not bytes).
+TEST_F(BusTest, TextsLongerThanTheRegisterUsesAreRefusedBeforeAnythingIsDone) {
+    auto c = NewConnection();
+    SpoolAuto1 client(c);
+    SpoolAuto legacy(c);
+    host.constraints.NameLength = 12;  // a printed text: at most 600 characters
+    const QString ok600 = QString(599, QChar(u'Ж')) + QStringLiteral("😀");
+    const QString long601 = ok600 + QStringLiteral("x");
+    const QString ok255(255, QChar(u'1')), long256(256, QChar(u'1'));
+    const QString mib(1 << 20, QChar(u'x'));
+    struct Case {
+        QString path, member;
+        QList<QVariant> args;
+        bool refused;
+    };
+    const QString p1 = client.path(), p0 = legacy.path();
+    const Case cases[] = {
+        {p1, "AddInfo", {ok600}, false},
+        {p1, "AddInfo", {long601}, true},
+        {p1, "AddInfo", {mib}, true},
+        {p1, "AddPayDep", {mib, 1.0, Cy("1"), Cy("1"), 1}, true},
+        {p1, "AddCash", {Cy("1"), 0, long601}, true},
+        {p1, "OpenCheck", {long601}, true},
+        {p1, "RegOp", {1, ok255, ok255}, false},
+        {p1, "RegOp", {1, QString(), long256}, true},
+        {p1, "GetXReport", {long256}, true},
+        {p1, "CanExit", {long256}, true},
+        {p1, "SetArt", {1, 1, 1, Cy("1"), long256, false}, true},
+        {p0, "Ident", {mib}, true},
+        {p0, "AddPayDepName", {long601, Cy("1"), Cy("1"), 1}, true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.member.toStdString() + " " + std::to_string(k.args.size()));
+        const std::size_t before = host.calls.size();
+        const QDBusMessage reply = RawCall(c, k.path, {}, k.member, k.args);
+        if (!k.refused) {
+            EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+            continue;
+        }
+        EXPECT_EQ(reply.errorName(), QLatin1String(bus::kErrorPrefix) + QStringLiteral("80070057"));
+        EXPECT_TRUE(reply.errorMessage().contains(QStringLiteral("текст длиннее"))) << reply.errorMessage().toStdString();
+        EXPECT_EQ(host.calls.size(), before);
+    }
+    EXPECT_TRUE(RawCall(c, p1, {}, "AddInfo", {long601}).errorMessage().contains(QStringLiteral("(длина 601, допустимо 600: 50 строк по 12 символов)")));
+    EXPECT_FALSE(host.checkOpen);
 }
 
 TEST_F(BusTest, TwoClientsReceiveEveryResultInOrder) {
@@ -316,6 +423,70 @@ TEST_F(BusTest, KilledClientIsReleasedAndTheOtherKeepsWorking) {
     const int id = survivor.AddPayArt(1, Currency::Parse("3"), Currency::Parse("3"), 2);
     EXPECT_GT(id, 0);
     EXPECT_TRUE(WaitFor([&] { return seen == std::vector<int>{id}; }));
+}
+
+// A client that leaves the bus with its receipt open: the next client's sales and
+// texts are refused with the unfinished-receipt text, never added to that receipt, until
+// a close; a client that releases its object first hands the receipt on (a
+// point-of-sale program may make an object per operation).
+TEST_F(BusTest, AReceiptLeftOpenByAClientThatLeftIsNeverJoined) {
+    auto keep = NewConnection();
+    SpoolAuto1 next(keep);
+    const QString unfinished = QStringLiteral("Имеется незавершенный чек");
+    for (const bool released : {false, true}) {
+        SCOPED_TRACE(released ? "released first" : "left the bus");
+        QString name;
+        {
+            auto c = NewConnection();
+            name = c.name();
+            // An object of its own that it sells on; it then releases it or just goes.
+            const QString path = RawCall(c, QLatin1String(bus::kFactoryPath), QLatin1String(bus::kFactoryInterface),
+                                         QStringLiteral("CreateSpoolAuto1"))
+                                     .arguments()
+                                     .value(0)
+                                     .value<QDBusObjectPath>()
+                                     .path();
+            ASSERT_GT(RawCall(c, path, {}, "AddPayArt", {1.0, Cy("6"), Cy("6"), 5}).arguments().value(0).toInt(), 0);
+            ASSERT_TRUE(host.checkOpen);
+            if (released)
+                RawCall(c, QLatin1String(bus::kFactoryPath), QLatin1String(bus::kFactoryInterface),
+                        QStringLiteral("Release"), {QVariant::fromValue(QDBusObjectPath(path))});
+        }
+        QDBusConnection::disconnectFromBus(name);
+        ASSERT_TRUE(WaitFor([&] { return server->ObjectCount() == 1; }));
+        ASSERT_TRUE(host.checkOpen);
+        const std::size_t before = host.calls.size();
+        if (released) {
+            EXPECT_GT(next.AddPayArt(1, Currency::Parse("2"), Currency::Parse("2"), 3), 0);
+            EXPECT_EQ(host.calls.size(), before + 1);
+            EXPECT_GT(next.CloseCheck(Currency::Parse("10"), 0), 0);
+            continue;
+        }
+        const std::function<void()> joins[] = {
+            [&] { next.AddPayArt(1, Currency::Parse("2"), Currency::Parse("2"), 3); },
+            [&] { next.AddPayDep("Хлеб", 1, Currency::Parse("2"), Currency::Parse("2"), 1); },
+            [&] { next.DelPayArt(Currency::Parse("6"), Currency::Parse("6"), 5); },
+            [&] { next.AddInfo("строка"); },
+        };
+        for (const auto& join : joins) {
+            try {
+                join();
+                ADD_FAILURE() << "joined the receipt";
+            } catch (const SpoolError& e) {
+                EXPECT_TRUE(e.message().contains(unfinished)) << e.what();
+            }
+        }
+        EXPECT_EQ(host.calls.size(), before);
+        std::string info;
+        EXPECT_FALSE(next.CanExit(info));
+        EXPECT_EQ(info, unfinished.toStdString());
+        // The cashier closes it (or signs off, which closes it first); then sales go on.
+        EXPECT_GT(next.CloseCheck(Currency::Parse("10"), 0), 0);
+        EXPECT_FALSE(host.checkOpen);
+        EXPECT_GT(next.AddPayArt(1, Currency::Parse("2"), Currency::Parse("2"), 3), 0);
+        EXPECT_TRUE(host.checkOpen);
+        next.CloseCheck(Currency(), 0);
+    }
 }
 
 TEST_F(BusTest, ModalSignOnAnswersWhenTheDialogClosesWhileOthersAreServed) {
@@ -400,6 +571,76 @@ TEST_F(BusTest, SpoolctlSellsWaitsForTheResultAndExitsWithClearCodes) {
     r = Spoolctl({"control-enabled", "--value", "false"});
     EXPECT_EQ(r.code, 4);
     EXPECT_TRUE(r.err.contains(QLatin1String("HRESULT 0x80004005: menu gone")));
+}
+
+// The CPU time (user and system) that a process has used so far, in ms.
+long long CpuMs(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray line = stat.readAll();
+    // After "pid (comm) ": state is field 3, utime and stime are fields 14 and 15.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return -1;
+    return (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / ::sysconf(_SC_CLK_TCK);
+}
+
+TEST_F(BusTest, SpoolctlWaitsForItsResultWithoutBurningCpu) {
+    auto keep = NewConnection();
+    SpoolAuto1 holder(keep);
+    host.nextResult = 21;  // no result is relayed until the test sends it
+    QProcess ctl, monitor;
+    ctl.start(QStringLiteral(SPOOLCTL), {"sale-art", "--sum", "6.00", "--art", "5", "--wait", "--timeout", "600"});
+    monitor.start(QStringLiteral(SPOOLCTL), {"monitor"});
+    ASSERT_TRUE(WaitFor([&] { return ctl.canReadLine() && monitor.canReadLine(); }, 20000));
+    EXPECT_EQ(ctl.readLine(), QByteArray("21\n"));
+    EXPECT_TRUE(monitor.readLine().startsWith("monitoring "));
+    // While they wait they sleep: over a window of some seconds their CPU time hardly
+    // grows (a polling wait takes a whole core).
+    const long long before = CpuMs(ctl.processId()), monitorBefore = CpuMs(monitor.processId());
+    QElapsedTimer window;
+    window.start();
+    WaitFor([] { return false; }, 3000);
+    const long long used = CpuMs(ctl.processId()) - before;
+    const long long monitorUsed = CpuMs(monitor.processId()) - monitorBefore;
+    ASSERT_GE(before, 0);
+    ASSERT_GE(monitorBefore, 0);
+    EXPECT_LT(used, window.elapsed() / 10) << used << " ms of CPU in " << window.elapsed() << " ms";
+    EXPECT_LT(monitorUsed, window.elapsed() / 10) << monitorUsed << " ms of CPU in " << window.elapsed() << " ms";
+    monitor.kill();
+    monitor.waitForFinished();
+    // The result ends the wait at once.
+    host.Relay(20, 0);  // another command's
+    host.Relay(21, -1);
+    ASSERT_TRUE(WaitFor([&] { return ctl.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(ctl.exitCode(), 1);
+    EXPECT_EQ(ctl.readAll(), QByteArray("result 21 -1\n"));
+}
+
+TEST_F(BusTest, SpoolctlWaitEndsWithoutAResultToWaitFor) {
+    auto keep = NewConnection();
+    SpoolAuto1 holder(keep);
+    struct Case {
+        QStringList args;
+        std::int32_t answer;
+        int code;
+        const char* err;
+    };
+    const Case cases[] = {
+        // 0: nothing was queued, no result will come.
+        {{"add-info", "--text", "Спасибо", "--wait", "--timeout", "300"}, 0, 0, ""},
+        {{"get-x-report", "--items", "0;", "--wait", "--timeout", "300"}, 0, 0, ""},
+        {{"add-info", "--text", "x", "--wait"}, -1, 1, ""},
+        // A command whose result never comes, within the time-out.
+        {{"sale-art", "--sum", "1", "--art", "1", "--wait", "--timeout", "1"}, 30, 5, "no result for command 30 within 1 s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        host.nextResult = c.answer;
+        const CtlRun r = Spoolctl(c.args);
+        EXPECT_EQ(r.code, c.code) << r.err.toStdString();
+        EXPECT_EQ(r.out, QString::number(c.answer) + "\n");
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.err))) << r.err.toStdString();
+    }
 }
 
 TEST(SpoolctlWithoutSpooler, SaysSoAndExitsThree) {

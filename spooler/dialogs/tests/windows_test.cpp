@@ -5,11 +5,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
@@ -19,7 +25,9 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/gui_test_main.h"
+#include "spooler/application.h"
 #include "spooler/comcombo.h"
+#include "spooler/dialogs/folderbrowser.h"
 #include "spooler/dialogs/model.h"
 #include "spooler/dialogs/properties.h"
 #include "spooler/dialogs/reports.h"
@@ -206,6 +214,46 @@ TEST_F(ModelTest, EnterPressesTheFocusedButtonEscapeCancels) {
     dialog->Finish();
 }
 
+TEST_F(ModelTest, EveryRunFitsTheDialogToTheDockedPage) {
+    // The register driver's own page, and none for "не установлен".
+    auto* sorbel = new TfrmSamsER350FProperties;
+    dialog->CreateDriver = [&](const std::string& progId) -> ComPtr<IDispatch> {
+        if (progId.empty()) return {};
+        auto object = MakeComObject<FakeDriverObject>();
+        object->values["PropertiesForm"] = Variant(FrameHandle(sorbel));
+        return ComPtr<IDispatch>::Query(static_cast<IDispatch*>(object.get()));
+    };
+    const auto pageWhole = [&] {
+        return dialog->DockedPage() == sorbel && sorbel->width() >= sorbel->sizeHint().width() &&
+               sorbel->height() >= sorbel->sizeHint().height();
+    };
+    ASSERT_TRUE(dialog->Entries()[0].Properties->AutoObjectName.empty());
+    // A run without a page, the driver chosen within it, a run without a page again,
+    // and a run with the page from the start.
+    for (const bool pickInRun : {true, false}) {
+        SCOPED_TRACE(pickInRun ? "chosen within the run" : "stored");
+        Store(0, 1);
+        dialog->Prepare();
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        const int narrow = dialog->width();
+        if (pickInRun) {
+            dialog->comboDriverChange(1);
+        } else {
+            dialog->hide();
+            dialog->Finish();
+            Store(1, 1);
+            dialog->Prepare();
+            dialog->show();
+        }
+        EXPECT_TRUE(QTest::qWaitFor(pageWhole, 5000));
+        EXPECT_GT(dialog->width(), narrow);
+        dialog->hide();
+        dialog->Finish();
+    }
+    delete sorbel;
+}
+
 TEST(ReportsWindows, ListsPicksAndClearedMarks) {
     TempRegistry registry;
     FakeHost host;
@@ -238,6 +286,102 @@ TEST(ReportsWindows, ListsPicksAndClearedMarks) {
     EXPECT_EQ(program.listviewProgram->topLevelItemCount(), 0);
     program.bProgram->click();
     EXPECT_TRUE(host.calls.empty());
+}
+
+// The register's report names as the fiscal register's driver gives them.
+constexpr const char* kFiscalXReports =
+    "Дневной по продажам;Кассиров;По артикулам;Периодический по датам фискальной памяти;Периодический по датам "
+    "фискальной памяти (сокращенный);Периодический по номерам фискальной памяти;Периодический по номерам фискальной "
+    "памяти (сокращенный);Программирования;";
+constexpr const char* kFiscalZReports = "Дневной по продажам;Кассиров;По артикулам;";
+
+TEST(ReportsWindows, LongReportNamesAreShownWhole) {
+    TempRegistry registry;
+    FakeHost host;
+    host.xItems = kFiscalXReports;
+    host.zItems = kFiscalZReports;
+    TfrmReports reports(host);
+    reports.ShowReports();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reports));
+    reports.resize(400, reports.height());  // as narrow as a user or a stored placement may leave it
+    reports.FormActivate();
+    ASSERT_EQ(reports.listviewXReports->topLevelItemCount(), 8);
+    // The column is as wide as the view says its widest row needs: nothing elided.
+    for (QTreeWidget* list : {reports.listviewXReports, reports.listviewZReports}) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        const auto whole = [list] {
+            return list->header()->sectionSize(0) >= static_cast<QAbstractItemView*>(list)->sizeHintForColumn(0);
+        };
+        EXPECT_TRUE(QTest::qWaitFor(whole, 5000));
+    }
+    testutil::Shoot(&reports, "reports_fiscal");
+}
+
+TEST(ReportsWindows, TheProgrammingWindowOpensCentred) {
+    TempRegistry registry;
+    FakeHost host;
+    TfrmProgram program(host);
+    program.ShowWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&program));
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((program.geometry().center() - centre).manhattanLength(), 8)
+        << program.geometry().x() << "," << program.geometry().y();
+}
+
+TEST(SettingsReportsPage, TheBeforeAndAfterColumnsOfBothListsLineUp) {
+    TempRegistry registry;
+    FakeHost host;
+    host.xItems = kFiscalXReports;  // more rows than its list shows
+    host.zItems = kFiscalZReports;
+    TfrmProperties properties(host);
+    properties.Prepare();
+    properties.PageControl->setCurrentIndex(6);
+    properties.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&properties));
+    properties.resize(583, 457);  // the designed size
+    ASSERT_TRUE(QTest::qWaitFor([&] { return properties.listviewXReports->verticalScrollBar()->maximum() > 0; }, 5000));
+    ASSERT_EQ(properties.listviewZReports->verticalScrollBar()->maximum(), 0);
+    const auto left = [&](QTreeWidget* list, int column) {
+        QHeaderView* h = list->header();
+        return h->viewport()->mapTo(&properties, QPoint(h->sectionViewportPosition(column), 0)).x();
+    };
+    for (const int column : {1, 2}) {
+        SCOPED_TRACE(column);
+        QTest::qWaitFor([&] { return left(properties.listviewXReports, column) == left(properties.listviewZReports, column); }, 5000);
+        EXPECT_EQ(left(properties.listviewXReports, column), left(properties.listviewZReports, column));
+    }
+    testutil::Shoot(&properties, "properties_reports_fiscal");
+    properties.Finish(false);
+}
+
+TEST(FolderBrowser, TheImportAsksInRussianWithThePromptWhole) {
+    SetUpSpoolerApplication(*qApp);
+    TempRegistry registry;
+    FakeHost host;
+    TfrmProperties properties(host);
+    const QString prompt =
+        "Укажите путь к подкаталогу установки предыдущей версии Тольвера или Brantle для импорта артикулов.";
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* browser = qobject_cast<TFolderBrowser*>(QApplication::activeModalWidget());
+        ASSERT_NE(browser, nullptr);
+        seen = true;
+        EXPECT_EQ(browser->lPrompt->text(), prompt);
+        EXPECT_TRUE(browser->lPrompt->isVisible());
+        EXPECT_GE(browser->lPrompt->height(), browser->lPrompt->heightForWidth(browser->lPrompt->width()));
+        EXPECT_EQ(browser->windowTitle(), "Найти каталог");
+        EXPECT_TRUE(browser->files->isVisible());
+        EXPECT_FALSE(browser->files->isWindow());
+        QStringList buttons;
+        for (const QPushButton* b : browser->files->findChildren<QPushButton*>())
+            if (b->isVisible()) buttons << b->text();
+        EXPECT_TRUE(buttons.contains("&Выбрать")) << buttons.join("|").toStdString();
+        EXPECT_TRUE(buttons.contains("Отмена")) << buttons.join("|").toStdString();
+        testutil::Shoot(browser, "folder_browser");
+        browser->reject();
+    });
+    EXPECT_EQ(properties.ChooseFolder(prompt), QString());  // cancelled
+    EXPECT_TRUE(seen);
 }
 
 // Every dialog as a shop owner sees it, at its designed size.

@@ -154,6 +154,31 @@ const OpCase kOperations[] = {
          return v;
      },
      false, {Id("k", 1, 2)}},
+    {"CancelWithoutTax", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.DelPayArt(C("10"), C("10"), 5, &v);
+         return v;
+     },
+     false, {Id("k", 1, 2)}},
+    // A sale without a price sells at the register's own price: the article need not
+    // be programmable.
+    {"OldestZeroSaleOfAnArticleItCannotProgram", 0,
+     [](auto& d) { AddArticle(d.Driver().Setup, 5, "Хлеб", 0, 1, "1"); },
+     [](auto& a) { return Sell(a, 1, "0", "0", 5); }, false, {Id(B("20 00 05 00 00 00 00 00 00 03 E8"), 1, 2)}},
+    // Control characters of a client's text never reach a frame: they print as blanks.
+    {"ControlCharactersPrintAsBlanks", 3,
+     [](auto& d) { Pending(d, "a\x01\x02\x03\x04" "b\tc\x7F"), Pending(d, "\x03\x15"); },
+     [](auto& a) { return Sell(a, 1, "1", "1", 5); }, false,
+     {Id(B("29 00 05 00 00 03 E8 00 00 00 64"), 1, 2), Info("a    b c")}},
+    {"ControlCharactersInANameAreBlanks", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.SetArt(5, 2, 1, C("12"), "Хл\x01\x04еб", false, &v);
+         return v;
+     },
+     false,
+     {Id("PP" + B("00 05 01 00 00 20 00 00 00 05") + Pad(D("Хл  еб"), 24) + B("00 00 04 B0 00 98 96 7F"), 1, 1)}},
     // The close: pending texts, the OpenCheck text, the drawer, then the close itself.
     {"CloseWithoutTender", 3,
      [](auto& d) {
@@ -359,6 +384,42 @@ TEST(Cashier, TheLastSignOnIsRemembered) {
     EXPECT_EQ(d.Driver().CashierPassword, "x");
 }
 
+// The OpenCheck text belongs to one receipt: it prints before that receipt's close
+// and not on the next one.
+TEST(InfoTexts, TheOpenCheckTextPrintsOnItsReceiptOnly) {
+    DalvernOnRecorder d;
+    d.Driver().AdvSettings().OpenMoneyBox = false;
+    std::int32_t v;
+    d->OpenCheck("Чек 17", &v);
+    d->CloseCheck(C("0"), TPayType::Cash, &v);
+    d->CloseCheck(C("0"), TPayType::Cash, &v);
+    EXPECT_EQ(d.Take(), (Cmds{Info("Чек 17"), Id("18", 1, 2), Id("18", 1, 2)}));
+    EXPECT_EQ(d.Driver().CheckInfo, "");
+}
+
+// A sale refused for its article number neither prints nor drops the pending texts:
+// they print after the next sale.
+TEST(InfoTexts, ASaleRefusedForItsArticleKeepsThePendingTexts) {
+    for (const int art : {0, 8001}) {
+        DalvernOnRecorder d;
+        Pending(d, "Скидка");
+        EXPECT_EQ(Sell(*d.object, 1, "1", "1", art), -1) << art;
+        EXPECT_TRUE(d.Take().empty()) << art;
+        EXPECT_EQ(d.Driver().PendingInfo, std::vector<std::string>{"Скидка"}) << art;
+        Sell(*d.object, 1, "1", "1", 5);
+        EXPECT_EQ(d.Take(), (Cmds{Id(B("29 00 05 00 00 03 E8 00 00 00 64"), 1, 2), Info("Скидка")})) << art;
+    }
+}
+
+// Amounts go to the register in hundredths, a half to the even neighbour.
+TEST(Amounts, HundredthsRoundAHalfToEven) {
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"12.00", 1200}, {"0.025", 2}, {"0.035", 4}, {"0.0251", 3}, {"0.0249", 2},
+        {"-0.025", -2},  {"-0.035", -4}, {"-0.0251", -3}, {"0.005", 0}, {"0.015", 2},
+    };
+    for (const auto& [text, hundredths] : cases) EXPECT_EQ(Hundredths(C(text)), hundredths) << text;
+}
+
 // A text of many more than 255 lines prints whole.
 TEST(InfoTexts, AVeryLongTextPrintsEveryLine) {
     DalvernOnRecorder d;
@@ -509,6 +570,23 @@ TEST_F(Programming, TaxRates) {
     std::int32_t v;
     old->GetProgram("5;", &v);
     EXPECT_EQ(old.Take(), (Cmds{Id("PT20000 5500 0000" + none5, 4, 2), done}));
+}
+
+// A rate is sent as five characters, the rate times 1000: above 99.999 (or below 0) it
+// would not fit and is sent as zero.
+TEST_F(Programming, TheTaxRateBound) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"99.999", "99999"}, {"99.9991", " 0000"}, {"99.9999", " 0000"}, {"100", " 0000"},
+        {"0", " 0000"},      {"-0.0001", " 0000"}, {"0.001", " 0001"},   {"7", " 7000"},
+    };
+    for (const auto& [rate, field] : cases) {
+        d.Driver().Setup.TaxList.Clear();
+        auto* t = static_cast<TCashTaxProperties*>(d.Driver().Setup.TaxList.CreateItem(1));
+        t->Value = C(rate);
+        t->ValueAdv = C(rate);
+        const std::string none7 = " 0000 0000 0000 0000 0000 0000 0000";
+        EXPECT_EQ(Program("5;"), (Cmds{Id("PU" + std::string(field) + none7 + field + none7, 4, 2), done})) << rate;
+    }
 }
 
 TEST_F(Programming, FiscalCodesModesAndArticles) {

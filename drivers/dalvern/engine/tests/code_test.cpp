@@ -46,4 +46,18 @@ TEST(Fisc2160Code, LatinStandInsAndUnchangedBytes) {
     EXPECT_EQ(WinToDos(std::string("a\0b", 3)).size(), 3u);
 }
 
+// A client's text: control bytes become blanks, so that no text carries a frame
+// delimiter (SOH, STX, ETX, EOT) or an ACK or NAK; every other byte as WinToDos.
+TEST(Fisc2160Code, ClientTextsCarryNoControlBytes) {
+    std::string every;
+    for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
+    const std::string out = TextToDos(every);
+    ASSERT_EQ(out.size(), 256u);
+    for (int c = 0; c < 256; ++c) {
+        const std::uint8_t expected = c < 0x20 || c == 0x7F ? ' ' : WinCharToDos(static_cast<std::uint8_t>(c));
+        EXPECT_EQ(static_cast<std::uint8_t>(out[static_cast<std::size_t>(c)]), expected) << c;
+    }
+    EXPECT_EQ(TextToDos(Win("Ёлка\r\n№5")), "\xF0\xAB\xAA\xA0  N5");
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -28,6 +29,16 @@ namespace {
 constexpr int kCom = 5;
 constexpr std::int32_t kShort = TRegFisc2160Protocol::OptShortTimeout;
 constexpr std::int32_t kLong = TRegFisc2160Protocol::OptLongTimeout;
+
+// Commands the register reads: a sale of article 5 at its programmed price, the
+// daily X report, and a printed line of text.
+const std::string kSaleAtItsPrice = std::string(" \x00\x05", 3) + std::string("\0\0\0\0\0\0\x03\xE8", 8);
+const std::string kDailyX = "I\xE0X";
+std::string Line(const std::string& text) {
+    std::string s = "@" + text;
+    s.resize(25, ' ');
+    return s;
+}
 
 // The engine, its port on the simulator's pseudo-terminal (COM5 through the
 // registry), and what its events reported.
@@ -83,10 +94,10 @@ TEST_F(EndToEnd, AReceiptInTwoModesOnEachFirmware) {
     for (const char* version : {"26.10.0", "2160.01.02", "2160.01.03", "2160.01.O"}) {
         Bench b;
         b.sim.SetVersion(version);
-        b.sim.RequireMode('X', 2);
-        const int sale = b.engine->AddCommand(std::string("\x29\x00\x05\x00\x00\x03\xE8", 7), 1, kLong, "");
+        b.sim.Books().SetArticle(5, {1, 1, 1200, "Хлеб", false});
+        const int sale = b.engine->AddCommand(kSaleAtItsPrice, 1, kLong, "");
         const int pay = b.engine->AddCommand("0", 1, kShort, "");
-        const int report = b.engine->AddCommand("X0", 2, TRegFisc2160Protocol::OptReportTimeout, "");
+        const int report = b.engine->AddCommand(kDailyX, 2, TRegFisc2160Protocol::OptReportTimeout, "");
         b.Open();
         ASSERT_TRUE(b.RunUntilAnswered({sale, pay, report})) << version;
         EXPECT_EQ(b.results, (std::map<int, std::vector<int>>{{sale, {0}}, {pay, {0}}, {report, {0}}})) << version;
@@ -96,11 +107,14 @@ TEST_F(EndToEnd, AReceiptInTwoModesOnEachFirmware) {
         // Each text once, in its mode; the register went to X for the report.
         ASSERT_EQ(b.sim.Executed().size(), 5u) << version;
         EXPECT_EQ(b.sim.Executed()[0].text, "o173920461");
-        EXPECT_EQ(b.sim.Executed()[1].text.size(), 7u);
+        EXPECT_EQ(b.sim.Executed()[1].text, kSaleAtItsPrice);
         EXPECT_EQ(b.sim.Executed()[2].text, "0");
         EXPECT_EQ(b.sim.Executed()[3].text, "o273920461");
-        EXPECT_EQ(b.sim.Executed()[4].text, "X0");
+        EXPECT_EQ(b.sim.Executed()[4].text, kDailyX);
         EXPECT_EQ(b.sim.Executed()[4].mode, 2);
+        EXPECT_EQ(b.sim.Journal(), (std::vector<std::string>{"sale art 5 qty 1.000 price 12.00 sum 12.00", "drawer",
+                                                             "report X daily"}))
+            << version;
         EXPECT_TRUE(b.errors.empty()) << version;
         EXPECT_EQ(b.sim.BadFrames(), 0);
         EXPECT_EQ(b.engine->InInteraction(), 1);
@@ -108,12 +122,13 @@ TEST_F(EndToEnd, AReceiptInTwoModesOnEachFirmware) {
 }
 
 // One fault on the first text after the mode switch (command frame 2): its result,
-// how often the register executed it, and whether an error was reported.
+// how often the register executed it (and booked it), and whether an error was
+// reported.
 TEST_F(EndToEnd, EachFaultEndsInOneResult) {
     struct Case {
         const char* script;
         int result;
-        int executed;  // the register's count for "A"
+        int executed;  // the register's count for line A
         bool error;
     } cases[] = {
         {"cmd 2 nak", 0, 1, false},
@@ -136,18 +151,20 @@ TEST_F(EndToEnd, EachFaultEndsInOneResult) {
     for (const Case& c : cases) {
         Bench b;
         b.sim.AddFaults(ParseRf2160Faults(c.script));
-        const int id = b.engine->AddCommand("A", 1, kShort, "");
-        const int next = b.engine->AddCommand("B", 1, kShort, "");
+        const int id = b.engine->AddCommand(Line("A"), 1, kShort, "");
+        const int next = b.engine->AddCommand(Line("B"), 1, kShort, "");
         b.Open();
         ASSERT_TRUE(b.RunUntilAnswered({id, next})) << c.script;
         EXPECT_EQ(b.results[id], std::vector<int>{c.result}) << c.script;
-        EXPECT_EQ(b.sim.ExecutedCount("A"), c.executed) << c.script;
+        EXPECT_EQ(b.sim.ExecutedCount(Line("A")), c.executed) << c.script;
+        EXPECT_EQ(std::count(b.sim.Journal().begin(), b.sim.Journal().end(), "text A"), c.executed) << c.script;
         EXPECT_EQ(!b.errors.empty(), c.error) << c.script;
         // The engine goes on: the next command, and a clean one afterwards.
-        const int clean = b.engine->AddCommand("C", 1, kShort, "");
+        const int clean = b.engine->AddCommand(Line("C"), 1, kShort, "");
         ASSERT_TRUE(b.RunUntilAnswered({clean})) << c.script;
         EXPECT_EQ(b.results[clean], std::vector<int>{0}) << c.script;
-        EXPECT_EQ(b.sim.ExecutedCount("C"), 1) << c.script;
+        EXPECT_EQ(b.sim.ExecutedCount(Line("C")), 1) << c.script;
+        EXPECT_EQ(b.sim.Journal().back(), "text C") << c.script;
     }
 }
 
@@ -157,8 +174,8 @@ TEST_F(EndToEnd, EachFaultEndsInOneResult) {
 TEST_F(EndToEnd, CloseFromAnEventStopsAtOnce) {
     Bench b;
     b.sim.AddFaults(ParseRf2160Faults("cmd 2 error 02"));
-    const int id = b.engine->AddCommand("A", 1, kShort, "");
-    const int next = b.engine->AddCommand("B", 1, kShort, "");
+    const int id = b.engine->AddCommand(Line("A"), 1, kShort, "");
+    const int next = b.engine->AddCommand(Line("B"), 1, kShort, "");
     bool closed = false;
     b.engine->OnError = [&](const std::string&) {
         b.engine->Close();
@@ -178,6 +195,50 @@ TEST_F(EndToEnd, CloseFromAnEventStopsAtOnce) {
     EXPECT_EQ(b.results[next], std::vector<int>{0});
 }
 
+// A close and reopen while a sale is under way: the line hung up right after the
+// register took the sale's frame (its ACK and status lost), or the host's Done and
+// Init (the operator's Pause) while the sale's status is awaited. The register has
+// booked the sale; the host hears -1 for it, it is never sent again, and the
+// receipt goes on with the next command.
+TEST_F(EndToEnd, ASaleInFlightAtAReopenIsBookedOnce) {
+    const struct {
+        const char* how;
+        const char* faults;
+        bool hangUp;
+    } cases[] = {
+        {"line hung up", "", true},
+        {"host's Done and Init", "cmd 2 late-reply 20000", false},  // cmd 1 is the mode switch
+    };
+    const std::string sale = std::string(")\x00\x05\x00\x00\x03\xE8\x00\x00\x04\xD2", 11);  // 12.34
+    const std::string booked = "sale art 5 qty 1.000 price 12.34 sum 12.34";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        Bench b;
+        b.sim.AddFaults(ParseRf2160Faults(c.faults));
+        const int first = b.engine->AddCommand(sale, 1, kLong, "");
+        const int close = b.engine->AddCommand("18", 1, kLong, "");
+        bool taken = false;
+        b.clock.OnSleep = [&](std::int64_t) {
+            if (taken || b.sim.ExecutedCount(sale) == 0) return;
+            taken = true;
+            if (c.hangUp) b.sim.SetSilent(true);  // nothing the register sends from here arrives
+        };
+        b.Open();
+        ASSERT_TRUE(testutil::RunUntil([&] { return taken; }, 120000));
+        EXPECT_TRUE(b.results.empty());
+        b.engine->Close();
+        b.sim.SetSilent(false);
+        b.Open();
+        ASSERT_TRUE(b.RunUntilAnswered({first, close}));
+        EXPECT_EQ(b.results[first], std::vector<int>{-1});
+        EXPECT_EQ(b.results[close], std::vector<int>{0});
+        const int again = b.engine->AddCommand(sale, 1, kLong, "");
+        ASSERT_TRUE(b.RunUntilAnswered({again}));
+        EXPECT_EQ(b.results[again], std::vector<int>{0});
+        EXPECT_EQ(b.sim.Journal(), (std::vector<std::string>{booked, "close 1 total 12.34 cash", booked}));
+    }
+}
+
 // An ACK or NAK byte inside a frame that has not reached its declared length. Read
 // as data, the status completes the command; cut there, as a byte-by-byte reading
 // of the stream would, the status would be lost and the command failed by silence
@@ -185,7 +246,7 @@ TEST_F(EndToEnd, CloseFromAnEventStopsAtOnce) {
 TEST_F(EndToEnd, AckAndNakBytesInsideAStatusAreData) {
     TRf2160Sim sim;
     sim.AddFaults(ParseRf2160Faults("cmd 1 ack-in-frame"));
-    for (const char c : TRf2160Sim::MakeFrame("A")) sim.Receive(static_cast<std::uint8_t>(c), 0);
+    for (const char c : TRf2160Sim::MakeFrame("0")) sim.Receive(static_cast<std::uint8_t>(c), 0);
     std::string wire;
     sim.TakeDue(1000, wire);
     // The cutting reading: every ACK or NAK byte ends a unit there.
@@ -216,9 +277,25 @@ TEST_F(EndToEnd, AckAndNakBytesInsideAStatusAreData) {
 // A seeded schedule of faults over 200 queued commands: every command gets exactly
 // one result, nothing hangs, the register executed no text twice except where the
 // engine's own recovery prescribes sending it again (a malformed reply, or an ACK
-// that came after the engine had given up on it), and a clean command completes
-// afterwards.
+// that came after the engine had given up on it), every command done is in the
+// register's journal, and a clean command completes afterwards.
 TEST_F(EndToEnd, SeededFaultScheduleOver200Commands) {
+    // A printed line, and every 40th a periodic report in mode X; each text distinct.
+    const auto text = [](int i) {
+        char report[32];
+        std::snprintf(report, sizeof report, "J\xEEX00%04d00%04d", i, i);
+        char line[8];
+        std::snprintf(line, sizeof line, "T%03d", i);
+        return i % 40 == 39 ? std::string(report) : Line(line);
+    };
+    const auto booked = [](int i) {
+        char line[48];
+        if (i % 40 == 39)
+            std::snprintf(line, sizeof line, "report X periodic numbers %d-%d", i, i);
+        else
+            std::snprintf(line, sizeof line, "text T%03d", i);
+        return std::string(line);
+    };
     Bench b;
     std::mt19937 rng(2160);
     const char* kinds[] = {"nak", "nak 2", "no-ack", "ack-only", "late-ack 300", "late-ack 1200", "unrecognised",
@@ -230,11 +307,7 @@ TEST_F(EndToEnd, SeededFaultScheduleOver200Commands) {
     script += "at 40000 status 00 00; at 90000 garbage 01 46 49 53 03; at 150000 status 01 01";
     b.sim.AddFaults(ParseRf2160Faults(script));
     std::vector<int> ids;
-    for (int i = 0; i < 200; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, "T%03d", i);
-        ids.push_back(b.engine->AddCommand(text, i % 40 == 39 ? 2 : 1, kShort, ""));
-    }
+    for (int i = 0; i < 200; ++i) ids.push_back(b.engine->AddCommand(text(i), i % 40 == 39 ? 2 : 1, kShort, ""));
     b.Open();
     ASSERT_TRUE(b.RunUntilAnswered(ids, 600000));
     int done = 0, failed = 0;
@@ -246,15 +319,19 @@ TEST_F(EndToEnd, SeededFaultScheduleOver200Commands) {
     // Texts executed more than once, against the resends the engine prescribes.
     int repeats = 0;
     for (int i = 0; i < 200; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, "T%03d", i);
-        repeats += std::max(0, b.sim.ExecutedCount(text) - 1);
+        repeats += std::max(0, b.sim.ExecutedCount(text(i)) - 1);
+        const auto n = std::count(b.sim.Journal().begin(), b.sim.Journal().end(), booked(i));
+        EXPECT_EQ(n, b.sim.ExecutedCount(text(i))) << i;
+        if (b.results[ids[static_cast<std::size_t>(i)]][0] == 0) {
+            EXPECT_GE(n, 1) << i;
+        }
     }
     const int prescribed = b.Count("ошибка формата ответа на команду") + b.Count("нет ACK на команду");
     EXPECT_LE(repeats, prescribed);
-    const int clean = b.engine->AddCommand("CLEAN", 1, kShort, "");
+    const int clean = b.engine->AddCommand(Line("CLEAN"), 1, kShort, "");
     ASSERT_TRUE(b.RunUntilAnswered({clean}));
     EXPECT_EQ(b.results[clean], std::vector<int>{0});
+    EXPECT_EQ(b.sim.Journal().back(), "text CLEAN");
     std::printf("seeded schedule: %d done, %d failed, %d texts repeated (%d prescribed resends), %lld virtual ms\n",
                 done, failed, repeats, prescribed, static_cast<long long>(b.clock.NowMs()));
 }

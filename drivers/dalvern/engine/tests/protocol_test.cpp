@@ -3,6 +3,7 @@
 // the register's bytes where it wants them.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,11 @@ const std::string kSwitchTo1 = "o173920461";
 
 class Engine : public ::testing::Test {
 protected:
-    Engine() {
+    Engine() { Fresh(); }
+
+    // A new engine on a new port, nothing recorded (for tables of cases).
+    void Fresh() {
+        engine.reset();
         auto owned = std::make_unique<TFakePort>();
         port = owned.get();
         engine = std::make_unique<TRegFisc2160Protocol>(std::move(owned), clock, false);
@@ -40,6 +45,10 @@ protected:
         engine->OnError = [&](const std::string& s) { errors.push_back(s); };
         engine->OnQuery = [&](const std::string& s) { queries.push_back(s); };
         engine->OnCommandResult = [&](int id, int r) { results.emplace_back(id, r); };
+        log.clear();
+        errors.clear();
+        queries.clear();
+        results.clear();
     }
 
     void Open() {
@@ -422,6 +431,233 @@ TEST_F(Engine, RefusalsClampingAndCloseInsideAnEvent) {
     for (int i = 0; i < 10; ++i) engine->Step();
     EXPECT_EQ(port->TakeSent(), kAck);
     EXPECT_EQ(engine->Queue().size(), 2u);
+}
+
+
+// A close or reopen (the line hung up, the host's Done and Init, the operator's
+// Pause) while a command is under way. Once its frame went out and neither its status
+// nor a refusal came, the register may have booked it: it ends with -1 and is never
+// sent again, and the next command starts clean. A command whose frame never went
+// out, or that the register refused, goes out after the reopen.
+TEST_F(Engine, ACommandInFlightAtACloseEndsWithMinusOneAndIsNeverSentAgain) {
+    const std::string damaged = Status(0x01).replace(22, 1, "a");
+    struct Case {
+        const char* moment;
+        std::uint8_t mode;  // the mode "A" needs; the register is in РАБОТА
+        std::function<void()> reach;
+        bool reopenOnly;  // Open again without Close, as a second Init does
+        bool abandoned;
+    } cases[] = {
+        {"frame sent", 1, [&] { ASSERT_EQ(RunUntilSent(), Frame("A")); }, false, true},
+        {"acknowledged, status awaited", 1, [&] {
+             ASSERT_EQ(RunUntilSent(), Frame("A"));
+             Reply(kAck);
+         }, false, true},
+        {"acknowledged, reopened without a close", 1, [&] {
+             ASSERT_EQ(RunUntilSent(), Frame("A"));
+             Reply(kAck);
+         }, true, true},
+        {"acknowledgement lost", 1, [&] {
+             ASSERT_EQ(RunUntilSent(), Frame("A"));
+             Run(1001);
+             ASSERT_EQ(engine->State(), TRegFisc2160Protocol::StateAckLost);
+         }, false, true},
+        {"malformed reply", 1, [&] {
+             ASSERT_EQ(RunUntilSent(), Frame("A"));
+             port->Feed(kAck + damaged);
+             while (engine->State() != TRegFisc2160Protocol::StateMalformed) engine->Step();
+         }, false, true},
+        {"only the mode switch sent", 2, [&] { ASSERT_EQ(RunUntilSent(), Frame("o273920461")); }, false, false},
+        {"refused with NAK", 1, [&] {
+             ASSERT_EQ(RunUntilSent(), Frame("A"));
+             Reply(kNak);
+         }, false, false},
+        {"refused as a wrong command", 1, [&] {
+             ASSERT_EQ(RunUntilSent(), Frame("A"));
+             Reply(kAck + Status(0x01, 0x04));
+         }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.moment);
+        Fresh();
+        OpenIdentified();
+        const int a = engine->AddCommand("A", c.mode, kShort, "");
+        const int b = engine->AddCommand("B", 1, kShort, "");
+        c.reach();
+        EXPECT_EQ(engine->CommandInFlight(), c.abandoned);
+        if (!c.reopenOnly) engine->Close();
+        Open();
+        EXPECT_EQ(results, c.abandoned ? (Results{{a, -1}}) : Results());
+        EXPECT_FALSE(engine->CommandInFlight());
+        port->TakeSent();
+        ASSERT_EQ(RunUntilSent(), Frame("S1"));
+        Reply(kAck + Frame(IdentData("2160.01.O")));
+        // The mode is unknown after a reopen: the head's mode is switched to first.
+        const std::string head = c.abandoned ? "B" : "A";
+        const std::uint8_t mode = c.abandoned ? 1 : c.mode;
+        EXPECT_EQ(port->TakeSent(), kAck + Frame("o" + std::to_string(mode) + "73920461"));
+        Reply(kAck + Status(mode == 1 ? 0x01 : 0x02));
+        EXPECT_EQ(port->TakeSent(), kAck + Frame(head));
+        Reply(kAck + Status(mode == 1 ? 0x01 : 0x02));
+        if (!c.abandoned) {
+            if (c.mode != 1) {
+                EXPECT_EQ(port->TakeSent(), kAck + Frame(kSwitchTo1));
+                Reply(kAck + Status(0x01));
+            }
+            EXPECT_EQ(port->TakeSent(), kAck + Frame("B"));
+            Reply(kAck + Status(0x01));
+        }
+        EXPECT_EQ(results, c.abandoned ? (Results{{a, -1}, {b, 0}}) : (Results{{a, 0}, {b, 0}}));
+    }
+}
+
+// The row of the firmware table is the register's answer since the last opening: a
+// reopen starts from the default row and asks again.
+TEST_F(Engine, AReopenIdentifiesTheFirmwareAgain) {
+    OpenIdentified("26.10.0");
+    EXPECT_EQ(engine->VersionIndex(), 0);
+    engine->Close();
+    Open();
+    EXPECT_EQ(engine->VersionIndex(), 3);
+    EXPECT_TRUE(engine->IdentifyPending());
+    const int id = engine->AddCommand("A", 1, kShort, "");
+    Run(2990);
+    EXPECT_EQ(port->TakeSent(), "");
+    ASSERT_EQ(RunUntilSent(), Frame("S1"));
+    Reply(kAck + Frame(IdentData("2160.01.02")));
+    EXPECT_EQ(engine->VersionIndex(), 1);
+    EXPECT_EQ(engine->FirmwareText(), "2160.01.02");
+    // The newer row counts one status per exchange.
+    EXPECT_EQ(port->TakeSent(), kAck + Frame(kSwitchTo1));
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("A"));
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(results, (Results{{id, 0}}));
+}
+
+// While the register stays out of the mode a command needs, the switch goes again at
+// every poll interval.
+TEST_F(Engine, TheModeSwitchIsSentAgainUntilTheRegisterIsInTheMode) {
+    OpenIdentified();
+    const int id = engine->AddCommand("R", 2, kShort, "");
+    const std::string toX = Frame("o273920461");
+    ASSERT_EQ(RunUntilSent(), toX);
+    Reply(kAck + Status(0x01));  // effective, and still РАБОТА
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateModeSwitch);
+    EXPECT_EQ(port->TakeSent(), kAck);
+    Run(2900);
+    EXPECT_EQ(port->TakeSent(), "");
+    EXPECT_EQ(RunUntilSent(200), toX);
+    Reply(kAck + Status(0x02));
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("R"));
+    Reply(kAck + Status(0x02));
+    EXPECT_EQ(results, (Results{{id, 0}}));
+    EXPECT_TRUE(errors.empty());
+}
+
+// While idle, an error status takes effect at the third effective one since the last
+// handling: a register that keeps reporting its lock has the error reported again at
+// every third poll, and the count starts afresh after each report.
+TEST_F(Engine, AnIdleErrorStatusTakesEffectAtEveryThirdAfterItsHandling) {
+    OpenIdentified();  // the settling poll counted one
+    std::vector<int> reportedAt;
+    for (int poll = 2; poll <= 9; ++poll) {
+        ASSERT_EQ(RunUntilSent(), Frame("[")) << poll;
+        const std::size_t before = errors.size();
+        Reply(kAck + Status(0x01, 0x80, 0x02));
+        port->TakeSent();
+        if (errors.size() > before) reportedAt.push_back(poll);
+    }
+    EXPECT_EQ(reportedAt, (std::vector<int>{3, 6, 9}));
+    EXPECT_EQ(errors.front(), "Блокировка\r\n -конец бумаги");
+    EXPECT_TRUE(engine->Blocked());
+    EXPECT_EQ(engine->ErrorStatusCount(), 0);
+}
+
+// Data replies: a mode switch answered with data is a malformed reply (reported, the
+// command kept and tried again); a command's data reply is acknowledged and the
+// command still waits for its status. The status that brings the count to exactly 2
+// is the effective one: a further status changes nothing.
+TEST_F(Engine, DataRepliesInTheSwitchAndCommandStatesAndTheOneEffectiveStatus) {
+    OpenIdentified();
+    const int x = engine->AddCommand("R", 2, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("o273920461"));
+    Reply(kAck + Frame("D1"));
+    EXPECT_EQ(errors, std::vector<std::string>{"Ошибка коммуникации\r\n -ошибка формата ответа на команду"});
+    EXPECT_TRUE(results.empty());
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("o273920461"));  // the command is started again
+    Reply(kAck + Status(0x02));
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("R"));
+    Reply(Frame("D2"));  // its ACK lost, the data came
+    EXPECT_EQ(port->TakeSent(), kAck);
+    EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateCommandSent);
+    Run(1500);  // the data stopped the acknowledgement timer: no NUL filler
+    EXPECT_EQ(port->TakeSent(), "");
+    Reply(Status(0x02));
+    EXPECT_EQ(results, (Results{{x, 0}}));
+    EXPECT_EQ(errors.size(), 1u);
+    // A third status after the send: not effective.
+    Reply(Status(0x04));
+    EXPECT_EQ(engine->StatusCount(), 3);
+    EXPECT_EQ(engine->DeviceMode(), 2);
+}
+
+// How many statuses complete a command: the report option counts from 1 on every
+// firmware, the others from 0 on the oldest firmware ("26.10.0", which reports each
+// status twice) and from 1 on the newer ones.
+TEST_F(Engine, StatusesThatCompleteACommandByOptionAndFirmware) {
+    struct Case {
+        const char* version;
+        std::int32_t options;
+        int statuses;
+    } cases[] = {
+        {"26.10.0", kShort, 2},
+        {"26.10.0", kLong, 2},
+        {"26.10.0", TRegFisc2160Protocol::OptReportTimeout, 1},
+        {"2160.01.O", kShort, 1},
+        {"2160.01.O", TRegFisc2160Protocol::OptReportTimeout, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " options " + std::to_string(c.options));
+        Fresh();
+        OpenIdentified(c.version);
+        const int id = engine->AddCommand("R", 1, c.options, "");
+        ASSERT_EQ(RunUntilSent(), Frame("R"));
+        Reply(kAck);
+        for (int n = 1; n < c.statuses; ++n) {
+            Reply(Status(0x01));
+            EXPECT_TRUE(results.empty()) << n;
+        }
+        Reply(Status(0x01));
+        EXPECT_EQ(results, (Results{{id, 0}}));
+    }
+}
+
+// The lock is lifted by the next reply handled while idle, not by the replies of a
+// mode switch or a command.
+TEST_F(Engine, OnlyAReplyWhileIdleLiftsTheLock) {
+    OpenIdentified();
+    const int a = engine->AddCommand("A", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("A"));
+    Reply(kAck + Status(0x01, 0x80, 0x02));
+    EXPECT_EQ(results, (Results{{a, -1}}));
+    ASSERT_TRUE(engine->Blocked());
+    port->TakeSent();
+    const int r = engine->AddCommand("R", 2, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("o273920461"));
+    Reply(kAck);
+    EXPECT_TRUE(engine->Blocked()) << "mode switch";
+    Reply(Status(0x02));
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("R"));
+    Reply(kAck);
+    EXPECT_TRUE(engine->Blocked()) << "command";
+    Reply(Status(0x02));
+    EXPECT_EQ(results.back(), std::make_pair(r, 0));
+    EXPECT_TRUE(engine->Blocked()) << "command done";
+    port->TakeSent();
+    ASSERT_EQ(RunUntilSent(), Frame("["));
+    Reply(kAck);
+    EXPECT_FALSE(engine->Blocked());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -68,7 +69,6 @@ class EndToEnd : public RegistryTest {
 protected:
     EndToEnd() {
         EXPECT_EQ(RegSvr(Quoted(DALVERN_MODULE)), 0);
-        sim.RequireMode('I', 2);  // the X reports
     }
 
     // Creates the object by ProgID, connects the host's receiver through EventIID,
@@ -142,6 +142,13 @@ TEST_F(EndToEnd, AReceiptAndAnXReport) {
     EXPECT_EQ(texts, (std::vector<std::string>{
                          "o173920461", "50200001234", ")" + Be(2, 5) + Be(4, 1000) + Be(4, 1200), "k", "0", "918" + Be(8, 10000),
                          "0", "908" + Be(8, 5000), "@" + info, "0", "28" + Be(8, 2000), "o273920461", Utf8ToCp1251("IаX")}));
+    // What the register booked: the sale and its void leave nothing to pay.
+    EXPECT_EQ(sim.Journal(), (std::vector<std::string>{
+                                 "sign-on 2", "sale art 5 qty 1.000 price 12.00 sum 12.00", "void art 5 qty 1.000 sum -12.00",
+                                 "drawer", "cash-in cash 100.00", "drawer", "cash-out cash 50.00",
+                                 "text Спасибо за покупку", "drawer", "close 1 total 0.00 cash tender 20.00 change 20.00",
+                                 "report X daily"}));
+    EXPECT_EQ(sim.Books().DrawerCash(), 5000);
     EXPECT_TRUE(errors.empty()) << errors.front();
     bool up = false;
     ASSERT_EQ(d->get_InInteraction(&up), S_OK);
@@ -183,6 +190,9 @@ TEST_F(EndToEnd, TheOldestFirmwareSellsAtTheProgrammedPrice) {
                                                "PP" + Be(2, 5) + std::string("\x01\0\0\x20", 4) + Be(4, 5) + name +
                                                    Be(4, 1200) + Be(4, 9999999),
                                                " " + Be(2, 5) + Be(8, 1000)}));
+    // Sold at the price of the sale, not at the setup's 9.99.
+    EXPECT_EQ(sim.Journal(), (std::vector<std::string>{"article 5 dep 2 tax 1 price 12.00 sale Хлеб",
+                                                       "sale art 5 qty 1.000 price 12.00 sum 12.00"}));
     EXPECT_TRUE(errors.empty()) << errors.front();
     Disconnect();
 }
@@ -213,8 +223,8 @@ TEST_F(EndToEnd, EveryOperationGetsOneResultUnderFaults) {
     ASSERT_EQ(d->Init(VarArray({VarArray({3, "Dalvern.RegFisc2160CashDriverAuto"}), 3, 5, 30, true}), &cause, &v), S_OK);
     ASSERT_EQ(v, 0) << cause;
 
-    std::map<std::string, int> sent;  // text -> operations that asked for it
     std::map<int, int> byResult;
+    std::vector<std::int32_t> ids;
     for (int i = 0; i < kOperations; ++i) {
         // Distinct amounts make every sale's text distinct on the wire.
         const Currency sum = Currency::FromRaw(10000 + 100 * i);
@@ -223,6 +233,7 @@ TEST_F(EndToEnd, EveryOperationGetsOneResultUnderFaults) {
         ASSERT_TRUE(RunUntil([&] { return results.count(id) == 1; }, 120000)) << "operation " << i;
         ASSERT_EQ(results[id].size(), 1u) << "operation " << i;
         ++byResult[results[id][0]];
+        ids.push_back(id);
     }
     // A late duplicate would show up after the last operation.
     const std::int64_t end = clock.NowMs() + 10000;
@@ -235,6 +246,19 @@ TEST_F(EndToEnd, EveryOperationGetsOneResultUnderFaults) {
     int twice = 0;
     for (const auto& [text, n] : executed) twice += n > 1;
     EXPECT_EQ(twice, 0);
+    // The register's journal: a sale done is booked once, any other at most once.
+    for (int i = 0; i < kOperations; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "sale art %d qty 1.000 price %d.%02d sum %d.%02d", 1 + i % 50, 1 + i / 100,
+                      i % 100, 1 + i / 100, i % 100);
+        const auto n = std::count(sim.Journal().begin(), sim.Journal().end(), line);
+        const int result = results[ids[static_cast<std::size_t>(i)]][0];
+        if (result == 0) {
+            EXPECT_EQ(n, 1) << line;
+        } else {
+            EXPECT_LE(n, 1) << line;
+        }
+    }
     std::printf("reliability: %d operations, %zu results (%d done, %d failed, %d malformed), %d faults scheduled, "
                 "%zu sales executed, %d executed twice, %lld s of register time\n",
                 kOperations, results.size(), byResult[0], byResult[-1], byResult[1], faults, executed.size(), twice,

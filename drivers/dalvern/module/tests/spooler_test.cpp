@@ -1,7 +1,8 @@
 // Dalvern.csh hosted by the spooler: chosen as "РФ 2160" in the stored setup
 // (spooler-setup, as the connection dialog does on OK), found by discovery, bound
 // through its own events interface, and driven against "cashsim rf2160" on a
-// pseudo-terminal in real time; every result reaches the spooler's client.
+// pseudo-terminal in real time; every result reaches the spooler's client, and the
+// register's journal (cashsim --journal) shows what it booked.
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,11 @@
 #include <QProcess>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "common/cashgl.h"
 #include "platform/registry/registry.h"
@@ -38,11 +42,21 @@ struct TResultClient : ISpoolerClient {
 
 class DalvernInTheSpooler : public testutil::SpoolerOnSimulator {
 protected:
-    void StartSimulator() {
-        SpoolerOnSimulator::StartSimulator({"rf2160", "--reply-delay", "20"}, DALVERN_MODULE,
-                                           "--driver Dalvern.csh --com " + std::to_string(kCom));
+    void StartSimulator(const QStringList& options = {}) {
+        SpoolerOnSimulator::StartSimulator(
+            QStringList{"rf2160", "--reply-delay", "20", "--journal", QString::fromStdString(journal_.string())} + options,
+            DALVERN_MODULE, "--driver Dalvern.csh --com " + std::to_string(kCom));
     }
+    // What the register has booked so far.
+    std::vector<std::string> Journal() const {
+        std::vector<std::string> lines;
+        std::ifstream in(journal_);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    static bool Connected(const TfrmMain& m) { return m.LinkState == lsConnected && m.LastPollOk; }
 
+    std::filesystem::path journal_ = registry.dir() / "journal.txt";
     TSpoolerMessageScript boxes;
 };
 
@@ -75,6 +89,38 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
     ASSERT_TRUE(RunUntil([&] { return client->sink->got.count(ids.back()) == 1; }, 120000));
     for (const int id : ids) EXPECT_EQ(client->sink->got[id], std::vector<int>{0}) << id;
     EXPECT_FALSE(main.DriverError);
+    const std::vector<std::string> booked = {
+        "sign-on 2", "sale art 5 qty 1.000 price 12.00 sum 12.00", "void art 5 qty 1.000 sum -12.00", "drawer",
+        "cash-in cash 100.00", "drawer", "cash-out cash 50.00", "text Спасибо за покупку", "drawer",
+        "close 1 total 0.00 cash tender 20.00 change 20.00"};
+    EXPECT_TRUE(RunUntil([&] { return Journal().size() >= booked.size(); }, 10000));
+    EXPECT_EQ(Journal(), booked);
+}
+
+// The operator's Pause while the register prints a sale (its status not yet come):
+// the register has booked the sale, the client hears -1 for it, and after the
+// reconnection the receipt closes with that one sale.
+TEST_F(DalvernInTheSpooler, APauseWhileASaleIsAwaitedBooksItOnce) {
+    StartSimulator({"--faults", "cmd 2 late-reply 600000"});  // cmd 1 is the mode switch
+    TfrmMain main;
+    ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
+    auto client = std::make_shared<TResultClient>();
+    main.AddClient(client);
+    main.CheckOpen = true;
+    const int sale = main.Driver.AddPayArt(1, Currency::Parse("12.34"), Currency::Parse("12.34"), 5);
+    const int close = main.Driver.CloseCheck(Currency::Parse("20"), TPayType::Cash);
+    ASSERT_GT(sale, 0);
+    ASSERT_GT(close, 0);
+    const std::string sold = "sale art 5 qty 1.000 price 12.34 sum 12.34";
+    ASSERT_TRUE(RunUntil([&] { return Journal() == std::vector<std::string>{sold}; }, 60000));
+    EXPECT_TRUE(client->sink->got.empty());
+    main.nPause->trigger();
+    ASSERT_TRUE(RunUntil([&] { return client->sink->got.count(close) == 1; }, 120000));
+    EXPECT_EQ(client->sink->got[sale], std::vector<int>{-1});
+    EXPECT_EQ(client->sink->got[close], std::vector<int>{0});
+    const std::vector<std::string> booked = {sold, "drawer", "close 1 total 12.34 cash tender 20.00 change 7.66"};
+    EXPECT_TRUE(RunUntil([&] { return Journal().size() >= booked.size(); }, 10000));
+    EXPECT_EQ(Journal(), booked);
 }
 
 }  // namespace

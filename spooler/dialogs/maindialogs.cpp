@@ -1,15 +1,13 @@
-// The dialogs join the program: the main window's menu items, its reconnect step and
-// the automation members reach them through ISpoolerDialogs, over the main window's
-// shared state.
+// The dialogs over the main window: its menu items, its reconnect step and the
+// automation members reach them through ISpoolerDialogs.
 
-#include <memory>
+#include "spooler/dialogs/maindialogs.h"
 
 #include "spooler/dialogs/dialoghost.h"
 #include "spooler/dialogs/model.h"
 #include "spooler/dialogs/properties.h"
 #include "spooler/dialogs/reports.h"
 #include "spooler/mainform.h"
-#include "spooler/spoolerextensions.h"
 
 namespace tolver {
 
@@ -73,9 +71,8 @@ private:
     std::unique_ptr<TfrmProgram> program_;
 };
 
-const bool registered =
-    RegisterSpoolerDialogs([](TfrmMain& main) -> std::unique_ptr<ISpoolerDialogs> { return std::make_unique<TSpoolerDialogs>(main); });
-
 }  // namespace
+
+std::unique_ptr<ISpoolerDialogs> CreateSpoolerDialogs(TfrmMain& main) { return std::make_unique<TSpoolerDialogs>(main); }
 
 }  // namespace tolver
