@@ -8,12 +8,19 @@
 //                   cashsim rf2160 with no device delay, in real time through the real
 //                   port, pump thread and event loop, divided by the waits the
 //                   protocol prescribes: the 1 ms pause of each step the exchange
-//                   needs at least (target: under 1.2).
+//                   needs at least (target: under 1.2);
+//   QuietLinePolls/busy  the open engine on a quiet line for 30 s while the event
+//                   loop turns every millisecond, as a busy host's does, with `busy`
+//                   spinning processes loading the machine: the time from Open to the
+//                   identification, the intervals between the polls (target: 3.0 s
+//                   ± 0.1 s) and the timer corrections logged (target: none).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "bench/busyload.h"
 #include "bench/simbench.h"
 #include "drivers/dalvern/engine/regfisc2160frame.h"
 #include "drivers/dalvern/engine/regfisc2160protocol.h"
@@ -110,9 +117,58 @@ void TenItemReceipt(benchmark::State& state) {
     }
 }
 
+void QuietLinePolls(benchmark::State& state) {
+    App();
+    Register reg("rf2160", {}, kCom);
+    BusyLoad load(static_cast<int>(state.range(0)));
+    const std::string statusPoll = "-> " + *BuildFrame("["), identify = "-> " + *BuildFrame("S1");
+    for (auto _ : state) {
+        TRegFisc2160Protocol p;
+        QElapsedTimer clock;
+        std::vector<qint64> polls;
+        int corrections = 0;
+        p.OnLog = [&](const std::string& line) {
+            if (line.find("коррекция") != std::string::npos) ++corrections;
+            if (line.find(statusPoll) != std::string::npos || line.find(identify) != std::string::npos)
+                polls.push_back(clock.elapsed());
+        };
+        p.SetComNumber(kCom);
+        p.SetBaud(9600);
+        std::string cause;
+        clock.start();
+        if (p.Open(cause) != 0) {
+            state.SkipWithError("the port did not open");
+            return;
+        }
+        QEventLoop loop;
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [] {});
+        turn.start(1);
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (polls.size() < 2) {
+            state.SkipWithError("the engine did not poll");
+            return;
+        }
+        qint64 shortest = polls[1] - polls[0], longest = shortest;
+        for (std::size_t i = 2; i < polls.size(); ++i) {
+            shortest = std::min(shortest, polls[i] - polls[i - 1]);
+            longest = std::max(longest, polls[i] - polls[i - 1]);
+        }
+        state.counters["first_poll_ms"] = static_cast<double>(polls[0]);
+        state.counters["polls"] = static_cast<double>(polls.size());
+        state.counters["interval_min_ms"] = static_cast<double>(shortest);
+        state.counters["interval_max_ms"] = static_cast<double>(longest);
+        state.counters["corrections"] = corrections;
+        state.counters["identified"] = !p.IdentifyPending();
+        state.counters["load_average"] = LoadAverage();
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BuildFrames);
 BENCHMARK(ParseReplies);
 BENCHMARK(IdleEngineCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(TenItemReceipt)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(QuietLinePolls)->Arg(0)->Arg(16)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

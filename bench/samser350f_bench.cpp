@@ -74,7 +74,7 @@ void TenItemReceipt(benchmark::State& state) {
         for (const TCommand& c : p.Queue()) {
             p.SetKind(c.Kind);
             const bool query = !p.NoKeyCheck() && (p.KeyCheckMode() != 1 || (c.Flags & 1));
-            prescribed += (query ? 1 : 0) + 1 + (p.NoEcho() ? 0 : 1) + (p.ReadAll() ? p.DoneWait() : 1);
+            prescribed += (query ? 1 : 0) + 1 + (p.NoEcho() ? 0 : 1) + (p.ReadAll() ? p.DoneWait().count() : 1);
         }
         int failures = 0;
         bool done = false;

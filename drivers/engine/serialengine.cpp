@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "common/debug.h"
 #include "platform/variant/utf.h"
@@ -10,9 +11,19 @@ namespace tolver {
 
 TSerialEngine::TSerialEngine(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread)
     : port_(std::move(port)), clock_(clock) {
-    if (withThread)
-        thread_ = std::make_unique<TProtocolThread>([this] { Step(); }, [this] { return IdleMs(); },
-                                                    [this] { return TakePause(); });
+    if (!withThread) return;
+    thread_ = std::make_unique<TProtocolThread>(
+        [this] {
+            waitedBefore_ = thread_->Waited();
+            ownWaits_ += waitedBefore_;
+            Step();
+            // Steps that follow at once, with no pause and nothing to wait for, come
+            // in the same hand-over.
+            constexpr int kStepsAtOnce = 8;
+            for (int i = 0; i < kStepsAtOnce && FollowsAtOnce(); ++i) Step();
+        },
+        [this] { return NextWait(); });
+    port_->SetOnInput(thread_->InputNotifier());
 }
 
 TSerialEngine::~TSerialEngine() { StopPump(); }
@@ -26,35 +37,71 @@ void TSerialEngine::Wake() {
 }
 
 void TSerialEngine::Step() {
-    if (!portOpen_) return;
-    StepState();
+    if (portOpen_) StepState();
     paceSpent_ = false;  // a spent pause serves only the step it was asked for
+    waitedBefore_ = std::chrono::microseconds{0};
 }
 
-bool TSerialEngine::Paced(int ms) {
-    if (ms <= 0) return true;
+bool TSerialEngine::Paced(std::chrono::milliseconds pause) {
+    if (pause <= std::chrono::milliseconds{0}) return true;
     if (!thread_ || !clock_.RealTime()) {
-        clock_.SleepMs(ms);
+        clock_.SleepMs(static_cast<int>(pause.count()));
         return true;
     }
-    if (paceSpent_) {
+    const std::chrono::microseconds waited = waitedBefore_;
+    waitedBefore_ = std::chrono::microseconds{0};
+    if (paceSpent_ || waited >= pause) {
         paceSpent_ = false;
         return true;
     }
-    pause_ = ms;
+    pause_ = pause - waited;
     return false;
 }
 
-int TSerialEngine::TakePause() {
-    const int ms = pause_;
-    pause_ = 0;
-    paceSpent_ = ms > 0;
-    return ms;
+bool TSerialEngine::FollowsAtOnce() {
+    if (!portOpen_ || !clock_.RealTime() || pause_ > std::chrono::microseconds{0}) return false;
+    const TWorkWait work = WorkWait();
+    return work.longest <= std::chrono::milliseconds{0} && work.pause <= std::chrono::milliseconds{0};
+}
+
+TStepWait TSerialEngine::NextWait() {
+    TStepWait wait;
+    if (pause_ > std::chrono::microseconds{0}) {
+        // The step is repeated once the pause has passed, whatever else happens.
+        wait.pause = pause_;
+        pause_ = std::chrono::microseconds{0};
+        paceSpent_ = true;
+        return wait;
+    }
+    if (!portOpen_ || !clock_.RealTime()) return wait;
+    const TWorkWait work = WorkWait();
+    wait.longest = work.longest;
+    wait.input = work.input;
+    wait.pause = work.pause;
+    return wait;
+}
+
+std::chrono::milliseconds TSerialEngine::UntilFirstDue(std::initializer_list<TDue> timers,
+                                                       std::chrono::milliseconds lead) {
+    std::optional<std::chrono::milliseconds> first;
+    for (const TDue& due : timers) {
+        if (!due.timer.Armed()) continue;
+        const std::chrono::milliseconds left = due.timer.Left(clock_, due.after);
+        if (!first || left < *first) first = left;
+    }
+    return first && *first > lead ? *first - lead : std::chrono::milliseconds{0};
+}
+
+std::chrono::milliseconds TSerialEngine::TakeOwnWaits() {
+    const auto waits = std::chrono::duration_cast<std::chrono::milliseconds>(ownWaits_);
+    ownWaits_ -= waits;  // the rest of a millisecond counts next time
+    return waits;
 }
 
 int TSerialEngine::OpenPort(std::string& cause, const char* failureFormat) {
-    pause_ = 0;
+    pause_ = std::chrono::microseconds{0};
     paceSpent_ = false;
+    ownWaits_ = std::chrono::microseconds{0};
     running_ = false;
     cause.clear();
     portOpen_ = false;  // an open port is reopened, and no step runs until it is
@@ -84,7 +131,7 @@ void TSerialEngine::ClosePort() {
         } catch (...) {
         }
     }
-    pause_ = 0;
+    pause_ = std::chrono::microseconds{0};
     paceSpent_ = false;
 }
 

@@ -7,26 +7,35 @@
 //  - Derive from TSerialEngine, keep the commands in a TCommandQueue
 //    (drivers/engine/commandqueue.h), and override StepState: one step of the state machine,
 //    run on the main thread; it never sleeps and never loops waiting for bytes. Read
-//    what has arrived, act, change state and return; the next step comes soon.
+//    what has arrived, act, change state and return.
 //  - A step that must leave a gap on the line first begins with
-//        if (!Paced(ms)) return;
+//        if (!Paced(1ms)) return;
 //    before it touches anything: with a pump thread on a real clock the call returns
-//    false, the pump thread waits ms and runs the step again, which then proceeds; on
-//    a virtual clock (tests, the lockstep clock of the simulator) or without a pump
-//    thread the clock sleeps at once and the step proceeds. The gaps on the wire are the
-//    same either way, and the main thread stays free for the window and the bus. A
+//    false, the pump thread waits the pause and runs the step again, which then
+//    proceeds; the time the pump thread waited for work before the step counts toward
+//    the pause, since the gap since the last step is what matters. On a virtual clock
+//    (tests, the lockstep clock of the simulator) or without a pump thread the clock
+//    sleeps at once and the step proceeds. The gaps on the wire are at least the
+//    pause either way, and the main thread stays free for the window and the bus. A
 //    pause that must follow an action goes at the start of the next state's step.
 //  - Time-outs are TTimer objects on Clock() (platform/timing/clock.h).
-//  - Override IdleMs when a quiet line has nothing to do for a while (a poll interval
-//    on a real clock): the pump thread then waits that long, or until Wake.
+//  - Override WorkWait to say when the next step can do something: by default the
+//    next step follows at once; an engine that waits for a reply or a time-out returns
+//    the time to its earliest deadline less the next step's pause, whether arriving
+//    bytes end the wait, and that pause. The pump thread then sleeps that long, or
+//    until Wake (a command was queued), Close, or input, and spends the pause before
+//    it hands the step over, which then goes on at once. Only a real clock with a
+//    pump thread waits.
 //  - Open: reset the state machine, then OpenPort; Close: ClosePort, then settle what
 //    the state machine held. Call StopPump in the destructor of the derived engine.
 //  - Report results with Result(id, 0 or -1): exactly one per id, -1 for each id a
 //    flush drops (TCommandQueue::Flush with Result).
 //  - Log lines go through Log: "hh:mm:ss.zzz " + direction + text.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -58,10 +67,18 @@ public:
     TSerialEngine(const TSerialEngine&) = delete;
     TSerialEngine& operator=(const TSerialEngine&) = delete;
 
+    // What the pump thread may wait for before the next step can do anything: at most
+    // `longest`, and less once bytes arrive when `input`; then the pause that the next
+    // step begins with. The default: nothing.
+    struct TWorkWait {
+        std::chrono::milliseconds longest{0};
+        bool input = false;
+        std::chrono::milliseconds pause{0};
+    };
+
     // One step of the state machine; nothing while the port is closed.
     void Step();
-    // How long (ms) the pump thread may wait before the next step can do anything.
-    virtual int IdleMs() { return 0; }
+    virtual TWorkWait WorkWait() { return {}; }
 
     std::uint8_t GetComNumber() const { return port_->ComNumber(); }
     void SetComNumber(std::uint8_t n) { port_->SetComNumber(n); }
@@ -76,8 +93,8 @@ public:
     bool Running() const { return running_; }
     TSerialPort& Port() { return *port_; }
     TClock& Clock() { return clock_; }
-    // The pause the pump thread is to spend before the next step (ms; 0 none).
-    int PendingPause() const { return pause_; }
+    // The pause the pump thread is to spend before the next step (0: none).
+    std::chrono::microseconds PendingPause() const { return pause_; }
 
 protected:
     // The engine's own step, run by Step while the port is open.
@@ -94,7 +111,20 @@ protected:
     void Wake();
 
     // true when the step may go on now; see the header comment.
-    bool Paced(int ms);
+    bool Paced(std::chrono::milliseconds pause);
+    // The time the pump thread has spent pausing and waiting for work since the last
+    // call (or the last OpenPort): the engine's own waits, which a measure of how long
+    // the main thread kept the steps from running leaves out.
+    std::chrono::milliseconds TakeOwnWaits();
+
+    // A running timer and the wait after which it expires.
+    struct TDue {
+        const TTimer& timer;
+        std::chrono::milliseconds after;
+    };
+    // The time until the first of the running timers expires, less lead (the pause the
+    // next step spends before it looks at them); 0 when one has expired or none runs.
+    std::chrono::milliseconds UntilFirstDue(std::initializer_list<TDue> timers, std::chrono::milliseconds lead);
 
     void Raise(const std::function<void(const std::string&)>& event, const std::string& text);
     // "hh:mm:ss.zzz " + direction + text to OnLog.
@@ -102,7 +132,10 @@ protected:
     void Result(std::int32_t id, int result);
 
 private:
-    int TakePause();
+    // What the pump thread waits for after a step: the pause asked for, else WorkWait.
+    TStepWait NextWait();
+    // Whether the next step may follow at once: no pause, nothing to wait for.
+    bool FollowsAtOnce();
 
     std::unique_ptr<TSerialPort> port_;
     TClock& clock_;
@@ -110,8 +143,11 @@ private:
     bool portOpen_ = false;
     bool running_ = false;
     int priority_ = TProtocolThread::Normal;
-    int pause_ = 0;        // asked for by the last step, not yet spent
+    std::chrono::microseconds pause_{0};  // asked for by the last step, not yet spent
     bool paceSpent_ = false;  // the pump thread has spent the pause of the step it repeats
+    // The pump thread's wait before the step that runs, which its first pause may use.
+    std::chrono::microseconds waitedBefore_{0};
+    std::chrono::microseconds ownWaits_{0};
 };
 
 // format with its one %d or %x directive filled in (hexadecimal digits upper case);

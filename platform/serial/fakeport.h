@@ -46,8 +46,14 @@ public:
     }
 
     // Bytes that arrive from the device, in order.
-    void Feed(std::string_view bytes) { in_.insert(in_.end(), bytes.begin(), bytes.end()); }
-    void Feed(std::uint8_t byte) { in_.push_back(static_cast<char>(byte)); }
+    void Feed(std::string_view bytes) {
+        in_.insert(in_.end(), bytes.begin(), bytes.end());
+        if (!bytes.empty()) InputArrived();
+    }
+    void Feed(std::uint8_t byte) {
+        in_.push_back(static_cast<char>(byte));
+        InputArrived();
+    }
     // The bytes written since the last call.
     std::string TakeSent() {
         std::string s;

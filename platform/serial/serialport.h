@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -52,7 +53,18 @@ public:
     // Discards every byte received and not yet read.
     virtual void FlushInBuffer() = 0;
 
+    // Called whenever received bytes have become readable, on whatever thread buffered
+    // them (the reader thread of a real line), so that a thread waiting for input
+    // wakes. Set it while the port is closed.
+    void SetOnInput(std::function<void()> onInput) { onInput_ = std::move(onInput); }
+
+protected:
+    void InputArrived() {
+        if (onInput_) onInput_();
+    }
+
 private:
+    std::function<void()> onInput_;
     std::uint8_t comNumber_ = 1;
     std::int32_t baud_ = 9600;
 };

@@ -165,18 +165,23 @@ void TTermiosPort::ReaderLoop() {
         backoff = false;
         if (n <= 0 || fds[1].revents == 0) continue;
         std::uint8_t buf[4096];
-        std::lock_guard l(m_);
-        const ssize_t got = ::read(fd_, buf, sizeof buf);
-        if (got > 0) {
-            rxCount_ += static_cast<std::uint64_t>(got);
-            const std::size_t room = kInputLimit > in_.size() ? kInputLimit - in_.size() : 0;
-            const std::size_t keep = static_cast<std::size_t>(got) < room ? static_cast<std::size_t>(got) : room;
-            in_.insert(in_.end(), buf, buf + keep);
-        } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-            // The peer hung up (a pseudo-terminal's master closed) or the device
-            // failed: wait for it at a slow pace, without spinning.
-            backoff = true;
+        bool arrived = false;
+        {
+            std::lock_guard l(m_);
+            const ssize_t got = ::read(fd_, buf, sizeof buf);
+            if (got > 0) {
+                rxCount_ += static_cast<std::uint64_t>(got);
+                const std::size_t room = kInputLimit > in_.size() ? kInputLimit - in_.size() : 0;
+                const std::size_t keep = static_cast<std::size_t>(got) < room ? static_cast<std::size_t>(got) : room;
+                in_.insert(in_.end(), buf, buf + keep);
+                arrived = keep > 0;
+            } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+                // The peer hung up (a pseudo-terminal's master closed) or the device
+                // failed: wait for it at a slow pace, without spinning.
+                backoff = true;
+            }
         }
+        if (arrived) InputArrived();
     }
 }
 

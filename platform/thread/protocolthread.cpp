@@ -4,36 +4,102 @@
 #include <QObject>
 #include <QThread>
 
-#include <chrono>
-#include <condition_variable>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
+#include <stdexcept>
 
 namespace tolver {
+namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// A wait for work is cut to this: far beyond any deadline of an engine.
+constexpr std::chrono::hours kLongestWait{24};
+
+}  // namespace
+
+// The thread sleeps in poll on two descriptors: an eventfd that others write to wake
+// it (a step that wants its successor at once, Wake, input, Resume, Suspend,
+// Terminate) and a timerfd that the creating thread arms, at the end of a step, for
+// the time the next one is due. So a step with a deadline costs the thread one wake,
+// not one for the end of the step and another for the deadline.
 struct TProtocolThread::Shared {
+    enum class Phase { Ready, Stepping, Waiting, Pausing };
+
+    Shared() {
+        kick = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+        if (kick < 0 || timer < 0) {
+            Close();
+            throw std::runtime_error("protocol thread: no eventfd or timerfd");
+        }
+    }
+    ~Shared() { Close(); }
+    void Close() {
+        if (kick >= 0) ::close(kick);
+        if (timer >= 0) ::close(timer);
+    }
+
+    // Both with m held.
+    void Kick() {
+        const std::uint64_t one = 1;
+        (void)!::write(kick, &one, sizeof one);
+    }
+    void ArmAt(Clock::time_point at) {
+        // steady_clock is CLOCK_MONOTONIC here.
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+        itimerspec spec{};
+        spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
+        (void)::timerfd_settime(timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    }
+    void Disarm() {
+        const itimerspec off{};
+        (void)::timerfd_settime(timer, 0, &off, nullptr);
+    }
+    // The pause of the next step from `from`; Ready when it has passed.
+    void PauseFrom(Clock::time_point from, Clock::time_point now) {
+        pauseUntil = from + next.pause;
+        if (pauseUntil > now) {
+            phase = Phase::Pausing;
+            ArmAt(pauseUntil);
+        } else {
+            phase = Phase::Ready;
+            Disarm();  // a wait ended early leaves no wake behind
+        }
+    }
+
     std::mutex m;
-    std::condition_variable cv;
+    int kick = -1;
+    int timer = -1;
     std::function<void()> step;
-    std::function<int()> idle;
-    std::function<int()> pace;
+    std::function<TStepWait()> wait;
     bool paused = true;
-    bool woken = false;
-    int idleMs = 0;  // the wait the last step allowed
-    int paceMs = 0;  // the pause the last step asked for
     bool stop = false;
+    Phase phase = Phase::Ready;
+    bool woken = false;  // Wake since the last hand-over
+    bool input = false;  // InputArrived since the last hand-over
+    TStepWait next;      // what the last step asked for
+    Clock::time_point stepEnd, waitUntil, pauseUntil;
+    bool resumed = false;  // the next step is the first after a Resume
     // Bumped by Suspend and Terminate: a step handed over under an older generation
-    // is dropped when it comes up.
+    // is dropped when it comes up, and a wait under one ends.
     std::uint64_t generation = 0;
-    std::uint64_t posted = 0;    // hand-overs made
-    std::uint64_t finished = 0;  // hand-overs that came up (run or dropped)
+    // Touched on the creating thread only: the wait before the step that runs.
+    std::chrono::microseconds waited{0};
 };
 
-TProtocolThread::TProtocolThread(std::function<void()> step, std::function<int()> idle, std::function<int()> pace)
+TProtocolThread::TProtocolThread(std::function<void()> step, std::function<TStepWait()> wait)
     : shared_(std::make_shared<Shared>()), context_(std::make_unique<QObject>()) {
     shared_->step = std::move(step);
-    shared_->idle = std::move(idle);
-    shared_->pace = std::move(pace);
+    shared_->wait = std::move(wait);
 }
 
 TProtocolThread::~TProtocolThread() { Terminate(); }
@@ -41,48 +107,76 @@ TProtocolThread::~TProtocolThread() { Terminate(); }
 void TProtocolThread::Run() {
     const std::shared_ptr<Shared> s = shared_;
     QObject* const context = context_.get();
-    std::unique_lock lock(s->m);
+    using Phase = Shared::Phase;
     for (;;) {
-        s->cv.wait(lock, [&] { return s->stop || !s->paused; });
-        if (s->stop) return;
-        const std::uint64_t generation = s->generation;
-        const std::uint64_t seq = ++s->posted;
-        s->woken = false;
-        s->idleMs = 0;
-        s->paceMs = 0;
-        lock.unlock();
-        QMetaObject::invokeMethod(
-            context,
-            [s, generation, seq] {
-                bool run;
-                {
-                    std::lock_guard l(s->m);
-                    run = !s->stop && !s->paused && s->generation == generation;
-                }
-                int idle = 0;
-                int pace = 0;
-                if (run) {
-                    try {
-                        s->step();
-                        if (s->pace) pace = s->pace();
-                        if (s->idle) idle = s->idle();
-                    } catch (...) {
-                        // A failing step must not end the event loop's dispatch.
-                    }
-                }
-                std::lock_guard l(s->m);
-                s->idleMs = idle;
-                s->paceMs = pace;
-                s->finished = seq;
-                s->cv.notify_all();
-            },
-            Qt::QueuedConnection);
-        lock.lock();
-        s->cv.wait(lock, [&] { return s->stop || s->finished >= seq; });
-        if (s->paceMs > 0)
-            s->cv.wait_for(lock, std::chrono::milliseconds(s->paceMs), [&] { return s->stop || s->paused; });
-        if (s->idleMs > 0)
-            s->cv.wait_for(lock, std::chrono::milliseconds(s->idleMs), [&] { return s->stop || s->paused || s->woken; });
+        {
+            std::unique_lock lock(s->m);
+            if (s->stop) return;
+            const Clock::time_point now = Clock::now();
+            if (!s->paused && s->phase == Phase::Waiting) {
+                if (s->woken || (s->next.input && s->input))
+                    s->PauseFrom(s->stepEnd, now);  // ended early: the wait counts toward the pause
+                else if (now >= s->waitUntil)
+                    s->PauseFrom(now, now);  // ran its full time: the whole pause follows
+            }
+            if (!s->paused && s->phase == Phase::Pausing && now >= s->pauseUntil) s->phase = Phase::Ready;
+            if (!s->paused && s->phase == Phase::Ready) {
+                const std::uint64_t generation = s->generation;
+                const std::chrono::microseconds before =
+                    s->resumed ? std::chrono::microseconds{0}
+                               : std::chrono::duration_cast<std::chrono::microseconds>(now - s->stepEnd);
+                s->resumed = false;
+                s->woken = false;
+                s->input = false;
+                s->next = {};
+                s->phase = Phase::Stepping;
+                lock.unlock();
+                QMetaObject::invokeMethod(
+                    context,
+                    [s, generation, before] {
+                        bool run;
+                        {
+                            std::lock_guard l(s->m);
+                            run = !s->stop && !s->paused && s->generation == generation;
+                        }
+                        TStepWait next;
+                        if (run) {
+                            s->waited = before;
+                            try {
+                                s->step();
+                                if (s->wait) next = s->wait();
+                            } catch (...) {
+                                // A failing step must not end the event loop's dispatch.
+                                next = {};
+                            }
+                            s->waited = std::chrono::microseconds{0};
+                        }
+                        std::lock_guard l(s->m);
+                        s->next = next;
+                        s->stepEnd = Clock::now();
+                        if (!run || s->generation != generation) {
+                            s->phase = Phase::Ready;  // the thread waits for a Resume, or goes on
+                            s->next = {};
+                            s->Kick();
+                        } else if (next.longest > std::chrono::milliseconds{0}) {
+                            s->phase = Phase::Waiting;
+                            s->waitUntil = s->stepEnd + std::min<std::chrono::milliseconds>(next.longest, kLongestWait);
+                            s->ArmAt(s->waitUntil);
+                            if (s->woken || (next.input && s->input)) s->Kick();
+                        } else {
+                            s->PauseFrom(s->stepEnd, s->stepEnd);
+                            if (s->phase == Phase::Ready) s->Kick();
+                        }
+                    },
+                    Qt::QueuedConnection);
+                continue;  // the step ends by arming the timer or kicking
+            }
+        }
+        pollfd fds[2] = {{s->kick, POLLIN, 0}, {s->timer, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) continue;  // EINTR
+        std::uint64_t drained;
+        if (fds[0].revents & POLLIN) (void)!::read(s->kick, &drained, sizeof drained);
+        if (fds[1].revents & POLLIN) (void)!::read(s->timer, &drained, sizeof drained);
     }
 }
 
@@ -90,9 +184,11 @@ void TProtocolThread::Resume() {
     {
         std::lock_guard l(shared_->m);
         if (shared_->stop) return;
+        if (shared_->paused) shared_->resumed = true;  // no wait is counted across a suspension
         shared_->paused = false;
+        shared_->woken = true;  // the steps go on now, whatever the last one waited for
+        shared_->Kick();
     }
-    shared_->cv.notify_all();
     if (!thread_) {
         thread_.reset(QThread::create([this] { Run(); }));
         thread_->start(static_cast<QThread::Priority>(priority_));
@@ -100,20 +196,28 @@ void TProtocolThread::Resume() {
 }
 
 void TProtocolThread::Wake() {
-    {
-        std::lock_guard l(shared_->m);
-        shared_->woken = true;
-    }
-    shared_->cv.notify_all();
+    std::lock_guard l(shared_->m);
+    shared_->woken = true;
+    if (shared_->phase == Shared::Phase::Waiting) shared_->Kick();
 }
 
+std::function<void()> TProtocolThread::InputNotifier() const {
+    return [s = shared_] {
+        std::lock_guard l(s->m);
+        s->input = true;
+        if (s->phase == Shared::Phase::Waiting && s->next.input) s->Kick();
+    };
+}
+
+void TProtocolThread::InputArrived() { InputNotifier()(); }
+
 void TProtocolThread::Suspend() {
-    {
-        std::lock_guard l(shared_->m);
-        shared_->paused = true;
-        ++shared_->generation;
-    }
-    shared_->cv.notify_all();
+    std::lock_guard l(shared_->m);
+    shared_->paused = true;
+    ++shared_->generation;
+    // A wait or a pause of the old generation ends; a step handed over is dropped.
+    if (shared_->phase != Shared::Phase::Stepping) shared_->phase = Shared::Phase::Ready;
+    shared_->Kick();
 }
 
 void TProtocolThread::Terminate() {
@@ -122,8 +226,8 @@ void TProtocolThread::Terminate() {
         if (shared_->stop) return;
         shared_->stop = true;
         ++shared_->generation;
+        shared_->Kick();
     }
-    shared_->cv.notify_all();
     if (thread_) thread_->wait();
 }
 
@@ -136,6 +240,8 @@ bool TProtocolThread::Terminated() const {
     std::lock_guard l(shared_->m);
     return shared_->stop;
 }
+
+std::chrono::microseconds TProtocolThread::Waited() const { return shared_->waited; }
 
 bool TProtocolThread::SetPriority(int priority) {
     if (priority < Idle || priority > TimeCritical) return false;

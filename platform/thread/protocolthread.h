@@ -4,12 +4,17 @@
 // that every step, every port access and every event of the engine runs there and
 // needs no lock. It is created suspended; Suspend and Terminate take effect at once:
 // once either returns, no step runs any more, not even one already handed over.
-// An engine with nothing to do for a while (polling an idle line) says so through its
-// idle function, and the thread then waits that long, or until Wake, instead of
-// handing over steps that would only pause. An engine that must leave a gap on the
-// line before its next step says so through its pace function: the thread spends
-// that pause itself (Wake does not shorten it), so the creating thread never sleeps.
+//
+// Between two steps the thread sleeps until there is work. After each step the
+// engine's wait function says what the next one waits for: at most a time (the
+// engine's earliest deadline, less the pause), ended early by Wake (a command was
+// queued) and, when the engine reads input next, by InputArrived; then a pause, a gap
+// on the line that must pass in any case (Wake does not shorten it). A wait that runs
+// its full time is followed by the whole pause; one ended early counts toward it, so
+// that the step comes at least the pause after the one before. A step is handed over
+// at once when the wait is empty.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,16 +23,21 @@ class QThread;
 
 namespace tolver {
 
+// What the protocol thread waits for before it hands over the next step.
+struct TStepWait {
+    std::chrono::microseconds pause{0};    // spent in any case
+    std::chrono::milliseconds longest{0};  // at most this long for work first
+    bool input = false;                    // bytes arriving end that wait too
+};
+
 class TProtocolThread {
 public:
     // Priorities of the thread, as the drivers' Priority setting numbers them.
     enum { Idle = 0, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
 
-    // step runs on the creating thread, which must run a Qt event loop; so do idle and
-    // pace, after each step: idle the milliseconds before a step can do anything (0: at
-    // once), pace the milliseconds the next step must wait in any case.
-    explicit TProtocolThread(std::function<void()> step, std::function<int()> idle = {},
-                             std::function<int()> pace = {});
+    // step runs on the creating thread, which must run a Qt event loop; so does wait,
+    // after each step.
+    explicit TProtocolThread(std::function<void()> step, std::function<TStepWait()> wait = {});
     ~TProtocolThread();  // terminates
     TProtocolThread(const TProtocolThread&) = delete;
     TProtocolThread& operator=(const TProtocolThread&) = delete;
@@ -36,10 +46,19 @@ public:
     void Suspend();
     // Stops the thread and waits for it; it cannot be resumed again.
     void Terminate();
-    // Ends an idle wait: the next step is handed over at once.
+    // Ends a wait for work: the next step is handed over once its pause has passed.
     void Wake();
+    // Ends a wait for work that input ends; callable from any thread.
+    void InputArrived();
+    // The same, as a function that stays safe to call after the thread object is gone
+    // (a port's reader thread may outlive it).
+    std::function<void()> InputNotifier() const;
     bool Suspended() const;
     bool Terminated() const;
+
+    // Inside a step: how long the thread paused and waited for work before it handed
+    // this step over (0 for a step that followed at once).
+    std::chrono::microseconds Waited() const;
 
     // 0 idle .. 6 time critical; any other value is refused (false) and the priority
     // stays as it was.

@@ -4,6 +4,7 @@
 // without waiting out real time-outs. Times are 64-bit milliseconds: no wrap, and a
 // timer says whether it runs by its own flag, never by a start time of 0.
 
+#include <chrono>
 #include <cstdint>
 
 namespace tolver {
@@ -35,13 +36,18 @@ public:
     bool Armed() const { return armed_; }
     std::int64_t StartedAt() const { return start_; }
     // Moves a running timer's start forward (a stall of the caller that must not count).
-    void Shift(std::int64_t deltaMs) {
-        if (armed_) start_ += deltaMs;
+    void Shift(std::chrono::milliseconds delta) {
+        if (armed_) start_ += delta.count();
     }
-    bool Expired(TClock& clock, std::int64_t waitMs) {
-        if (!armed_ || clock.NowMs() - start_ < waitMs) return false;
+    bool Expired(TClock& clock, std::chrono::milliseconds wait) {
+        if (!armed_ || clock.NowMs() - start_ < wait.count()) return false;
         armed_ = false;
         return true;
+    }
+    // The time from now until a running timer expires after wait (0 once it has).
+    std::chrono::milliseconds Left(TClock& clock, std::chrono::milliseconds wait) const {
+        const std::int64_t left = start_ + wait.count() - clock.NowMs();
+        return std::chrono::milliseconds(left > 0 ? left : 0);
     }
 
 private:

@@ -134,7 +134,9 @@ std::int32_t TRegFisc2160::Init(std::string& cause) {
     PrintingInfo = false;
     try {
         link_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
-        link_->SetWaits(settings_.WaitCheckOutPrint, settings_.WaitCheckOutLongPrint);
+        // The settings keep these waits in whole seconds.
+        link_->SetWaits(std::chrono::seconds(settings_.WaitCheckOutPrint),
+                        std::chrono::seconds(settings_.WaitCheckOutLongPrint));
         link_->ApplyPriority(settings_.Priority);
         return link_->Open(cause);
     } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 // driver runs it on the real engine (regfisc2160link.cpp); the tests of the command
 // texts put a recording queue in its place.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,9 +39,8 @@ public:
     virtual bool InInteraction() const = 0;
 
     virtual void SetIgnoreReplyFormatError(bool value) = 0;
-    // The print-end waits of the settings (seconds); the reply time-outs stay the
-    // engine's own.
-    virtual void SetWaits(std::int32_t print, std::int32_t longPrint) = 0;
+    // The print-end waits of the settings; the reply time-outs stay the engine's own.
+    virtual void SetWaits(std::chrono::seconds print, std::chrono::seconds longPrint) = 0;
     virtual void ApplyPriority(std::uint8_t priority) = 0;
     // 0, or -1 with the cause.
     virtual std::int32_t Open(std::string& cause) = 0;

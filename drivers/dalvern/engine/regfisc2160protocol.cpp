@@ -41,10 +41,6 @@ constexpr const char* kUnknownFirmware = "неизвестная ";
 constexpr const char* kStatusRequest = "[";
 constexpr const char* kIdentifyRequest = "S1";
 
-// An idle pump waits at most this long between steps: well below the stall gap, so
-// that its own waits are never taken for a stall of the main thread.
-constexpr int kLongestIdle = 250;
-
 // The raw error-class bits that decide an error status's handling.
 constexpr std::uint8_t kErrorFormat = 0x04;
 constexpr std::uint8_t kErrorLock = 0x80;
@@ -108,9 +104,9 @@ int TRegFisc2160Protocol::AddCommandNoId(const std::string& text, std::uint8_t m
 int TRegFisc2160Protocol::Open(std::string& errorText) {
     AbandonSent();  // a reopen without Close ends the command in flight the same way
     errorStatusCount_ = 0;
-    shortTimeout_ = 3500;
-    longTimeout_ = 60000;
-    reportTimeout_ = 180000;
+    shortTimeout_ = std::chrono::milliseconds(3500);
+    longTimeout_ = std::chrono::milliseconds(60000);
+    reportTimeout_ = std::chrono::milliseconds(180000);
     versionIndex_ = kRegFisc2160DefaultRow;
     rx_.Clear();
     deviceMode_ = 0;
@@ -200,7 +196,7 @@ std::string TRegFisc2160Protocol::GetErrorText() const { return ErrorReportText(
 // ---- the step ---------------------------------------------------------------------
 
 void TRegFisc2160Protocol::StepState() {
-    if (!Paced(1)) return;  // every step begins with a pause of 1 ms
+    if (!Paced(kStepPause)) return;
     CorrectTimers();
     switch (state_) {
         case StateIdle:
@@ -234,14 +230,15 @@ void TRegFisc2160Protocol::StepState() {
 
 void TRegFisc2160Protocol::CorrectTimers() {
     const std::int64_t now = Clock().NowMs();
-    const std::int64_t gap = now - lastStepTick_;
+    // The pump thread's own pauses and waits for work are no stall.
+    const std::chrono::milliseconds gap = std::chrono::milliseconds(now - lastStepTick_) - TakeOwnWaits();
     if (gap > kStallGap) {
         const std::pair<TTimer*, const char*> timers[] = {
             {&pollTimer_, kLogTimerPoll}, {&replyTimer_, kLogTimerReply}, {&ackTimer_, kLogTimerAck}};
         for (const auto& [timer, text] : timers) {
             if (!timer->Armed()) continue;
             timer->Shift(gap);
-            LogText(FormatOne(text, gap));
+            LogText(FormatOne(text, gap.count()));
         }
     }
     lastStepTick_ = now;
@@ -614,20 +611,33 @@ void TRegFisc2160Protocol::Identify(const std::string& data) {
     identifySent_ = false;
 }
 
-int TRegFisc2160Protocol::IdleMs() {
-    // Only a quiet idle line waits: nothing expected, nothing received, no command
-    // that could start. A queued command wakes the pump.
-    if (!Clock().RealTime() || !PortOpen() || state_ != StateIdle) return 0;
-    if (ackTimer_.Armed() || statusPending_ || identifySent_ || !replies_.empty() || !rx_.Buffer().empty()) return 0;
-    if (!identifyPending_ && !queue_.Empty()) return 0;
-    if (Port().CharReady()) return 0;
-    std::int64_t left = kLongestIdle;
-    const std::int64_t now = Clock().NowMs();
-    if (pollTimer_.Armed()) left = std::min<std::int64_t>(left, pollTimer_.StartedAt() + kPollInterval - now);
-    if (replyTimer_.Armed()) left = std::min<std::int64_t>(left, replyTimer_.StartedAt() + replyTimeout_ - now);
-    // The step that follows pauses 1 ms itself before it looks at the timers.
-    left -= 1;
-    return left <= 0 ? 0 : static_cast<int>(left);
+TSerialEngine::TWorkWait TRegFisc2160Protocol::WorkWait() {
+    if (!Clock().RealTime() || !PortOpen()) return {};
+    // Every step begins with its pause, which the pump thread spends before it.
+    const TWorkWait now{std::chrono::milliseconds{0}, false, kStepPause};
+    if (!replies_.empty() || Port().CharReady()) return now;
+    std::chrono::milliseconds longest{0};
+    switch (state_) {
+        case StateIdle:
+            if (!identifyPending_ && !statusPending_ && !queue_.Empty()) return now;
+            longest = UntilFirstDue({{ackTimer_, kAckTimeout}, {pollTimer_, kPollInterval}, {replyTimer_, replyTimeout_}},
+                                    kStepPause);
+            break;
+        case StateModeSwitch:
+            if (!working_ || queue_.Empty() || queue_.Front().Mode == deviceMode_) return now;
+            longest = UntilFirstDue({{ackTimer_, kAckTimeout}, {pollTimer_, kPollInterval}, {replyTimer_, replyTimeout_}},
+                                    kStepPause);
+            break;
+        case StateCommandSent:
+            longest = UntilFirstDue({{ackTimer_, kAckTimeout}, {replyTimer_, replyTimeout_}}, kStepPause);
+            break;
+        case StateAckLost:
+            longest = UntilFirstDue({{ackTimer_, kAckLostResend}, {replyTimer_, replyTimeout_}}, kStepPause);
+            break;
+        case StateNak: longest = UntilFirstDue({{nakTimer_, kNakQuiet}}, kStepPause); break;
+        default: return now;  // the error states act in one step
+    }
+    return {longest, true, kStepPause};
 }
 
 }  // namespace tolver

@@ -16,6 +16,7 @@
 // names already converted with WinToDos); descriptions and every text handed to the
 // events are UTF-8.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -58,13 +59,16 @@ public:
         OptDropOnFormatError = 0x10,
     };
     static constexpr const char* kModePassword = "73920461";
-    static constexpr int kAckTimeout = 1000;
-    static constexpr int kAckLostResend = 500;
-    static constexpr int kPollInterval = 3000;
-    static constexpr int kNakQuiet = 1000;
-    // Above this gap between two steps the main thread has stalled, and the running
-    // timers are moved on by the gap.
-    static constexpr int kStallGap = 500;
+    static constexpr std::chrono::milliseconds kAckTimeout{1000};
+    static constexpr std::chrono::milliseconds kAckLostResend{500};  // the NUL filler's pace
+    static constexpr std::chrono::milliseconds kPollInterval{3000};
+    static constexpr std::chrono::milliseconds kNakQuiet{1000};
+    // The pause at the start of every step.
+    static constexpr std::chrono::milliseconds kStepPause{1};
+    // Above this gap between two steps, less the pump thread's own pauses and waits
+    // for work, the main thread has stalled (an operator's message box, say), and the
+    // running timers are moved on by the gap.
+    static constexpr std::chrono::milliseconds kStallGap{500};
 
     // The default line (platform/serial/defaultline.h) with a pump thread.
     TRegFisc2160Protocol();
@@ -94,12 +98,12 @@ public:
     void ApplyPriority(int priority);
     void SetBusy(std::uint8_t value) { inInteraction_ = value; }
     void SetIgnoreReplyFormatError(bool on) { ignoreReplyFormatError_ = on; }
-    // The print waits of the settings, kept for the driver; the reply time-outs are
-    // the fixed ones below.
-    void SetWaitCheckOutPrint(int s) { waitCheckOutPrint_ = s; }
-    void SetWaitCheckOutLongPrint(int s) { waitCheckOutLongPrint_ = s; }
-    int WaitCheckOutPrint() const { return waitCheckOutPrint_; }
-    int WaitCheckOutLongPrint() const { return waitCheckOutLongPrint_; }
+    // The print waits of the settings (whole seconds), kept for the driver; the reply
+    // time-outs are the fixed ones below.
+    void SetWaitCheckOutPrint(std::chrono::seconds wait) { waitCheckOutPrint_ = wait; }
+    void SetWaitCheckOutLongPrint(std::chrono::seconds wait) { waitCheckOutLongPrint_ = wait; }
+    std::chrono::seconds WaitCheckOutPrint() const { return waitCheckOutPrint_; }
+    std::chrono::seconds WaitCheckOutLongPrint() const { return waitCheckOutLongPrint_; }
 
     // Applies a command's option bits: time-out and status count.
     void SelectTimeout(std::int32_t options);
@@ -109,7 +113,11 @@ public:
     // The last error: its class text, then CR LF " -" and each detail line.
     std::string GetErrorText() const;
 
-    int IdleMs() override;
+    // What the pump thread may wait for before the next step can do anything, on a
+    // real-time clock: the register's bytes, or the first of the timers the state
+    // looks at. A reply to handle, a command that can start or a state that acts in
+    // one step needs no wait.
+    TWorkWait WorkWait() override;
 
     // Readable state.
     std::uint8_t State() const { return state_; }
@@ -124,7 +132,7 @@ public:
     bool Blocked() const { return blocked_; }
     int StatusCount() const { return statusCount_; }
     int ErrorStatusCount() const { return errorStatusCount_; }
-    int ReplyTimeout() const { return replyTimeout_; }
+    std::chrono::milliseconds ReplyTimeout() const { return replyTimeout_; }
     bool KeepOnError() const { return keepOnError_; }
     bool DropOnFormatError() const { return dropOnFormatError_; }
     std::uint8_t LastErrorFlags() const { return lastErrorFlags_; }
@@ -193,7 +201,7 @@ private:
     int statusCount_ = 0;
     int errorStatusCount_ = 0;
     TTimer pollTimer_, replyTimer_, nakTimer_, ackTimer_;
-    int replyTimeout_ = 3500;
+    std::chrono::milliseconds replyTimeout_{3500};
     bool identifyPending_ = false;
     bool identifySent_ = false;  // "S1" is out and its data has not come
     bool statusPending_ = false;
@@ -203,7 +211,7 @@ private:
     std::vector<std::string> lastErrorDetails_;
     bool keepOnError_ = false;
     bool dropOnFormatError_ = false;
-    int shortTimeout_ = 3500, longTimeout_ = 60000, reportTimeout_ = 180000;
+    std::chrono::milliseconds shortTimeout_{3500}, longTimeout_{60000}, reportTimeout_{180000};
     std::int64_t lastStepTick_ = 0;
     std::uint8_t inInteraction_ = 0;
     std::string deviceId_;
@@ -211,8 +219,8 @@ private:
     std::uint8_t versionIndex_ = 3;
     bool ignoreReplyFormatError_ = false;
     std::uint8_t deviceMode_ = 0;
-    int waitCheckOutPrint_ = 5;
-    int waitCheckOutLongPrint_ = 30;
+    std::chrono::seconds waitCheckOutPrint_{5};
+    std::chrono::seconds waitCheckOutLongPrint_{30};
 };
 
 // The firmware text of the last identification in this process, for the driver's

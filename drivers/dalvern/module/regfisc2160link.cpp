@@ -36,7 +36,7 @@ public:
     std::string DeviceId() const override { return engine_.DeviceId(); }
     bool InInteraction() const override { return engine_.InInteraction() != 0; }
     void SetIgnoreReplyFormatError(bool value) override { engine_.SetIgnoreReplyFormatError(value); }
-    void SetWaits(std::int32_t print, std::int32_t longPrint) override {
+    void SetWaits(std::chrono::seconds print, std::chrono::seconds longPrint) override {
         engine_.SetWaitCheckOutPrint(print);
         engine_.SetWaitCheckOutLongPrint(longPrint);
     }

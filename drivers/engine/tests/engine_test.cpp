@@ -88,7 +88,7 @@ public:
 protected:
     void StepState() override {
         ++steps;
-        if (!sentAt.empty() && !Paced(kGap)) return;
+        if (!sentAt.empty() && !Paced(std::chrono::milliseconds(kGap))) return;
         Port().PutChar(static_cast<std::uint8_t>(sentAt.size()));
         sentAt.push_back(Clock().NowMs());
         Log("-> ", "byte");

@@ -79,8 +79,9 @@ int TSamsER350F::Init(std::string& cause) {
         }
         protocol_->SetKeyCheckMode(settings_.KeyCheckMode);
         ModelChanged(settings_.Model);
-        protocol_->SetWaitCheckOutPrint(settings_.WaitCheckOutPrint);
-        protocol_->SetWaitCheckOutLongPrint(settings_.WaitCheckOutLongPrint);
+        // The settings keep these waits in milliseconds.
+        protocol_->SetWaitCheckOutPrint(std::chrono::milliseconds(settings_.WaitCheckOutPrint));
+        protocol_->SetWaitCheckOutLongPrint(std::chrono::milliseconds(settings_.WaitCheckOutLongPrint));
         protocol_->ApplyPriority(settings_.Priority);
         return protocol_->Open(cause);
     } catch (const std::exception&) {

@@ -136,8 +136,8 @@ TEST_F(SorbelAuto, InitAndItsCauses) {
     EXPECT_TRUE(s.port->IsOpen());
     EXPECT_EQ(s.Engine().Model(), 1);
     EXPECT_EQ(s.Engine().KeyCheckMode(), 1);
-    EXPECT_EQ(s.Engine().WaitCheckOutPrint(), 500);
-    EXPECT_EQ(s.Engine().WaitCheckOutLongPrint(), 2500);
+    EXPECT_EQ(s.Engine().WaitCheckOutPrint(), std::chrono::milliseconds(500));
+    EXPECT_EQ(s.Engine().WaitCheckOutLongPrint(), std::chrono::milliseconds(2500));
     EXPECT_EQ(s.Driver().AdvPropertiesFrame()->lSysCond8->text().toStdString(), "8. Передача копии печати на ПК:");
     EXPECT_EQ(s.Driver().PropertiesFrame()->comboModel->currentIndex(), 1);
     ASSERT_EQ(sink.events.size(), 1u);

@@ -258,7 +258,7 @@ struct Outcome {
 // many times on the way, each time while an echo is awaited.
 Outcome RunRandomFaults(unsigned seed, int model, int reopens = 0) {
     Bench b(model);
-    b.engine->SetWaitCheckOutPrint(60);
+    b.engine->SetWaitCheckOutPrint(std::chrono::milliseconds(60));
     std::mt19937 rng(seed);
     const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
 

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TFakePort& port = *owned;
     TSamsER350FProtocol p(std::move(owned), clock, false);
     p.SetModel(data && size ? 1 + data[0] % 3 : 1);
-    p.SetWaitCheckOutPrint(30);
-    p.SetWaitCheckOutLongPrint(60);
+    p.SetWaitCheckOutPrint(std::chrono::milliseconds(30));
+    p.SetWaitCheckOutLongPrint(std::chrono::milliseconds(60));
     std::map<int, int> results;
     p.OnCommandResult = [&](int id, int) {
         if (++results[id] > 1) std::abort();

@@ -14,6 +14,7 @@
 #include "platform/variant/utf.h"
 
 using namespace tolver;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -140,17 +141,18 @@ protected:
 };
 
 TEST_F(Engine, KindsSetTheWaitsAndChecks) {
-    p->SetWaitCheckOutPrint(450);
-    p->SetWaitCheckOutLongPrint(2100);
+    p->SetWaitCheckOutPrint(450ms);
+    p->SetWaitCheckOutLongPrint(2100ms);
     const struct {
-        int kind, wait;
+        int kind;
+        std::chrono::milliseconds wait;
         bool noEcho, noKeyCheck, errorIsKey, readAll;
     } kinds[] = {
-        {0, 0, false, false, false, false},    {1, 450, false, false, false, false},
-        {2, 0, true, false, false, false},     {3, 0, true, true, false, false},
-        {4, 2100, false, false, false, false}, {5, 450, false, false, false, false},
-        {6, 0, false, false, true, false},     {7, 450, false, false, false, false},
-        {8, 450, false, false, false, true},   {9, 450, false, false, false, true},
+        {0, 0ms, false, false, false, false},    {1, 450ms, false, false, false, false},
+        {2, 0ms, true, false, false, false},     {3, 0ms, true, true, false, false},
+        {4, 2100ms, false, false, false, false}, {5, 450ms, false, false, false, false},
+        {6, 0ms, false, false, true, false},     {7, 450ms, false, false, false, false},
+        {8, 450ms, false, false, false, true},   {9, 450ms, false, false, false, true},
     };
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.kind);
@@ -552,8 +554,8 @@ TEST_F(Engine, SettingsOutOfRangeAreRefused) {
         EXPECT_FALSE(p->ApplyPriority(bad));
         EXPECT_EQ(p->Priority(), 6);
     }
-    p->SetWaitCheckOutPrint(-5);
-    EXPECT_EQ(p->WaitCheckOutPrint(), 0);
+    p->SetWaitCheckOutPrint(-5ms);
+    EXPECT_EQ(p->WaitCheckOutPrint(), 0ms);
 }
 
 // A fake clock that passes for real time, as the system clock does.
@@ -562,31 +564,82 @@ public:
     bool RealTime() const override { return true; }
 };
 
-TEST(EngineIdle, OnlyAQuietPolledLineLetsTheThreadWait) {
+TEST(EngineIdle, APolledLineWaitsForItsPollAndOnlyOnARealClock) {
     TRealFakeClock clock;
     auto owned = std::make_unique<TFakePort>();
     TFakePort& port = *owned;
     TSamsER350FProtocol p(std::move(owned), clock, false);
-    EXPECT_EQ(p.IdleMs(), 0);  // closed
+    EXPECT_EQ(p.WorkWait().longest, 0ms);  // closed
     std::string cause;
     ASSERT_EQ(p.Open(cause), 0);
-    EXPECT_EQ(p.IdleMs(), 1000);  // 1799 ms to the first poll, at most 1000 at a time
+    EXPECT_EQ(p.WorkWait().longest, 1000ms);  // 1799 ms to the first poll, at most 1000 at a time
     clock.Advance(1500);
-    EXPECT_EQ(p.IdleMs(), 299);
+    EXPECT_EQ(p.WorkWait().longest, 299ms);
     p.EnqueueKey(0x11, P, kSamsKindShort);
-    EXPECT_EQ(p.IdleMs(), 299);  // not connected: the key waits for the link anyway
+    EXPECT_EQ(p.WorkWait().longest, 299ms);  // not connected: the key waits for the link anyway
     clock.Advance(299);
-    EXPECT_EQ(p.IdleMs(), 0);
+    EXPECT_EQ(p.WorkWait().longest, 0ms);
     port.onPut = [&](std::uint8_t b) {
         if (b == kSamsQueryKeyPos) port.Feed(0x20);
     };
     for (int i = 0; i < 2000 && !p.Connected(); ++i) p.Step();
     ASSERT_TRUE(p.Connected());
-    EXPECT_EQ(p.IdleMs(), 0);  // the identification counts steps
+    EXPECT_EQ(p.WorkWait().longest, 0ms);  // the identification counts steps
     TFakeClock virtualTime;
     TSamsER350FProtocol q(std::make_unique<TFakePort>(), virtualTime, false);
     ASSERT_EQ(q.Open(cause), 0);
-    EXPECT_EQ(q.IdleMs(), 0);  // on virtual time every step is taken
+    EXPECT_EQ(q.WorkWait().longest, 0ms);  // on virtual time every step is taken
+}
+
+TEST(EngineIdle, AKeyWaitsForTheRegistersBytesOrItsTimeOut) {
+    TRealFakeClock clock;
+    auto owned = std::make_unique<TFakePort>();
+    TFakePort& port = *owned;
+    TSamsER350FProtocol p(std::move(owned), clock, false);
+    ASSERT_TRUE(p.SetModel(1));  // the completion waits for the print to end
+    p.SetWaitCheckOutPrint(400ms);
+    bool answering = true;
+    port.onPut = [&](std::uint8_t b) {
+        if (answering && b == kSamsQueryKeyPos) port.Feed(0x20);
+        if (answering && b == kSamsIdentify) port.Feed("1000F053RE");
+    };
+    std::string cause;
+    ASSERT_EQ(p.Open(cause), 0);
+    for (int i = 0; i < 5000 && !(p.Connected() && !p.IdPending()); ++i) p.Step();
+    ASSERT_TRUE(p.Connected() && !p.IdPending());
+    answering = false;
+    p.EnqueueWithId(0x11, P, "", kSamsKindPrint);
+    EXPECT_EQ(p.WorkWait().longest, 0ms);  // a key to send
+
+    // Each wait ends with the register's byte or at the time-out, less the pause the
+    // step takes first; a waiting byte, or a state that acts at once, waits for nothing.
+    const struct {
+        std::uint8_t state;
+        std::chrono::milliseconds longest;
+        int answer;  // the register's byte, -1 none
+    } stages[] = {
+        {TSamsER350FProtocol::StateKeyPos, 1799ms, 0x20},
+        {TSamsER350FProtocol::StateSend, 0ms, -1},
+        {TSamsER350FProtocol::StateEcho, 1199ms, 0x91},
+        {TSamsER350FProtocol::StateDone, 399ms, 'a'},  // a print-copy byte restarts the wait
+        {TSamsER350FProtocol::StateDone, 399ms, -1},
+    };
+    for (const auto& stage : stages) {
+        SCOPED_TRACE(static_cast<int>(stage.state));
+        p.Step();
+        ASSERT_EQ(p.State(), stage.state);
+        const TSerialEngine::TWorkWait wait = p.WorkWait();
+        EXPECT_EQ(wait.longest, stage.longest);
+        EXPECT_EQ(wait.input, stage.longest > 0ms);
+        EXPECT_EQ(wait.pause, TSamsER350FProtocol::kStepPause);  // each of these steps begins with it
+        if (stage.answer < 0) continue;
+        port.Feed(static_cast<std::uint8_t>(stage.answer));
+        EXPECT_EQ(p.WorkWait().longest, 0ms);
+    }
+    clock.Advance(398);
+    EXPECT_EQ(p.WorkWait().longest, 1ms);
+    clock.Advance(1);
+    EXPECT_EQ(p.WorkWait().longest, 0ms);  // the print has ended
 }
 
 TEST_F(Engine, EventTextsAreCutTo255Characters) {

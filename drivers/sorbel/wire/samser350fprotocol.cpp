@@ -1,5 +1,6 @@
 #include "drivers/sorbel/wire/samser350fprotocol.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -224,17 +225,45 @@ void TSamsER350FProtocol::ReadPrintCopy() {
 
 // ---- steps ----
 
-int TSamsER350FProtocol::IdleMs() {
-    // Only the polling of a quiet line has nothing to do until its timer expires: the
-    // bytes that come meanwhile are read at the poll, and a new command wakes the
-    // thread. Everything else (a command, the identification) counts steps.
-    if (!Clock().RealTime() || !PortOpen() || state_ != StateIdle) return 0;
-    if (connected_ && (idPending_ || !queue_.Empty())) return 0;
-    if (!pollTimer_.Armed()) return 0;
-    constexpr std::int64_t kLongestIdle = 1000;
-    // The step that follows pauses 1 ms itself before it looks at the timer.
-    const std::int64_t left = pollTimer_.StartedAt() + kPollInterval - Clock().NowMs() - 1;
-    return static_cast<int>(left <= 0 ? 0 : left < kLongestIdle ? left : kLongestIdle);
+std::chrono::milliseconds TSamsER350FProtocol::NextStepPause() const {
+    switch (state_) {
+        case StateIdle:
+            // Only the start of a command goes without a pause.
+            return !(idPending_ && connected_) && !queue_.Empty() && connected_ ? std::chrono::milliseconds{0} : kStepPause;
+        case StateSend:
+        case StateEcho:
+        case StateKeyPos: return kStepPause;
+        case StateDone: return model_ == 0 ? kPrintReadPause : kStepPause;
+        case StateErrorAcknowledged: return kErrorQuiet;
+        default: return std::chrono::milliseconds{0};
+    }
+}
+
+TSerialEngine::TWorkWait TSamsER350FProtocol::WorkWait() {
+    if (!Clock().RealTime() || !PortOpen()) return {};
+    const std::chrono::milliseconds pause = NextStepPause();
+    switch (state_) {
+        case StateIdle: {
+            // Only the polling of a quiet line has nothing to do until its timer
+            // expires: the bytes that come meanwhile are read at the poll, and a new
+            // command wakes the thread. The identification counts steps.
+            if (connected_ && (idPending_ || !queue_.Empty())) break;
+            if (!pollTimer_.Armed()) break;
+            constexpr std::chrono::milliseconds kLongestIdle{1000};
+            return {std::min(UntilFirstDue({{pollTimer_, kPollInterval}}, pause), kLongestIdle), false, pause};
+        }
+        case StateEcho:
+            if (Port().CharReady()) break;
+            return {UntilFirstDue({{echoTimer_, kEchoTimeout}}, pause), true, pause};
+        case StateKeyPos:
+            if (Port().CharReady()) break;
+            return {UntilFirstDue({{pollTimer_, kPollInterval}}, pause), true, pause};
+        case StateDone:
+            if (Port().CharReady() || (model_ != 0 && model_ != 1 && !readAll_)) break;
+            return {UntilFirstDue({{doneTimer_, doneWait_}}, pause), true, pause};
+        default: break;
+    }
+    return {std::chrono::milliseconds{0}, false, pause};
 }
 
 void TSamsER350FProtocol::StepState() {
@@ -255,7 +284,7 @@ void TSamsER350FProtocol::StepState() {
 void TSamsER350FProtocol::StepIdle() {
     // The identification, once per open, after the first answer.
     if (idPending_ && connected_) {
-        if (!Paced(1)) return;
+        if (!Paced(kStepPause)) return;
         if (idRequested_) {
             if (Port().CharReady()) {
                 id_ = LastChars(id_ + AnsiCharText(DeviceToAnsi(static_cast<std::uint8_t>(Port().GetChar()))), kIdLength);
@@ -299,7 +328,7 @@ void TSamsER350FProtocol::StepIdle() {
     }
 
     // Polling the link.
-    if (!Paced(1)) return;
+    if (!Paced(kStepPause)) return;
     if (!pollTimer_.Expired(Clock(), kPollInterval)) return;
     if (Port().CharReady()) {
         silentPolls_ = 0;
@@ -334,7 +363,7 @@ void TSamsER350FProtocol::StepIdle() {
 }
 
 void TSamsER350FProtocol::StepSend() {
-    if (!Paced(1)) return;
+    if (!Paced(kStepPause)) return;
     Port().FlushInBuffer();
     Send(static_cast<std::uint8_t>(current_.Code & 0xFF));
     if (current_.Code == kSamsKeyTextLine) textLineOpen_ = true;
@@ -349,7 +378,7 @@ void TSamsER350FProtocol::StepSend() {
 }
 
 void TSamsER350FProtocol::StepEcho() {
-    if (!Paced(1)) return;
+    if (!Paced(kStepPause)) return;
     if (Port().CharReady()) {
         const int b = Port().GetChar();
         if (b == current_.Code + kSamsEchoOffset || b == 0) {
@@ -370,7 +399,7 @@ void TSamsER350FProtocol::StepEcho() {
 }
 
 void TSamsER350FProtocol::StepKeyPos() {
-    if (!Paced(1)) return;
+    if (!Paced(kStepPause)) return;
     if (Port().CharReady()) {
         const int b = Port().GetChar();
         keyPosRead_ = SamsDecodeKeyPos(b);
@@ -397,13 +426,13 @@ void TSamsER350FProtocol::StepKeyPos() {
 
 void TSamsER350FProtocol::StepDone() {
     if (model_ == 0) {
-        if (!Paced(20)) return;
+        if (!Paced(kPrintReadPause)) return;
         ReadPrintCopy();
         if (!Port().CharReady() && doneTimer_.Expired(Clock(), doneWait_)) state_ = StateIdle;
         return;
     }
     if (model_ == 1 || readAll_) {
-        if (!Paced(1)) return;
+        if (!Paced(kStepPause)) return;
         if (Port().CharReady()) {
             ReadPrintCopy();
             return;
@@ -411,7 +440,7 @@ void TSamsER350FProtocol::StepDone() {
         if (doneTimer_.Expired(Clock(), doneWait_)) Complete();
         return;
     }
-    if (!Paced(1)) return;
+    if (!Paced(kStepPause)) return;
     Complete();
 }
 
@@ -432,7 +461,7 @@ void TSamsER350FProtocol::StepDeviceError() {
 
 void TSamsER350FProtocol::StepErrorAcknowledged() {
     // What the register sends within 50 ms of the acknowledgement is dropped.
-    if (!Paced(50)) return;
+    if (!Paced(kErrorQuiet)) return;
     Port().FlushInBuffer();
     state_ = StateIdle;
 }

@@ -14,6 +14,7 @@
 // OnCommandResult(id, 0 or -1). Close stops the steps and the port; queued
 // commands stay for the next Open.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -96,9 +97,12 @@ public:
     void Close();
     void SendByte(std::uint8_t byte);
     void SetKind(int kind);
-    // How long (ms) the protocol thread may wait before the next step can do anything:
-    // more than 0 only while a quiet line is polled on a real-time clock.
-    int IdleMs() override;
+    // What the protocol thread may wait for before the next step can do anything, on a
+    // real-time clock: a quiet polled line waits for its poll, input or not (the bytes
+    // are read at the poll); an echo, a key position or the end of a print waits for
+    // the register's bytes or its time-out. Everything else steps at once, after the
+    // pause the step begins with.
+    TWorkWait WorkWait() override;
 
     // Settings the driver copies in at open.
     // Firmware-version row 0..3; false (model unchanged) for any other value.
@@ -108,11 +112,11 @@ public:
     // value: before every key.
     void SetKeyCheckMode(std::uint8_t mode) { keyCheckMode_ = mode; }
     std::uint8_t KeyCheckMode() const { return keyCheckMode_; }
-    // Completion waits in milliseconds (negative values count as 0).
-    void SetWaitCheckOutPrint(int ms) { waitCheckOutPrint_ = ms < 0 ? 0 : ms; }
-    void SetWaitCheckOutLongPrint(int ms) { waitCheckOutLongPrint_ = ms < 0 ? 0 : ms; }
-    int WaitCheckOutPrint() const { return waitCheckOutPrint_; }
-    int WaitCheckOutLongPrint() const { return waitCheckOutLongPrint_; }
+    // Completion waits of the printing kinds and of reports (negative values count as 0).
+    void SetWaitCheckOutPrint(std::chrono::milliseconds wait) { waitCheckOutPrint_ = NotNegative(wait); }
+    void SetWaitCheckOutLongPrint(std::chrono::milliseconds wait) { waitCheckOutLongPrint_ = NotNegative(wait); }
+    std::chrono::milliseconds WaitCheckOutPrint() const { return waitCheckOutPrint_; }
+    std::chrono::milliseconds WaitCheckOutLongPrint() const { return waitCheckOutLongPrint_; }
 
     // Readable state.
     bool Connected() const { return connected_; }
@@ -128,7 +132,7 @@ public:
     std::uint8_t KeyPosRead() const { return keyPosRead_; }
     bool PollSent() const { return pollSent_; }
     std::int32_t NextId() const { return queue_.NextId(); }
-    int DoneWait() const { return doneWait_; }
+    std::chrono::milliseconds DoneWait() const { return doneWait_; }
     bool NoEcho() const { return noEcho_; }
     bool NoKeyCheck() const { return noKeyCheck_; }
     bool ErrorIsKeyAnswer() const { return errorIsKeyAnswer_; }
@@ -137,14 +141,25 @@ public:
     // and the end of that line has not been accepted yet.
     bool TextLineOpen() const { return textLineOpen_; }
 
-    // Fixed timings, milliseconds (and steps for the identification).
-    static constexpr int kPollInterval = 1800;
+    // Fixed timings (and steps for the identification).
+    static constexpr std::chrono::milliseconds kPollInterval{1800};  // also the key-position answer time-out
     static constexpr int kIdIdleSteps = 300;
-    static constexpr int kEchoTimeout = 1200;
-    static constexpr int kWaitShort = 0;
+    static constexpr std::chrono::milliseconds kEchoTimeout{1200};
+    static constexpr std::chrono::milliseconds kWaitShort{0};  // completion wait of the short kinds
+    // Pauses at the start of a step: of most steps, of model 0's completion steps, and
+    // after the acknowledgement of an error byte (what the register sends meanwhile is
+    // dropped).
+    static constexpr std::chrono::milliseconds kStepPause{1};
+    static constexpr std::chrono::milliseconds kPrintReadPause{20};
+    static constexpr std::chrono::milliseconds kErrorQuiet{50};
 
 private:
+    static std::chrono::milliseconds NotNegative(std::chrono::milliseconds wait) {
+        return wait < std::chrono::milliseconds{0} ? std::chrono::milliseconds{0} : wait;
+    }
     void StepState() override;
+    // The pause that the step of the present state begins with.
+    std::chrono::milliseconds NextStepPause() const;
     void StepIdle();
     void StepSend();
     void StepEcho();
@@ -178,7 +193,7 @@ private:
     TTimer echoTimer_;
     TTimer doneTimer_;
     int silentPolls_ = 0;
-    int doneWait_ = 0;
+    std::chrono::milliseconds doneWait_{0};
     bool noEcho_ = false;
     bool noKeyCheck_ = false;
     bool errorIsKeyAnswer_ = false;
@@ -191,8 +206,8 @@ private:
     bool pollSent_ = true;
     std::uint8_t keyPosRead_ = 0;
     std::string errorDetail_;
-    int waitCheckOutPrint_ = 400;
-    int waitCheckOutLongPrint_ = 2000;
+    std::chrono::milliseconds waitCheckOutPrint_{400};
+    std::chrono::milliseconds waitCheckOutLongPrint_{2000};
     bool connected_ = false;
     std::string id_;
     std::uint8_t model_ = 0;

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -69,6 +70,12 @@ TEST_F(RegistryTest, ComDevicePathDefaultsToTtySUnlessTheRegistryNamesADevice) {
 }
 
 TEST_F(TermiosPort, BytesBothWaysThroughTheReaderThread) {
+    // The reader thread tells of arrivals once the bytes are readable.
+    std::atomic<int> told{0};
+    std::atomic<std::size_t> readableWhenTold{0};
+    port.SetOnInput([&] {
+        if (told++ == 0) readableWhenTold = port.InBuffUsed();
+    });
     port.SetBaud(9600);
     ASSERT_NO_THROW(port.Open());
     EXPECT_TRUE(port.IsOpen());
@@ -81,6 +88,7 @@ TEST_F(TermiosPort, BytesBothWaysThroughTheReaderThread) {
     port.PutString(std::string("\x03\x11\x13\x1c\x04\x7f\xff", 7));
     EXPECT_EQ(ReadMaster(pty.MasterFd(), 8), std::string("\x02\x03\x11\x13\x1c\x04\x7f\xff", 8));
     EXPECT_EQ(port.TxCount(), 8u);
+    EXPECT_EQ(told, 0);
 
     const std::string answer("\x20\x0d\x0a\x03\x00\xe3", 6);
     ASSERT_EQ(::write(pty.MasterFd(), answer.data(), answer.size()), 6);
@@ -90,6 +98,8 @@ TEST_F(TermiosPort, BytesBothWaysThroughTheReaderThread) {
     while (port.CharReady()) got += static_cast<char>(port.GetChar());
     EXPECT_EQ(got, answer);
     EXPECT_EQ(port.RxCount(), 6u);
+    EXPECT_GE(told, 1);
+    EXPECT_GT(readableWhenTold, 0u);
 
     ASSERT_EQ(::write(pty.MasterFd(), "abc", 3), 3);
     ASSERT_TRUE(WaitForInput(port, 3));

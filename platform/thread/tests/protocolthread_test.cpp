@@ -8,6 +8,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "platform/testing/run_until.h"
 #include "platform/thread/protocolthread.h"
@@ -87,7 +88,7 @@ TEST(ProtocolThread, AFailingStepDoesNotStopTheSteps) {
 
 TEST(ProtocolThread, AnIdleEngineIsNotSteppedUntilWoken) {
     int steps = 0;
-    TProtocolThread t([&] { ++steps; }, [] { return 60000; });
+    TProtocolThread t([&] { ++steps; }, [] { return TStepWait{.longest = std::chrono::milliseconds(60000)}; });
     t.Resume();
     ASSERT_TRUE(RunUntil([&] { return steps == 1; }, 30000));
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -98,6 +99,45 @@ TEST(ProtocolThread, AnIdleEngineIsNotSteppedUntilWoken) {
     took.start();
     t.Terminate();  // ends the wait at once
     EXPECT_LT(took.elapsed(), 30000);
+}
+
+TEST(ProtocolThread, InputEndsOnlyAWaitThatReadsIt) {
+    const struct {
+        bool waitsForInput, ends;
+    } cases[] = {{true, true}, {false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.waitsForInput);
+        int steps = 0;
+        TProtocolThread t([&] { ++steps; },
+                          [&] { return TStepWait{.longest = std::chrono::minutes(1), .input = c.waitsForInput}; });
+        t.Resume();
+        ASSERT_TRUE(RunUntil([&] { return steps == 1; }, 30000));
+        t.InputNotifier()();  // as a port's reader thread calls it
+        if (c.ends) {
+            EXPECT_TRUE(RunUntil([&] { return steps == 2; }, 30000));
+        } else {
+            for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            EXPECT_EQ(steps, 1);
+            t.Wake();
+            EXPECT_TRUE(RunUntil([&] { return steps == 2; }, 30000));
+        }
+    }
+}
+
+TEST(ProtocolThread, APauseIsSpentInFullAndTheNextStepKnowsHowLongItWaited) {
+    std::vector<std::chrono::microseconds> waited;
+    TProtocolThread* self = nullptr;
+    TProtocolThread t(
+        [&] {
+            waited.push_back(self->Waited());
+            self->Wake();  // does not shorten the pause
+        },
+        [] { return TStepWait{.pause = std::chrono::milliseconds(20)}; });
+    self = &t;
+    t.Resume();
+    ASSERT_TRUE(RunUntil([&] { return waited.size() >= 3; }, 30000));
+    EXPECT_EQ(waited[0], std::chrono::milliseconds(0));
+    for (std::size_t i = 1; i < waited.size(); ++i) EXPECT_GE(waited[i], std::chrono::milliseconds(20)) << i;
 }
 
 TEST(ProtocolThread, PrioritiesZeroToSixOnly) {

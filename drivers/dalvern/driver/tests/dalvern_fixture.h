@@ -67,7 +67,7 @@ public:
     std::string DeviceId() const override { return deviceId; }
     bool InInteraction() const override { return interacting; }
     void SetIgnoreReplyFormatError(bool value) override { ignoreFormatErrors = value; }
-    void SetWaits(std::int32_t, std::int32_t) override {}
+    void SetWaits(std::chrono::seconds, std::chrono::seconds) override {}
     void ApplyPriority(std::uint8_t value) override { priority = value; }
     std::int32_t Open(std::string& cause) override {
         open = openResult == 0;

@@ -198,7 +198,7 @@ TEST_F(Engine, OldFirmwareCountsTwoStatusesAndSameModeNeedsNoSwitch) {
     EXPECT_EQ(port->TakeSent(), "");
     engine->Step();
     EXPECT_EQ(port->TakeSent(), Frame("B"));
-    EXPECT_EQ(engine->ReplyTimeout(), 60000);
+    EXPECT_EQ(engine->ReplyTimeout(), std::chrono::milliseconds(60000));
     Reply(kAck + Status(0x01) + Status(0x01));
     EXPECT_EQ(results.back(), std::make_pair(id2, 0));
 }
