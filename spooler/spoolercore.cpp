@@ -54,7 +54,7 @@ void TSpoolerCore::SaveSetup() { Setup.SaveToRegistry(HKEY_LOCAL_MACHINE, kSpool
 void TSpoolerCore::ApplySettings() {
     for (TXtCollection* list : {&Setup.TaxList, &Setup.DepList, &Setup.ArtList, &Setup.OpList}) list->Sort();
     try {
-        Driver.SetSpoolerSetup(Setup.GetAsVariant());
+        Driver.Call(&ICashDriverAuto::set_SpoolerSetup, Setup.GetAsVariant());
     } catch (const std::exception&) {
     }
     try {
@@ -109,7 +109,7 @@ std::int32_t TSpoolerCore::AttachDriver() {
 
 void TSpoolerCore::ReadConstraints() {
     try {
-        VariantToCashDriverConstraints(Constraints, Driver.Constraints());
+        VariantToCashDriverConstraints(Constraints, Driver.Call(&ICashDriverAuto::get_Constraints));
     } catch (const std::exception&) {
     }
 }
@@ -117,9 +117,10 @@ void TSpoolerCore::ReadConstraints() {
 std::int32_t TSpoolerCore::InitDriver(std::string& Cause) {
     std::int32_t result = -1;
     try {
-        Driver.SetComNumber(Setup.DriverSetup.ComNumber);
-        Driver.SetBaud(Setup.DriverSetup.Baud);
-        result = Driver.Init(Setup.DriverSetup.PropertiesData, Cause);
+        Driver.Call(&ICashDriverAuto::set_ComNumber, Setup.DriverSetup.ComNumber);
+        Driver.Call(&ICashDriverAuto::set_Baud, Setup.DriverSetup.Baud);
+        Cause.clear();
+        result = Driver.Call(&ICashDriverAuto::Init, Setup.DriverSetup.PropertiesData, &Cause);
     } catch (const std::exception&) {
         Cause = kTextDriverUnavailable;
         result = -1;
@@ -129,7 +130,7 @@ std::int32_t TSpoolerCore::InitDriver(std::string& Cause) {
 
 void TSpoolerCore::DoneDriver() {
     try {
-        Driver.Done();
+        Driver.Call(&ICashDriverAuto::Done);
     } catch (const std::exception&) {
     }
 }
@@ -183,8 +184,8 @@ void TSpoolerCore::ConnectDriver() {
         return;
     }
     try {
-        Driver.ProgramAfterReg("");
-        Driver.SetSpoolerSetup(Setup.GetAsVariant());
+        Driver.Call(&ICashDriverAuto::ProgramAfterReg, "");
+        Driver.Call(&ICashDriverAuto::set_SpoolerSetup, Setup.GetAsVariant());
         std::string cause;
         if (InitDriver(cause) != 0) {
             fail(cause);
@@ -205,7 +206,7 @@ void TSpoolerCore::ConnectDriver() {
 
 bool TSpoolerCore::RestoreDriver() {
     try {
-        RestoreID = Driver.Restore();
+        RestoreID = Driver.Call(&ICashDriverAuto::Restore);
         return RestoreID == -1;
     } catch (const std::exception&) {
         return true;
@@ -214,7 +215,7 @@ bool TSpoolerCore::RestoreDriver() {
 
 bool TSpoolerCore::TerminateDriver() {
     try {
-        TerminateID = Driver.Terminate();
+        TerminateID = Driver.Call(&ICashDriverAuto::Terminate);
         return TerminateID == -1;
     } catch (const std::exception&) {
         return true;
@@ -261,7 +262,7 @@ void TSpoolerCore::TimerStateTick() {
             break;
         case lsConnected:
             try {
-                const bool answers = Driver.InInteraction();
+                const bool answers = Driver.Call(&ICashDriverAuto::get_InInteraction);
                 if (answers != LastPollOk) {
                     LastPollOk = answers;
                     view_.LinkChanged();
@@ -440,17 +441,17 @@ std::int32_t TSpoolerCore::RegisterCashier(std::int32_t NOp, const std::string& 
     std::int32_t result = -1;
     try {
         if (CheckOpen) {
-            Driver.CloseCheck(Currency(), TPayType::Cash);
+            Driver.Call(&ICashDriverAuto::CloseCheck, Currency(), TPayType::Cash);
             CheckOpen = false;
         }
         const auto reports = [&](const std::string& x, const std::string& z) {
             if (!DoReports) return;
-            if (!x.empty()) Driver.GetXReport(x);
-            if (!z.empty()) Driver.GetZReport(z);
+            if (!x.empty()) Driver.Call(&ICashDriverAuto::GetXReport, x);
+            if (!z.empty()) Driver.Call(&ICashDriverAuto::GetZReport, z);
         };
         reports(Setup.AutoXReportsBefore, Setup.AutoZReportsBefore);
-        result = Driver.RegOp(NOp, Name, password);
-        Driver.ProgramAfterReg("BeginMsg");
+        result = Driver.Call(&ICashDriverAuto::RegOp, NOp, Name, password);
+        Driver.Call(&ICashDriverAuto::ProgramAfterReg, "BeginMsg");
         reports(Setup.AutoXReportsAfter, Setup.AutoZReportsAfter);
     } catch (const std::exception&) {
     }
@@ -461,10 +462,10 @@ std::int32_t TSpoolerCore::UnregisterCashier() {
     CashierN = -1;
     try {
         if (CheckOpen) {
-            Driver.CloseCheck(Currency(), TPayType::Cash);
+            Driver.Call(&ICashDriverAuto::CloseCheck, Currency(), TPayType::Cash);
             CheckOpen = false;
         }
-        return Driver.UnRegOp();
+        return Driver.Call(&ICashDriverAuto::UnRegOp);
     } catch (const std::exception&) {
         return -1;
     }
@@ -472,7 +473,7 @@ std::int32_t TSpoolerCore::UnregisterCashier() {
 
 void TSpoolerCore::CloseCheckNow() {
     try {
-        Driver.CloseCheck(Currency(), TPayType::Cash);
+        Driver.Call(&ICashDriverAuto::CloseCheck, Currency(), TPayType::Cash);
     } catch (const std::exception&) {
     }
     CheckOpen = false;
@@ -480,7 +481,7 @@ void TSpoolerCore::CloseCheckNow() {
 
 std::string TSpoolerCore::GetBeginMsg() {
     try {
-        std::string text = Driver.BeginMsg();
+        std::string text = Driver.Call(&ICashDriverAuto::get_BeginMsg);
         if (!text.empty()) return text;
     } catch (const std::exception&) {
     }

@@ -11,48 +11,6 @@
 
 namespace tolver::spooler {
 
-// The driver members, passed on to the main window's client wrapper.
-class MainWindowHost::DriverCalls : public AutomationDriver {
-public:
-    explicit DriverCalls(TCashDriverAuto1& d) : d_(d) {}
-    std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
-                           std::int32_t NDep) override {
-        return d_.AddPayDep(Name, Count, SumWithoutNDS, Sum, NDep);
-    }
-    std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) override {
-        return d_.AddPayArt(Count, SumWithoutNDS, Sum, NArt);
-    }
-    std::int32_t AddCash(Currency Sum, TPayType PayType, const std::string& Info) override {
-        return d_.AddCash(Sum, PayType, Info);
-    }
-    std::int32_t ReturnCash(Currency Sum, TPayType PayType, const std::string& Info) override {
-        return d_.ReturnCash(Sum, PayType, Info);
-    }
-    std::int32_t CloseCheck(Currency Sum, TPayType PayType) override { return d_.CloseCheck(Sum, PayType); }
-    std::int32_t AddInfo(const std::string& Text) override { return d_.AddInfo(Text); }
-    bool InInteraction() override { return d_.InInteraction(); }
-    std::string ID() override { return d_.ID(); }
-    std::int32_t DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) override {
-        return d_.DelPayDep(SumWithoutNDS, Sum, NDep);
-    }
-    std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) override {
-        return d_.DelPayArt(SumWithoutNDS, Sum, NArt);
-    }
-    std::string XReportItems() override { return d_.XReportItems(); }
-    std::string ZReportItems() override { return d_.ZReportItems(); }
-    std::int32_t GetXReport(const std::string& Items) override { return d_.GetXReport(Items); }
-    std::int32_t GetZReport(const std::string& Items) override { return d_.GetZReport(Items); }
-    std::string TrashID() override { return d_.TrashID(); }
-    std::int32_t OpenCheck(const std::string& Info) override { return d_.OpenCheck(Info); }
-    std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
-                        const std::string& Description, bool Return) override {
-        return d_.SetArt(NArt, NDep, NTax, Price, Description, Return);
-    }
-
-private:
-    TCashDriverAuto1& d_;
-};
-
 // A SpoolAuto1 object as an entry of the main window's Clients. The relay may hold
 // the entry a moment longer than the object lives, so the entry forgets the object
 // when it leaves.
@@ -82,10 +40,10 @@ private:
     AutomationClient* client_;
 };
 
-MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main), driver_(std::make_unique<DriverCalls>(main.Driver)) {}
+MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main) {}
 MainWindowHost::~MainWindowHost() = default;
 
-AutomationDriver& MainWindowHost::Driver() { return *driver_; }
+TCashDriverAutoClient& MainWindowHost::Driver() { return main_.Driver; }
 bool MainWindowHost::CheckOpen() const { return main_.CheckOpen; }
 void MainWindowHost::SetCheckOpen(bool open) { main_.CheckOpen = open; }
 const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Setup; }

@@ -23,13 +23,13 @@ public:
     // The wrapper lives as long as the main window; its calls fail while no driver
     // is attached.
     bool DriverExists() const override { return true; }
-    std::string XReportItems() override { return main_.Driver.XReportItems(); }
-    std::string ZReportItems() override { return main_.Driver.ZReportItems(); }
-    std::string ProgramItems() override { return main_.Driver.ProgramItems(); }
-    void GetXReport(const std::string& items) override { main_.Driver.GetXReport(items); }
-    void GetZReport(const std::string& items) override { main_.Driver.GetZReport(items); }
-    void GetProgram(const std::string& items) override { main_.Driver.GetProgram(items); }
-    void CloseCheck() override { main_.Driver.CloseCheck(Currency(), TPayType::Cash); }
+    std::string XReportItems() override { return main_.Driver.Call(&ICashDriverAuto::get_XReportItems); }
+    std::string ZReportItems() override { return main_.Driver.Call(&ICashDriverAuto::get_ZReportItems); }
+    std::string ProgramItems() override { return main_.Driver.Call(&ICashDriverAuto::get_ProgramItems); }
+    void GetXReport(const std::string& items) override { main_.Driver.Call(&ICashDriverAuto::GetXReport, items); }
+    void GetZReport(const std::string& items) override { main_.Driver.Call(&ICashDriverAuto::GetZReport, items); }
+    void GetProgram(const std::string& items) override { main_.Driver.Call(&ICashDriverAuto::GetProgram, items); }
+    void CloseCheck() override { main_.Driver.Call(&ICashDriverAuto::CloseCheck, Currency(), TPayType::Cash); }
     ComPtr<IDispatch> DriverObject() const override { return main_.DriverObject(); }
     bool CheckOpen() const override { return main_.CheckOpen; }
     void SetCheckOpen(bool open) override { main_.CheckOpen = open; }

@@ -580,7 +580,7 @@ TEST(CashDriverAuto, FailuresRaiseWithTheDriversText) {
     TCashDriverAuto1 w;
     w.ConnectKind = TCashDriverAutoClient::TConnectKind::ckAttachToInterface;
     try {
-        w.Restore();
+        w.Call(&ICashDriverAuto::Restore);
         FAIL() << "no error";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), TCashDriverAutoClient::kNotConnected);
@@ -590,7 +590,7 @@ TEST(CashDriverAuto, FailuresRaiseWithTheDriversText) {
     EXPECT_TRUE(driver->HasSink());
     driver->Failing.insert("AddPayDep");
     try {
-        w.AddPayDep("Хлеб", 1, Currency(), Currency(), 1);
+        w.Call(&ICashDriverAuto::AddPayDep, "Хлеб", 1, Currency(), Currency(), 1);
         FAIL() << "no error";
     } catch (const EOleError& e) {
         EXPECT_NE(std::string(e.what()).find("AddPayDep failed"), std::string::npos);

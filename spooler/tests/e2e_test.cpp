@@ -70,9 +70,9 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     main.AddClient(client);
 
     const int reg = main.RegisterCashier(1, "Кассир 1", false, "5173");
-    const int sale = main.Driver.AddPayDep("Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
+    const int sale = main.Driver.Call(&ICashDriverAuto::AddPayDep, "Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
     main.CheckOpen = true;
-    const int close = main.Driver.CloseCheck(Currency::Parse("20"), TPayType::Cash);
+    const int close = main.Driver.Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash);
     ASSERT_GT(reg, 0);
     ASSERT_GT(sale, 0);
     ASSERT_GT(close, 0);
@@ -126,7 +126,7 @@ TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItComplete
         const char* key = box.Text.find("положение X") != std::string::npos ? "X" : "P";
         EXPECT_TRUE(TurnSimulatorKey(control, key));
     };
-    EXPECT_EQ(main.Driver.GetXReport("0;"), 0);
+    EXPECT_EQ(main.Driver.Call(&ICashDriverAuto::GetXReport, "0;"), 0);
     const int off = main.UnregisterCashier();
     ASSERT_GT(off, 0);
     ASSERT_TRUE(RunUntil([&] { return client->sink->Has(off); }, 120000));
