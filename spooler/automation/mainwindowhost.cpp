@@ -43,16 +43,16 @@ private:
 MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main) {}
 MainWindowHost::~MainWindowHost() = default;
 
-TCashDriverAutoClient& MainWindowHost::Driver() { return main_.Driver; }
-bool MainWindowHost::CheckOpen() const { return main_.CheckOpen; }
-void MainWindowHost::SetCheckOpen(bool open) { main_.CheckOpen = open; }
-const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Setup; }
-const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Constraints; }
+TCashDriverAutoClient& MainWindowHost::Driver() { return main_.Core().Binding().Driver(); }
+bool MainWindowHost::CheckOpen() const { return main_.Core().Cashier().CheckOpen(); }
+void MainWindowHost::SetCheckOpen(bool open) { main_.Core().Cashier().SetCheckOpen(open); }
+const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Core().Setup(); }
+const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Core().Binding().Constraints(); }
 
 void MainWindowHost::AddClient(AutomationClient* client) {
     auto entry = std::make_shared<ClientEntry>(client);
     clients_[client] = entry;
-    main_.AddClient(entry);
+    main_.Core().Relay().AddClient(entry);
 }
 
 void MainWindowHost::RemoveClient(AutomationClient* client) {
@@ -61,15 +61,15 @@ void MainWindowHost::RemoveClient(AutomationClient* client) {
     const std::shared_ptr<ClientEntry> entry = it->second;
     clients_.erase(it);
     entry->Forget();
-    if (!detached_) main_.RemoveClient(entry.get());
+    if (!detached_) main_.Core().Relay().RemoveClient(entry.get());
 }
 
 std::int32_t MainWindowHost::RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
                                              const std::string& Password) {
-    return main_.RegisterCashier(NOp, Name, DoReports, Password);
+    return main_.Core().Cashier().RegisterCashier(NOp, Name, DoReports, Password);
 }
 
-std::int32_t MainWindowHost::UnregisterCashier() { return main_.UnregisterCashier(); }
+std::int32_t MainWindowHost::UnregisterCashier() { return main_.Core().Cashier().UnregisterCashier(); }
 
 void MainWindowHost::ShowRegDialog(std::function<void(std::int32_t)> done) {
     // From the event loop, after the call has returned: the dialog's own loop serves
@@ -82,7 +82,7 @@ void MainWindowHost::ShowReports() { main_.ShowReports(); }
 
 std::string MainWindowHost::DriverInfo() { return main_.Dialogs() ? main_.Dialogs()->DriverInfo() : std::string(); }
 
-std::string MainWindowHost::GetBeginMsg() { return main_.GetBeginMsg(); }
+std::string MainWindowHost::GetBeginMsg() { return main_.Core().GetBeginMsg(); }
 
 void MainWindowHost::SetControlEnabled(bool enabled) {
     for (QAction* item : {main_.N11, main_.N10, main_.N8, main_.nPause}) item->setEnabled(enabled);
