@@ -23,7 +23,7 @@
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/testing/driver_module.h"
+#include "drivers/contract/testing/driver_module.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/module_symbols.h"
 #include "platform/testing/run_until.h"
