@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "bench/simbench.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 
 using namespace tolver;
 using namespace tolver::bench;

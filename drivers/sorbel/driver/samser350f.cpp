@@ -4,11 +4,11 @@
 #include <limits>
 
 #include "common/utilgl.h"
-#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
 #include "drivers/contract/driverinfoform.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/pages/samser350fpropertiesform.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
+#include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fpropertiesform.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 

@@ -24,9 +24,9 @@
 #include "common/cashgl.h"
 #include "drivers/contract/cashdriverauto.h"
 #include "drivers/contract/sorbel_tlb.h"
-#include "drivers/sorbel/wire/samser350fgl.h"
-#include "drivers/sorbel/driver/samser350fsettings.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
+#include "drivers/sorbel/settings/samser350fgl.h"
+#include "drivers/sorbel/settings/samser350fsettings.h"
 
 namespace tolver {
 

@@ -8,8 +8,8 @@
 
 #include "common/encode.h"
 #include "drivers/sorbel/driver/samser350f.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/ini/inifile.h"
 #include "platform/registry/registry.h"
 #include "platform/variant/codepage.h"

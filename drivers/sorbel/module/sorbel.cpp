@@ -3,7 +3,7 @@
 // host discovers it.
 
 #include "drivers/contract/libinfo.h"
-#include "drivers/sorbel/module/icashdriver.h"
+#include "drivers/sorbel/driver/icashdriver.h"
 #include "platform/com/comserv.h"
 
 namespace tolver {

@@ -20,8 +20,8 @@
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
-#include "drivers/sorbel/pages/samser350fpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fpropertiesform.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/gui_test_main.h"

@@ -1,4 +1,4 @@
-#include "drivers/sorbel/pages/samser350fpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fpropertiesform.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "drivers/contract/framecontrols.h"
-#include "drivers/sorbel/wire/samser350fgl.h"
-#include "drivers/sorbel/driver/samser350fsettings.h"
+#include "drivers/sorbel/settings/samser350fgl.h"
+#include "drivers/sorbel/settings/samser350fsettings.h"
 
 namespace tolver {
 

@@ -14,17 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/serial/termiosport.h"
 #include "platform/testing/run_until.h"
+#include "platform/variant/codepage.h"
+#include "platform/variant/utf.h"
 #include "sim/er350f/samser350fsim.h"
 #include "sim/lockstep.h"
 #include "sim/simpty.h"
-#include "platform/variant/codepage.h"
-#include "platform/variant/utf.h"
 
 using namespace tolver;
 

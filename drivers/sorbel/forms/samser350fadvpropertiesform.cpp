@@ -1,4 +1,4 @@
-#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "drivers/contract/framecontrols.h"
-#include "drivers/sorbel/wire/samser350fgl.h"
-#include "drivers/sorbel/driver/samser350fsettings.h"
+#include "drivers/sorbel/settings/samser350fgl.h"
+#include "drivers/sorbel/settings/samser350fsettings.h"
 
 namespace tolver {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "drivers/sorbel/driver/samser350f.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
-#include "platform/testing/fuzz_seeds.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/registry/registry.h"
 #include "platform/serial/fakeport.h"
+#include "platform/testing/fuzz_seeds.h"
 #include "platform/variant/codepage.h"
 
 using namespace tolver;

@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QSpinBox>
 
-#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
 #include "drivers/contract/driverinfoform.h"
-#include "drivers/sorbel/pages/samser350fpropertiesform.h"
-#include "drivers/sorbel/tests/sorbel_fixture.h"
-#include "platform/com/hresult.h"
+#include "drivers/sorbel/driver/tests/sorbel_fixture.h"
+#include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fpropertiesform.h"
 #include "platform/com/framehandle.h"
+#include "platform/com/hresult.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"
 

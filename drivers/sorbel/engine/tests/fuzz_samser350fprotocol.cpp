@@ -7,9 +7,9 @@
 #include <map>
 #include <string>
 
-#include "drivers/sorbel/wire/samser350fprotocol.h"
-#include "platform/testing/fuzz_seeds.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/serial/fakeport.h"
+#include "platform/testing/fuzz_seeds.h"
 
 using namespace tolver;
 

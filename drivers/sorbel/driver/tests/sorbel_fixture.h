@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "drivers/contract/eventreceiver.h"
-#include "drivers/sorbel/module/icashdriver.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/driver/icashdriver.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/serial/fakeport.h"
 #include "platform/timing/clock.h"
 

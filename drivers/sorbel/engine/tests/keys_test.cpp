@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sorbel/wire/samser350fgl.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
+#include "drivers/sorbel/settings/samser350fgl.h"
 #include "platform/serial/fakeport.h"
 #include "platform/variant/codepage.h"
 

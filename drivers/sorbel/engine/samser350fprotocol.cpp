@@ -1,12 +1,12 @@
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "drivers/sorbel/wire/samser350fgl.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/settings/samser350fgl.h"
 #include "platform/serial/defaultline.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"

@@ -15,11 +15,11 @@
 
 #include "common/cashgl.h"
 #include "common/utilgl.h"
-#include "drivers/contract/sorbel_tlb.h"
 #include "drivers/contract/driverlibrary.h"
 #include "drivers/contract/eventreceiver.h"
+#include "drivers/contract/sorbel_tlb.h"
 #include "drivers/contract/testing/driver_module.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
 #include "platform/com/cocreate.h"
 #include "platform/com/connpoint.h"
 #include "platform/registry/registry.h"

@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "common/encode.h"
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/tests/sorbel_fixture.h"
+#include "drivers/sorbel/driver/tests/sorbel_fixture.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"

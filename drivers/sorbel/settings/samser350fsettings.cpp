@@ -1,4 +1,4 @@
-#include "drivers/sorbel/driver/samser350fsettings.h"
+#include "drivers/sorbel/settings/samser350fsettings.h"
 
 #include "common/varform.h"
 

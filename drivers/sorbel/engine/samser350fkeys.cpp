@@ -1,10 +1,10 @@
-#include "drivers/sorbel/wire/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/variant/codepage.h"
 
 namespace tolver {

@@ -1,10 +1,10 @@
-#include "drivers/sorbel/module/icashdriver.h"
+#include "drivers/sorbel/driver/icashdriver.h"
 
 
-#include "drivers/sorbel/pages/samser350fadvpropertiesform.h"
 #include "drivers/contract/driverinfoform.h"
-#include "drivers/sorbel/pages/samser350fpropertiesform.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
+#include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fpropertiesform.h"
 #include "platform/com/framehandle.h"
 
 namespace tolver {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "drivers/sorbel/wire/samser350fkeys.h"
-#include "drivers/sorbel/wire/samser350fprotocol.h"
+#include "drivers/sorbel/engine/samser350fkeys.h"
+#include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/serial/fakeport.h"
 #include "platform/variant/utf.h"
 

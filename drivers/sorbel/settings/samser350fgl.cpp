@@ -1,4 +1,4 @@
-#include "drivers/sorbel/wire/samser350fgl.h"
+#include "drivers/sorbel/settings/samser350fgl.h"
 
 #include <array>
 
