@@ -119,24 +119,24 @@ int main(int argc, char** argv) {
     // A first short receipt: the driver finds the register's receipt header on the
     // tape after it (a long first receipt would make it give up looking and ask the
     // operator to turn the key for programming the header).
-    int last = pos.AddPayArt(1, one, one, 5);
-    last = pos.CloseCheck(Currency::Parse("200"), 0);
+    int last = pos.Call<"AddPayArt">(1, one, one, 5);
+    last = pos.Call<"CloseCheck">(Currency::Parse("200"), 0);
     WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
 
     // Idle: each sale is waited for before the next; receipts of ten.
     std::vector<double> idle, pace;
     for (int i = 0; i < 100; ++i) {
         if (i > 0 && i % 10 == 0) {
-            last = pos.CloseCheck(Currency::Parse("200"), 0);
+            last = pos.Call<"CloseCheck">(Currency::Parse("200"), 0);
             WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
         }
         clock.start();
-        const int id = pos.AddPayArt(1, one, one, 5);
+        const int id = pos.Call<"AddPayArt">(1, one, one, 5);
         idle.push_back(clock.nsecsElapsed() / 1000.0);
         WaitFor([&] { return seen.count.count(id) > 0; }, 30000);
         pace.push_back(clock.nsecsElapsed() / 1000.0);
     }
-    last = pos.CloseCheck(Currency::Parse("200"), 0);
+    last = pos.Call<"CloseCheck">(Currency::Parse("200"), 0);
     WaitFor([&] { return seen.count.count(last) > 0; }, 60000);
     const Figures fi = Summarize(idle), pc = Summarize(pace);
     std::printf("AddPayArt round trip, register idle:     median %.3f ms, p99 %.3f ms, max %.3f ms (100 calls)\n",
@@ -149,14 +149,14 @@ int main(int argc, char** argv) {
     std::vector<double> printing;
     int printingRounds = 0;
     for (int round = 0; round < 5; ++round) {
-        for (int i = 0; i < 10; ++i) pos.AddPayArt(1, one, one, 5);
+        for (int i = 0; i < 10; ++i) pos.Call<"AddPayArt">(1, one, one, 5);
         WaitFor([] { return false; }, 200);
         for (int i = 0; i < 10; ++i) {
             clock.start();
-            pos.AddPayArt(1, one, one, 5);
+            pos.Call<"AddPayArt">(1, one, one, 5);
             printing.push_back(clock.nsecsElapsed() / 1000.0);
         }
-        last = pos.CloseCheck(Currency::Parse("200"), 0);
+        last = pos.Call<"CloseCheck">(Currency::Parse("200"), 0);
         if (!WaitFor([&] { return seen.count.count(last) > 0; }, 120000)) break;
         ++printingRounds;
     }

@@ -153,11 +153,12 @@ void StartupToConnected(benchmark::State& state) {
         QElapsedTimer wall;
         wall.start();
         TfrmMain main;
+        TSpoolerCore& core = main.Core();
         const double created = static_cast<double>(wall.nsecsElapsed()) / 1e6;
         double linkUp = -1;  // the driver first reports that the register answers
         const auto answers = [&] {
             try {
-                return main.Driver.InInteraction();
+                return core.Binding().Driver().Call(&ICashDriverAuto::get_InInteraction);
             } catch (const std::exception&) {
                 return false;
             }
@@ -165,7 +166,7 @@ void StartupToConnected(benchmark::State& state) {
         if (!RunUntil(
                 [&] {
                     if (linkUp < 0 && answers()) linkUp = static_cast<double>(wall.nsecsElapsed()) / 1e6;
-                    return main.LinkState == lsConnected && main.LastPollOk;
+                    return core.Link().State() == lsConnected && core.Link().LastPollOk();
                 },
                 60000)) {
             state.SkipWithError("the spooler did not connect");
@@ -177,8 +178,8 @@ void StartupToConnected(benchmark::State& state) {
         state.counters["own_ms"] = ms - Driver(state).pacedPollsMs;
         state.counters["create_and_connect_call_ms"] = created;
         state.counters["load_average"] = LoadAverage();
-        main.CloseQuery();
-        RunUntil([&] { return main.CanQuit; }, 10000);
+        core.Link().CloseQuery();
+        RunUntil([&] { return core.Link().CanQuit(); }, 10000);
     }
 }
 
@@ -261,7 +262,7 @@ void IdleSpooler(benchmark::State& state) {
         // polls after them follow.
         std::this_thread::sleep_for(std::chrono::seconds(8));
         // The polls of the idle link go to the protocol log: it grows while we watch.
-        const std::string log = TSpoolerCore::ProtocolLogFileName(QDate::currentDate());
+        const std::string log = TProtocolLog::FileName(QDate::currentDate());
         std::error_code ec;
         const auto size0 = std::filesystem::file_size(log, ec);
         const int corrections0 = Corrections(log);
@@ -322,12 +323,12 @@ void ReceiptSpooler(benchmark::State& state) {
         // The fiscal register takes sales from a signed-on cashier; the key-stroke
         // register is first given a short receipt, after which its driver has found the
         // receipt header on the tape.
-        if (fiscal && !waitFor(pos.RegOp(2, "Анна", "1234"))) {
+        if (fiscal && !waitFor(pos.Call<"RegOp">(2, "Анна", "1234"))) {
             state.SkipWithError("the sign-on did not complete");
             return;
         }
-        pos.AddPayArt(1, one, one, 5);
-        if (!waitFor(pos.CloseCheck(Currency::Parse("200"), 0))) {
+        pos.Call<"AddPayArt">(1, one, one, 5);
+        if (!waitFor(pos.Call<"CloseCheck">(Currency::Parse("200"), 0))) {
             state.SkipWithError("the first receipt did not complete");
             return;
         }
@@ -339,8 +340,8 @@ void ReceiptSpooler(benchmark::State& state) {
         wall.start();
         int failures = 0;
         std::vector<int> ids;
-        for (int item = 0; item < 10; ++item) ids.push_back(pos.AddPayArt(1, one, one, 5));
-        ids.push_back(pos.CloseCheck(Currency::Parse("200"), 0));
+        for (int item = 0; item < 10; ++item) ids.push_back(pos.Call<"AddPayArt">(1, one, one, 5));
+        ids.push_back(pos.Call<"CloseCheck">(Currency::Parse("200"), 0));
         if (!waitFor(ids.back())) {
             state.SkipWithError("the receipt did not complete");
             return;
@@ -395,15 +396,15 @@ void Relay10000To4Clients(benchmark::State& state) {
     bool allDelivered = true;
     for (auto _ : state) {
         state.PauseTiming();
-        TSpoolerCore core(view);
+        TResultRelay relay(view);
         std::vector<std::shared_ptr<TCountingClient>> clients(4);
         for (auto& c : clients) {
             c = std::make_shared<TCountingClient>();
-            core.AddClient(c);
+            relay.AddClient(c);
         }
-        for (int i = 1; i <= kResults; ++i) core.DoCommandResult(i, 0);
+        for (int i = 1; i <= kResults; ++i) relay.Queue(i, 0);
         state.ResumeTiming();
-        core.TimerCommandResultTick();
+        relay.TimerCommandResultTick();
         state.PauseTiming();
         for (const auto& c : clients)
             allDelivered = allDelivered && c->sink->count == kResults && c->sink->ordered && c->sink->last == kResults;

@@ -1,9 +1,9 @@
 #pragma once
 // The client wrapper of the driver contract: holds the driver's ICashDriverAuto,
-// forwards each member the spooler uses as an ordinary method that raises EOleError
-// (code and the driver's text) when the driver reports a failure, and receives the
-// driver's seven events through TDriverEventReceiver (dispatched by DISPID alone, so
-// a driver with an events interface of its own is served the same way).
+// calls any of its members as an ordinary function that raises EOleError (code and
+// the driver's text) when the driver reports a failure, and receives the driver's
+// seven events through TDriverEventReceiver (dispatched by DISPID alone, so a driver
+// with an events interface of its own is served the same way).
 //
 // Not connected -> ConnectTo / ConnectToEvents (or Connect) -> connected ->
 // Disconnect -> not connected. A forwarder called while not connected tries Connect
@@ -11,10 +11,14 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "drivers/contract/eventreceiver.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "platform/com/comptr.h"
+#include "platform/com/hresult.h"
 
 namespace tolver {
 
@@ -49,39 +53,24 @@ public:
     bool Connected() const { return static_cast<bool>(intf_); }
     ICashDriverAuto* GetDefaultInterface();
 
-    void SetComNumber(std::uint8_t Value);
-    void SetBaud(std::int32_t Value);
-    std::string ProgramItems();
-    std::string XReportItems();
-    std::string ZReportItems();
-    void SetSpoolerSetup(const Variant& Value);
-    bool InInteraction();
-    std::string ID();
-    Variant Constraints();
-    std::string TrashID();
-    std::string BeginMsg();
-    std::string CashModelDescription();
-    std::int32_t Init(const Variant& CashDriverProperties, std::string& Cause);
-    void Done();
-    std::int32_t GetXReport(const std::string& Items);
-    std::int32_t GetZReport(const std::string& Items);
-    std::int32_t GetProgram(const std::string& Items);
-    std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep);
-    std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
-    std::int32_t AddCash(Currency Sum, TPayType PayType, const std::string& Info);
-    std::int32_t CloseCheck(Currency Sum, TPayType PayType);
-    std::int32_t RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password);
-    std::int32_t UnRegOp();
-    std::int32_t AddInfo(const std::string& Text);
-    std::int32_t Restore();
-    std::int32_t Terminate();
-    std::int32_t ReturnCash(Currency Sum, TPayType PayType, const std::string& Info);
-    std::int32_t DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep);
-    std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
-    std::int32_t OpenCheck(const std::string& Info);
-    std::int32_t ProgramAfterReg(const std::string& Param);
-    std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
-                        const std::string& Description, bool Return);
+    // A member of the contract with its arguments up to its out value, if it has one;
+    // returns that value:
+    //   Call(&ICashDriverAuto::AddPayArt, Count, SumWithoutNDS, Sum, NArt) -> the command id
+    //   Call(&ICashDriverAuto::get_InInteraction) -> bool
+    //   Call(&ICashDriverAuto::set_Baud, Baud)
+    // A failing result raises EOleError; a text result starts empty.
+    template <class... P, class... A>
+    auto Call(HRESULT (ICashDriverAuto::*member)(P...), A&&... args) {
+        ICashDriverAuto* driver = GetDefaultInterface();
+        if constexpr (sizeof...(P) == sizeof...(A)) {
+            OleCheck((driver->*member)(std::forward<A>(args)...));
+        } else {
+            static_assert(sizeof...(P) == sizeof...(A) + 1, "the member's arguments, without its out value");
+            std::remove_pointer_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>> value{};
+            OleCheck((driver->*member)(std::forward<A>(args)..., &value));
+            return value;
+        }
+    }
 
 protected:
     virtual void InitServerData();

@@ -37,7 +37,7 @@ TfrmMain* TfrmMain::Instance() { return g_main; }
 
 TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoolerDialogsFactory& dialogs)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      TSpoolerCore(static_cast<ISpoolerView&>(*this), std::move(createObject)) {
+      core_(static_cast<ISpoolerView&>(*this), std::move(createObject)) {
     setObjectName("frmMain");
     setWindowTitle("Тольвер");
     setWindowIcon(SpoolerIcon());
@@ -127,12 +127,12 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoole
     FitHeight();
 
     // 4-6: the queue is a member; the setup.
-    LoadSetup();
+    core_.Store().LoadSetup();
     // 7: the dialogs and the cash tape.
     if (dialogs) dialogs_ = dialogs(*this);
     frmPrint_ = new TfrmPrint;
     // 8: the live driver object.
-    CreateDriverObject();
+    core_.Binding().CreateDriverObject();
     // 9-10: the timers; the fields start as they should.
     timerState.setInterval(1000);
     timerState1.setInterval(1000);
@@ -141,21 +141,20 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoole
     // A handler's timer is off while it runs, so a box inside holds the next tick back.
     connect(&timerState, &QTimer::timeout, this, [this] {
         timerState.stop();
-        TimerStateTick();
+        core_.Link().TimerStateTick();
         timerState.start();
     });
     connect(&timerState1, &QTimer::timeout, this, [this] {
         timerState1.stop();
-        TimerState1Tick();
-        if (!CanQuit) timerState1.start();
+        core_.Link().TimerState1Tick();
+        if (!core_.Link().CanQuit()) timerState1.start();
     });
-    connect(&timerCommandResult, &QTimer::timeout, this, [this] { TimerCommandResultTick(); });
+    connect(&timerCommandResult, &QTimer::timeout, this, [this] { core_.Relay().TimerCommandResultTick(); });
     g_main = this;
-    // 12-13: stopped, timers on, connect.
-    LinkState = lsStopped;
+    // 12-13: stopped (as the link starts), timers on, connect.
     timerState.start();
     timerState1.start();
-    ConnectDriver();
+    core_.Link().ConnectDriver();
     LinkChanged();
     // Without a tray the status window is the only way to the menu.
     if (!RxTrayIcon) ShowStatus();
@@ -167,9 +166,9 @@ TfrmMain::~TfrmMain() {
     timerState1.stop();
     timerCommandResult.stop();
     // No driver event after this point.
-    Driver.Events() = {};
-    DisconnectWrapper();
-    ReleaseDriverObject();
+    core_.Binding().Driver().Events() = {};
+    core_.Binding().DisconnectWrapper();
+    core_.Binding().ReleaseDriverObject();
     delete frmPrint_;
     dialogs_.reset();
 }
@@ -220,9 +219,11 @@ void TfrmMain::PostMessage(const std::string& text, const std::string& title) {
 void TfrmMain::LinkChanged() {
     TLinkLamp lamp = TLinkLamp::Down;
     std::string state = "Связь с кассовым аппаратом прервана";
-    if (!DriverError && (LinkState == lsRestoring || LinkState == lsTerminating)) {
+    const TLinkMachine& link = core_.Link();
+    const bool noError = !link.DriverError();
+    if (noError && (link.State() == lsRestoring || link.State() == lsTerminating)) {
         lamp = TLinkLamp::Busy;
-    } else if (!DriverError && LinkState == lsConnected && LastPollOk) {
+    } else if (noError && link.State() == lsConnected && link.LastPollOk()) {
         lamp = TLinkLamp::Connected;
         state = "Связь с кассовым аппаратом установлена";
     }
@@ -233,17 +234,17 @@ void TfrmMain::LinkChanged() {
         lLamp->setPixmap(SpoolerIcon(lamp).pixmap(22, 22));
         // The status window stands in for the tray: between the designed texts it
         // tells the link's state itself.
-        if (!DriverError && (LinkState == lsConnected || LinkState == lsStopped)) SetInfo(state);
+        if (noError && (link.State() == lsConnected || link.State() == lsStopped)) SetInfo(state);
     }
 }
 
 // ---- menu ----------------------------------------------------------------------------
 
 int TfrmMain::ShowRegDialog() {
-    TfrmReg dialog(Setup, Constraints.MaxOp);
+    TfrmReg dialog(core_.Setup(), core_.Binding().Constraints().MaxOp);
     if (dialog.exec() != QDialog::Accepted) return -1;
     const TRegChoice& c = dialog.Choice();
-    return RegisterCashier(c.N, c.Name, dialog.DoReports(), c.Password);
+    return core_.Cashier().RegisterCashier(c.N, c.Name, dialog.DoReports(), c.Password);
 }
 
 void TfrmMain::ShowReports() {
@@ -254,8 +255,8 @@ std::string TfrmMain::DriverInfo() const { return dialogs_ ? dialogs_->DriverInf
 
 void TfrmMain::N6Click() { ShowRegDialog(); }
 void TfrmMain::N7Click() { ShowReports(); }
-void TfrmMain::N13Click() { CloseCheckNow(); }
-void TfrmMain::nPauseClick() { Pause(); }
+void TfrmMain::N13Click() { core_.Cashier().CloseCheckNow(); }
+void TfrmMain::nPauseClick() { core_.Link().Pause(); }
 void TfrmMain::N8Click() {
     if (dialogs_) dialogs_->ShowProgram();
 }
@@ -293,7 +294,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     // The close road: the link goes down first; the close is posted again once it has.
-    if (!CloseQuery()) {
+    if (!core_.Link().CloseQuery()) {
         event->ignore();
         return;
     }

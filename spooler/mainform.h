@@ -5,11 +5,9 @@
 // stays shown, carries the same menu (a button and its context menu) and tells the
 // link's state itself.
 //
-// The shared state and the logic (TSpoolerCore) are reached through this class by
-// the automation server (AddClient / RemoveClient, CheckOpen, Driver, Setup,
-// RegisterCashier, ShowRegDialog, ShowReports, GetBeginMsg, the menu actions for
-// ControlEnabled) and by the dialogs (EditSetup, ApplySettings, ReleaseDriverObject,
-// CreateDriverObject, SaveSetup, PendingAction, RequestDisconnect, Constraints).
+// The window holds the spooler's logic (Core()), which the automation server and the
+// dialogs reach through it, and is the view of that logic: the status text, the
+// status window, the menu, the cash tape and the timers.
 
 #include <QMenu>
 #include <QPointer>
@@ -31,9 +29,11 @@ namespace tolver {
 class TIOnlyOnce;
 class TfrmPrint;
 
-class TfrmMain : public QWidget, public TSpoolerCore, private ISpoolerView {
+class TfrmMain : public QWidget, private ISpoolerView {
     Q_OBJECT
 public:
+    using TObjectFactory = TSpoolerCore::TObjectFactory;
+
     // The main window of the program, null before it exists and after it is gone.
     static TfrmMain* Instance();
 
@@ -43,6 +43,9 @@ public:
     explicit TfrmMain(TIOnlyOnce* guard = nullptr, TObjectFactory createObject = {},
                       const TSpoolerDialogsFactory& dialogs = {});
     ~TfrmMain() override;
+
+    TSpoolerCore& Core() { return core_; }
+    const TSpoolerCore& Core() const { return core_; }
 
     // Shows or hides "Регистрация кассира", the reports, "Пауза", the programming,
     // connection and settings items, the tape and two separators.
@@ -102,6 +105,7 @@ private:
 
     void FitHeight();
 
+    TSpoolerCore core_;
     std::unique_ptr<ISpoolerDialogs> dialogs_;
     TfrmPrint* frmPrint_ = nullptr;
 };

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "common/cashgl.h"
-#include "drivers/contract/sorbel_tlb.h"
-#include "platform/variant/variant.h"
+#include "spooler/cashdriverauto.h"
 
 namespace tolver::spooler {
 
@@ -26,37 +25,11 @@ protected:
     ~AutomationClient() = default;
 };
 
-// The driver members that the automation objects pass calls on to. A failing member
-// raises an exception (the wrapper's OleCheck), which the objects swallow.
-class AutomationDriver {
-public:
-    virtual std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
-                                   std::int32_t NDep) = 0;
-    virtual std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) = 0;
-    virtual std::int32_t AddCash(Currency Sum, TPayType PayType, const std::string& Info) = 0;
-    virtual std::int32_t ReturnCash(Currency Sum, TPayType PayType, const std::string& Info) = 0;
-    virtual std::int32_t CloseCheck(Currency Sum, TPayType PayType) = 0;
-    virtual std::int32_t AddInfo(const std::string& Text) = 0;
-    virtual bool InInteraction() = 0;
-    virtual std::string ID() = 0;
-    virtual std::int32_t DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) = 0;
-    virtual std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) = 0;
-    virtual std::string XReportItems() = 0;
-    virtual std::string ZReportItems() = 0;
-    virtual std::int32_t GetXReport(const std::string& Items) = 0;
-    virtual std::int32_t GetZReport(const std::string& Items) = 0;
-    virtual std::string TrashID() = 0;
-    virtual std::int32_t OpenCheck(const std::string& Info) = 0;
-    virtual std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
-                                const std::string& Description, bool Return) = 0;
-
-protected:
-    ~AutomationDriver() = default;
-};
-
 class AutomationHost {
 public:
-    virtual AutomationDriver& Driver() = 0;
+    // The driver wrapper; a failing driver member raises an exception, which the
+    // objects swallow.
+    virtual TCashDriverAutoClient& Driver() = 0;
     virtual bool CheckOpen() const = 0;
     virtual void SetCheckOpen(bool open) = 0;
     virtual const TSpoolerSetup& Setup() const = 0;

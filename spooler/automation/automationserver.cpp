@@ -5,11 +5,12 @@
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
-#include <cmath>
 #include <exception>
+#include <functional>
 
 #include "platform/com/hresult.h"
 #include "spooler/automation/automationbus.h"
+#include "spooler/automation/memberbinding.h"
 #include "spooler/automation/spoolauto.h"
 
 namespace tolver::spooler {
@@ -20,15 +21,17 @@ const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspecta
 const QString kPeer = QStringLiteral("org.freedesktop.DBus.Peer");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
-// The window that Prepare named, for the whole program: the last call wins.
-struct PrepareTarget {
-    QString owner;
-    std::int32_t handle = 0;
-    std::int32_t id = 0;
+// A member of an object by its name: its row and how to run it.
+struct BoundCall {
+    const bus::Member* row = nullptr;
+    std::function<void(const QList<QVariant>& args, const MemberAnswer& answer)> run;
 };
-PrepareTarget& Prepared() {
-    static PrepareTarget target;
-    return target;
+
+template <class T>
+BoundCall Bound(T* object, std::string_view name) {
+    const MemberBinding<T>* b = FindBinding(T::Bindings(), name);
+    if (!b) return {};
+    return {b->row, [object, b](const QList<QVariant>& args, const MemberAnswer& answer) { b->invoke(*object, args, answer); }};
 }
 
 QDBusMessage HResultError(const QDBusMessage& message, HRESULT hr, const std::string& text) {
@@ -36,25 +39,6 @@ QDBusMessage HResultError(const QDBusMessage& message, HRESULT hr, const std::st
     return message.createErrorReply(QLatin1String(bus::kErrorPrefix) + hex,
                                     QStringLiteral("HRESULT 0x") + hex + QStringLiteral(": ") + QString::fromStdString(text));
 }
-
-// The arguments of a call whose signature has been checked against the member table.
-struct Args {
-    QList<QVariant> list;
-    Currency Cy(int i) const { return Currency::FromRaw(list[i].toLongLong()); }
-    std::int32_t Int(int i) const { return list[i].toInt(); }
-    std::string Str(int i) const { return list[i].toString().toStdString(); }
-    bool Bool(int i) const { return list[i].toBool(); }
-    double Count(int i) const {
-        const double v = list[i].toDouble();
-        if (!std::isfinite(v)) throw EOleError("Количество не является числом", E_INVALIDARG);
-        return v;
-    }
-    TPayType PayType(int i) const {
-        const std::int32_t v = Int(i);
-        if (v < 0 || v > 2) throw EOleError("PayType: 0 (Cash), 1 (Check) или 2 (Credit)", E_INVALIDARG);
-        return static_cast<TPayType>(v);
-    }
-};
 
 // Texts a client may pass. One that the register prints (a department name, a text
 // line, the text of a cash movement or of a receipt's opening) may fill at most
@@ -66,8 +50,8 @@ constexpr std::size_t kPrintedLines = 50;
 constexpr std::size_t kShortTextLimit = 255;
 constexpr std::size_t kLineWidthWithoutDriver = 24;
 
-bool IsPrintedText(std::string_view member, std::string_view arg) {
-    return arg == "Name" || arg == "Text" || arg == "Value" || (arg == "Info" && member != "CanExit");
+bool IsPrintedText(const bus::Member& m, std::string_view arg) {
+    return (arg == "Name" || arg == "Text" || arg == "Value" || arg == "Info") && bus::OutIndex(m, arg) < 0;
 }
 
 // Characters (code points) of a text from the bus.
@@ -79,16 +63,12 @@ std::size_t CharCount(const QString& text) {
 
 // Refuses (E_INVALIDARG) a text argument of the call longer than its bound.
 void CheckTextBounds(const bus::Member& m, const QList<QVariant>& args, const TCashDriverConstraints& limits) {
-    std::size_t pos = 0;
-    for (int i = 0; pos < m.in.size(); ++i) {
-        std::size_t end = m.in.find(' ', pos);
-        if (end == std::string_view::npos) end = m.in.size();
-        const std::string_view one = m.in.substr(pos, end - pos);
-        pos = end + 1;
-        if (one.size() < 3 || one[0] != 's') continue;
-        const std::string_view name = one.substr(2);
-        const std::size_t length = CharCount(args.value(i).toString());
-        if (IsPrintedText(m.name, name)) {
+    for (std::size_t i = 0; i < bus::ArgCount(m.in); ++i) {
+        const bus::Arg arg = bus::ArgAt(m.in, i);
+        if (arg.type != 's') continue;
+        const std::string_view name = arg.name;
+        const std::size_t length = CharCount(args.value(static_cast<int>(i)).toString());
+        if (IsPrintedText(m, name)) {
             const std::size_t width =
                 limits.NameLength > 0 ? static_cast<std::size_t>(limits.NameLength) : kLineWidthWithoutDriver;
             if (length > kPrintedLines * width)
@@ -105,34 +85,14 @@ void CheckTextBounds(const bus::Member& m, const QList<QVariant>& args, const TC
     }
 }
 
-// The members that add to an open receipt: while the receipt of a client that left the
-// bus is open, they are refused, so that no sale ever joins another customer's receipt.
-bool JoinsReceipt(const QString& member) {
-    for (const char* name : {"AddPayDep", "AddPayArt", "DelPayDep", "DelPayArt", "AddInfo", "AddPayDepName", "Ident", "IdentOnce"})
-        if (member == QLatin1String(name)) return true;
-    return false;
-}
-
-QVariant Out(const std::string& s) { return QString::fromStdString(s); }
-QVariant Out(Currency c) { return QVariant::fromValue<qlonglong>(c.raw()); }
-QVariant Out(std::int32_t v) { return QVariant::fromValue<int>(v); }
-QVariant Out(bool v) { return QVariant::fromValue<bool>(v); }
-
-QString DBusTypeXml(char t) { return QString(QChar::fromLatin1(t)); }
-
 // <arg> elements of "type:Name" pairs.
 QString ArgsXml(std::string_view args, const char* direction) {
     QString xml;
-    std::size_t pos = 0;
-    while (pos < args.size()) {
-        std::size_t end = args.find(' ', pos);
-        if (end == std::string_view::npos) end = args.size();
-        const std::string_view one = args.substr(pos, end - pos);
-        if (one.size() > 2)
-            xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"%3\"/>\n")
-                       .arg(QString::fromUtf8(one.data() + 2, one.size() - 2), DBusTypeXml(one[0]),
-                            QLatin1String(direction));
-        pos = end + 1;
+    for (std::size_t i = 0; i < bus::ArgCount(args); ++i) {
+        const bus::Arg arg = bus::ArgAt(args, i);
+        xml += QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"%3\"/>\n")
+                   .arg(QString::fromUtf8(arg.name.data(), arg.name.size()), QString(QChar::fromLatin1(arg.type)),
+                        QLatin1String(direction));
     }
     return xml;
 }
@@ -241,9 +201,10 @@ std::size_t AutomationServer::ClientCount() const {
 }
 
 void AutomationServer::SendPrepareMessage() {
-    const PrepareTarget& target = Prepared();
-    if (target.handle <= 0 || target.owner.isEmpty()) return;
-    QDBusMessage signal = QDBusMessage::createTargetedSignal(target.owner, QLatin1String(bus::kFactoryPath),
+    const PreparedWindow& target = Prepared();
+    if (target.handle <= 0 || target.owner.empty()) return;
+    QDBusMessage signal = QDBusMessage::createTargetedSignal(QString::fromStdString(target.owner),
+                                                             QLatin1String(bus::kFactoryPath),
                                                              QLatin1String(bus::kFactoryInterface),
                                                              QStringLiteral("WindowMessage"));
     signal << target.handle << static_cast<uint>(bus::kPrepareMessage) << target.id << 0;
@@ -263,7 +224,7 @@ QString AutomationServer::CreateObject(bool current, const QString& owner) {
     if (current)
         object->auto1 = std::make_unique<TSpoolAuto1>(host_);
     else
-        object->auto0 = std::make_unique<TSpoolAuto>(host_);
+        object->auto0 = std::make_unique<TSpoolAuto>(host_, owner.toStdString());
     const QString path = object->path;
     objects_.emplace(path, std::move(object));
     if (!watched) {
@@ -462,14 +423,15 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
                                                   QStringLiteral("%1 has no interface %2").arg(object.path, interface)));
         return;
     }
-    const std::string name = member.toStdString();
-    const bus::Member* m = current ? bus::FindMember(bus::kSpoolAuto1Members, name) : bus::FindMember(bus::kSpoolAutoMembers, name);
-    if (!m) {
+    const BoundCall call = current ? Bound(object.auto1.get(), member.toStdString())
+                                   : Bound(object.auto0.get(), member.toStdString());
+    if (!call.row) {
         connection_.send(message.createErrorReply(QDBusError::UnknownMethod,
                                                   QStringLiteral("%1 has no member %2").arg(own, member)));
         return;
     }
-    const QString expected = QString::fromStdString(bus::Signature(m->in));
+    const bus::Member& m = *call.row;
+    const QString expected = QString::fromStdString(bus::Signature(m.in));
     if (message.signature() != expected) {
         connection_.send(message.createErrorReply(
             QDBusError::InvalidArgs,
@@ -477,123 +439,29 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
         return;
     }
     try {
-        if (host_) CheckTextBounds(*m, message.arguments(), host_->Constraints());
+        if (host_) CheckTextBounds(m, message.arguments(), host_->Constraints());
         const bool wasOpen = host_ && host_->CheckOpen();
         if (!wasOpen) {
             receiptOwner_.clear();
             receiptAbandoned_ = false;
         }
-        if (receiptAbandoned_ && JoinsReceipt(member))
-            throw EOleError(kUnfinishedCheckText, E_FAIL);
+        if (receiptAbandoned_ && (m.flags & bus::kJoinsReceipt)) throw EOleError(kUnfinishedCheckText, E_FAIL);
         const QString owner = object.owner;  // a modal member may outlive the object
-        if (current)
-            HandleSpoolAuto1(object, message);
-        else
-            HandleSpoolAuto(object, message);
+        // A modal member answers when its dialog has closed; the others at once.
+        if (m.flags & bus::kModal) message.setDelayedReply(true);
+        QDBusConnection connection = connection_;
+        const QDBusMessage reply = message.createReply();
+        call.run(message.arguments(), [connection, reply](const QList<QVariant>& out) {
+            QDBusMessage answer = reply;
+            answer.setArguments(out);
+            QDBusConnection(connection).send(answer);
+        });
         if (!wasOpen && host_ && host_->CheckOpen()) receiptOwner_ = owner;
     } catch (const EOleError& e) {
         connection_.send(HResultError(message, e.ErrorCode(), e.what()));
     } catch (const std::exception& e) {
         connection_.send(HResultError(message, E_FAIL, e.what()));
     }
-}
-
-void AutomationServer::HandleSpoolAuto(Object& object, const QDBusMessage& message) {
-    TSpoolAuto& o = *object.auto0;
-    const Args a{message.arguments()};
-    const QString member = message.member();
-    auto is = [&](const char* name) { return member == QLatin1String(name); };
-    QList<QVariant> out;
-
-    if (is("CloseCheck")) o.CloseCheck(a.Cy(0));
-    else if (is("AddPayDep")) o.AddPayDep(a.Cy(0), a.Cy(1), a.Cy(2), a.Int(3));
-    else if (is("AddPayArt")) o.AddPayArt(a.Cy(0), a.Cy(1), a.Cy(2), a.Int(3));
-    else if (is("Ident")) o.SetIdent(a.Str(0));
-    else if (is("DriverInfo")) out << Out(o.DriverInfo());
-    else if (is("IdentOnce")) o.SetIdentOnce(a.Str(0));
-    else if (is("AddCash")) o.AddCash(a.Cy(0), a.Bool(1));
-    else if (is("ReturnCash")) o.ReturnCash(a.Cy(0), a.Bool(1));
-    else if (is("GetReports")) o.GetReports();
-    else if (is("Reg")) {
-        message.setDelayedReply(true);
-        QDBusConnection connection = connection_;
-        const QDBusMessage reply = message.createReply();
-        o.Reg([connection, reply] { QDBusConnection(connection).send(reply); });
-        return;
-    } else if (is("Prepare")) {
-        Prepared() = {message.service(), a.Int(0), a.Int(1)};
-    } else if (is("ID")) out << Out(o.ID());
-    else if (is("AddPayDepName")) o.AddPayDepName(a.Str(0), a.Cy(1), a.Cy(2), a.Int(3));
-    else if (is("CanExit")) {
-        std::string info = a.Str(0);
-        const bool value = o.CanExit(info);
-        out << Out(info) << Out(value);
-    }
-    // ViewPayArch, BlockKeyb and UnBlockKeyb do nothing.
-    connection_.send(message.createReply(out));
-}
-
-void AutomationServer::HandleSpoolAuto1(Object& object, const QDBusMessage& message) {
-    TSpoolAuto1& o = *object.auto1;
-    const Args a{message.arguments()};
-    const QString member = message.member();
-    auto is = [&](const char* name) { return member == QLatin1String(name); };
-    QList<QVariant> out;
-
-    if (is("AddPayDep")) out << Out(o.AddPayDep(a.Str(0), a.Count(1), a.Cy(2), a.Cy(3), a.Int(4)));
-    else if (is("AddPayArt")) out << Out(o.AddPayArt(a.Count(0), a.Cy(1), a.Cy(2), a.Int(3)));
-    else if (is("AddCash")) out << Out(o.AddCash(a.Cy(0), a.PayType(1), a.Str(2)));
-    else if (is("CloseCheck")) out << Out(o.CloseCheck(a.Cy(0), a.PayType(1)));
-    else if (is("RegOp")) out << Out(o.RegOp(a.Int(0), a.Str(1), a.Str(2)));
-    else if (is("UnRegOp")) out << Out(o.UnRegOp());
-    else if (is("InInteraction")) out << Out(o.InInteraction());
-    else if (is("ID")) out << Out(o.ID());
-    else if (is("AddInfo")) out << Out(o.AddInfo(a.Str(0)));
-    else if (is("CanExit")) {
-        std::string info = a.Str(0);
-        const bool value = o.CanExit(info);
-        out << Out(info) << Out(value);
-    } else if (is("GetReportsDialog")) o.GetReportsDialog();
-    else if (is("GetRegDialog")) {
-        message.setDelayedReply(true);
-        QDBusConnection connection = connection_;
-        const QDBusMessage reply = message.createReply();
-        o.GetRegDialog([connection, reply](std::int32_t value) {
-            QDBusConnection(connection).send(QDBusMessage(reply) << value);
-        });
-        return;
-    } else if (is("ReturnCash")) out << Out(o.ReturnCash(a.Cy(0), a.PayType(1), a.Str(2)));
-    else if (is("ControlEnabled")) o.SetControlEnabled(a.Bool(0));
-    else if (is("DelPayDep")) out << Out(o.DelPayDep(a.Cy(0), a.Cy(1), a.Int(2)));
-    else if (is("DelPayArt")) out << Out(o.DelPayArt(a.Cy(0), a.Cy(1), a.Int(2)));
-    else if (is("XReportItems")) out << Out(o.XReportItems());
-    else if (is("ZReportItems")) out << Out(o.ZReportItems());
-    else if (is("GetXReport")) out << Out(o.GetXReport(a.Str(0)));
-    else if (is("GetZReport")) out << Out(o.GetZReport(a.Str(0)));
-    else if (is("TrashID")) out << Out(o.TrashID());
-    else if (is("ArtItems")) out << Out(o.ArtItems());
-    else if (is("GetArtParams")) {
-        std::string description = a.Str(1);
-        std::int32_t nDep = a.Int(2), nTax = a.Int(3);
-        Currency price = a.Cy(4);
-        const std::int32_t value = o.GetArtParams(a.Int(0), description, nDep, nTax, price);
-        out << Out(description) << Out(nDep) << Out(nTax) << Out(price) << Out(value);
-    } else if (is("TaxItems")) out << Out(o.TaxItems());
-    else if (is("GetTaxParams")) {
-        std::string description = a.Str(1);
-        Currency value1 = a.Cy(2), value2 = a.Cy(3);
-        const std::int32_t value = o.GetTaxParams(a.Int(0), description, value1, value2);
-        out << Out(description) << Out(value1) << Out(value2) << Out(value);
-    } else if (is("OpenCheck")) out << Out(o.OpenCheck(a.Str(0)));
-    else if (is("DepItems")) out << Out(o.DepItems());
-    else if (is("GetDepParams")) {
-        std::string description = a.Str(1);
-        std::int32_t nTax = a.Int(2);
-        const std::int32_t value = o.GetDepParams(a.Int(0), description, nTax);
-        out << Out(description) << Out(nTax) << Out(value);
-    } else if (is("SetArt")) out << Out(o.SetArt(a.Int(0), a.Int(1), a.Int(2), a.Cy(3), a.Str(4), a.Bool(5)));
-    else if (is("BeginMsg")) out << Out(o.BeginMsg());
-    connection_.send(message.createReply(out));
 }
 
 }  // namespace tolver::spooler

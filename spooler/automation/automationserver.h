@@ -58,8 +58,6 @@ private:
     void HandleProperties(const QDBusMessage& message, const QStringList& interfaces,
                           std::span<const bus::Member> members);
     void HandleObject(Object& object, const QDBusMessage& message);
-    void HandleSpoolAuto(Object& object, const QDBusMessage& message);
-    void HandleSpoolAuto1(Object& object, const QDBusMessage& message);
     QString CreateObject(bool current, const QString& owner);
     void Release(const QString& path);
     void ReleaseOwner(const QString& owner);

@@ -11,48 +11,6 @@
 
 namespace tolver::spooler {
 
-// The driver members, passed on to the main window's client wrapper.
-class MainWindowHost::DriverCalls : public AutomationDriver {
-public:
-    explicit DriverCalls(TCashDriverAuto1& d) : d_(d) {}
-    std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
-                           std::int32_t NDep) override {
-        return d_.AddPayDep(Name, Count, SumWithoutNDS, Sum, NDep);
-    }
-    std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) override {
-        return d_.AddPayArt(Count, SumWithoutNDS, Sum, NArt);
-    }
-    std::int32_t AddCash(Currency Sum, TPayType PayType, const std::string& Info) override {
-        return d_.AddCash(Sum, PayType, Info);
-    }
-    std::int32_t ReturnCash(Currency Sum, TPayType PayType, const std::string& Info) override {
-        return d_.ReturnCash(Sum, PayType, Info);
-    }
-    std::int32_t CloseCheck(Currency Sum, TPayType PayType) override { return d_.CloseCheck(Sum, PayType); }
-    std::int32_t AddInfo(const std::string& Text) override { return d_.AddInfo(Text); }
-    bool InInteraction() override { return d_.InInteraction(); }
-    std::string ID() override { return d_.ID(); }
-    std::int32_t DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) override {
-        return d_.DelPayDep(SumWithoutNDS, Sum, NDep);
-    }
-    std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) override {
-        return d_.DelPayArt(SumWithoutNDS, Sum, NArt);
-    }
-    std::string XReportItems() override { return d_.XReportItems(); }
-    std::string ZReportItems() override { return d_.ZReportItems(); }
-    std::int32_t GetXReport(const std::string& Items) override { return d_.GetXReport(Items); }
-    std::int32_t GetZReport(const std::string& Items) override { return d_.GetZReport(Items); }
-    std::string TrashID() override { return d_.TrashID(); }
-    std::int32_t OpenCheck(const std::string& Info) override { return d_.OpenCheck(Info); }
-    std::int32_t SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
-                        const std::string& Description, bool Return) override {
-        return d_.SetArt(NArt, NDep, NTax, Price, Description, Return);
-    }
-
-private:
-    TCashDriverAuto1& d_;
-};
-
 // A SpoolAuto1 object as an entry of the main window's Clients. The relay may hold
 // the entry a moment longer than the object lives, so the entry forgets the object
 // when it leaves.
@@ -82,19 +40,19 @@ private:
     AutomationClient* client_;
 };
 
-MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main), driver_(std::make_unique<DriverCalls>(main.Driver)) {}
+MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main) {}
 MainWindowHost::~MainWindowHost() = default;
 
-AutomationDriver& MainWindowHost::Driver() { return *driver_; }
-bool MainWindowHost::CheckOpen() const { return main_.CheckOpen; }
-void MainWindowHost::SetCheckOpen(bool open) { main_.CheckOpen = open; }
-const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Setup; }
-const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Constraints; }
+TCashDriverAutoClient& MainWindowHost::Driver() { return main_.Core().Binding().Driver(); }
+bool MainWindowHost::CheckOpen() const { return main_.Core().Cashier().CheckOpen(); }
+void MainWindowHost::SetCheckOpen(bool open) { main_.Core().Cashier().SetCheckOpen(open); }
+const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Core().Setup(); }
+const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Core().Binding().Constraints(); }
 
 void MainWindowHost::AddClient(AutomationClient* client) {
     auto entry = std::make_shared<ClientEntry>(client);
     clients_[client] = entry;
-    main_.AddClient(entry);
+    main_.Core().Relay().AddClient(entry);
 }
 
 void MainWindowHost::RemoveClient(AutomationClient* client) {
@@ -103,15 +61,15 @@ void MainWindowHost::RemoveClient(AutomationClient* client) {
     const std::shared_ptr<ClientEntry> entry = it->second;
     clients_.erase(it);
     entry->Forget();
-    if (!detached_) main_.RemoveClient(entry.get());
+    if (!detached_) main_.Core().Relay().RemoveClient(entry.get());
 }
 
 std::int32_t MainWindowHost::RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
                                              const std::string& Password) {
-    return main_.RegisterCashier(NOp, Name, DoReports, Password);
+    return main_.Core().Cashier().RegisterCashier(NOp, Name, DoReports, Password);
 }
 
-std::int32_t MainWindowHost::UnregisterCashier() { return main_.UnregisterCashier(); }
+std::int32_t MainWindowHost::UnregisterCashier() { return main_.Core().Cashier().UnregisterCashier(); }
 
 void MainWindowHost::ShowRegDialog(std::function<void(std::int32_t)> done) {
     // From the event loop, after the call has returned: the dialog's own loop serves
@@ -124,7 +82,7 @@ void MainWindowHost::ShowReports() { main_.ShowReports(); }
 
 std::string MainWindowHost::DriverInfo() { return main_.Dialogs() ? main_.Dialogs()->DriverInfo() : std::string(); }
 
-std::string MainWindowHost::GetBeginMsg() { return main_.GetBeginMsg(); }
+std::string MainWindowHost::GetBeginMsg() { return main_.Core().GetBeginMsg(); }
 
 void MainWindowHost::SetControlEnabled(bool enabled) {
     for (QAction* item : {main_.N11, main_.N10, main_.N8, main_.nPause}) item->setEnabled(enabled);

@@ -28,7 +28,7 @@ public:
     // From now on clients leave without touching the main window (it is closing).
     void Detach() { detached_ = true; }
 
-    AutomationDriver& Driver() override;
+    TCashDriverAutoClient& Driver() override;
     bool CheckOpen() const override;
     void SetCheckOpen(bool open) override;
     const TSpoolerSetup& Setup() const override;
@@ -45,11 +45,9 @@ public:
     void SetControlEnabled(bool enabled) override;
 
 private:
-    class DriverCalls;
     class ClientEntry;
 
     TfrmMain& main_;
-    std::unique_ptr<DriverCalls> driver_;
     std::map<AutomationClient*, std::shared_ptr<ClientEntry>> clients_;
     bool detached_ = false;
 };

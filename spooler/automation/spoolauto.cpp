@@ -5,6 +5,7 @@
 #include "common/utilgl.h"
 #include "common/xtcollection.h"
 #include "platform/com/hresult.h"
+#include "spooler/automation/memberbinding.h"
 
 namespace tolver::spooler {
 
@@ -63,12 +64,17 @@ RegOpPassword SplitRegOpPassword(const std::string& password) {
     return out;
 }
 
+PreparedWindow& Prepared() {
+    static PreparedWindow window;
+    return window;
+}
+
 // ---- SpoolAuto -----------------------------------------------------------------------
 
 void TSpoolAuto::CloseCheck(Currency Avans) {
     if (!mainForm_) return;
     Swallow([&] {
-        mainForm_->Driver().CloseCheck(Avans, TPayType::Cash);
+        mainForm_->Driver().Call(&ICashDriverAuto::CloseCheck, Avans, TPayType::Cash);
         mainForm_->SetCheckOpen(false);
     });
 }
@@ -87,17 +93,17 @@ void TSpoolAuto::AddPayDep(Currency SumWithoutNDS, Currency, Currency Sum, std::
 
 void TSpoolAuto::AddPayDepName(const std::string& Name, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
     if (!mainForm_) return;
-    Swallow([&] { SaleResult(mainForm_->Driver().AddPayDep(Name, 1, SumWithoutNDS, Sum, NDep)); });
+    Swallow([&] { SaleResult(mainForm_->Driver().Call(&ICashDriverAuto::AddPayDep, Name, 1, SumWithoutNDS, Sum, NDep)); });
 }
 
 void TSpoolAuto::AddPayArt(Currency SumWithoutNDS, Currency, Currency Sum, std::int32_t NArt) {
     if (!mainForm_) return;
-    Swallow([&] { SaleResult(mainForm_->Driver().AddPayArt(1, SumWithoutNDS, Sum, NArt)); });
+    Swallow([&] { SaleResult(mainForm_->Driver().Call(&ICashDriverAuto::AddPayArt, 1, SumWithoutNDS, Sum, NArt)); });
 }
 
 void TSpoolAuto::SetIdent(const std::string& text) {
     if (!mainForm_) return;
-    Swallow([&] { mainForm_->Driver().AddInfo(text); });
+    Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::AddInfo, text); });
 }
 
 std::string TSpoolAuto::DriverInfo() {
@@ -109,13 +115,13 @@ std::string TSpoolAuto::DriverInfo() {
 void TSpoolAuto::AddCash(Currency Sum, bool Print) {
     if (!mainForm_ || !Print) return;
     CloseOpenCheck();
-    Swallow([&] { mainForm_->Driver().AddCash(Sum, TPayType::Cash, std::string()); });
+    Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::AddCash, Sum, TPayType::Cash, std::string()); });
 }
 
 void TSpoolAuto::ReturnCash(Currency Sum, bool Print) {
     if (!mainForm_ || !Print) return;
     CloseOpenCheck();
-    Swallow([&] { mainForm_->Driver().ReturnCash(Sum, TPayType::Cash, std::string()); });
+    Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::ReturnCash, Sum, TPayType::Cash, std::string()); });
 }
 
 void TSpoolAuto::GetReports() {
@@ -127,9 +133,11 @@ void TSpoolAuto::Reg(std::function<void()> done) {
     mainForm_->ShowRegDialog([done = std::move(done)](std::int32_t) { done(); });
 }
 
+void TSpoolAuto::Prepare(std::int32_t pHandle, std::int32_t aID) { Prepared() = {owner_, pHandle, aID}; }
+
 std::string TSpoolAuto::ID() {
     std::string out;
-    if (mainForm_) Swallow([&] { out = mainForm_->Driver().ID(); });
+    if (mainForm_) Swallow([&] { out = mainForm_->Driver().Call(&ICashDriverAuto::get_ID); });
     return out;
 }
 
@@ -184,7 +192,7 @@ std::int32_t TSpoolAuto1::AddPayDep(const std::string& Name, double Count, Curre
     std::int32_t value = -1;
     if (!mainForm_) return value;
     Swallow([&] {
-        value = mainForm_->Driver().AddPayDep(Name, Count, SumWithoutNDS, Sum, NDep);
+        value = mainForm_->Driver().Call(&ICashDriverAuto::AddPayDep, Name, Count, SumWithoutNDS, Sum, NDep);
         SaleResult(Sum, value);
     });
     return value;
@@ -194,7 +202,7 @@ std::int32_t TSpoolAuto1::AddPayArt(double Count, Currency SumWithoutNDS, Curren
     std::int32_t value = -1;
     if (!mainForm_) return value;
     Swallow([&] {
-        value = mainForm_->Driver().AddPayArt(Count, SumWithoutNDS, Sum, NArt);
+        value = mainForm_->Driver().Call(&ICashDriverAuto::AddPayArt, Count, SumWithoutNDS, Sum, NArt);
         SaleResult(Sum, value);
     });
     return value;
@@ -204,7 +212,7 @@ std::int32_t TSpoolAuto1::AddCash(Currency Sum, TPayType PayType, const std::str
     std::int32_t value = -1;
     if (!mainForm_) return value;
     CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().AddCash(Sum, PayType, Info); });
+    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::AddCash, Sum, PayType, Info); });
     return value;
 }
 
@@ -212,7 +220,7 @@ std::int32_t TSpoolAuto1::ReturnCash(Currency Sum, TPayType PayType, const std::
     std::int32_t value = -1;
     if (!mainForm_) return value;
     CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().ReturnCash(Sum, PayType, Info); });
+    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::ReturnCash, Sum, PayType, Info); });
     return value;
 }
 
@@ -220,7 +228,7 @@ std::int32_t TSpoolAuto1::CloseCheck(Currency Sum, TPayType PayType) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
     Swallow([&] {
-        value = mainForm_->Driver().CloseCheck(Sum, PayType);
+        value = mainForm_->Driver().Call(&ICashDriverAuto::CloseCheck, Sum, PayType);
         mainForm_->SetCheckOpen(false);
     });
     return value;
@@ -245,19 +253,19 @@ std::int32_t TSpoolAuto1::UnRegOp() {
 
 bool TSpoolAuto1::InInteraction() {
     bool value = false;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().InInteraction(); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_InInteraction); });
     return value;
 }
 
 std::string TSpoolAuto1::ID() {
     std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().ID(); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_ID); });
     return value;
 }
 
 std::int32_t TSpoolAuto1::AddInfo(const std::string& Text) {
     std::int32_t value = -1;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().AddInfo(Text); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::AddInfo, Text); });
     return value;
 }
 
@@ -284,26 +292,26 @@ void TSpoolAuto1::SetControlEnabled(bool value) {
 std::int32_t TSpoolAuto1::DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
     std::int32_t value = -1;
     if (mainForm_ && mainForm_->CheckOpen())
-        Swallow([&] { value = mainForm_->Driver().DelPayDep(SumWithoutNDS, Sum, NDep); });
+        Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::DelPayDep, SumWithoutNDS, Sum, NDep); });
     return value;
 }
 
 std::int32_t TSpoolAuto1::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
     std::int32_t value = -1;
     if (mainForm_ && mainForm_->CheckOpen())
-        Swallow([&] { value = mainForm_->Driver().DelPayArt(SumWithoutNDS, Sum, NArt); });
+        Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::DelPayArt, SumWithoutNDS, Sum, NArt); });
     return value;
 }
 
 std::string TSpoolAuto1::XReportItems() {
     std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().XReportItems(); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_XReportItems); });
     return value;
 }
 
 std::string TSpoolAuto1::ZReportItems() {
     std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().ZReportItems(); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_ZReportItems); });
     return value;
 }
 
@@ -311,7 +319,7 @@ std::int32_t TSpoolAuto1::GetXReport(const std::string& Items) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
     CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().GetXReport(Items); });
+    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::GetXReport, Items); });
     return value;
 }
 
@@ -319,13 +327,13 @@ std::int32_t TSpoolAuto1::GetZReport(const std::string& Items) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
     CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().GetZReport(Items); });
+    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::GetZReport, Items); });
     return value;
 }
 
 std::string TSpoolAuto1::TrashID() {
     std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().TrashID(); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_TrashID); });
     return value;
 }
 
@@ -375,14 +383,14 @@ std::int32_t TSpoolAuto1::OpenCheck(const std::string& Info) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
     CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().OpenCheck(Info); });
+    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::OpenCheck, Info); });
     return value;
 }
 
 std::int32_t TSpoolAuto1::SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
                                  const std::string& Description, bool Return) {
     std::int32_t value = -1;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().SetArt(NArt, NDep, NTax, Price, Description, Return); });
+    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::SetArt, NArt, NDep, NTax, Price, Description, Return); });
     return value;
 }
 
@@ -390,6 +398,73 @@ std::string TSpoolAuto1::BeginMsg() {
     std::string value;
     if (mainForm_) Swallow([&] { value = mainForm_->GetBeginMsg(); });
     return value;
+}
+
+// ---- the members on the bus ---------------------------------------------------------
+
+std::span<const MemberBinding<TSpoolAuto>> TSpoolAuto::Bindings() {
+    using T = TSpoolAuto;
+    static constexpr const auto& table = bus::kSpoolAutoMembers;
+    static constexpr MemberBinding<T> bindings[] = {
+        Bind<table, "CloseCheck", &T::CloseCheck>(),
+        Bind<table, "AddPayDep", &T::AddPayDep>(),
+        Bind<table, "AddPayArt", &T::AddPayArt>(),
+        Bind<table, "Ident", &T::SetIdent>(),
+        Bind<table, "DriverInfo", &T::DriverInfo>(),
+        Bind<table, "IdentOnce", &T::SetIdentOnce>(),
+        Bind<table, "AddCash", &T::AddCash>(),
+        Bind<table, "ReturnCash", &T::ReturnCash>(),
+        Bind<table, "GetReports", &T::GetReports>(),
+        Bind<table, "Reg", &T::Reg>(),
+        Bind<table, "ViewPayArch", &T::ViewPayArch>(),
+        Bind<table, "BlockKeyb", &T::BlockKeyb>(),
+        Bind<table, "UnBlockKeyb", &T::UnBlockKeyb>(),
+        Bind<table, "Prepare", &T::Prepare>(),
+        Bind<table, "ID", &T::ID>(),
+        Bind<table, "AddPayDepName", &T::AddPayDepName>(),
+        Bind<table, "CanExit", &T::CanExit>(),
+    };
+    static_assert(BindsEveryRow(bindings, table));
+    return bindings;
+}
+
+std::span<const MemberBinding<TSpoolAuto1>> TSpoolAuto1::Bindings() {
+    using T = TSpoolAuto1;
+    static constexpr const auto& table = bus::kSpoolAuto1Members;
+    static constexpr MemberBinding<T> bindings[] = {
+        Bind<table, "AddPayDep", &T::AddPayDep>(),
+        Bind<table, "AddPayArt", &T::AddPayArt>(),
+        Bind<table, "AddCash", &T::AddCash>(),
+        Bind<table, "CloseCheck", &T::CloseCheck>(),
+        Bind<table, "RegOp", &T::RegOp>(),
+        Bind<table, "UnRegOp", &T::UnRegOp>(),
+        Bind<table, "InInteraction", &T::InInteraction>(),
+        Bind<table, "ID", &T::ID>(),
+        Bind<table, "AddInfo", &T::AddInfo>(),
+        Bind<table, "CanExit", &T::CanExit>(),
+        Bind<table, "GetReportsDialog", &T::GetReportsDialog>(),
+        Bind<table, "GetRegDialog", &T::GetRegDialog>(),
+        Bind<table, "ReturnCash", &T::ReturnCash>(),
+        Bind<table, "ControlEnabled", &T::SetControlEnabled>(),
+        Bind<table, "DelPayDep", &T::DelPayDep>(),
+        Bind<table, "DelPayArt", &T::DelPayArt>(),
+        Bind<table, "XReportItems", &T::XReportItems>(),
+        Bind<table, "ZReportItems", &T::ZReportItems>(),
+        Bind<table, "GetXReport", &T::GetXReport>(),
+        Bind<table, "GetZReport", &T::GetZReport>(),
+        Bind<table, "TrashID", &T::TrashID>(),
+        Bind<table, "ArtItems", &T::ArtItems>(),
+        Bind<table, "GetArtParams", &T::GetArtParams>(),
+        Bind<table, "TaxItems", &T::TaxItems>(),
+        Bind<table, "GetTaxParams", &T::GetTaxParams>(),
+        Bind<table, "OpenCheck", &T::OpenCheck>(),
+        Bind<table, "DepItems", &T::DepItems>(),
+        Bind<table, "GetDepParams", &T::GetDepParams>(),
+        Bind<table, "SetArt", &T::SetArt>(),
+        Bind<table, "BeginMsg", &T::BeginMsg>(),
+    };
+    static_assert(BindsEveryRow(bindings, table));
+    return bindings;
 }
 
 }  // namespace tolver::spooler

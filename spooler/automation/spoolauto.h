@@ -4,10 +4,12 @@
 // command ids, and SpoolAuto1, the current one, which returns the driver's command ids
 // and is a client of the result relay. The bus server (automationserver.h) gives each
 // of them a D-Bus object; the main window may be absent (nullptr), in which case the
-// members answer their initial values.
+// members answer their initial values. Each class binds its members to the rows of
+// its member table (Bindings, memberbinding.h).
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,9 +27,26 @@ struct RegOpPassword {
 };
 RegOpPassword SplitRegOpPassword(const std::string& password);
 
+template <class Object>
+struct MemberBinding;
+
+// The window that Prepare named, for the whole program (the last call wins, whichever
+// object made it): the client that called it, the window handle and the id.
+struct PreparedWindow {
+    std::string owner;
+    std::int32_t handle = 0;
+    std::int32_t id = 0;
+};
+PreparedWindow& Prepared();
+
 class TSpoolAuto {
 public:
-    explicit TSpoolAuto(AutomationHost* mainForm) : mainForm_(mainForm) {}
+    // owner: the client that the object was made for (Prepare names its window).
+    explicit TSpoolAuto(AutomationHost* mainForm, std::string owner = {})
+        : mainForm_(mainForm), owner_(std::move(owner)) {}
+
+    // One binding per row of bus::kSpoolAutoMembers.
+    static std::span<const MemberBinding<TSpoolAuto>> Bindings();
 
     void CloseCheck(Currency Avans);
     void AddPayDep(Currency SumWithoutNDS, Currency NDS, Currency Sum, std::int32_t NDep);
@@ -40,6 +59,13 @@ public:
     void GetReports();
     // The modal sign-on; done runs when the dialog has closed (its result is dropped).
     void Reg(std::function<void()> done);
+    // These three do nothing.
+    void ViewPayArch() {}
+    void BlockKeyb() {}
+    void UnBlockKeyb() {}
+    // Keeps the window to tell when the spooler closes (Prepared); works without a
+    // main window.
+    void Prepare(std::int32_t pHandle, std::int32_t aID);
     std::string ID();
     void AddPayDepName(const std::string& Name, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep);
     bool CanExit(std::string& Info);
@@ -49,6 +75,7 @@ private:
     void SaleResult(std::int32_t result);
 
     AutomationHost* mainForm_;
+    std::string owner_;
 };
 
 class TSpoolAuto1 : public AutomationClient {
@@ -59,6 +86,9 @@ public:
     ~TSpoolAuto1();
     TSpoolAuto1(const TSpoolAuto1&) = delete;
     TSpoolAuto1& operator=(const TSpoolAuto1&) = delete;
+
+    // One binding per row of bus::kSpoolAuto1Members.
+    static std::span<const MemberBinding<TSpoolAuto1>> Bindings();
 
     // Events: any number of sinks, each with its cookie (from 1).
     std::uint32_t Advise(Sink sink);

@@ -1,6 +1,7 @@
 #pragma once
 // A C++ client of the spooler's automation server (QtDBus on the session bus): the
-// two automation objects as classes and the event as a callback. Each object is made
+// two automation objects as classes whose members are the rows of the member table
+// (automationbus.h), and the event as a callback. Each object is made
 // by the spooler's factory for this connection and released when the class object
 // goes (or the connection closes). The spooler is started by bus activation when it
 // does not run and its activation file is installed ("Spooler --regserver").
@@ -19,10 +20,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "platform/variant/variant.h"
+#include "spooler/automation/automationbus.h"
 
 namespace tolver::spooler::client {
 
@@ -69,26 +75,114 @@ protected:
     QDBusConnection connection_;
     QString path_;
     QString interface_;
+    std::span<const bus::Member> members_;
 };
 
-class SpoolAuto : public SpoolObject {
+namespace detail {
+
+// A C++ value as an argument of the given D-Bus type, and back.
+template <char Type, class A>
+QVariant ToBus(const A& a) {
+    using V = std::remove_cvref_t<A>;
+    if constexpr (Type == 'x') {
+        static_assert(std::is_same_v<V, Currency>, "an amount is a Currency");
+        return QVariant::fromValue<qlonglong>(a.raw());
+    } else if constexpr (Type == 'i') {
+        static_assert((std::is_integral_v<V> && !std::is_same_v<V, bool>) || std::is_enum_v<V>, "a whole number");
+        return QVariant::fromValue<int>(static_cast<int>(a));
+    } else if constexpr (Type == 'd') {
+        static_assert(std::is_arithmetic_v<V> && !std::is_same_v<V, bool>, "a number");
+        return QVariant::fromValue<double>(static_cast<double>(a));
+    } else if constexpr (Type == 's') {
+        static_assert(std::is_convertible_v<const A&, std::string_view>, "a text");
+        const std::string_view text = a;
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    } else {
+        static_assert(Type == 'b' && std::is_same_v<V, bool>, "a Boolean");
+        return QVariant::fromValue<bool>(a);
+    }
+}
+
+template <char Type>
+auto FromBus(const QVariant& v) {
+    if constexpr (Type == 'x')
+        return Currency::FromRaw(v.toLongLong());
+    else if constexpr (Type == 'i')
+        return static_cast<std::int32_t>(v.toInt());
+    else if constexpr (Type == 'd')
+        return v.toDouble();
+    else if constexpr (Type == 's')
+        return v.toString().toStdString();
+    else
+        return v.toBool();
+}
+
+// Whether every out argument but a last Value is an in/out parameter.
+constexpr bool OutsAreInOutsOrValue(const bus::Member& m) {
+    const std::size_t n = bus::ArgCount(m.out);
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::string_view name = bus::ArgAt(m.out, k).name;
+        if (k + 1 == n && name == "Value") continue;
+        bool inOut = false;
+        for (std::size_t i = 0; i < bus::ArgCount(m.in); ++i) inOut = inOut || bus::ArgAt(m.in, i).name == name;
+        if (!inOut) return false;
+    }
+    return true;
+}
+
+}  // namespace detail
+
+// An object whose members are the rows of Table, each called by its name with C++
+// values that the row's types take (Currency for an amount, a whole number, a number,
+// a text, a Boolean), checked at compile time:
+//
+//   const std::int32_t id = client.Call<"AddPayArt">(1, Currency::Parse("6"), Currency::Parse("6"), 5);
+//
+// Call returns the row's last out argument when it is Value (else nothing) and writes
+// the other out arguments back into the in/out arguments given as variables.
+template <const auto& Table>
+class SpoolMembers : public SpoolObject {
+public:
+    template <bus::MemberName Name, class... A>
+    auto Call(A&&... args) {
+        constexpr int index = bus::MemberIndex(Table, Name.view());
+        static_assert(index >= 0, "the member table has no member of this name");
+        static_assert(bus::ArgCount(Table[index].in) == sizeof...(A), "the member takes another number of arguments");
+        static_assert(detail::OutsAreInOutsOrValue(Table[index]));
+        return CallRow<index>(std::index_sequence_for<A...>{}, std::forward<A>(args)...);
+    }
+
+protected:
+    using SpoolObject::SpoolObject;
+
+private:
+    template <int Index, std::size_t... K, class... A>
+    auto CallRow(std::index_sequence<K...>, A&&... args) {
+        constexpr const bus::Member& row = Table[Index];
+        const QList<QVariant> out = call(QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size())),
+                                         {detail::ToBus<bus::ArgAt(row.in, K).type>(args)...});
+        (WriteBack<Index, K>(out, std::forward<A>(args)), ...);
+        constexpr std::size_t outs = bus::ArgCount(row.out);
+        if constexpr (outs > 0 && bus::ArgAt(row.out, outs - 1).name == "Value")
+            return detail::FromBus<bus::ArgAt(row.out, outs - 1).type>(out.value(static_cast<int>(outs - 1)));
+    }
+
+    template <int Index, std::size_t K, class A>
+    static void WriteBack(const QList<QVariant>& out, A&& arg) {
+        constexpr const bus::Member& row = Table[Index];
+        constexpr bus::Arg a = bus::ArgAt(row.in, K);
+        constexpr int at = bus::OutIndex(row, a.name);
+        if constexpr (at >= 0 && std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>)
+            arg = detail::FromBus<a.type>(out.value(at));
+    }
+};
+
+class SpoolAuto : public SpoolMembers<bus::kSpoolAutoMembers> {
 public:
     explicit SpoolAuto(QDBusConnection connection = QDBusConnection::sessionBus());
-
-    void CloseCheck(Currency Avans);
-    void AddPayDep(Currency SumWithoutNDS, Currency NDS, Currency Sum, std::int32_t NDep);
-    void AddPayArt(Currency SumWithoutNDS, Currency NDS, Currency Sum, std::int32_t NArt);
-    void SetIdent(const std::string& text);
-    std::string DriverInfo();
-    void AddCash(Currency Sum, bool Print);
-    void ReturnCash(Currency Sum, bool Print);
-    void Reg();
-    void Prepare(std::int32_t pHandle, std::int32_t aID);
-    std::string ID();
-    bool CanExit(std::string& Info);
 };
 
-class SpoolAuto1 : public SpoolObject {
+class SpoolAuto1 : public SpoolMembers<bus::kSpoolAuto1Members> {
 public:
     using CommandResultHandler = std::function<void(std::int32_t CommandID, std::int32_t CommandResult)>;
 
@@ -98,24 +192,6 @@ public:
     // Connects a sink: every command result of the spooler (this client's and every
     // other's) reaches handler, in the spooler's order, from this thread's event loop.
     void Advise(CommandResultHandler handler);
-
-    std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
-                           std::int32_t NDep);
-    std::int32_t AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
-    std::int32_t AddCash(Currency Sum, std::int32_t PayType, const std::string& Info);
-    std::int32_t ReturnCash(Currency Sum, std::int32_t PayType, const std::string& Info);
-    std::int32_t CloseCheck(Currency Sum, std::int32_t PayType);
-    std::int32_t DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt);
-    std::int32_t RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password);
-    std::int32_t UnRegOp();
-    std::int32_t AddInfo(const std::string& Text);
-    std::int32_t GetRegDialog();
-    bool CanExit(std::string& Info);
-    std::string ID();
-    std::string ArtItems();
-    std::int32_t GetArtParams(std::int32_t N, std::string& Description, std::int32_t& NDep, std::int32_t& NTax,
-                              Currency& Price);
-    void SetControlEnabled(bool value);
 
 private:
     class Receiver;

@@ -5,7 +5,7 @@
 //   spoolctl help             lists the commands and their arguments
 //
 // A command is a member of SpoolAuto1 (of SpoolAuto with --spoolauto) in lower case
-// with dashes (add-pay-art), or one of the short names below (sale-art). Amounts are
+// with dashes (add-pay-art), or its short name in the member table (sale-art). Amounts are
 // decimal text ("6.00"), counts decimal numbers, PayType cash, check, credit or 0 to 2.
 // --wait waits for the OnCommandResult of the command id that the member answered;
 // 0 (done without a command id) has none, so nothing is waited for.
@@ -49,12 +49,6 @@ struct UsageError {
     std::string text;
 };
 
-const std::map<std::string, std::string> kShortNames = {
-    {"sale-art", "AddPayArt"},   {"sale-dep", "AddPayDep"},  {"cancel-art", "DelPayArt"},
-    {"cancel-dep", "DelPayDep"}, {"close", "CloseCheck"},    {"cash-in", "AddCash"},
-    {"cash-out", "ReturnCash"},  {"sign-on", "RegOp"},       {"sign-off", "UnRegOp"},
-};
-
 // "SumWithoutNDS" -> "sum-without-nds", "NArt" -> "n-art", "aID" -> "a-id".
 std::string Kebab(std::string_view name) {
     std::string out;
@@ -80,12 +74,9 @@ struct Arg {
 
 std::vector<Arg> ParseArgs(std::string_view list) {
     std::vector<Arg> out;
-    std::size_t pos = 0;
-    while (pos < list.size()) {
-        std::size_t end = list.find(' ', pos);
-        if (end == std::string_view::npos) end = list.size();
-        if (end - pos > 2) out.push_back({list[pos], std::string(list.substr(pos + 2, end - pos - 2))});
-        pos = end + 1;
+    for (std::size_t k = 0; k < bus::ArgCount(list); ++k) {
+        const bus::Arg a = bus::ArgAt(list, k);
+        out.push_back({a.type, std::string(a.name)});
     }
     return out;
 }
@@ -183,8 +174,7 @@ void PrintHelp() {
         std::printf("%s\n", title);
         for (const bus::Member& m : table) {
             std::string line = "  " + Kebab(m.name);
-            for (const auto& [alias, member] : kShortNames)
-                if (member == m.name) line += " (" + alias + ")";
+            if (!m.alias.empty()) line += " (" + std::string(m.alias) + ")";
             for (const Arg& a : ParseArgs(m.in)) line += " --" + OptionNames(a.name).back() + " " + Placeholder(a);
             std::printf("%s\n", line.c_str());
         }
@@ -254,11 +244,9 @@ int Run(std::vector<std::string> args) {
 
     std::span<const bus::Member> table = legacy ? std::span<const bus::Member>(bus::kSpoolAutoMembers)
                                                 : std::span<const bus::Member>(bus::kSpoolAuto1Members);
-    std::string memberName = command;
-    if (auto it = kShortNames.find(command); it != kShortNames.end()) memberName = it->second;
     const bus::Member* member = nullptr;
     for (const bus::Member& m : table)
-        if (Kebab(m.name) == memberName || m.name == memberName) member = &m;
+        if (Kebab(m.name) == command || m.name == command || m.alias == command) member = &m;
     if (!member) throw UsageError{"unknown command: " + command + " (spoolctl help lists them)"};
 
     // The arguments in declaration order, from the options or their defaults.
@@ -285,8 +273,8 @@ int Run(std::vector<std::string> args) {
     if (!options.empty()) throw UsageError{"unknown option --" + options.begin()->first + " for " + command};
 
     const std::vector<Arg> out = ParseArgs(member->out);
-    const bool returnsId = !out.empty() && out.back().name == "Value" && out.back().type == 'i' && member->name != "GetArtParams" &&
-                           member->name != "GetTaxParams" && member->name != "GetDepParams";
+    // A member whose only answer is an Integer Value answers a command id (or -1).
+    const bool returnsId = member->out == "i:Value";
     if (wait && (legacy || !returnsId)) throw UsageError{"--wait needs a command that returns a command id"};
 
     std::unique_ptr<SpoolObject> object;

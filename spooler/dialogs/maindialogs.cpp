@@ -17,32 +17,35 @@ class TMainDialogHost final : public TDialogHost {
 public:
     explicit TMainDialogHost(TfrmMain& main) : main_(main) {}
 
-    TSpoolerSetup& Setup() override { return main_.Setup; }
-    TSpoolerSetup& EditSetup() override { return main_.EditSetup; }
-    const TCashDriverConstraints& Constraints() const override { return main_.Constraints; }
+    TSpoolerSetup& Setup() override { return core().Setup(); }
+    TSpoolerSetup& EditSetup() override { return core().Store().EditSetup(); }
+    const TCashDriverConstraints& Constraints() const override { return main_.Core().Binding().Constraints(); }
     // The wrapper lives as long as the main window; its calls fail while no driver
     // is attached.
     bool DriverExists() const override { return true; }
-    std::string XReportItems() override { return main_.Driver.XReportItems(); }
-    std::string ZReportItems() override { return main_.Driver.ZReportItems(); }
-    std::string ProgramItems() override { return main_.Driver.ProgramItems(); }
-    void GetXReport(const std::string& items) override { main_.Driver.GetXReport(items); }
-    void GetZReport(const std::string& items) override { main_.Driver.GetZReport(items); }
-    void GetProgram(const std::string& items) override { main_.Driver.GetProgram(items); }
-    void CloseCheck() override { main_.Driver.CloseCheck(Currency(), TPayType::Cash); }
-    ComPtr<IDispatch> DriverObject() const override { return main_.DriverObject(); }
-    bool CheckOpen() const override { return main_.CheckOpen; }
-    void SetCheckOpen(bool open) override { main_.CheckOpen = open; }
-    void SaveSetup() override { main_.SaveSetup(); }
-    void ApplySettings() override { main_.ApplySettings(); }
-    void ReleaseDriverObject() override { main_.ReleaseDriverObject(); }
-    void CreateDriverObject() override { main_.CreateDriverObject(); }
+    std::string XReportItems() override { return driver().Call(&ICashDriverAuto::get_XReportItems); }
+    std::string ZReportItems() override { return driver().Call(&ICashDriverAuto::get_ZReportItems); }
+    std::string ProgramItems() override { return driver().Call(&ICashDriverAuto::get_ProgramItems); }
+    void GetXReport(const std::string& items) override { driver().Call(&ICashDriverAuto::GetXReport, items); }
+    void GetZReport(const std::string& items) override { driver().Call(&ICashDriverAuto::GetZReport, items); }
+    void GetProgram(const std::string& items) override { driver().Call(&ICashDriverAuto::GetProgram, items); }
+    void CloseCheck() override { driver().Call(&ICashDriverAuto::CloseCheck, Currency(), TPayType::Cash); }
+    ComPtr<IDispatch> DriverObject() const override { return main_.Core().Binding().DriverObject(); }
+    bool CheckOpen() const override { return main_.Core().Cashier().CheckOpen(); }
+    void SetCheckOpen(bool open) override { core().Cashier().SetCheckOpen(open); }
+    void SaveSetup() override { core().Store().SaveSetup(); }
+    void ApplySettings() override { core().ApplySettings(); }
+    void ReleaseDriverObject() override { core().Binding().ReleaseDriverObject(); }
+    void CreateDriverObject() override { core().Binding().CreateDriverObject(); }
     void RequestReconnect() override {
-        main_.PendingAction = paReconnect;
-        main_.RequestDisconnect();
+        core().Link().SetPendingAction(paReconnect);
+        core().Link().RequestDisconnect();
     }
 
 private:
+    TSpoolerCore& core() { return main_.Core(); }
+    TCashDriverAuto1& driver() { return main_.Core().Binding().Driver(); }
+
     TfrmMain& main_;
 };
 

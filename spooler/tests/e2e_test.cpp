@@ -55,7 +55,7 @@ protected:
                                            "--driver Sorbel.csh --com 7 --protocol on --notify on");
     }
 
-    static bool Connected(const TfrmMain& m) { return m.LinkState == lsConnected && m.LastPollOk; }
+    static bool Connected(const TfrmMain& m) { return m.Core().Link().State() == lsConnected && m.Core().Link().LastPollOk(); }
 
     TSpoolerMessageScript boxes;
 };
@@ -63,16 +63,17 @@ protected:
 TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     StartSimulator();
     TfrmMain main;
+    TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
-    EXPECT_FALSE(main.DriverError);
-    EXPECT_EQ(main.Constraints.MaxOp > 0, true);
+    EXPECT_FALSE(core.Link().DriverError());
+    EXPECT_EQ(core.Binding().Constraints().MaxOp > 0, true);
     auto client = std::make_shared<TResultClient>();
-    main.AddClient(client);
+    core.Relay().AddClient(client);
 
-    const int reg = main.RegisterCashier(1, "Кассир 1", false, "5173");
-    const int sale = main.Driver.AddPayDep("Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
-    main.CheckOpen = true;
-    const int close = main.Driver.CloseCheck(Currency::Parse("20"), TPayType::Cash);
+    const int reg = core.Cashier().RegisterCashier(1, "Кассир 1", false, "5173");
+    const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayDep, "Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
+    core.Cashier().SetCheckOpen(true);
+    const int close = core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash);
     ASSERT_GT(reg, 0);
     ASSERT_GT(sale, 0);
     ASSERT_GT(close, 0);
@@ -92,13 +93,13 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     // Pause: the link stays down while the box is open and comes back after it.
     bool downInBox = false;
     boxes.WhileOpen = [&](const TSpoolerMessageScript::Box& box) {
-        if (box.Text == kTextPause) downInBox = RunUntil([&] { return main.LinkState == lsStopped; }, 10000);
+        if (box.Text == kTextPause) downInBox = RunUntil([&] { return core.Link().State() == lsStopped; }, 10000);
     };
     main.nPause->trigger();
     EXPECT_TRUE(downInBox);
-    EXPECT_EQ(main.PendingAction, paReconnect);
-    ASSERT_TRUE(RunUntil([&] { return main.PendingAction == paNone && Connected(main); }, 60000));
-    EXPECT_FALSE(main.DriverError);
+    EXPECT_EQ(core.Link().PendingAction(), paReconnect);
+    ASSERT_TRUE(RunUntil([&] { return core.Link().PendingAction() == paNone && Connected(main); }, 60000));
+    EXPECT_FALSE(core.Link().DriverError());
     // The protocol went to the day's log.
     bool logged = false;
     for (const auto& f : std::filesystem::directory_iterator(state_))
@@ -113,10 +114,11 @@ TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItComplete
     const std::string control = (registry.dir() / "cashsim.ctl").string();
     StartSimulator({"--control", QString::fromStdString(control)});
     TfrmMain main;
+    TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
     auto client = std::make_shared<TResultClient>();
-    main.AddClient(client);
-    const int reg = main.RegisterCashier(1, "Кассир 1", false, "5173");
+    core.Relay().AddClient(client);
+    const int reg = core.Cashier().RegisterCashier(1, "Кассир 1", false, "5173");
     ASSERT_TRUE(RunUntil([&] { return client->sink->Has(reg); }, 60000));
 
     std::vector<std::string> asked;
@@ -126,8 +128,8 @@ TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItComplete
         const char* key = box.Text.find("положение X") != std::string::npos ? "X" : "P";
         EXPECT_TRUE(TurnSimulatorKey(control, key));
     };
-    EXPECT_EQ(main.Driver.GetXReport("0;"), 0);
-    const int off = main.UnregisterCashier();
+    EXPECT_EQ(core.Binding().Driver().Call(&ICashDriverAuto::GetXReport, "0;"), 0);
+    const int off = core.Cashier().UnregisterCashier();
     ASSERT_GT(off, 0);
     ASSERT_TRUE(RunUntil([&] { return client->sink->Has(off); }, 120000));
     EXPECT_EQ(client->sink->ResultOf(off), 0);
@@ -144,17 +146,18 @@ TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) 
     const long long at = 20000, silence = 25000;
     StartSimulator({"--faults", QString("at %1 silent %2; at %3 silent %2").arg(now + at).arg(silence).arg(at)});
     TfrmMain main;
+    TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
     auto client = std::make_shared<TResultClient>();
-    main.AddClient(client);
+    core.Relay().AddClient(client);
     // Cashier 2 of the settings: the re-sign-on takes the password from there.
-    auto* op = static_cast<TCashOpProperties*>(main.Setup.OpList.CreateItem(2));
+    auto* op = static_cast<TCashOpProperties*>(core.Setup().OpList.CreateItem(2));
     op->Description = "Кассир 2";
     op->Password = "5173";
-    const int reg = main.RegisterCashier(2, "Кассир 2", false, "");
+    const int reg = core.Cashier().RegisterCashier(2, "Кассир 2", false, "");
     ASSERT_GT(reg, 0);
     ASSERT_TRUE(RunUntil([&] { return client->sink->Has(reg); }, 30000));
-    ASSERT_TRUE(RunUntil([&] { return main.CashierRestored; }, 5000));
+    ASSERT_TRUE(RunUntil([&] { return core.Link().CashierRestored(); }, 5000));
 
     const auto failureBoxes = [&] {
         int n = 0;
@@ -162,11 +165,11 @@ TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) 
         return n;
     };
     ASSERT_TRUE(RunUntil([&] { return failureBoxes() > 0; }, 60000));
-    EXPECT_FALSE(main.CashierRestored);
+    EXPECT_FALSE(core.Link().CashierRestored());
     const std::size_t before = client->sink->got.size();
     // The register answers again: the link returns and cashier 2 is signed on again.
-    ASSERT_TRUE(RunUntil([&] { return main.CashierRestored && client->sink->got.size() > before; }, 90000));
-    EXPECT_EQ(main.CashierN, 2);
+    ASSERT_TRUE(RunUntil([&] { return core.Link().CashierRestored() && client->sink->got.size() > before; }, 90000));
+    EXPECT_EQ(core.Cashier().CashierN(), 2);
     EXPECT_EQ(client->sink->got.back().second, 0);
 }
 

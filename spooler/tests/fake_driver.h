@@ -13,7 +13,7 @@
 #include "drivers/contract/sorbel_tlb.h"
 #include "platform/com/connpoint.h"
 #include "platform/com/hresult.h"
-#include "spooler/spoolercore.h"
+#include "spooler/spoolerview.h"
 
 namespace tolver::testing {
 
@@ -33,6 +33,7 @@ public:
     std::set<std::string> Failing;  // member names that fail with "<name> failed"
     std::string BeginMsgText;
     std::int32_t NextId = 100;
+    std::int32_t MaxOp = 9;  // of the limits
 
     void RaiseCommandResult(std::int32_t id, std::int32_t result) {
         events_->Raise(ICashDriverAutoEvents::OnCommandResult, id, result);
@@ -108,7 +109,7 @@ public:
         return Do("Constraints", [&] {
             TCashDriverConstraints c;
             c.VersionName = "Fake";
-            c.MaxOp = 9;
+            c.MaxOp = MaxOp;
             c.MaxDep = 16;
             *Value = CashDriverConstraintsToVariant(c);
         });

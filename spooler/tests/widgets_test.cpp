@@ -246,7 +246,8 @@ TEST_F(MainWindowTest, WithoutDriverTheStatusWindowTellsIt) {
 TEST_F(MainWindowTest, WithoutTrayTheWindowIsShownAlsoWhenConnectedAtOnce) {
     ChooseFakeDriver();
     TfrmMain main(nullptr, factory);
-    EXPECT_EQ(main.LinkState, lsConnected);
+    TSpoolerCore& core = main.Core();
+    EXPECT_EQ(core.Link().State(), lsConnected);
     EXPECT_TRUE(main.isVisible());
 }
 
@@ -254,12 +255,13 @@ TEST_F(MainWindowTest, RestoringAndConnectedPictures) {
     ChooseFakeDriver();
     driver->RestoreResult = 4;
     TfrmMain main(nullptr, factory);
-    EXPECT_EQ(main.LinkState, lsRestoring);
+    TSpoolerCore& core = main.Core();
+    EXPECT_EQ(core.Link().State(), lsRestoring);
     EXPECT_EQ(main.lInfo->text(), "Восстановление связи с кассовым аппаратом...");
     SavePng(main, "main_restoring");
     driver->RaiseCommandResult(4, 0);
-    main.TimerStateTick();
-    EXPECT_EQ(main.LinkState, lsConnected);
+    core.Link().TimerStateTick();
+    EXPECT_EQ(core.Link().State(), lsConnected);
     EXPECT_TRUE(main.isVisible());  // no tray: the window stays
     SavePng(main, "main_connected");
 }
@@ -268,19 +270,21 @@ TEST_F(MainWindowTest, CloseRoadEndsWithClosed) {
     ChooseFakeDriver();
     driver->TerminateResult = 3;
     TfrmMain main(nullptr, factory);
+    TSpoolerCore& core = main.Core();
     bool closed = false;
     QObject::connect(&main, &TfrmMain::closed, [&] { closed = true; });
     main.N5->trigger();
-    EXPECT_EQ(main.LinkState, lsTerminating);
+    EXPECT_EQ(core.Link().State(), lsTerminating);
     EXPECT_FALSE(closed);
     driver->RaiseCommandResult(3, 0);
     QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
-    EXPECT_TRUE(main.CanQuit);
+    EXPECT_TRUE(core.Link().CanQuit());
 }
 
 TEST_F(MainWindowTest, AWindowManagersCloseMinimizeAndMaximizeLeaveTheStatusWindowAsItIs) {
     ChooseFakeDriver();
     TfrmMain main(nullptr, factory);
+    TSpoolerCore& core = main.Core();
     bool closed = false;
     QObject::connect(&main, &TfrmMain::closed, [&] { closed = true; });
     // The close a window manager offers arrives as a spontaneous close event.
@@ -290,8 +294,8 @@ TEST_F(MainWindowTest, AWindowManagersCloseMinimizeAndMaximizeLeaveTheStatusWind
     static_cast<QObject&>(main).event(&wmClose);
     EXPECT_FALSE(wmClose.isAccepted());
     EXPECT_TRUE(main.isVisible());  // no tray: the window carries the menu and stays
-    EXPECT_EQ(main.PendingAction, paNone);
-    EXPECT_EQ(main.LinkState, lsConnected);  // the close road has not begun
+    EXPECT_EQ(core.Link().PendingAction(), paNone);
+    EXPECT_EQ(core.Link().State(), lsConnected);  // the close road has not begun
     for (const Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
         main.setWindowState(state);
         EXPECT_TRUE(QTest::qWaitFor([&] { return main.windowState() == Qt::WindowNoState; }, 5000)) << state;

@@ -94,6 +94,7 @@ TEST(X11, AWindowManagersCloseLeavesTheStatusWindowAndTheSpooler) {
     s.DriverSetup.CashDriverProperties->AutoObjectName = "Fake.Driver";
     s.SaveToRegistry(HKEY_LOCAL_MACHINE, kSpoolerSetupKey);
     TfrmMain main(nullptr, [&](const std::string&) { return ComPtr<IDispatch>(driver.get()); });
+    TSpoolerCore& core = main.Core();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     EXPECT_EQ(TextProperty(main, "_NET_WM_NAME"), "Тольвер");
     bool closed = false;
@@ -121,8 +122,8 @@ TEST(X11, AWindowManagersCloseLeavesTheStatusWindowAndTheSpooler) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return watch.seen; }, 10000));
 
     EXPECT_TRUE(main.isVisible());  // no tray here: the status window stays
-    EXPECT_EQ(main.PendingAction, paNone);
-    EXPECT_EQ(main.LinkState, lsConnected);
+    EXPECT_EQ(core.Link().PendingAction(), paNone);
+    EXPECT_EQ(core.Link().State(), lsConnected);
     // "Выход" still ends it.
     main.N5->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 10000));

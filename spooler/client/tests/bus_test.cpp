@@ -226,12 +226,120 @@ TEST_F(BusTest, EveryMemberAnswersWithItsOutArguments) {
     EXPECT_TRUE(host.calls.size() > 20u);
 }
 
+// A value of each argument type, for the client and as spoolctl takes it.
+template <char Type>
+auto Sample() {
+    if constexpr (Type == 'x') return Currency::Parse("1.5");
+    else if constexpr (Type == 'i') return std::int32_t{1};
+    else if constexpr (Type == 'd') return 2.0;
+    else if constexpr (Type == 's') return std::string("text");
+    else return true;
+}
+QString SampleText(char type) {
+    switch (type) {
+        case 'x': return QStringLiteral("1.5");
+        case 'i': return QStringLiteral("1");
+        case 'd': return QStringLiteral("2");
+        case 's': return QStringLiteral("text");
+        default: return QStringLiteral("true");
+    }
+}
+
+// The name of row I of Table as a template argument of Call.
+template <const auto& Table, std::size_t I, class = std::make_index_sequence<Table[I].name.size()>>
+struct RowName;
+template <const auto& Table, std::size_t I, std::size_t... K>
+struct RowName<Table, I, std::index_sequence<K...>> {
+    static constexpr char text[] = {Table[I].name[K]..., 0};
+};
+
+// Row I through the client library, with a sample of each argument.
+template <const auto& Table, std::size_t I, class Object, std::size_t... K>
+void CallRow(Object& object, std::index_sequence<K...>) {
+    auto args = std::tuple{Sample<bus::ArgAt(Table[I].in, K).type>()...};
+    std::apply([&](auto&... a) { object.template Call<RowName<Table, I>::text>(a...); }, args);
+}
+
+// spoolctl's commands as its help lists them, in table order: each command's name and
+// its options, in the order of the member's arguments.
+std::vector<QStringList> SpoolctlCommands(const QString& help, const QString& section) {
+    std::vector<QStringList> out;
+    bool in = false;
+    for (const QString& line : help.split('\n')) {
+        if (!line.startsWith(' ')) {
+            in = line.startsWith(section);
+            continue;
+        }
+        if (!in) continue;
+        QStringList command{line.trimmed().section(' ', 0, 0)};
+        for (const QString& word : line.split(' ', Qt::SkipEmptyParts))
+            if (word.startsWith(QLatin1String("--"))) command << word;
+        out.push_back(command);
+    }
+    return out;
+}
+
+// Every row, called once through the client library and once through spoolctl (by
+// the command and options its help shows) with the same values, makes the same calls
+// on the main window and leaves the receipt alike.
+TEST_F(BusTest, EveryRowIsCalledAlikeByTheClientLibraryAndSpoolctl) {
+    auto c = NewConnection();
+    SpoolAuto legacy(c);
+    SpoolAuto1 current(c);
+    const QString help = Spoolctl({"help"}).out;
+    // The sign-on dialog closes as soon as it is open.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (host.regDialogDone) host.CloseRegDialog(3);
+    });
+    closer.start(10);
+    const auto each = [&]<const auto& Table, class Object>(Object& object, const QString& section, bool legacyObject) {
+        const std::vector<QStringList> commands = SpoolctlCommands(help, section);
+        ASSERT_EQ(commands.size(), std::size(Table)) << help.toStdString();
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+            const auto one = [&]<std::size_t Row>(std::integral_constant<std::size_t, Row>) {
+                const bus::Member& m = Table[Row];
+                SCOPED_TRACE(std::string(m.name));
+                const auto reset = [&] {
+                    host.calls.clear();
+                    host.nextResult = 7;
+                    host.checkOpen = true;
+                };
+                reset();
+                try {
+                    CallRow<Table, Row>(object, std::make_index_sequence<bus::ArgCount(Table[Row].in)>{});
+                } catch (const SpoolError& e) {
+                    ADD_FAILURE() << e.what();
+                }
+                const std::vector<std::string> byClient = host.calls;
+                const bool openByClient = host.checkOpen;
+
+                reset();
+                const QStringList& command = commands[Row];
+                ASSERT_EQ(static_cast<std::size_t>(command.size()), bus::ArgCount(m.in) + 1) << command.join(' ').toStdString();
+                QStringList args;
+                if (legacyObject) args << QStringLiteral("--spoolauto");
+                args << command[0];
+                for (std::size_t k = 0; k < bus::ArgCount(m.in); ++k)
+                    args << command[static_cast<int>(k) + 1] << SampleText(bus::ArgAt(m.in, k).type);
+                const CtlRun r = Spoolctl(args);
+                EXPECT_EQ(r.code, 0) << args.join(' ').toStdString() << "\n" << r.err.toStdString();
+                EXPECT_EQ(host.calls, byClient);
+                EXPECT_EQ(host.checkOpen, openByClient);
+            };
+            (one(std::integral_constant<std::size_t, I>{}), ...);
+        }(std::make_index_sequence<std::size(Table)>{});
+    };
+    each.template operator()<bus::kSpoolAutoMembers>(legacy, QStringLiteral("SpoolAuto commands"), true);
+    each.template operator()<bus::kSpoolAuto1Members>(current, QStringLiteral("SpoolAuto1 commands"), false);
+}
+
 TEST_F(BusTest, ArgumentsReachTheDriverExactlyAndInOutParametersComeBack) {
     auto c = NewConnection();
     SpoolAuto1 client(c);
     host.nextResult = 41;
-    EXPECT_EQ(client.AddPayArt(2.5, Currency::Parse("5.0001"), Currency::Parse("6"), 5), 41);
-    EXPECT_EQ(client.AddPayDep("Хлеб «ржаной»", 1, Currency::Parse("-1.5"), Currency::Parse("-1.5"), 2), 42);
+    EXPECT_EQ(client.Call<"AddPayArt">(2.5, Currency::Parse("5.0001"), Currency::Parse("6"), 5), 41);
+    EXPECT_EQ(client.Call<"AddPayDep">("Хлеб «ржаной»", 1, Currency::Parse("-1.5"), Currency::Parse("-1.5"), 2), 42);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"AddPayArt(2.5,5.0001,6,5)", "AddPayDep(Хлеб «ржаной»,1,-1.5,-1.5,2)"}));
     EXPECT_TRUE(host.checkOpen);
 
@@ -242,12 +350,12 @@ TEST_F(BusTest, ArgumentsReachTheDriverExactlyAndInOutParametersComeBack) {
     std::string description = "in";
     std::int32_t nDep = 0, nTax = 9;
     Currency price;
-    EXPECT_EQ(client.GetArtParams(5, description, nDep, nTax, price), 0);
+    EXPECT_EQ(client.Call<"GetArtParams">(5, description, nDep, nTax, price), 0);
     EXPECT_EQ(description, "Молоко");
     EXPECT_EQ(price, Currency::Parse("12.34"));
     EXPECT_EQ(nTax, 0);
     std::string info;
-    EXPECT_FALSE(client.CanExit(info));
+    EXPECT_FALSE(client.Call<"CanExit">(info));
     EXPECT_EQ(info, "Имеется незавершенный чек");
 }
 
@@ -294,13 +402,13 @@ TEST_F(BusTest, BadCallsGetErrorsAndChangeNothing) {
 
     // A text of any characters, up to its bound, goes through unharmed.
     const std::string big = std::string(1000, 'x') + "\x01\t\r\n Ж € 😀";
-    EXPECT_EQ(client.AddInfo(big), 1);
+    EXPECT_EQ(client.Call<"AddInfo">(big), 1);
     EXPECT_EQ(host.calls.back(), "AddInfo(" + big + ")");
 
     // A failing member: the HRESULT in the error's name, its text in the message.
     host.controlEnabledFails = true;
     try {
-        client.SetControlEnabled(true);
+        client.Call<"ControlEnabled">(true);
         ADD_FAILURE() << "no error";
     } catch (const SpoolError& e) {
         EXPECT_EQ(e.hresult(), 0x80004005u);
@@ -369,8 +477,8 @@ TEST_F(BusTest, TwoClientsReceiveEveryResultInOrder) {
     a.Advise([&](std::int32_t id, std::int32_t r) { seenA.emplace_back(id, r); });
     b.Advise([&](std::int32_t id, std::int32_t r) { seenB.emplace_back(id, r); });
     for (int i = 0; i < 5; ++i) {
-        expected.emplace_back(a.AddPayArt(1, Currency::Parse("1"), Currency::Parse("1"), 1), 0);
-        expected.emplace_back(b.AddInfo("line"), 0);
+        expected.emplace_back(a.Call<"AddPayArt">(1, Currency::Parse("1"), Currency::Parse("1"), 1), 0);
+        expected.emplace_back(b.Call<"AddInfo">("line"), 0);
     }
     ASSERT_TRUE(WaitFor([&] { return seenA.size() >= expected.size() && seenB.size() >= expected.size(); }));
     host.Relay(99, -1);
@@ -420,7 +528,7 @@ TEST_F(BusTest, KilledClientIsReleasedAndTheOtherKeepsWorking) {
     ASSERT_TRUE(WaitFor([&] { return host.clients.size() == 1; }, 10000));
     monitor.waitForFinished();
     EXPECT_EQ(host.closeRequests, 0);
-    const int id = survivor.AddPayArt(1, Currency::Parse("3"), Currency::Parse("3"), 2);
+    const int id = survivor.Call<"AddPayArt">(1, Currency::Parse("3"), Currency::Parse("3"), 2);
     EXPECT_GT(id, 0);
     EXPECT_TRUE(WaitFor([&] { return seen == std::vector<int>{id}; }));
 }
@@ -457,16 +565,16 @@ TEST_F(BusTest, AReceiptLeftOpenByAClientThatLeftIsNeverJoined) {
         ASSERT_TRUE(host.checkOpen);
         const std::size_t before = host.calls.size();
         if (released) {
-            EXPECT_GT(next.AddPayArt(1, Currency::Parse("2"), Currency::Parse("2"), 3), 0);
+            EXPECT_GT(next.Call<"AddPayArt">(1, Currency::Parse("2"), Currency::Parse("2"), 3), 0);
             EXPECT_EQ(host.calls.size(), before + 1);
-            EXPECT_GT(next.CloseCheck(Currency::Parse("10"), 0), 0);
+            EXPECT_GT(next.Call<"CloseCheck">(Currency::Parse("10"), 0), 0);
             continue;
         }
         const std::function<void()> joins[] = {
-            [&] { next.AddPayArt(1, Currency::Parse("2"), Currency::Parse("2"), 3); },
-            [&] { next.AddPayDep("Хлеб", 1, Currency::Parse("2"), Currency::Parse("2"), 1); },
-            [&] { next.DelPayArt(Currency::Parse("6"), Currency::Parse("6"), 5); },
-            [&] { next.AddInfo("строка"); },
+            [&] { next.Call<"AddPayArt">(1, Currency::Parse("2"), Currency::Parse("2"), 3); },
+            [&] { next.Call<"AddPayDep">("Хлеб", 1, Currency::Parse("2"), Currency::Parse("2"), 1); },
+            [&] { next.Call<"DelPayArt">(Currency::Parse("6"), Currency::Parse("6"), 5); },
+            [&] { next.Call<"AddInfo">("строка"); },
         };
         for (const auto& join : joins) {
             try {
@@ -478,14 +586,14 @@ TEST_F(BusTest, AReceiptLeftOpenByAClientThatLeftIsNeverJoined) {
         }
         EXPECT_EQ(host.calls.size(), before);
         std::string info;
-        EXPECT_FALSE(next.CanExit(info));
+        EXPECT_FALSE(next.Call<"CanExit">(info));
         EXPECT_EQ(info, unfinished.toStdString());
         // The cashier closes it (or signs off, which closes it first); then sales go on.
-        EXPECT_GT(next.CloseCheck(Currency::Parse("10"), 0), 0);
+        EXPECT_GT(next.Call<"CloseCheck">(Currency::Parse("10"), 0), 0);
         EXPECT_FALSE(host.checkOpen);
-        EXPECT_GT(next.AddPayArt(1, Currency::Parse("2"), Currency::Parse("2"), 3), 0);
+        EXPECT_GT(next.Call<"AddPayArt">(1, Currency::Parse("2"), Currency::Parse("2"), 3), 0);
         EXPECT_TRUE(host.checkOpen);
-        next.CloseCheck(Currency(), 0);
+        next.Call<"CloseCheck">(Currency(), 0);
     }
 }
 
@@ -499,7 +607,7 @@ TEST_F(BusTest, ModalSignOnAnswersWhenTheDialogClosesWhileOthersAreServed) {
                                                        QLatin1String(bus::kSpoolAuto1Interface), "GetRegDialog");
     QDBusPendingCall pending = c1.asyncCall(call, std::numeric_limits<int>::max());
     ASSERT_TRUE(WaitFor([&] { return static_cast<bool>(host.regDialogDone); }));
-    const int id = other.AddPayArt(1, Currency::Parse("1"), Currency::Parse("1"), 1);
+    const int id = other.Call<"AddPayArt">(1, Currency::Parse("1"), Currency::Parse("1"), 1);
     ASSERT_TRUE(WaitFor([&] { return seen.size() == 1; }));
     EXPECT_EQ(seen[0], id);
     EXPECT_FALSE(pending.isFinished());
@@ -526,15 +634,15 @@ TEST_F(BusTest, OnlyTheLastPreparedWindowIsToldAtClose) {
                                QLatin1String(bus::kFactoryInterface), "WindowMessage", w,
                                SLOT(onMessage(int, uint, int, int))));
     SpoolAuto first(c1), second(c2);
-    first.Prepare(5, 42);
-    second.Prepare(7, 43);
+    first.Call<"Prepare">(5, 42);
+    second.Call<"Prepare">(7, 43);
     server->SendPrepareMessage();
     ASSERT_TRUE(WaitFor([&] { return !w2.seen.empty(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(w2.seen, (std::vector<std::vector<int>>{{7, 1029, 43, 0}}));
     EXPECT_TRUE(w1.seen.empty());
     // A handle of 0 asks for nothing.
-    second.Prepare(0, 44);
+    second.Call<"Prepare">(0, 44);
     server->SendPrepareMessage();
     QCoreApplication::processEvents();
     EXPECT_EQ(w2.seen.size(), 1u);

@@ -41,7 +41,7 @@ TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
                             QLatin1String(bus::kFactoryInterface), "WindowMessage", &window,
                             SLOT(onMessage(int, uint, int, int))));
     client::SpoolAuto legacy(bus);
-    legacy.Prepare(11, 77);
+    legacy.Call<"Prepare">(11, 77);
     auto holder = std::make_unique<client::SpoolAuto1>(bus);  // keeps the spooler running between spoolctl calls
 
     // The link is up once the register answers; the spooler's first good poll (1 s
@@ -58,10 +58,10 @@ TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[1], QStringLiteral("result %1 0").arg(lines[0]));
     std::string info;
-    EXPECT_FALSE(holder->CanExit(info));  // the receipt is open
+    EXPECT_FALSE(holder->Call<"CanExit">(info));  // the receipt is open
     r = Spoolctl({"close", "--sum", "10", "--wait"}, 60000);
     EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(holder->CanExit(info));
+    EXPECT_TRUE(holder->Call<"CanExit">(info));
 
     // The last SpoolAuto1 goes: the spooler takes the link down and ends.
     holder.reset();

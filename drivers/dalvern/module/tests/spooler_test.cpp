@@ -54,7 +54,7 @@ protected:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    static bool Connected(const TfrmMain& m) { return m.LinkState == lsConnected && m.LastPollOk; }
+    static bool Connected(const TfrmMain& m) { return m.Core().Link().State() == lsConnected && m.Core().Link().LastPollOk(); }
 
     std::filesystem::path journal_ = registry.dir() / "journal.txt";
     TSpoolerMessageScript boxes;
@@ -69,26 +69,27 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
     EXPECT_EQ(stored.DriverSetup.CashDriverProperties->CashType, 3);
 
     TfrmMain main;
-    ASSERT_TRUE(RunUntil([&] { return main.LinkState == lsConnected && main.LastPollOk; }, 60000))
+    TSpoolerCore& core = main.Core();
+    ASSERT_TRUE(RunUntil([&] { return core.Link().State() == lsConnected && core.Link().LastPollOk(); }, 60000))
         << main.lInfo->text().toStdString();
-    EXPECT_FALSE(main.DriverError);
-    EXPECT_EQ(main.Constraints.MaxArt, 8000);
+    EXPECT_FALSE(core.Link().DriverError());
+    EXPECT_EQ(core.Binding().Constraints().MaxArt, 8000);
     auto client = std::make_shared<TResultClient>();
-    main.AddClient(client);
+    core.Relay().AddClient(client);
 
     std::vector<int> ids;
-    ids.push_back(main.RegisterCashier(2, "Анна", false, "1234"));
-    main.CheckOpen = true;
-    ids.push_back(main.Driver.AddPayArt(1, Currency::Parse("10"), Currency::Parse("12"), 5));
-    ids.push_back(main.Driver.DelPayArt(Currency::Parse("10"), Currency::Parse("12"), 5));
-    ids.push_back(main.Driver.AddCash(Currency::Parse("100"), TPayType::Cash, ""));
-    ids.push_back(main.Driver.ReturnCash(Currency::Parse("50"), TPayType::Cash, ""));
-    EXPECT_EQ(main.Driver.AddInfo("Спасибо за покупку"), 0);
-    ids.push_back(main.Driver.CloseCheck(Currency::Parse("20"), TPayType::Cash));
+    ids.push_back(core.Cashier().RegisterCashier(2, "Анна", false, "1234"));
+    core.Cashier().SetCheckOpen(true);
+    ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::AddPayArt, 1, Currency::Parse("10"), Currency::Parse("12"), 5));
+    ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::DelPayArt, Currency::Parse("10"), Currency::Parse("12"), 5));
+    ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::AddCash, Currency::Parse("100"), TPayType::Cash, ""));
+    ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::ReturnCash, Currency::Parse("50"), TPayType::Cash, ""));
+    EXPECT_EQ(core.Binding().Driver().Call(&ICashDriverAuto::AddInfo, "Спасибо за покупку"), 0);
+    ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash));
     for (const int id : ids) ASSERT_GT(id, 0);
     ASSERT_TRUE(RunUntil([&] { return client->sink->got.count(ids.back()) == 1; }, 120000));
     for (const int id : ids) EXPECT_EQ(client->sink->got[id], std::vector<int>{0}) << id;
-    EXPECT_FALSE(main.DriverError);
+    EXPECT_FALSE(core.Link().DriverError());
     const std::vector<std::string> booked = {
         "sign-on 2", "sale art 5 qty 1.000 price 12.00 sum 12.00", "void art 5 qty 1.000 sum -12.00", "drawer",
         "cash-in cash 100.00", "drawer", "cash-out cash 50.00", "text Спасибо за покупку", "drawer",
@@ -103,12 +104,13 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
 TEST_F(DalvernInTheSpooler, APauseWhileASaleIsAwaitedBooksItOnce) {
     StartSimulator({"--faults", "cmd 2 late-reply 600000"});  // cmd 1 is the mode switch
     TfrmMain main;
+    TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
     auto client = std::make_shared<TResultClient>();
-    main.AddClient(client);
-    main.CheckOpen = true;
-    const int sale = main.Driver.AddPayArt(1, Currency::Parse("12.34"), Currency::Parse("12.34"), 5);
-    const int close = main.Driver.CloseCheck(Currency::Parse("20"), TPayType::Cash);
+    core.Relay().AddClient(client);
+    core.Cashier().SetCheckOpen(true);
+    const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayArt, 1, Currency::Parse("12.34"), Currency::Parse("12.34"), 5);
+    const int close = core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash);
     ASSERT_GT(sale, 0);
     ASSERT_GT(close, 0);
     const std::string sold = "sale art 5 qty 1.000 price 12.34 sum 12.34";

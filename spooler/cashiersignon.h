@@ -1,0 +1,48 @@
+#pragma once
+// The cashier's sign-on and sign-off at the register, and the open-receipt flag they
+// share with the automation members and the tray menu: an open receipt is closed
+// first, the configured X and Z reports can run around the sign-on, and the number of
+// the signed-on cashier is kept so that the link signs the same cashier on again when
+// it comes back.
+
+#include <cstdint>
+#include <string>
+
+#include "common/cashgl.h"
+#include "spooler/cashdriverauto.h"
+
+namespace tolver {
+
+class TCashierSignOn {
+public:
+    TCashierSignOn(TCashDriverAutoClient& driver, const TSpoolerSetup& setup) : driver_(driver), setup_(setup) {}
+
+    // The cashier signed on last; -1 at start and after a sign-off.
+    std::int32_t CashierN() const { return cashierN_; }
+    // A receipt is open at the register.
+    bool CheckOpen() const { return checkOpen_; }
+    void SetCheckOpen(bool open) { checkOpen_ = open; }
+
+    // The driver's RegOp result, or -1 when the driver cannot be asked. An empty
+    // password is taken from the cashier list; the cashier is kept even when the
+    // driver refuses. An error ends the sequence and is swallowed.
+    std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports, const std::string& Password);
+    // The driver's UnRegOp result, or -1.
+    std::int32_t UnregisterCashier();
+    // The cashier kept, if any, signed on again: no name, no reports, the password
+    // from the cashier list.
+    void SignOnAgain();
+    // "Закрыть &чек": the receipt is closed in cash; an error is swallowed.
+    void CloseCheckNow();
+
+private:
+    // Closes an open receipt in cash first.
+    void CloseOpenCheck();
+
+    TCashDriverAutoClient& driver_;
+    const TSpoolerSetup& setup_;
+    std::int32_t cashierN_ = -1;
+    bool checkOpen_ = false;
+};
+
+}  // namespace tolver

@@ -1,0 +1,68 @@
+// The cashier's sign-on: the receipt closed first, the reports around RegOp, errors
+// that end the sequence but keep the cashier, and the tray menu's receipt close.
+
+#include <gtest/gtest.h>
+
+#include "platform/testing/gui_test_main.h"
+#include "spooler/tests/core_rig.h"
+
+using namespace tolver;
+using namespace tolver::testing;
+
+namespace {
+
+class CashierTest : public ::testing::Test, public TCoreRig {};
+
+// ---- sign-on ---------------------------------------------------------------------------
+
+TEST_F(CashierTest, SignOnClosesTheReceiptAndRunsReportsAroundRegOp) {
+    Start();
+    auto* op = static_cast<TCashOpProperties*>(setup.OpList.CreateItem(2));
+    op->Password = "77";
+    setup.AutoXReportsBefore = "0;";
+    setup.AutoZReportsBefore = "1;";
+    setup.AutoXReportsAfter = "2;";
+    setup.AutoZReportsAfter = "";
+    core.Cashier().SetCheckOpen(true);
+    driver->Calls.clear();
+    driver->NextId = 10;
+    EXPECT_EQ(core.Cashier().RegisterCashier(2, "Петров", true, ""), 13);
+    const std::vector<std::string> expected = {"CloseCheck(0,0)", "GetXReport(0;)", "GetZReport(1;)",
+                                               "RegOp(2,Петров,77)", "ProgramAfterReg(BeginMsg)", "GetXReport(2;)"};
+    EXPECT_EQ(driver->Calls, expected);
+    EXPECT_FALSE(core.Cashier().CheckOpen());
+    EXPECT_EQ(core.Cashier().CashierN(), 2);
+
+    // Without reports none runs; a typed password goes as typed.
+    driver->Calls.clear();
+    core.Cashier().RegisterCashier(2, "", false, "secret");
+    EXPECT_EQ(driver->Calls, (std::vector<std::string>{"RegOp(2,,secret)", "ProgramAfterReg(BeginMsg)"}));
+}
+
+TEST_F(CashierTest, SignOnErrorsEndTheSequenceButKeepTheCashier) {
+    Start();
+    setup.AutoXReportsAfter = "0;";
+    driver->Failing.insert("ProgramAfterReg");
+    driver->NextId = 50;
+    EXPECT_EQ(core.Cashier().RegisterCashier(4, "", true, ""), 50);  // RegOp's id stays the result
+    EXPECT_TRUE(driver->CallsOf("GetXReport").empty());
+    EXPECT_EQ(core.Cashier().CashierN(), 4);
+
+    driver->Failing = {"RegOp"};
+    EXPECT_EQ(core.Cashier().RegisterCashier(5, "", false, ""), -1);
+    EXPECT_EQ(core.Cashier().CashierN(), 5);
+    driver->Failing = {"UnRegOp"};
+    EXPECT_EQ(core.Cashier().UnregisterCashier(), -1);
+    EXPECT_EQ(core.Cashier().CashierN(), -1);
+}
+
+TEST_F(CashierTest, CloseCheckFromTheMenuSwallowsErrors) {
+    Start();
+    core.Cashier().SetCheckOpen(true);
+    driver->Failing.insert("CloseCheck");
+    core.Cashier().CloseCheckNow();
+    EXPECT_FALSE(core.Cashier().CheckOpen());
+}
+}  // namespace
+
+TOLVER_GUI_TEST_MAIN()
