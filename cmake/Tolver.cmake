@@ -73,8 +73,9 @@ function(tolver_test name)
   endif()
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  # A test file with its own main() (one that makes a QApplication) wins over gtest_main.
-  target_link_libraries(${name} PRIVATE tolver GTest::gtest GTest::gmock GTest::gtest_main Qt6::Test ${T_LIBS})
+  # A test file with its own main() (one that makes a QApplication, gui_test_main.h)
+  # wins over gtest_main.
+  target_link_libraries(${name} PRIVATE tolver GTest::gtest GTest::gmock GTest::gtest_main Qt6::Test Qt6::Widgets ${T_LIBS})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

@@ -144,23 +144,18 @@ void TLinkMachine::CommandCompleted(std::int32_t CommandID) {
 
 // ---- the steps -----------------------------------------------------------------------
 
-bool TLinkMachine::RestoreDriver() {
+bool TLinkMachine::DoneAtOnce(HRESULT (ICashDriverAuto::*member)(std::int32_t*), std::int32_t& id) {
     try {
-        restoreId_ = binding_.Driver().Call(&ICashDriverAuto::Restore);
-        return restoreId_ == -1;
+        id = binding_.Driver().Call(member);
+        return id == -1;
     } catch (const std::exception&) {
         return true;
     }
 }
 
-bool TLinkMachine::TerminateDriver() {
-    try {
-        terminateId_ = binding_.Driver().Call(&ICashDriverAuto::Terminate);
-        return terminateId_ == -1;
-    } catch (const std::exception&) {
-        return true;
-    }
-}
+bool TLinkMachine::RestoreDriver() { return DoneAtOnce(&ICashDriverAuto::Restore, restoreId_); }
+
+bool TLinkMachine::TerminateDriver() { return DoneAtOnce(&ICashDriverAuto::Terminate, terminateId_); }
 
 void TLinkMachine::Poll() {
     try {

@@ -83,6 +83,9 @@ public:
     void CommandCompleted(std::int32_t CommandID);
 
 private:
+    // Restore or Terminate: true when it is done at once (-1) or failed; false while it
+    // runs under the command id kept in id.
+    bool DoneAtOnce(HRESULT (ICashDriverAuto::*member)(std::int32_t*), std::int32_t& id);
     bool RestoreDriver();
     bool TerminateDriver();
     void Poll();

@@ -1,13 +1,13 @@
 #pragma once
 // One connected point-of-sale client (a SpoolAuto1 object of the automation server)
-// as the main window sees it: an entry of Clients, in order of connection, with the
-// event sinks that command completions are delivered to.
+// as the result relay sees it: an entry of its Clients, in order of connection, with
+// the event sinks that command completions are delivered to.
 //
 // The server implements both interfaces and hands its clients over as shared
-// pointers (AddClient / RemoveClient of the main window). Delivery walks snapshots
-// of Clients and of each client's Sinks(), so a client may connect, disconnect or
-// fail while a result is being delivered; a sink that raises is skipped for that
-// result only.
+// pointers (AddClient / RemoveClient of TResultRelay). Delivery walks snapshots of
+// Clients and of each client's Sinks(), so a client may connect, disconnect or fail
+// while a result is being delivered; a sink that raises is skipped for that result
+// only.
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // The automation objects' view of the real main window (TfrmMain): its shared state,
 // the driver wrapper, the sign-on, the reports window and the tray menu; and each
-// SpoolAuto1 object entered into the main window's Clients for the result relay.
+// SpoolAuto1 object entered into the clients of the main window's result relay.
 // TSpoolerAutomation is the server of the program over it.
 
 #include <QStringList>

@@ -20,9 +20,9 @@
 #include "platform/registry/registry.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/run_until.h"
-#include "platform/testing/spooler_on_sim.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolermessage.h"
+#include "spooler/tests/spooler_on_sim.h"
 
 using namespace tolver;
 
