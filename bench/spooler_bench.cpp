@@ -12,8 +12,8 @@
 //                        corrections logged meanwhile;
 //   ReceiptSpooler/driver  the Spooler program printing a ten-item receipt that a
 //                        client queues over the bus: CPU of its process from the first
-//                        sale to the result of the closing (target under 1 % of a core)
-//                        and the receipt's wall time;
+//                        sale to the result of the closing (target under 1 % of a core),
+//                        its context switches a second and the receipt's wall time;
 //   Relay10000To4Clients 10 000 queued results delivered to 4 clients in one tick
 //                        (all of them, in order, none twice), beside the 50 ms pace
 //                        of the delivery timer.
