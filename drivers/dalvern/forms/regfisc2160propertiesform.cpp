@@ -13,11 +13,6 @@
 
 namespace tolver {
 
-void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties) {
-    properties.CashType = kDalvernCashType;
-    properties.AutoObjectName = kDalvernProgId;
-}
-
 TfrmRegFisc2160Properties::TfrmRegFisc2160Properties() {
     using namespace framecontrols;
     setObjectName("frmRegFisc2160Properties");

@@ -1,11 +1,9 @@
 #pragma once
-// The library's identity as the host's discovery sees it, and the protocol settings
-// page of the "РФ 2160" driver: print-end waits, the exchange priority, the choice
+// The protocol settings page of the "РФ 2160" driver: print-end waits, the exchange priority, the choice
 // for malformed replies, and the firmware version the register reported. The driver
 // owns the frame and its settings object; the host docks the frame into its
 // connection dialog. The logic sits in plain methods that tests drive offscreen.
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -18,16 +16,7 @@ class QSpinBox;
 
 namespace tolver {
 
-class TCashDriverProperties;
 class TCashRegFisc2160DriverProperties;
-
-// What GetLibInfo and GetDefaultProperties report.
-inline constexpr std::int32_t kDalvernCashType = 3;
-inline constexpr const char* kDalvernProgId = "Dalvern.RegFisc2160CashDriverAuto";
-inline constexpr const char* kDalvernName = "РФ 2160";
-
-// CashType and AutoObjectName of this driver; nothing else changes.
-void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties);
 
 class TfrmRegFisc2160Properties : public QFrame {
 public:

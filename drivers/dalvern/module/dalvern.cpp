@@ -4,8 +4,8 @@
 
 #include "drivers/contract/libinfo.h"
 #include "drivers/dalvern/driver/regfisc2160auto.h"
-#include "drivers/dalvern/forms/regfisc2160propertiesform.h"
 #include "drivers/dalvern/module/regfisc2160link.h"
+#include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/com/comserv.h"
 
 namespace tolver {

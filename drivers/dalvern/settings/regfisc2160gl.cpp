@@ -4,6 +4,11 @@
 
 namespace tolver {
 
+void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties) {
+    properties.CashType = kDalvernCashType;
+    properties.AutoObjectName = kDalvernProgId;
+}
+
 // ---- TCashRegFisc2160DriverProperties ---------------------------------------------
 
 void TCashRegFisc2160DriverProperties::Assign(const TPersistent& source) {

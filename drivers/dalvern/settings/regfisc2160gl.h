@@ -15,6 +15,14 @@
 
 namespace tolver {
 
+// What the library's GetDefaultProperties reports, and the display name of GetLibInfo.
+inline constexpr std::int32_t kDalvernCashType = 3;
+inline constexpr const char* kDalvernProgId = "Dalvern.RegFisc2160CashDriverAuto";
+inline constexpr const char* kDalvernName = "РФ 2160";
+
+// CashType and AutoObjectName of this driver; nothing else changes.
+void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties);
+
 // Basic blob: [base form, Priority, WaitCheckOutPrint, WaitCheckOutLongPrint,
 // IgnoreReplyFormatError]. The own fields are not published: the registry walkers
 // see only the base part, the whole set travels as the array.

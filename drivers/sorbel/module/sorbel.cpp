@@ -4,6 +4,7 @@
 
 #include "drivers/contract/libinfo.h"
 #include "drivers/sorbel/driver/icashdriver.h"
+#include "drivers/sorbel/settings/samser350fsettings.h"
 #include "platform/com/comserv.h"
 
 namespace tolver {

@@ -44,20 +44,6 @@ void ExpectPicture(QWidget& w, const char* file) {
     EXPECT_GT(dark, 150);
 }
 
-// The defaults take only the driver's identity; the protocol settings stay as made.
-TEST(Exports, DefaultPropertiesNameTheDriverOnly) {
-    TCashRegFisc2160DriverProperties p;
-    p.FilePath = "/opt/tolver/Dalvern.csh";
-    GetRegFisc2160DefaultProperties(p);
-    EXPECT_EQ(p.CashType, 3);
-    EXPECT_EQ(p.AutoObjectName, "Dalvern.RegFisc2160CashDriverAuto");
-    EXPECT_EQ(p.FilePath, "/opt/tolver/Dalvern.csh");
-    EXPECT_EQ(p.WaitCheckOutPrint, 5);
-    EXPECT_EQ(p.WaitCheckOutLongPrint, 30);
-    EXPECT_EQ(p.Priority, 3);
-    EXPECT_FALSE(p.IgnoreReplyFormatError);
-}
-
 TEST(PropertiesFrame, ShowsAndTakesBackTheProtocolSettings) {
     TCashRegFisc2160DriverProperties s;
     TfrmRegFisc2160Properties f;

@@ -1,4 +1,5 @@
-// The two settings blobs of the "РФ 2160" driver and its firmware-version table.
+// The identity, the two settings blobs of the "РФ 2160" driver and its firmware-version
+// table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,20 @@ namespace {
 using testutil::ExpectReadError;
 
 Variant Base(const char* name) { return VarArray({2, name, "/opt/Dalvern.csh"}); }
+
+// The defaults take only the driver's identity; the protocol settings stay as made.
+TEST(Exports, DefaultPropertiesNameTheDriverOnly) {
+    TCashRegFisc2160DriverProperties p;
+    p.FilePath = "/opt/tolver/Dalvern.csh";
+    GetRegFisc2160DefaultProperties(p);
+    EXPECT_EQ(p.CashType, 3);
+    EXPECT_EQ(p.AutoObjectName, "Dalvern.RegFisc2160CashDriverAuto");
+    EXPECT_EQ(p.FilePath, "/opt/tolver/Dalvern.csh");
+    EXPECT_EQ(p.WaitCheckOutPrint, 5);
+    EXPECT_EQ(p.WaitCheckOutLongPrint, 30);
+    EXPECT_EQ(p.Priority, 3);
+    EXPECT_FALSE(p.IgnoreReplyFormatError);
+}
 
 TEST(Fisc2160Settings, BasicBlobDefaultsAndRoundTrip) {
     TCashRegFisc2160DriverProperties p;

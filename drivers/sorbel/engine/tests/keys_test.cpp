@@ -7,7 +7,6 @@
 
 #include "drivers/sorbel/engine/samser350fkeys.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
-#include "drivers/sorbel/settings/samser350fgl.h"
 #include "platform/serial/fakeport.h"
 #include "platform/variant/codepage.h"
 
@@ -166,44 +165,6 @@ TEST(Passwords, OnlyDecimalDigits) {
     EXPECT_EQ(ParseDecimalDigits("2147483647"), 2147483647);
     for (const char* bad : {"", "+1", "-1", " 1", "1 ", "12a", "$1F", "0x1F", "1e3", "2147483648", "99999999999"})
         EXPECT_EQ(ParseDecimalDigits(bad), std::nullopt) << bad;
-}
-
-TEST(FirmwareTable, FourRows) {
-    const struct {
-        int maxArt, maxOp;
-        const char* name;
-    } rows[] = {
-        {250, 4, "Версия 03 (<КОНТРОЛЬНА СУМА> <b1c1>)"},
-        {250, 8, "Версия 04 (ER-350F STU-04 К.С. <b15e>)"},
-        {900, 9, "Версия 05 (ER-350F STU-05 К.С. <5a26>)"},
-        {900, 10, "Версия 05.1 (ER-350F STU-05 К.С. <a333>)"},
-    };
-    for (int m = 0; m < 4; ++m) {
-        SCOPED_TRACE(m);
-        const TCashDriverConstraints* v = SamsER350FVersion(m);
-        ASSERT_NE(v, nullptr);
-        EXPECT_EQ(v->VersionName, rows[m].name);
-        EXPECT_EQ(v->MaxArt, rows[m].maxArt);
-        EXPECT_EQ(v->MaxOp, rows[m].maxOp);
-        EXPECT_EQ(v->MaxDep, 8);
-        EXPECT_EQ(v->MaxTax, 4);
-        EXPECT_EQ(v->Reserved1, 0);
-        EXPECT_EQ(v->NameLength, 12);
-        EXPECT_EQ(v->Reserved2, 3);
-        EXPECT_EQ(v->HeaderLines, 5);
-        EXPECT_EQ(v->FooterLines, 0);
-        EXPECT_EQ(v->MsgLineWidth, 26);
-        EXPECT_EQ(v->ProgramItems, "Время;Информация на чеке;Системные режимы;Количество дробных знаков;Отделы;Артикулы;Ставки НДС;");
-        EXPECT_EQ(v->XReportItems, "Финансовый дневной;Общий по артикулам;Кассиров;Почасовый;");
-        EXPECT_EQ(v->ZReportItems, "Финансовый дневной;Общий по артикулам;Кассиров;Почасовый;");
-        const std::vector<std::string> choices(v->ModeChoices.begin(), v->ModeChoices.end());
-        if (m == 0)
-            EXPECT_EQ(choices, (std::vector<std::string>{"1 строка", "1 строка", "2 строки", "3 строки", ""}));
-        else
-            EXPECT_EQ(choices, (std::vector<std::string>{"Ничего", "Конец чека", "Конец чека", "Конец строки",
-                                                         "Все (обязательный режим)"}));
-    }
-    for (const int bad : {-1, 4, 255}) EXPECT_EQ(SamsER350FVersion(bad), nullptr);
 }
 
 }  // namespace
