@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "drivers/contract/chosenitems.h"
 #include "drivers/dalvern/driver/regfisc2160.h"
 #include "drivers/dalvern/engine/regfisc2160code.h"
 #include "platform/variant/codepage.h"
@@ -25,7 +26,31 @@ constexpr const char* kArticlesZ = "I\xE8Z";   // IиZ
 constexpr const char* kPeriodic = "J\xEEX";    // JоX
 constexpr const char* kPeriodicShort = "J\xEES";  // JоS
 
-bool Chosen(const std::string& items, int position) { return InSemicolonList(";" + items + ";", position); }
+// The items by position in the firmware row's lists.
+enum XReportItem {
+    kXDaily = 0,
+    kXCashiers = 1,
+    kXArticles = 2,
+    kXPeriodicDates = 3,
+    kXPeriodicDatesShort = 4,
+    kXPeriodicNumbers = 5,
+    kXPeriodicNumbersShort = 6,
+    kXProgramming = 7,
+    kXReportItemCount
+};
+enum ZReportItem { kZDaily = 0, kZCashiers = 1, kZArticles = 2, kZReportItemCount };
+enum ProgramItem {
+    kProgramDate = 0,
+    kProgramTime = 1,
+    kProgramHeaderFooter = 2,  // "Информация на чеке"
+    kProgramFiscalCodes = 3,   // "Параметры фискального режима"
+    kProgramArticles = 4,
+    kProgramTaxRates = 5,
+    kProgramCashiers = 6,
+    kProgramTaxAccumulation = 7,
+    kProgramCutter = 8,
+    kProgramItemCount
+};
 
 // The version name of the oldest firmware, which the operator messages name.
 std::string OldestVersion() { return RegFisc2160Version(0)->VersionName; }
@@ -39,9 +64,8 @@ void TRegFisc2160::Message(const std::string& text) { link_->AddMessage({}, 0, k
 // ---- X and Z reports ------------------------------------------------------------------
 
 std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
-    bool any = false;
-    for (int pos = 0; pos <= 7; ++pos) any = any || Chosen(Items, pos);
-    if (!any) return -1;
+    const TChosenItems items(Items);
+    if (!items.AnyBefore(kXReportItemCount)) return -1;
     const bool oldest = link_->VersionIndex() == 0;
     const auto report = [this](const std::string& text, std::int32_t options = kReportWait) {
         link_->AddCommandNoId(text, kModeX, options);
@@ -61,19 +85,19 @@ std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
             report(text);
         }
     };
-    if (Chosen(Items, 0)) report(kDailyX);
-    if (Chosen(Items, 1)) report(kCashiersX);
-    if (Chosen(Items, 2)) {
+    if (items.Has(kXDaily)) report(kDailyX);
+    if (items.Has(kXCashiers)) report(kCashiersX);
+    if (items.Has(kXArticles)) {
         if (oldest)
             Message("Текущий отчет по артикулам на версии прошивки " + OldestVersion() + " работает некорректно");
         else
             report(kArticlesX);
     }
-    if (Chosen(Items, 3)) dates("Введите период дат для периодического отчета по датам фискальной памяти.", kPeriodic);
-    if (Chosen(Items, 4)) dates("Введите период дат для периодического отчета по датам фискальной памяти (сокращенного).", kPeriodicShort);
-    if (Chosen(Items, 5)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти.", kPeriodic);
-    if (Chosen(Items, 6)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти (сокращенного).", kPeriodicShort);
-    if (Chosen(Items, 7)) {
+    if (items.Has(kXPeriodicDates)) dates("Введите период дат для периодического отчета по датам фискальной памяти.", kPeriodic);
+    if (items.Has(kXPeriodicDatesShort)) dates("Введите период дат для периодического отчета по датам фискальной памяти (сокращенного).", kPeriodicShort);
+    if (items.Has(kXPeriodicNumbers)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти.", kPeriodic);
+    if (items.Has(kXPeriodicNumbersShort)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти (сокращенного).", kPeriodicShort);
+    if (items.Has(kXProgramming)) {
         if (oldest)
             Message("Отчет программирования в режиме связи с компьютером на версии прошивки " + OldestVersion() + " не работает.\r\n" + "Этот отчет работает только в автономном режиме");
         else
@@ -85,20 +109,21 @@ std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
 // The reports run in the order articles, cashiers, daily; after each one the cashier
 // remembered from the last RegOp is signed on again.
 std::int32_t TRegFisc2160::GetZReport(const std::string& Items) {
-    if (!Chosen(Items, 0) && !Chosen(Items, 1) && !Chosen(Items, 2)) return -1;
+    const TChosenItems items(Items);
+    if (!items.AnyBefore(kZReportItemCount)) return -1;
     const bool oldest = link_->VersionIndex() == 0;
     const auto report = [this](const char* text) {
         link_->AddCommandNoId(text, kModeZ, kReportWait);
         if (CashierNumber != -1) RegOp(CashierNumber, CashierPassword);
     };
-    if (Chosen(Items, 2)) {
+    if (items.Has(kZArticles)) {
         if (oldest)
             Message("Обнуляющий отчет по артикулам на версии прошивки " + OldestVersion() + " работает некорректно");
         else
             report(kArticlesZ);
     }
-    if (Chosen(Items, 1)) report(kCashiersZ);
-    if (Chosen(Items, 0)) {
+    if (items.Has(kZCashiers)) report(kCashiersZ);
+    if (items.Has(kZDaily)) {
         report(kDailyZ);
         if (oldest) {
             // The daily Z report clears the oldest firmware's articles: program them again.
@@ -113,43 +138,40 @@ std::int32_t TRegFisc2160::GetZReport(const std::string& Items) {
 // ---- programming -----------------------------------------------------------------------
 
 std::int32_t TRegFisc2160::GetProgram(const std::string& Items) {
-    bool any = false;
-    for (int pos = 0; pos <= 8; ++pos) any = any || Chosen(Items, pos);
-    if (!any) return -1;
+    const TChosenItems items(Items);
+    if (!items.AnyBefore(kProgramItemCount)) return -1;
     const TCashDriverConstraints& v = Version();
     const auto lineOf = [](const std::vector<std::string>& lines, int n) {
         return n <= static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(n - 1)] : std::string();
     };
-    if (Chosen(Items, 0)) ProgramDate(Now());
-    if (Chosen(Items, 1)) ProgramTime(Now());
-    if (Chosen(Items, 2)) {
+    if (items.Has(kProgramDate)) ProgramDate(Now());
+    if (items.Has(kProgramTime)) ProgramTime(Now());
+    if (items.Has(kProgramHeaderFooter)) {
         for (int n = 1; n <= v.HeaderLines; ++n) ProgramHeaderLine(n, lineOf(Setup.BeginMsg, n));
         for (int n = 1; n <= v.FooterLines; ++n) ProgramTrailerLine(n, lineOf(Setup.FinalMsg, n));
     }
-    if (Chosen(Items, 3)) {
+    if (items.Has(kProgramFiscalCodes)) {
         if (!advSettings_.TaxCode.empty())
             link_->AddCommand("PY" + DeviceText(advSettings_.TaxCode, 14), kModeAdmin, kShortWait, {});
         if (!advSettings_.RegistrationCode.empty())
             link_->AddCommand("PA" + DeviceText(advSettings_.RegistrationCode, 14), kModeAdmin, kShortWait, {});
     }
-    if (Chosen(Items, 4)) {
-        ProgramArticles();
-    }
-    if (Chosen(Items, 5)) {
+    if (items.Has(kProgramArticles)) ProgramArticles();
+    if (items.Has(kProgramTaxRates)) {
         if (link_->VersionIndex() == 0)
             ProgramTaxRates();
         else
             ProgramTaxRatesEx();
     }
-    if (Chosen(Items, 6)) {
+    if (items.Has(kProgramCashiers)) {
         for (int i = 0; i < Setup.OpList.Count(); ++i) {
             const auto& op = *Setup.OpList.Item<TCashOpProperties>(i);
             ProgramCashier(op.N, op.Description, op.Password);
         }
     }
-    if (Chosen(Items, 7))
+    if (items.Has(kProgramTaxAccumulation))
         link_->AddCommand(advSettings_.TaxAccumulation ? "PJ0501" : "PJ0500", kModeAdmin, kShortWait, {});
-    if (Chosen(Items, 8)) link_->AddCommand(advSettings_.AutoCutOff ? "PJ0401" : "PJ0400", kModeAdmin, kShortWait, {});
+    if (items.Has(kProgramCutter)) link_->AddCommand(advSettings_.AutoCutOff ? "PJ0401" : "PJ0400", kModeAdmin, kShortWait, {});
     Message("Программирование окончено");
     return 0;
 }

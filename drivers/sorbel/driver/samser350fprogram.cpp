@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "common/encode.h"
+#include "drivers/contract/chosenitems.h"
 #include "drivers/sorbel/driver/samser350f.h"
 #include "drivers/sorbel/engine/samser350fkeys.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
@@ -33,7 +34,8 @@ constexpr const char* kDoneZ = "Выполнение Z-отчетов оконч
 constexpr const char* kDoneProgram = "Программирование окончено. Верните ключ в положение Р";
 
 // The report keys, by item: "Финансовый дневной", "Общий по артикулам", "Кассиров", "Почасовый".
-constexpr std::uint8_t kReportKeys[4] = {kSamsKeyCash, kSamsKeyArticle, kSamsKeyCashier, kSamsKeySeparator};
+constexpr int kReportItemCount = 4;
+constexpr std::uint8_t kReportKeys[kReportItemCount] = {kSamsKeyCash, kSamsKeyArticle, kSamsKeyCashier, kSamsKeySeparator};
 
 // The key that ends the programming of one register block.
 constexpr std::uint8_t kSamsKeyEndBlock = kSamsKeyCash;
@@ -47,19 +49,18 @@ constexpr int kLinesAfterReceiptEnd = 8;
 constexpr int kHeaderLineCount = 5;
 constexpr const char* kRule = "________________";
 
-// Item lists arrive as "0;2;"; membership is tested on ";0;2;".
-class TItems {
-public:
-    explicit TItems(const std::string& items) : list_(";" + items + ";") {}
-    bool Has(int i) const { return InSemicolonList(list_, i); }
-    bool Any(std::initializer_list<int> items) const {
-        for (const int i : items)
-            if (Has(i)) return true;
-        return false;
-    }
-
-private:
-    std::string list_;
+// The programming items by position (ProgramItems); the cashiers come after the
+// list that the host shows.
+enum ProgramItem {
+    kProgramTime = 0,
+    kProgramHeader = 1,  // "Информация на чеке"
+    kProgramSystemModes = 2,
+    kProgramDecimals = 3,
+    kProgramDepartments = 4,
+    kProgramArticles = 5,
+    kProgramTaxRates = 6,
+    kProgramCashiers = 7,
+    kProgramItemCount
 };
 
 std::string TrimTrailingBlanks(std::string s) {
@@ -75,10 +76,10 @@ void TSamsER350F::Query(const char* text, std::uint8_t keyPos) { protocol_->Enqu
 
 int TSamsER350F::PrintReports(const std::string& Items, std::uint8_t keyPos, const char* startQuery,
                               const char* endQuery) {
-    const TItems items(Items);
-    if (!items.Any({0, 1, 2, 3})) return -1;
+    const TChosenItems items(Items);
+    if (!items.AnyBefore(kReportItemCount)) return -1;
     Query(startQuery, keyPos);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < kReportItemCount; ++i)
         if (items.Has(i)) protocol_->Enqueue(kReportKeys[i], keyPos, kKindReport, "", kFirst);
     Query(endQuery, keyPos);
     return 0;
@@ -236,34 +237,36 @@ bool TSamsER350F::ProgramHeader() {
 }
 
 int TSamsER350F::GetProgram(const std::string& Items) {
-    const TItems items(Items);
-    if (!items.Any({0, 1, 2, 3, 4, 5, 6, 7})) return -1;
+    const TChosenItems items(Items);
+    if (!items.AnyBefore(kProgramItemCount)) return -1;
 
-    if (items.Any({0, 2, 3, 4, 5, 6, 7})) {
+    // In key position П.
+    if (items.Any({kProgramTime, kProgramSystemModes, kProgramDecimals, kProgramDepartments, kProgramArticles,
+                   kProgramTaxRates, kProgramCashiers})) {
         Query(kQueryProgram, Prog);
         bool ran = false;  // refused steps count, empty lists do not
-        if (items.Has(0)) {
+        if (items.Has(kProgramTime)) {
             const QTime now = CurrentTime();
             ProgramTime(now.hour(), now.minute());
             ran = true;
         }
-        if (items.Has(2)) {
+        if (items.Has(kProgramSystemModes)) {
             for (int n = 1; n <= 9; ++n)
                 if (SystemModeChosen(n)) SetSystemMode(n, advSettings_.SysCond(n));
             ran = true;
         }
-        if (items.Has(3)) {
+        if (items.Has(kProgramDecimals)) {
             SetDecimals(Setup.DigitCount);
             ran = true;
         }
-        if (items.Has(4)) {
+        if (items.Has(kProgramDepartments)) {
             for (int i = 0; i < Setup.DepList.Count(); ++i) {
                 const auto* dep = Setup.DepList.Item<TCashDepProperties>(i);
                 ProgramDepartment(dep->N, dep->NTax);
                 ran = true;
             }
         }
-        if (items.Has(5)) {
+        if (items.Has(kProgramArticles)) {
             // Articles are programmed with the print copy fully on (mode 8 value 4).
             SetSystemMode(8, 4);
             ran = true;
@@ -273,14 +276,14 @@ int TSamsER350F::GetProgram(const std::string& Items) {
             }
             if (advSettings_.SysCond8 != 4 && SystemModeChosen(8)) SetSystemMode(8, advSettings_.SysCond8);
         }
-        if (items.Has(6)) {
+        if (items.Has(kProgramTaxRates)) {
             for (int i = 0; i < Setup.TaxList.Count(); ++i) {
                 const auto* tax = Setup.TaxList.Item<TCashTaxProperties>(i);
                 SetTaxRate(tax->N, tax->Value);
                 ran = true;
             }
         }
-        if (items.Has(7)) {
+        if (items.Has(kProgramCashiers)) {
             for (int i = 0; i < Setup.OpList.Count(); ++i) {
                 const auto* op = Setup.OpList.Item<TCashOpProperties>(i);
                 ProgramOperator(op->N, op->Password);
@@ -290,18 +293,19 @@ int TSamsER350F::GetProgram(const std::string& Items) {
         if (ran) protocol_->EnqueueKey(kSamsKeyEndBlock, Prog, kLast);
     }
 
-    if (items.Any({1, 4, 5})) {
+    // In key position Z: the header and the names.
+    if (items.Any({kProgramHeader, kProgramDepartments, kProgramArticles})) {
         Query(kQueryZ, Z);
         bool ran = false;
-        if (items.Has(1)) ran = ProgramHeader() || ran;
-        if (items.Has(4)) {
+        if (items.Has(kProgramHeader)) ran = ProgramHeader() || ran;
+        if (items.Has(kProgramDepartments)) {
             for (int i = 0; i < Setup.DepList.Count(); ++i) {
                 const auto* dep = Setup.DepList.Item<TCashDepProperties>(i);
                 ProgramDepName(dep->N, dep->Description);
                 ran = true;
             }
         }
-        if (items.Has(5)) {
+        if (items.Has(kProgramArticles)) {
             for (int i = 0; i < Setup.ArtList.Count(); ++i) {
                 const auto* art = Setup.ArtList.Item<TCashArtProperties>(i);
                 ProgramArtName(art->N, art->Description);

@@ -14,8 +14,8 @@ constexpr std::uint8_t kDigitKeys[18] = {17, 18, 19, 23, 22, 21, 33, 34, 39, 35,
 
 constexpr const char* kKeyPosNames[6] = {"не определен", "P", "X", "Z", "П", "МС"};
 
-// Indexed by the error byte - 0xE0; E2 has no text.
-constexpr const char* kErrorTexts[10] = {
+// Indexed by the error byte - kSamsErrorFirst; E2 has no text.
+constexpr const char* kErrorTexts[kSamsErrorLast - kSamsErrorFirst + 1] = {
     "Ошибка E0\r\nПереполнение памяти",
     "Ошибка E1\r\nОшибка ввода команды",
     "",
@@ -53,9 +53,9 @@ std::uint8_t SamsDecodeKeyPos(int byte) {
 
 const char* SamsKeyPosName(int keyPos) { return kKeyPosNames[keyPos >= 1 && keyPos <= 5 ? keyPos : 0]; }
 
-bool SamsIsErrorByte(int byte) { return byte >= 0xE0 && byte <= 0xE9 && byte != 0xE2; }
+bool SamsIsErrorByte(int byte) { return byte >= kSamsErrorFirst && byte <= kSamsErrorLast && byte != kSamsErrorNone; }
 
-const char* SamsErrorText(int byte) { return SamsIsErrorByte(byte) ? kErrorTexts[byte - 0xE0] : ""; }
+const char* SamsErrorText(int byte) { return SamsIsErrorByte(byte) ? kErrorTexts[byte - kSamsErrorFirst] : ""; }
 
 std::uint8_t AnsiToDevice(std::uint8_t c) {
     if (c >= 32 && c <= 127) return c;

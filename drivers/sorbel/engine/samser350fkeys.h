@@ -35,6 +35,14 @@ std::uint8_t SamsDecodeKeyPos(int byte);
 const char* SamsKeyPosName(int keyPos);
 
 // Error bytes E0, E1, E3..E9 (E2 is none) and their texts ("" for other bytes).
+inline constexpr int kSamsErrorFirst = 0xE0;
+inline constexpr int kSamsErrorLast = 0xE9;
+inline constexpr int kSamsErrorNone = 0xE2;  // inside the range, but no error byte
+// The errors after which the engine drops its queue: memory overflow, fiscal memory
+// full, fiscal memory failure.
+inline constexpr int kSamsErrorMemoryFull = 0xE0;
+inline constexpr int kSamsErrorFiscalMemoryFull = 0xE3;
+inline constexpr int kSamsErrorFiscalMemory = 0xE6;
 bool SamsIsErrorByte(int byte);
 const char* SamsErrorText(int byte);
 

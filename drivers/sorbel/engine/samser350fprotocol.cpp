@@ -34,6 +34,15 @@ constexpr const char* kEchoDetail = "Эхо = не получено на сим�
 constexpr const char* kKeyPosDetail = "Ключ = %s";
 constexpr const char* kOpenFailure = "Ошибка при открытии COM%d";
 
+// The failures that the link reports as errors: a kind, the state's number, the
+// detail, then the possible causes.
+constexpr const char* kFailureWrongKeyPos = "Сбой коммуникации";
+constexpr const char* kFailureNoEcho = "Ошибка коммуникации";
+constexpr const char* kCausesWrongKeyPos =
+    " -неверное положение ключа /должно быть %s/;\r\n -обрыв кабеля;\r\n -кассовый аппарат выключен или неисправен";
+constexpr const char* kCausesNoEcho =
+    " -неверная версия прошивки кассового аппарата;\r\n -обрыв кабеля;\r\n -неисправность кассового аппарата";
+
 TCommand MakeCommand(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind, const std::string& text,
                      std::int32_t flags) {
     TCommand c;
@@ -58,6 +67,10 @@ std::string ReverseChars(const std::string& text) {
     std::string out;
     for (auto it = cps.rbegin(); it != cps.rend(); ++it) Utf8Append(out, *it);
     return out;
+}
+
+std::string FailureText(const char* kind, int state, const std::string& detail, const std::string& causes) {
+    return std::string(kind) + ' ' + std::to_string(state) + ": (" + detail + ")\r\nВозможные причины:\r\n" + causes;
 }
 
 }  // namespace
@@ -453,7 +466,9 @@ void TSamsER350FProtocol::Complete() {
 void TSamsER350FProtocol::StepDeviceError() {
     Log(kNone, FormatOne(kLogFailure, StateDeviceError));
     Raise(OnError, SamsErrorText(errorCode_));
-    if (errorCode_ == 0xE0 || errorCode_ == 0xE3 || errorCode_ == 0xE6) FlushQueue();
+    if (errorCode_ == kSamsErrorMemoryFull || errorCode_ == kSamsErrorFiscalMemoryFull ||
+        errorCode_ == kSamsErrorFiscalMemory)
+        FlushQueue();
     Send(kSamsAcknowledge);
     state_ = StateErrorAcknowledged;
     StepErrorAcknowledged();  // the pause at once where the clock allows it
@@ -468,16 +483,15 @@ void TSamsER350FProtocol::StepErrorAcknowledged() {
 
 void TSamsER350FProtocol::StepWrongKeyPos() {
     Log(kNone, FormatOne(kLogFailure, StateWrongKeyPos));
-    const std::string format = std::string("Сбой коммуникации 252: (%s)\r\nВозможные причины:\r\n -неверное положение ключа /должно быть ") + SamsKeyPosName(current_.KeyPos) + "/;" +
-                               "\r\n" + " -обрыв кабеля;" + "\r\n" + " -кассовый аппарат выключен или неисправен";
-    Raise(OnError, FormatWith(format, errorDetail_));
+    Raise(OnError, FailureText(kFailureWrongKeyPos, StateWrongKeyPos, errorDetail_,
+                               FormatWith(kCausesWrongKeyPos, SamsKeyPosName(current_.KeyPos))));
     Port().FlushInBuffer();
     state_ = StateIdle;
 }
 
 void TSamsER350FProtocol::StepNoEcho() {
     Log(kNone, FormatOne(kLogFailure, StateNoEcho));
-    Raise(OnError, FormatWith("Ошибка коммуникации 255: (%s)\r\nВозможные причины:\r\n -неверная версия прошивки кассового аппарата;\r\n -обрыв кабеля;\r\n -неисправность кассового аппарата", errorDetail_));
+    Raise(OnError, FailureText(kFailureNoEcho, StateNoEcho, errorDetail_, kCausesNoEcho));
     Port().FlushInBuffer();
     state_ = StateIdle;
     FlushQueue();
