@@ -3,7 +3,8 @@
 // under the events identifier that the driver names in EventIID, the relay of the
 // driver object's events to it, and the member bodies whose behaviour is the same in
 // every driver (settings blobs in and out of their frames, the setup's advanced blob,
-// Init's loading of the basic blob, the split of a sale by its count, the limits).
+// Init's loading of the basic blob, the split of a sale by its count, the limits);
+// and CashDriverObject, what a driver object must offer for them.
 //
 // A settings blob that is loaded into a settings object (Properties put,
 // AdvProperties put, the advanced blob of a SpoolerSetup put, the blob of Init) is
@@ -12,11 +13,14 @@
 // older than the ones the driver works with.
 
 #include <cmath>
+#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <span>
 #include <string>
+
+#include <QWidget>
 
 #include "common/cashgl.h"
 #include "drivers/contract/sorbel_tlb.h"
@@ -71,6 +75,20 @@ public:
         if (id == 0 || !AutoObject) return;
         Variant args[2] = {Variant(id), Variant(result)};
         Raise(ICashDriverAutoEvents::OnCommandResult, args);
+    }
+
+    // Hands an engine's events on as these: its texts as the protocol events, its
+    // print copy as OnPrint, its results as OnCommandResult. A driver that looks at
+    // the print copy first sets the engine's OnPrint again afterwards.
+    template <class Engine>
+    void RelayFrom(Engine& engine) const {
+        using E = ICashDriverAutoEvents;
+        engine.OnLog = [this](const std::string& text) { Text(E::OnProtocolLog, text); };
+        engine.OnInfo = [this](const std::string& text) { Text(E::OnProtocolInfo, text); };
+        engine.OnError = [this](const std::string& text) { Text(E::OnProtocolError, text); };
+        engine.OnQuery = [this](const std::string& text) { Text(E::OnProtocolQuery, text); };
+        engine.OnPrint = [this](std::int32_t c) { Print(c); };
+        engine.OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
     }
 };
 
@@ -207,16 +225,68 @@ private:
     TConnectionPoint* connectionPoint_ = nullptr;
 };
 
+// A driver object: what TCashDriverAutoOf calls on the driver it owns. Operations
+// answer a command id, 0 (done, nothing to wait for) or -1 (refused, nothing queued),
+// as the contract members of the same names do; their outcomes arrive later through
+// Events as OnCommandResult.
+template <class D>
+concept CashDriverObject = requires(D& d, std::string& cause, const std::string& text, const Variant& blob,
+                                    Currency sum, double count, std::int32_t n, std::uint8_t com, TPayType payType) {
+    // The automation object's relay (AutoObject), and the host's setup as last put.
+    { d.Events } -> std::same_as<TCashDriverEvents&>;
+    { d.Setup } -> std::same_as<TSpoolerSetup&>;
+    // The basic and the advanced settings, exchanged as blobs.
+    { d.Settings().GetAsVariant() } -> std::convertible_to<Variant>;
+    d.Settings().SetFromVariant(blob);
+    { d.AdvSettings().GetAsVariant() } -> std::convertible_to<Variant>;
+    d.AdvSettings().SetFromVariant(blob);
+    // The frames it owns (null once the host has destroyed one).
+    { d.PropertiesFrame() } -> std::convertible_to<QWidget*>;
+    { d.AdvPropertiesFrame() } -> std::convertible_to<QWidget*>;
+    { d.InfoFrame() } -> std::convertible_to<QWidget*>;
+    // The firmware row it works with: the limits and the item lists.
+    { d.Version() } -> std::convertible_to<const TCashDriverConstraints&>;
+    // The line.
+    { d.GetComNumber() } -> std::convertible_to<std::uint8_t>;
+    d.SetComNumber(com);
+    { d.GetBaud() } -> std::convertible_to<std::int32_t>;
+    d.SetBaud(n);
+    { d.GetInInteraction() } -> std::convertible_to<bool>;
+    { d.GetID() } -> std::convertible_to<std::string>;
+    { d.GetTrashID() } -> std::convertible_to<std::string>;
+    // Init opens the line with the loaded settings: 0, or -1 with the cause.
+    { d.Init(cause) } -> std::convertible_to<std::int32_t>;
+    d.Done();
+    // Reports and programming by the chosen items (TChosenItems).
+    { d.GetXReport(text) } -> std::convertible_to<std::int32_t>;
+    { d.GetZReport(text) } -> std::convertible_to<std::int32_t>;
+    { d.GetProgram(text) } -> std::convertible_to<std::int32_t>;
+    { d.ProgramAfterReg(text) } -> std::convertible_to<std::int32_t>;
+    // A sale of an article by its count (SellByCount): exactly 1, a whole number, a
+    // fraction.
+    { d.AddPayArt(n, sum, sum) } -> std::convertible_to<std::int32_t>;
+    { d.AddPayArtInt(n, n, sum, sum) } -> std::convertible_to<std::int32_t>;
+    { d.AddPayArtFrac(n, count, sum, sum) } -> std::convertible_to<std::int32_t>;
+    { d.DelPayArt(sum, sum, n) } -> std::convertible_to<std::int32_t>;
+    { d.AddCash(payType, text, sum) } -> std::convertible_to<std::int32_t>;
+    { d.ReturnCash(payType, text, sum) } -> std::convertible_to<std::int32_t>;
+    { d.CloseCheck(payType, sum) } -> std::convertible_to<std::int32_t>;
+    { d.OpenCheck(text) } -> std::convertible_to<std::int32_t>;
+    { d.AddInfo(text) } -> std::convertible_to<std::int32_t>;
+    // The operator's number and password.
+    { d.RegOp(n, text) } -> std::convertible_to<std::int32_t>;
+    { d.UnRegOp() } -> std::convertible_to<std::int32_t>;
+    { d.Restore() } -> std::convertible_to<std::int32_t>;
+    { d.Terminate() } -> std::convertible_to<std::int32_t>;
+};
+
 // The members that every driver's automation object answers alike, over the driver
 // object it owns: the frames, the settings blobs, the setup, the line's properties,
 // the item lists, Init and Done, the reports and programming, the receipt operations
 // other than the department ones, the operator, Restore and Terminate, each one driver
-// call under Guard. The driver type offers Settings(), AdvSettings(), Setup,
-// PropertiesFrame(), InfoFrame(), AdvPropertiesFrame(), Version(), Events, the line's
-// getters and setters, and driver operations named as those members. A driver's
-// automation object makes its driver (MakeDriver), says how its frames show and take
-// settings, and answers the members that are its own.
-template <class Default, class DriverType>
+// call under Guard. A driver's automation object makes its driver (MakeDriver), says
+// how its frames show and take settings, and answers the members that are its own.
+template <class Default, CashDriverObject DriverType>
 class TCashDriverAutoOf : public TCashDriverAutoObject<Default> {
 public:
     void Initialize() override {

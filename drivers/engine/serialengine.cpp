@@ -8,6 +8,11 @@
 #include "platform/variant/utf.h"
 
 namespace tolver {
+namespace {
+
+constexpr const char* kOpenFailure = "Ошибка при открытии COM%d";
+
+}  // namespace
 
 TSerialEngine::TSerialEngine(std::unique_ptr<TSerialPort> port, TClock& clock, bool withThread)
     : port_(std::move(port)), clock_(clock) {
@@ -98,7 +103,7 @@ std::chrono::milliseconds TSerialEngine::TakeOwnWaits() {
     return waits;
 }
 
-int TSerialEngine::OpenPort(std::string& cause, const char* failureFormat) {
+int TSerialEngine::OpenPort(std::string& cause) {
     pause_ = std::chrono::microseconds{0};
     paceSpent_ = false;
     ownWaits_ = std::chrono::microseconds{0};
@@ -114,7 +119,7 @@ int TSerialEngine::OpenPort(std::string& cause, const char* failureFormat) {
     } catch (const std::exception& e) {
         DebugLog(e.what());  // the device and the system's reason, for whoever debugs the set-up
         if (thread_) thread_->Suspend();  // a failed reopen stops the steps
-        cause = FormatOne(failureFormat, port_->ComNumber());
+        cause = FormatOne(kOpenFailure, port_->ComNumber());
         return -1;
     }
 }

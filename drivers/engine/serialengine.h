@@ -100,9 +100,9 @@ protected:
     // The engine's own step, run by Step while the port is open.
     virtual void StepState() = 0;
 
-    // Opens (or reopens) the port and starts the steps; 0, or -1 with cause set to
-    // failureFormat with its "%d" replaced by the port number. Pacing starts afresh.
-    int OpenPort(std::string& cause, const char* failureFormat);
+    // Opens (or reopens) the port and starts the steps; 0, or -1 with cause
+    // "Ошибка при открытии COM<n>". Pacing starts afresh.
+    int OpenPort(std::string& cause);
     // Stops the steps (none runs after it returns) and closes the port.
     void ClosePort();
     // Ends the pump thread for good; derived destructors call it first.

@@ -25,6 +25,9 @@
 
 namespace tolver::testutil {
 
+// tolver-regsvr with args: 0 when it succeeded.
+inline int RegSvr(const std::string& args) { return RunTool(REGSVR_TOOL, args); }
+
 struct DriverModuleFacts {
     std::string module;       // the built module
     std::string fileName;     // its name in the host's folder
@@ -40,7 +43,7 @@ struct DriverModuleFacts {
 // dir. The default properties keep the file path the host found.
 inline void ExpectInstalledAndDiscovered(const DriverModuleFacts& m, const std::filesystem::path& dir) {
     namespace fs = std::filesystem;
-    ASSERT_EQ(RunTool(REGSVR_TOOL, Quoted(m.module)), 0);
+    ASSERT_EQ(RegSvr(Quoted(m.module)), 0);
     TRegistry reg(HKEY_CLASSES_ROOT);
     ASSERT_TRUE(reg.OpenKey("\\" + m.progId + "\\CLSID", false));
     EXPECT_EQ(reg.ReadString(""), m.clsid);

@@ -18,8 +18,6 @@ namespace tolver {
 
 namespace {
 
-using E = ICashDriverAutoEvents;
-
 // The pay-type character of the close and cash commands.
 char PayTypeChar(TPayType t) {
     switch (t) {
@@ -82,12 +80,7 @@ std::optional<std::int64_t> ParsePassword(const std::string& text) {
 
 TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
     : link_(std::move(link)) {
-    link_->OnLog = [this](const std::string& text) { Events.Text(E::OnProtocolLog, text); };
-    link_->OnInfo = [this](const std::string& text) { Events.Text(E::OnProtocolInfo, text); };
-    link_->OnError = [this](const std::string& text) { Events.Text(E::OnProtocolError, text); };
-    link_->OnQuery = [this](const std::string& text) { Events.Text(E::OnProtocolQuery, text); };
-    link_->OnPrint = [this](std::int32_t c) { Events.Print(c); };
-    link_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { Events.CommandResult(id, result); };
+    Events.RelayFrom(*link_);
 
     AskDates = [](const std::string& prompt) -> std::optional<DateRange> {
         TfrmCashDates dialog;

@@ -24,14 +24,13 @@
 
 #include "common/cashgl.h"
 #include "drivers/contract/cashdriverauto.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/dalvern/driver/regfisc2160link.h"
+#include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
+#include "drivers/dalvern/forms/regfisc2160propertiesform.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 
 namespace tolver {
-
-class TfrmDriverInfo;
-class TfrmRegFisc2160Properties;
-class TfrmRegFisc2160AdvProperties;
 
 class TRegFisc2160 {
 public:
@@ -162,6 +161,8 @@ private:
     QPointer<TfrmRegFisc2160Properties> propertiesFrame_;
     QPointer<TfrmRegFisc2160AdvProperties> advPropertiesFrame_;
 };
+
+static_assert(CashDriverObject<TRegFisc2160>);
 
 // Command-text pieces. The N lowest-order bytes of value, most significant first.
 std::string IntToBytes(int n, std::int64_t value);

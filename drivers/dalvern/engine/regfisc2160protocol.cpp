@@ -14,7 +14,6 @@ namespace {
 
 using namespace fisc2160;
 
-constexpr const char* kOpenFailure = "Ошибка при открытии COM%d";
 constexpr const char* kLogQueued = "в очередь %s";
 constexpr const char* kLogStatus = "<- состояние%d %s %s %s %s";
 constexpr const char* kLogData = "<- данные %s";
@@ -125,7 +124,7 @@ int TRegFisc2160Protocol::Open(std::string& errorText) {
     keepOnError_ = false;
     dropOnFormatError_ = false;
     deviceId_.clear();
-    return OpenPort(errorText, kOpenFailure);
+    return OpenPort(errorText);
 }
 
 void TRegFisc2160Protocol::Close() {

@@ -80,7 +80,7 @@ public:
     ~TPacedEngine() override { StopPump(); }
     int Open() {
         std::string cause;
-        return OpenPort(cause, "COM%d");
+        return OpenPort(cause);
     }
     std::vector<std::int64_t> sentAt;
     int steps = 0;
@@ -140,7 +140,7 @@ TEST(SerialEngine, AFailedOpenNamesThePortAndNoStepRuns) {
     } e(std::move(port), clock, false);
     e.SetComNumber(3);
     std::string cause;
-    EXPECT_EQ(e.OpenPort(cause, "Ошибка при открытии COM%d"), -1);
+    EXPECT_EQ(e.OpenPort(cause), -1);
     EXPECT_EQ(cause, "Ошибка при открытии COM3");
     e.Step();
     EXPECT_EQ(e.steps, 0);

@@ -32,13 +32,8 @@ TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
     IniFileName = GetAppPath() + "Spooler.ini";
     LoadBeginMsg();
 
-    using E = ICashDriverAutoEvents;
-    protocol_->OnLog = [this](const std::string& text) { RaiseText(E::OnProtocolLog, text); };
-    protocol_->OnInfo = [this](const std::string& text) { RaiseText(E::OnProtocolInfo, text); };
-    protocol_->OnError = [this](const std::string& text) { RaiseText(E::OnProtocolError, text); };
-    protocol_->OnQuery = [this](const std::string& text) { RaiseText(E::OnProtocolQuery, text); };
-    protocol_->OnPrint = [this](int c) { CapturePrintChar(c); };
-    protocol_->OnCommandResult = [this](int id, int result) { RaiseCommandResult(id, result); };
+    Events.RelayFrom(*protocol_);
+    protocol_->OnPrint = [this](int c) { CapturePrintChar(c); };  // the header capture first
 
     infoFrame_ = new TfrmDriverInfo;
     GetSorbelDefaultProperties(settings_);

@@ -23,17 +23,15 @@
 
 #include "common/cashgl.h"
 #include "drivers/contract/cashdriverauto.h"
+#include "drivers/contract/driverinfoform.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
+#include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
+#include "drivers/sorbel/forms/samser350fpropertiesform.h"
 #include "drivers/sorbel/settings/samser350fgl.h"
 #include "drivers/sorbel/settings/samser350fsettings.h"
 
 namespace tolver {
-
-class TSamsER350FProtocol;
-class TfrmDriverInfo;
-class TfrmSamsER350FProperties;
-class TfrmSamsER350FAdvProperties;
 
 class TSamsER350F {
 public:
@@ -196,5 +194,7 @@ private:
     QPointer<TfrmSamsER350FProperties> propertiesFrame_;
     QPointer<TfrmSamsER350FAdvProperties> advPropertiesFrame_;
 };
+
+static_assert(CashDriverObject<TSamsER350F>);
 
 }  // namespace tolver

@@ -32,7 +32,6 @@ constexpr const char* kLogSilentOverflow = "нет связи в КА (счет�
 constexpr const char* kLogFailure = "ошибка %d\r\n";
 constexpr const char* kEchoDetail = "Эхо = не получено на символ $%x";
 constexpr const char* kKeyPosDetail = "Ключ = %s";
-constexpr const char* kOpenFailure = "Ошибка при открытии COM%d";
 
 // The failures that the link reports as errors: a kind, the state's number, the
 // detail, then the possible causes.
@@ -160,7 +159,7 @@ int TSamsER350FProtocol::Open(std::string& cause) {
     idPending_ = true;
     connected_ = false;
     id_.clear();
-    return OpenPort(cause, kOpenFailure);
+    return OpenPort(cause);
 }
 
 void TSamsER350FProtocol::Close() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "drivers/contract/eventreceiver.h"
+#include "drivers/contract/testing/event_recorder.h"
 #include "drivers/dalvern/driver/regfisc2160auto.h"
 
 namespace tolver::dalverntest {
@@ -82,26 +83,9 @@ public:
 };
 
 // Every event with its DISPID and arguments, as a host receives them through EventIID.
-struct Raised {
-    DISPID id;
-    std::vector<Variant> args;
-};
+using Raised = testutil::TRaisedEvent;
 inline TDriverEvents RecordInto(std::vector<Raised>& events) {
-    using E = ICashDriverAutoEvents;
-    const auto text = [&events](DISPID id) {
-        return [&events, id](const std::string& t) { events.push_back({id, {Variant(t)}}); };
-    };
-    TDriverEvents e;
-    e.OnProtocolLog = text(E::OnProtocolLog);
-    e.OnProtocolError = text(E::OnProtocolError);
-    e.OnProtocolInfo = text(E::OnProtocolInfo);
-    e.OnProtocolQuery = text(E::OnProtocolQuery);
-    e.OnPrint = [&events](std::int32_t c) { events.push_back({E::OnPrint, {Variant(c)}}); };
-    e.OnCommandResult = [&events](std::int32_t id, std::int32_t result) {
-        events.push_back({E::OnCommandResult, {Variant(id), Variant(result)}});
-    };
-    e.OnModelChange = [&events] { events.push_back({E::OnModelChange, {}}); };
-    return e;
+    return testutil::RecordEvents([&events](Raised e) { events.push_back(std::move(e)); });
 }
 
 // The automation object on a recording queue with the firmware row given.

@@ -1,7 +1,6 @@
-// The "РФ 2160" engine end to end: its real port on a pseudo-terminal, its pump
-// thread and the Qt event loop, against the register simulator, on the lockstep
-// clock (virtual time, every byte in flight delivered before a pause ends), so each
-// run sees the same bytes at the same times.
+// The "РФ 2160" engine end to end against the register simulator
+// (drivers/engine/testing/engine_on_sim.h: its real port on a pseudo-terminal, its
+// pump thread, the lockstep clock), so each run sees the same bytes at the same times.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,13 +13,11 @@
 
 #include "drivers/dalvern/engine/regfisc2160protocol.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
+#include "drivers/engine/testing/engine_on_sim.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/serial/termiosport.h"
 #include "platform/testing/run_until.h"
-#include "sim/lockstep.h"
 #include "sim/rf2160/rf2160sim.h"
-#include "sim/simpty.h"
 
 using namespace tolver;
 
@@ -40,28 +37,13 @@ std::string Line(const std::string& text) {
     return s;
 }
 
-// The engine, its port on the simulator's pseudo-terminal (COM5 through the
-// registry), and what its events reported.
-class Bench {
+// The engine on the simulator (COM5), and the results it reported by id.
+class Bench : public testutil::TEngineOnSim<TRegFisc2160Protocol, TRf2160Sim> {
 public:
-    Bench() : clock(pty, sim) {
-        SetComDevicePath(kCom, pty.SlavePath());
-        auto owned = std::make_unique<TTermiosPort>();
-        port = owned.get();
-        clock.Attach(*port);
-        engine = std::make_unique<TRegFisc2160Protocol>(std::move(owned), clock, true);
-        engine->SetComNumber(kCom);
-        engine->SetBaud(9600);
-        engine->OnLog = [&](const std::string& s) { log += s; };
-        engine->OnError = [&](const std::string& s) { errors.push_back(s); };
+    Bench() : TEngineOnSim(kCom) {
         engine->OnCommandResult = [&](int id, int r) { results[id].push_back(r); };
     }
     ~Bench() { engine.reset(); }
-
-    void Open() {
-        std::string cause;
-        ASSERT_EQ(engine->Open(cause), 0) << cause;
-    }
     // Runs until every id has its result.
     bool RunUntilAnswered(const std::vector<int>& ids, int guardMs = 120000) {
         return testutil::RunUntil(
@@ -78,13 +60,6 @@ public:
         return n;
     }
 
-    TSimPty pty;
-    TRf2160Sim sim;
-    TLockstepClock clock;
-    TTermiosPort* port = nullptr;
-    std::unique_ptr<TRegFisc2160Protocol> engine;
-    std::string log;
-    std::vector<std::string> errors;
     std::map<int, std::vector<int>> results;
 };
 

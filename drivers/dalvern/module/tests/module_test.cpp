@@ -39,9 +39,8 @@ constexpr int kCom = 7;
 
 using testutil::Id;
 using testutil::Quoted;
+using testutil::RegSvr;
 using testutil::RunUntil;
-
-int RegSvr(const std::string& args) { return testutil::RunTool(REGSVR_TOOL, args); }
 
 Currency C(const char* text) { return Currency::Parse(text); }
 

@@ -5,11 +5,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QStyleOptionComboBox>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,7 @@
 #include "drivers/sorbel/driver/tests/sorbel_fixture.h"
 #include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
 #include "drivers/sorbel/forms/samser350fpropertiesform.h"
+#include "drivers/sorbel/forms/tests/captions.h"
 #include "platform/registry/registry_fixture.h"
 #include "platform/testing/gui_test_main.h"
 
@@ -24,14 +23,7 @@ using namespace tolver;
 
 namespace {
 
-// Every caption a frame shows: labels, group boxes and check boxes.
-std::set<std::string> Captions(const QWidget& w) {
-    std::set<std::string> texts;
-    for (const QLabel* l : w.findChildren<QLabel*>()) texts.insert(l->text().toStdString());
-    for (const QGroupBox* g : w.findChildren<QGroupBox*>()) texts.insert(g->title().toStdString());
-    for (const QCheckBox* c : w.findChildren<QCheckBox*>()) texts.insert(c->text().toStdString());
-    return texts;
-}
+using sorbeltest::Captions;
 
 class FramePictures : public RegistryTest {};
 

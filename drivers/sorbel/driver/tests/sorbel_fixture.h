@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "drivers/contract/eventreceiver.h"
+#include "drivers/contract/testing/event_recorder.h"
 #include "drivers/sorbel/driver/icashdriver.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/serial/fakeport.h"
@@ -45,10 +46,7 @@ inline Keys Queued(const TSamsER350FProtocol& engine) {
 // Every event with its DISPID and arguments, heard through the host's event receiver.
 class Recorder {
 public:
-    struct Event {
-        DISPID id;
-        std::vector<Variant> args;
-    };
+    using Event = testutil::TRaisedEvent;
     std::vector<Event> events;
     std::function<void(const Event&)> onEvent;
     TDriverEventReceiver receiver{Events()};
@@ -61,22 +59,11 @@ public:
     }
 
 private:
-    void Add(DISPID id, std::vector<Variant> args) {
-        events.push_back({id, std::move(args)});
-        if (onEvent) onEvent(events.back());
-    }
     TDriverEvents Events() {
-        using E = ICashDriverAutoEvents;
-        const auto text = [this](DISPID id) { return [this, id](const std::string& t) { Add(id, {Variant(t)}); }; };
-        TDriverEvents e;
-        e.OnProtocolLog = text(E::OnProtocolLog);
-        e.OnProtocolError = text(E::OnProtocolError);
-        e.OnProtocolInfo = text(E::OnProtocolInfo);
-        e.OnProtocolQuery = text(E::OnProtocolQuery);
-        e.OnPrint = [this](std::int32_t c) { Add(E::OnPrint, {Variant(c)}); };
-        e.OnCommandResult = [this](std::int32_t id, std::int32_t r) { Add(E::OnCommandResult, {Variant(id), Variant(r)}); };
-        e.OnModelChange = [this] { Add(E::OnModelChange, {}); };
-        return e;
+        return testutil::RecordEvents([this](Event e) {
+            events.push_back(std::move(e));
+            if (onEvent) onEvent(events.back());
+        });
     }
 };
 

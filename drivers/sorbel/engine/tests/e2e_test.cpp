@@ -1,7 +1,7 @@
-// The ER-350F engine end to end: its real port on a pseudo-terminal, its protocol
-// thread and the Qt event loop, against the register simulator. Time is the
-// lockstep clock's: virtual, moving only when the engine sleeps, with every byte in
-// flight delivered first; so each run sees the same bytes at the same times.
+// The ER-350F engine end to end against the register simulator
+// (drivers/engine/testing/engine_on_sim.h: its real port on a pseudo-terminal, its
+// protocol thread, the lockstep clock), so each run sees the same bytes at the same
+// times.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,17 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "drivers/engine/testing/engine_on_sim.h"
 #include "drivers/sorbel/engine/samser350fkeys.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_fixture.h"
-#include "platform/serial/termiosport.h"
 #include "platform/testing/run_until.h"
 #include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 #include "sim/er350f/samser350fsim.h"
-#include "sim/lockstep.h"
-#include "sim/simpty.h"
 
 using namespace tolver;
 
@@ -41,30 +39,16 @@ std::string EchoLine(const char* hex) {
     return "<- " + f;
 }
 
-// The engine, its port on the simulator's pseudo-terminal (found through the
-// registry as COM7), and what its events reported.
-class Bench {
+// The engine on the simulator (COM7) with the firmware row given, and the print
+// copy and the results it reported.
+class Bench : public testutil::TEngineOnSim<TSamsER350FProtocol, TSamsER350FSim> {
 public:
-    explicit Bench(int model) : clock(pty, sim) {
-        SetComDevicePath(kCom, pty.SlavePath());
-        auto owned = std::make_unique<TTermiosPort>();
-        port = owned.get();
-        clock.Attach(*port);
-        engine = std::make_unique<TSamsER350FProtocol>(std::move(owned), clock, true);
-        engine->SetComNumber(kCom);
-        engine->SetBaud(9600);
+    explicit Bench(int model) : TEngineOnSim(kCom) {
         engine->SetModel(model);
-        engine->OnLog = [&](const std::string& s) { log += s; };
-        engine->OnError = [&](const std::string& s) { errors.push_back(s); };
         engine->OnPrint = [&](int c) { printed += static_cast<char>(c); };
         engine->OnCommandResult = [&](int id, int r) { results.emplace_back(id, r); };
     }
     ~Bench() { engine.reset(); }
-
-    void Open() {
-        std::string cause;
-        ASSERT_EQ(engine->Open(cause), 0) << cause;
-    }
     // Serves the event loop until pred holds; the guard only catches a hang.
     template <typename Pred>
     bool RunUntil(Pred pred, int guardMs = 120000) {
@@ -81,13 +65,7 @@ public:
         return engine->EnqueueWithId(KeyOfDigit(dep + 9), P, "", kSamsKindSale);
     }
 
-    TSimPty pty;
-    TSamsER350FSim sim;
-    TLockstepClock clock;
-    TTermiosPort* port = nullptr;
-    std::unique_ptr<TSamsER350FProtocol> engine;
-    std::string log, printed;
-    std::vector<std::string> errors;
+    std::string printed;
     Results results;
 };
 

@@ -4,15 +4,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QSpinBox>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
 #include "drivers/sorbel/forms/samser350fpropertiesform.h"
+#include "drivers/sorbel/forms/tests/captions.h"
 #include "drivers/sorbel/settings/samser350fsettings.h"
 #include "platform/testing/gui_test_main.h"
 
@@ -26,14 +25,7 @@ std::vector<std::string> Items(const QComboBox* combo) {
     return items;
 }
 
-// Every caption a frame shows: labels, group boxes and check boxes.
-std::set<std::string> Captions(const QWidget& w) {
-    std::set<std::string> texts;
-    for (const QLabel* l : w.findChildren<QLabel*>()) texts.insert(l->text().toStdString());
-    for (const QGroupBox* g : w.findChildren<QGroupBox*>()) texts.insert(g->title().toStdString());
-    for (const QCheckBox* c : w.findChildren<QCheckBox*>()) texts.insert(c->text().toStdString());
-    return texts;
-}
+using sorbeltest::Captions;
 
 template <class T>
 T* Control(const QWidget& frame, const char* name) {
