@@ -23,6 +23,8 @@ namespace {
 using Answer = TRf2160Answer;
 constexpr Answer kDone{};
 constexpr Answer kRefused{TRf2160Register::kWrongCommand, 0};
+// Beyond what the till holds or counts.
+constexpr Answer kTillOverflow{TRf2160Register::kOverflow, 0x04};
 
 // A big-endian two's-complement field of s.size() (2, 4 or 8) bytes.
 std::int64_t BigEndian(std::string_view s) {
@@ -258,9 +260,13 @@ TRf2160Answer TRf2160Register::Close(std::string_view c) {
     if (tendered) {
         const std::int64_t tender = BigEndian(c.substr(2, 8));
         if (tender <= 0 || tender < total) return kRefused;  // not enough tendered
-        line += " tender " + Money(tender) + " change " + Money(tender - total);
+        std::int64_t change;
+        if (__builtin_sub_overflow(tender, total, &change)) return kTillOverflow;
+        line += " tender " + Money(tender) + " change " + Money(change);
     }
-    if (c[1] == '8') drawer_ += total;
+    std::int64_t drawer = drawer_;
+    if (c[1] == '8' && __builtin_add_overflow(drawer_, total, &drawer)) return kTillOverflow;
+    drawer_ = drawer;
     lines_.clear();
     open_ = false;
     ++receipts_;
@@ -275,8 +281,10 @@ TRf2160Answer TRf2160Register::CashMove(std::string_view c) {
     if (!pay || sum <= 0) return kRefused;
     const bool in = c[1] == '1';
     if (c[2] == '8') {
-        if (!in && sum > drawer_) return {kOverflow, 0x04};  // more than the drawer holds
-        drawer_ += in ? sum : -sum;
+        if (!in && sum > drawer_) return kTillOverflow;  // more than the drawer holds
+        std::int64_t drawer;
+        if (__builtin_add_overflow(drawer_, in ? sum : -sum, &drawer)) return kTillOverflow;
+        drawer_ = drawer;
     }
     Book(std::string(in ? "cash-in " : "cash-out ") + pay + " " + Money(sum));
     return kDone;
