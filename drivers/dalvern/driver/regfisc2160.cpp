@@ -249,7 +249,7 @@ std::int32_t TRegFisc2160::AddInfo(const std::string& Text) {
 }
 
 std::int32_t TRegFisc2160::PrintInfoText(const std::string& Text) {
-    std::string text = TextToDos(Utf8ToCp1251(Text));
+    std::string text = DeviceText(Text, 0);
     while (!text.empty() && text.back() == ' ') text.pop_back();
     const std::size_t width = static_cast<std::size_t>(std::max(1, Version().NameLength));
     for (std::size_t at = 0; at < text.size(); at += width) {
