@@ -241,7 +241,7 @@ std::chrono::milliseconds TSamsER350FProtocol::NextStepPause() const {
     switch (state_) {
         case StateIdle:
             // Only the start of a command goes without a pause.
-            return !(idPending_ && connected_) && !queue_.Empty() && connected_ ? std::chrono::milliseconds{0} : kStepPause;
+            return connected_ && !idPending_ && !queue_.Empty() ? std::chrono::milliseconds{0} : kStepPause;
         case StateSend:
         case StateEcho:
         case StateKeyPos: return kStepPause;
