@@ -93,8 +93,6 @@ public:
     bool Running() const { return running_; }
     TSerialPort& Port() { return *port_; }
     TClock& Clock() { return clock_; }
-    // The pause the pump thread is to spend before the next step (0: none).
-    std::chrono::microseconds PendingPause() const { return pause_; }
 
 protected:
     // The engine's own step, run by Step while the port is open.
