@@ -140,10 +140,9 @@ std::string Upper(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toUpper().toStdString();
 }
 
-std::string TrimRight(std::string_view s) {
-    std::size_t n = s.size();
-    while (n > 0 && s[n - 1] == ' ') --n;
-    return std::string(s.substr(0, n));
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
 }
 
 double DayOf(double dateTime) { return std::floor(dateTime); }

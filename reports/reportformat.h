@@ -41,8 +41,8 @@ int NearestInt(double x);
 
 // Russian and Ukrainian upper-casing (any script, in fact).
 std::string Upper(std::string_view s);
-// The text without trailing blanks.
-std::string TrimRight(std::string_view s);
+// The text without trailing blanks (a view into s).
+std::string_view TrimRight(std::string_view s);
 
 // Day numbers: the whole day and the time of day.
 double DayOf(double dateTime);
