@@ -75,9 +75,19 @@ std::string Pad(std::string_view s, int width, int precision, bool left) {
     return text;
 }
 
+namespace {
+
+void AppendFitRight(std::string& out, std::string_view s, int width) {
+    if (Prefix(s, -1).second > static_cast<std::size_t>(width)) s = "...";
+    AppendPad(out, s, width, -1, false);
+}
+
+}  // namespace
+
 std::string FitRight(std::string_view s, int width) {
-    if (Prefix(s, -1).second > static_cast<std::size_t>(width)) return Pad("...", width, -1, false);
-    return Pad(s, width, -1, false);
+    std::string text;
+    AppendFitRight(text, s, width);
+    return text;
 }
 
 void AppendMoney(std::string& out, Currency value, int width) {
@@ -100,11 +110,10 @@ void AppendCount(std::string& out, double count, int width) {
         const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(count)).ptr;
         std::string_view digits(buf, static_cast<std::size_t>(end - buf));
         if (count == 0 && std::signbit(count)) digits = "-0";
-        if (digits.size() > static_cast<std::size_t>(width)) digits = "...";
-        AppendRight(out, digits, digits.size(), width);
+        AppendFitRight(out, digits, width);
         return;
     }
-    out += FitRight(CountText(count), width);
+    AppendFitRight(out, CountText(count), width);
 }
 
 bool HasFraction(double x) { return std::isfinite(x) && x != std::trunc(x); }
