@@ -145,6 +145,12 @@ std::string CountText(double count) {
     return buf;
 }
 
+std::string CountText(Currency count) {
+    char buf[32];
+    char* end = MoneyDigits(buf, count, count.raw() % Currency::kScale == 0 ? 0 : 3);
+    return std::string(buf, end);
+}
+
 std::string Upper(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toUpper().toStdString();
 }

@@ -27,6 +27,9 @@ std::string Money(Currency value, int width = 9);
 // A count: with three decimals when it has a fractional part, else the nearest
 // integer.
 std::string CountText(double count);
+// A count held as fixed point: with three decimals when its four have a fractional
+// part, else whole.
+std::string CountText(Currency count);
 
 // The same, appended to out without a text of their own: a statement writes them for
 // each of millions of rows. AppendCount appends FitRight(CountText(count), width).

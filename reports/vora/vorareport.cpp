@@ -42,14 +42,6 @@ std::string Join(std::initializer_list<std::string> columns) {
     return line;
 }
 
-// A count held as fixed point: three decimals when it has a fractional part.
-std::string CountText(Currency count) {
-    if (count.raw() % Currency::kScale == 0) return count.Format(0);
-    std::string text = count.Format(3);
-    std::replace(text.begin(), text.end(), '.', kDecimalSeparator);
-    return text;
-}
-
 std::string TotalLine(const char* caption, int breaks, const std::string& count, Currency sum) {
     return caption + std::string(static_cast<std::size_t>(breaks), kColumnBreak) + std::string(51, ' ') +
            FitRight(count, 8) + kBreak + "  " + Money(sum);
@@ -268,7 +260,7 @@ void TVoraReport::FormatFlat(std::string& Body) {
     // is that text with its total, taken over rather than copied.
     StartFlat();
     const std::string tail =
-        Rule() + kCRLF + TotalLine("ИТОГО:", 5, report::CountText(flatRows_.CountTotal), flatRows_.SumTotal) + kCRLF;
+        Rule() + kCRLF + TotalLine("ИТОГО:", 5, CountText(flatRows_.CountTotal), flatRows_.SumTotal) + kCRLF;
     const std::string final = FinalText();
     std::string text = std::move(flatRows_.Lines);
     flatRows_.Lines.clear();
@@ -301,7 +293,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     std::size_t size = 0;
     for (const TVoraList& group : groups_) {
         captions.push_back(Upper(group.Name) + ":" + kCRLF + kCRLF + columns);
-        totals.push_back(Rule() + kCRLF + TotalLine("ВСЕГО:", 4, report::CountText(group.CountTotal), group.SumTotal) +
+        totals.push_back(Rule() + kCRLF + TotalLine("ВСЕГО:", 4, CountText(group.CountTotal), group.SumTotal) +
                          kCRLF + gap);
         size += Separator.size() + 2 + captions.back().size() + group.Lines.size() + totals.back().size();
     }
