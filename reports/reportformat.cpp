@@ -75,9 +75,19 @@ std::string Pad(std::string_view s, int width, int precision, bool left) {
     return text;
 }
 
+namespace {
+
+void AppendFitRight(std::string& out, std::string_view s, int width) {
+    if (Prefix(s, -1).second > static_cast<std::size_t>(width)) s = "...";
+    AppendPad(out, s, width, -1, false);
+}
+
+}  // namespace
+
 std::string FitRight(std::string_view s, int width) {
-    if (Prefix(s, -1).second > static_cast<std::size_t>(width)) return Pad("...", width, -1, false);
-    return Pad(s, width, -1, false);
+    std::string text;
+    AppendFitRight(text, s, width);
+    return text;
 }
 
 void AppendMoney(std::string& out, Currency value, int width) {
@@ -100,11 +110,10 @@ void AppendCount(std::string& out, double count, int width) {
         const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(count)).ptr;
         std::string_view digits(buf, static_cast<std::size_t>(end - buf));
         if (count == 0 && std::signbit(count)) digits = "-0";
-        if (digits.size() > static_cast<std::size_t>(width)) digits = "...";
-        AppendRight(out, digits, digits.size(), width);
+        AppendFitRight(out, digits, width);
         return;
     }
-    out += FitRight(CountText(count), width);
+    AppendFitRight(out, CountText(count), width);
 }
 
 bool HasFraction(double x) { return std::isfinite(x) && x != std::trunc(x); }
@@ -136,14 +145,19 @@ std::string CountText(double count) {
     return buf;
 }
 
+std::string CountText(Currency count) {
+    char buf[32];
+    char* end = MoneyDigits(buf, count, count.raw() % Currency::kScale == 0 ? 0 : 3);
+    return std::string(buf, end);
+}
+
 std::string Upper(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toUpper().toStdString();
 }
 
-std::string TrimRight(std::string_view s) {
-    std::size_t n = s.size();
-    while (n > 0 && s[n - 1] == ' ') --n;
-    return std::string(s.substr(0, n));
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
 }
 
 double DayOf(double dateTime) { return std::floor(dateTime); }

@@ -27,6 +27,9 @@ std::string Money(Currency value, int width = 9);
 // A count: with three decimals when it has a fractional part, else the nearest
 // integer.
 std::string CountText(double count);
+// A count held as fixed point: with three decimals when its four have a fractional
+// part, else whole.
+std::string CountText(Currency count);
 
 // The same, appended to out without a text of their own: a statement writes them for
 // each of millions of rows. AppendCount appends FitRight(CountText(count), width).
@@ -41,8 +44,8 @@ int NearestInt(double x);
 
 // Russian and Ukrainian upper-casing (any script, in fact).
 std::string Upper(std::string_view s);
-// The text without trailing blanks.
-std::string TrimRight(std::string_view s);
+// The text without trailing blanks (a view into s).
+std::string_view TrimRight(std::string_view s);
 
 // Day numbers: the whole day and the time of day.
 double DayOf(double dateTime);

@@ -42,14 +42,6 @@ std::string Join(std::initializer_list<std::string> columns) {
     return line;
 }
 
-// A count held as fixed point: three decimals when it has a fractional part.
-std::string CountText(Currency count) {
-    if (count.raw() % Currency::kScale == 0) return count.Format(0);
-    std::string text = count.Format(3);
-    std::replace(text.begin(), text.end(), '.', kDecimalSeparator);
-    return text;
-}
-
 std::string TotalLine(const char* caption, int breaks, const std::string& count, Currency sum) {
     return caption + std::string(static_cast<std::size_t>(breaks), kColumnBreak) + std::string(51, ' ') +
            FitRight(count, 8) + kBreak + "  " + Money(sum);
@@ -71,12 +63,12 @@ void TVoraReport::ScanDaysGrouped(double DateFrom, double DateTo) {
     if (Mode == 2 || Mode == 3) {
         filtered_ = true;
         if (Mode == 2) {
-            std::string list = TIniFile(IniFileName).ReadString(kSection, "SomeVora", ""), name;
+            const std::string list = TIniFile(IniFileName).ReadString(kSection, "SomeVora", "");
             for (std::size_t pos = 0; pos <= list.size();) {
                 const std::size_t end = std::min(list.find(';', pos), list.size());
-                name = list.substr(pos, end - pos);
+                const std::string_view name = std::string_view(list).substr(pos, end - pos);
                 const auto first = name.find_first_not_of(' ');
-                if (first != std::string::npos) filter_.insert(CaseFold(TrimRight(name.substr(first))));
+                if (first != std::string_view::npos) filter_.insert(CaseFold(TrimRight(name.substr(first))));
                 pos = end + 1;
             }
         } else {
@@ -89,20 +81,10 @@ void TVoraReport::ScanDaysGrouped(double DateFrom, double DateTo) {
 
 namespace {
 
-// The text without trailing blanks.
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 void AppendTwo(std::string& out, int v) {
     out += static_cast<char>('0' + v / 10 % 10);
     out += static_cast<char>('0' + v % 10);
 }
-
-}  // namespace
-
-namespace {
 
 // The days that a walk from one date to the other reads.
 int DaysOf(double from, double to) {
@@ -143,10 +125,10 @@ void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
     ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
         text_.clear();
         if (!row.Info.empty()) {
-            AppendPad(text_, Trimmed(row.Description), 17, 17);
+            AppendPad(text_, TrimRight(row.Description), 17, 17);
             text_ += kColumnBreak;
             text_ += ' ';
-            AppendPad(text_, Trimmed(row.Info), 26, 26);
+            AppendPad(text_, TrimRight(row.Info), 26, 26);
         } else {  // the payment column alone, cut so that its break stays inside the column
             AppendPad(text_, row.Description, 0, 36);
             text_ += kColumnBreak;
@@ -184,7 +166,7 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     const std::string dayText = DayMonthText(Day) + " ";
     ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
         if (!lastKnown_ || row.Description != lastDescription_) {
-            const std::string name(Trimmed(row.Description));
+            const std::string name(TrimRight(row.Description));
             const std::string& key = fold_.Fold(name);
             if (filtered_ && !filter_.count(key)) return;
             auto it = groupIndex_.find(key);
@@ -206,7 +188,7 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
 
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
     ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
-        const std::string name = TrimRight(row.Description);
+        const std::string name(TrimRight(row.Description));
         if (!name.empty()) KnownNames.Add(name);
     });
 }
@@ -278,7 +260,7 @@ void TVoraReport::FormatFlat(std::string& Body) {
     // is that text with its total, taken over rather than copied.
     StartFlat();
     const std::string tail =
-        Rule() + kCRLF + TotalLine("ИТОГО:", 5, report::CountText(flatRows_.CountTotal), flatRows_.SumTotal) + kCRLF;
+        Rule() + kCRLF + TotalLine("ИТОГО:", 5, CountText(flatRows_.CountTotal), flatRows_.SumTotal) + kCRLF;
     const std::string final = FinalText();
     std::string text = std::move(flatRows_.Lines);
     flatRows_.Lines.clear();
@@ -311,7 +293,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     std::size_t size = 0;
     for (const TVoraList& group : groups_) {
         captions.push_back(Upper(group.Name) + ":" + kCRLF + kCRLF + columns);
-        totals.push_back(Rule() + kCRLF + TotalLine("ВСЕГО:", 4, report::CountText(group.CountTotal), group.SumTotal) +
+        totals.push_back(Rule() + kCRLF + TotalLine("ВСЕГО:", 4, CountText(group.CountTotal), group.SumTotal) +
                          kCRLF + gap);
         size += Separator.size() + 2 + captions.back().size() + group.Lines.size() + totals.back().size();
     }
