@@ -23,8 +23,8 @@ public:
     TProtocolLog(const TProtocolLog&) = delete;
     TProtocolLog& operator=(const TProtocolLog&) = delete;
 
-    // Opened, appended to and closed for every text; an error stays here and never
-    // goes back into the driver's event call.
+    // Appended to the day's file, which stays open while its name still leads to it;
+    // an error stays here and never goes back into the driver's event call.
     void Write(const std::string& Text);
     // The file of the given day.
     static std::string FileName(const QDate& day);
@@ -32,10 +32,22 @@ public:
     void SetToday(std::function<QDate()> today) { today_ = std::move(today); }
 
 private:
+    // 0 or the error; the file of name_, its folder made first.
+    int OpenFile();
+    void CloseFile();
+    bool FileInPlace() const;
+    // Reports the first of a run of failures.
+    void Failed(int error);
+
     const TSpoolerSetup& setup_;
     ISpoolerView& view_;
     std::function<QDate()> today_;
     bool failureShown_ = false;  // a failed write was reported
+    QDate day_;                  // of the file open, or tried last
+    std::string name_;
+    int fd_ = -1;
+    // The open file's identity, which the name must still lead to.
+    unsigned long long device_ = 0, inode_ = 0;
     std::function<void(const std::string&)> previousMessageLog_;  // the box notices' sink before ours
 };
 

@@ -60,6 +60,65 @@ TEST_F(ProtocolLogAlone, IsOneFilePerDayWithTextsAsSent) {
     EXPECT_TRUE(view.Posted.empty());
 }
 
+// The file stays open between texts: one whose folder is removed or moved away, or
+// that is removed itself, must not swallow the texts after it.
+TEST_F(ProtocolLogAlone, TextsAfterTheFileOrItsFolderWentGoToTheDaysFileMadeAgain) {
+    const auto dir = registry.dir() / "state";
+    const auto moved = registry.dir() / "moved";
+    const auto file = dir / "07-03-2026_Spooler.log.txt";
+    const struct {
+        const char* what;
+        std::function<void()> take;
+        const char* after;  // the day's file then
+    } cases[] = {
+        {"folder removed", [&] { std::filesystem::remove_all(dir); }, "after"},
+        {"folder moved", [&] { std::filesystem::rename(dir, moved); }, "after"},
+        {"file removed", [&] { std::filesystem::remove(file); }, "after"},
+        {"file replaced",
+         [&] {
+             std::filesystem::remove(file);
+             std::ofstream(file) << "other;";
+         },
+         "other;after"},
+    };
+    log.SetToday([] { return QDate(2026, 3, 7); });
+    setup.DriverSetup.ProtocolOn = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir);
+        std::filesystem::remove_all(moved);
+        log.Write("before;");
+        ASSERT_EQ(ReadFile(file), "before;");
+        c.take();
+        log.Write("after");
+        EXPECT_EQ(ReadFile(file), c.after);
+        // What was written before a move went with the folder.
+        if (std::filesystem::exists(moved)) EXPECT_EQ(ReadFile(moved / file.filename()), "before;");
+    }
+    EXPECT_TRUE(view.Posted.empty());
+}
+
+// A run of failures is reported once; a write that succeeds again ends the run, and
+// the next failure is reported anew.
+TEST_F(ProtocolLogAlone, WritesGoOnOnceTheFileCanBeWrittenAgain) {
+    const auto dir = registry.dir() / "state";
+    const auto file = dir / "07-03-2026_Spooler.log.txt";
+    log.SetToday([] { return QDate(2026, 3, 7); });
+    setup.DriverSetup.ProtocolOn = true;
+    // A folder in the file's place fails every write, root's too.
+    std::filesystem::create_directories(file);
+    log.Write("a");
+    log.Write("b");
+    EXPECT_EQ(view.Posted.size(), 1u);
+    std::filesystem::remove(file);
+    log.Write("c");
+    EXPECT_EQ(ReadFile(file), "c");
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    log.Write("d");
+    EXPECT_EQ(view.Posted.size(), 2u);
+}
+
 TEST_F(ProtocolLogTest, ProtocolLogFailureIsReportedOnceAndStaysOutOfTheDriver) {
     if (::geteuid() == 0) {
         // root writes anywhere: make the log's name a folder instead.
