@@ -25,9 +25,13 @@ TSerialEngine::TSerialEngine(std::unique_ptr<TSerialPort> port, TClock& clock, b
             // Steps that follow at once, with no pause and nothing to wait for, come
             // in the same hand-over.
             constexpr int kStepsAtOnce = 8;
-            for (int i = 0; i < kStepsAtOnce && FollowsAtOnce(); ++i) Step();
+            nextWait_ = NextWait();
+            for (int i = 0; i < kStepsAtOnce && FollowsAtOnce(nextWait_); ++i) {
+                Step();
+                nextWait_ = NextWait();
+            }
         },
-        [this] { return NextWait(); });
+        [this] { return nextWait_; });
     port_->SetOnInput(thread_->InputNotifier());
 }
 
@@ -63,10 +67,9 @@ bool TSerialEngine::Paced(std::chrono::milliseconds pause) {
     return false;
 }
 
-bool TSerialEngine::FollowsAtOnce() {
-    if (!portOpen_ || !clock_.RealTime() || pause_ > std::chrono::microseconds{0}) return false;
-    const TWorkWait work = WorkWait();
-    return work.longest <= std::chrono::milliseconds{0} && work.pause <= std::chrono::milliseconds{0};
+bool TSerialEngine::FollowsAtOnce(const TStepWait& next) const {
+    return portOpen_ && clock_.RealTime() && next.longest <= std::chrono::milliseconds{0} &&
+           next.pause <= std::chrono::microseconds{0};
 }
 
 TStepWait TSerialEngine::NextWait() {

@@ -132,8 +132,9 @@ protected:
 private:
     // What the pump thread waits for after a step: the pause asked for, else WorkWait.
     TStepWait NextWait();
-    // Whether the next step may follow at once: no pause, nothing to wait for.
-    bool FollowsAtOnce();
+    // Whether the step after the one that asked for next may follow at once: no
+    // pause, nothing to wait for.
+    bool FollowsAtOnce(const TStepWait& next) const;
 
     std::unique_ptr<TSerialPort> port_;
     TClock& clock_;
@@ -146,6 +147,7 @@ private:
     // The pump thread's wait before the step that runs, which its first pause may use.
     std::chrono::microseconds waitedBefore_{0};
     std::chrono::microseconds ownWaits_{0};
+    TStepWait nextWait_;  // what the last step of a hand-over asked the pump thread for
 };
 
 // format with its one %d or %x directive filled in (hexadecimal digits upper case);

@@ -209,8 +209,6 @@ std::function<void()> TProtocolThread::InputNotifier() const {
     };
 }
 
-void TProtocolThread::InputArrived() { InputNotifier()(); }
-
 void TProtocolThread::Suspend() {
     std::lock_guard l(shared_->m);
     shared_->paused = true;

@@ -8,11 +8,11 @@
 // Between two steps the thread sleeps until there is work. After each step the
 // engine's wait function says what the next one waits for: at most a time (the
 // engine's earliest deadline, less the pause), ended early by Wake (a command was
-// queued) and, when the engine reads input next, by InputArrived; then a pause, a gap
-// on the line that must pass in any case (Wake does not shorten it). A wait that runs
-// its full time is followed by the whole pause; one ended early counts toward it, so
-// that the step comes at least the pause after the one before. A step is handed over
-// at once when the wait is empty.
+// queued) and, when the engine reads input next, by input (InputNotifier); then a
+// pause, a gap on the line that must pass in any case (Wake does not shorten it). A
+// wait that runs its full time is followed by the whole pause; one ended early counts
+// toward it, so that the step comes at least the pause after the one before. A step
+// is handed over at once when the wait is empty.
 
 #include <chrono>
 #include <functional>
@@ -48,10 +48,9 @@ public:
     void Terminate();
     // Ends a wait for work: the next step is handed over once its pause has passed.
     void Wake();
-    // Ends a wait for work that input ends; callable from any thread.
-    void InputArrived();
-    // The same, as a function that stays safe to call after the thread object is gone
-    // (a port's reader thread may outlive it).
+    // Ends a wait for work that input ends, as a function callable from any thread
+    // that stays safe to call after the thread object is gone (a port's reader thread
+    // may outlive it).
     std::function<void()> InputNotifier() const;
     bool Suspended() const;
     bool Terminated() const;
