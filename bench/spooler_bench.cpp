@@ -10,10 +10,11 @@
 //                        process (target under 0.3 % of a core), its resident memory
 //                        (target under 60 MB), the protocol log's growth and the timer
 //                        corrections logged meanwhile;
-//   ReceiptSpooler/driver  the Spooler program printing a ten-item receipt that a
-//                        client queues over the bus: CPU of its process from the first
-//                        sale to the result of the closing (target under 1 % of a core),
-//                        its context switches a second and the receipt's wall time;
+//   ReceiptSpooler/driver/busy  the Spooler program printing a ten-item receipt that
+//                        a client queues over the bus, with `busy` spinning processes
+//                        loading the machine: CPU of its process from the first sale to
+//                        the result of the closing (target under 1 % of a core), its
+//                        context switches a second and the receipt's wall time;
 //   Relay10000To4Clients 10 000 queued results delivered to 4 clients in one tick
 //                        (all of them, in order, none twice), beside the 50 ms pace
 //                        of the delivery timer.
@@ -301,6 +302,7 @@ void ReceiptSpooler(benchmark::State& state) {
     PrivateBus bus;
     const bool fiscal = state.range(0) == 1;
     static int connections = 0;  // a connection's name is the process's for good
+    BusyLoad load(static_cast<int>(state.range(1)));
     for (auto _ : state) {
         Child spooler("Spooler", {});
         QDBusConnection connection = bus.Connect(QStringLiteral("receipt%1").arg(++connections));
@@ -423,5 +425,10 @@ BENCHMARK(StartupToConnected)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(IdleSpooler)->Arg(0)->Arg(1)->ArgName("driver")->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(ReceiptSpooler)->Arg(0)->Arg(1)->ArgName("driver")->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReceiptSpooler)
+    ->ArgsProduct({{0, 1}, {0, 16}})
+    ->ArgNames({"driver", "busy"})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(Relay10000To4Clients)->Unit(benchmark::kMillisecond);
