@@ -668,6 +668,10 @@ TEST_F(BusTest, SpoolctlSellsWaitsForTheResultAndExitsWithClearCodes) {
         {{"sale-art", "--sum", "6", "--art", "5", "--colour", "red"}, 2},
         {{"sale-art", "--count", "nan", "--sum", "6", "--art", "5"}, 2},
         {{"fly"}, 2},
+        // N names the item asked for: it is no in/out parameter and has no default.
+        {{"get-art-params"}, 2},
+        {{"get-tax-params"}, 2},
+        {{"get-dep-params"}, 2},
         {{"close", "--pay-type", "credit", "--sum", "0"}, 0},
         {{"cancel-art", "--sum", "1", "--art", "1"}, 1},  // no open receipt: -1
     };
