@@ -92,6 +92,8 @@ private:
     void RunPendingAction();
     void SetLinkState(TLinkState state);
     void HideUnlessError();
+    // Restore or Terminate runs: the status window shows text, the menu is short.
+    void WaitForDriver(const char* text, TLinkState state);
 
     TDriverBinding& binding_;
     const TSpoolerSetup& setup_;
