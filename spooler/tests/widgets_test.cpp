@@ -173,7 +173,9 @@ TEST(RegDialog, Checks) {
         TRegChoice choice;
         EXPECT_EQ(CheckRegInput(c.selected, c.typed, c.password, 9, choice), c.result);
         EXPECT_EQ(choice.N, c.n);
-        if (c.result == TRegCheck::Ok && !c.selected) EXPECT_EQ(choice.Password, c.password);
+        if (c.result == TRegCheck::Ok && !c.selected) {
+            EXPECT_EQ(choice.Password, c.password);
+        }
     }
 }
 
