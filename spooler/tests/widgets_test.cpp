@@ -279,7 +279,7 @@ TEST_F(MainWindowTest, CloseRoadEndsWithClosed) {
     EXPECT_EQ(core.Link().State(), lsTerminating);
     EXPECT_FALSE(closed);
     driver->RaiseCommandResult(3, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
     EXPECT_TRUE(core.Link().CanQuit());
 }
 
