@@ -31,8 +31,9 @@ void TArchiveWriter::Exec(const std::string& sql) {
 }
 
 void TArchiveWriter::WriteDay(double day, const std::vector<ArchiveRow>& rows) {
-    const std::string table = "\"" + TPaymentArchive::TableName(day) + "\"";
-    const std::string date = TPaymentArchive::TableName(day).substr(0, 10);
+    const std::string name = TPaymentArchive::TableName(day);
+    const std::string table = '"' + name + '"';
+    const std::string date = name.substr(0, 10);
     Exec("BEGIN");
     try {
         Exec("DROP TABLE IF EXISTS " + table);

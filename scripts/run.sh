@@ -94,13 +94,11 @@ fi
 echo "  [monitor] $first"
 sed -u 's/^/  [monitor] /' <&3 &
 exec 3<&-
-# The register answers, and the spooler's first poll (it re-signs on the cashier it
-# remembers) has passed.
+# Until the register answers.
 for _ in $(seq 100); do
   [ "$("$bin/spoolctl" in-interaction 2>/dev/null)" = true ] && break
   sleep 0.2
 done
-sleep 1.5
 
 step() {
   echo "\$ spoolctl $*"

@@ -6,8 +6,9 @@
 // with an events interface of its own is served the same way).
 //
 // Not connected -> ConnectTo / ConnectToEvents (or Connect) -> connected ->
-// Disconnect -> not connected. A forwarder called while not connected tries Connect
-// first, which for the spooler's connect kind (attach) raises the assertion error.
+// Disconnect -> not connected. A member called while not connected tries Connect
+// first; with the spooler's connect kind (attach) there is nothing to connect to, and
+// the call raises kNotConnected.
 
 #include <cstdint>
 #include <string>

@@ -33,6 +33,7 @@ std::int32_t TCashierSignOn::RegisterCashier(std::int32_t NOp, const std::string
         };
         reports(setup_.AutoXReportsBefore, setup_.AutoZReportsBefore);
         result = driver_.Call(&ICashDriverAuto::RegOp, NOp, Name, password);
+        if (result != -1 && signedOn_) signedOn_();
         driver_.Call(&ICashDriverAuto::ProgramAfterReg, "BeginMsg");
         reports(setup_.AutoXReportsAfter, setup_.AutoZReportsAfter);
     } catch (const std::exception&) {

@@ -6,6 +6,7 @@
 // it comes back.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/cashgl.h"
@@ -15,7 +16,9 @@ namespace tolver {
 
 class TCashierSignOn {
 public:
-    TCashierSignOn(TCashDriverAutoClient& driver, const TSpoolerSetup& setup) : driver_(driver), setup_(setup) {}
+    // signedOn is told whenever a sign-on has gone to the driver.
+    TCashierSignOn(TCashDriverAutoClient& driver, const TSpoolerSetup& setup, std::function<void()> signedOn = {})
+        : driver_(driver), setup_(setup), signedOn_(std::move(signedOn)) {}
 
     // The cashier signed on last; -1 at start and after a sign-off.
     std::int32_t CashierN() const { return cashierN_; }
@@ -41,6 +44,7 @@ private:
 
     TCashDriverAutoClient& driver_;
     const TSpoolerSetup& setup_;
+    std::function<void()> signedOn_;
     std::int32_t cashierN_ = -1;
     bool checkOpen_ = false;
 };

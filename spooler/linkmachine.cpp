@@ -20,6 +20,13 @@ void TLinkMachine::HideUnlessError() {
     if (!driverError_) view_.HideStatus();
 }
 
+void TLinkMachine::WaitForDriver(const char* text, TLinkState state) {
+    view_.SetInfo(text);
+    view_.SetMenuFull(false);
+    view_.ShowStatus();
+    SetLinkState(state);
+}
+
 // ---- the events --------------------------------------------------------------------
 
 void TLinkMachine::ConnectDriver() {
@@ -50,14 +57,10 @@ void TLinkMachine::ConnectDriver() {
             fail(cause);
             return;
         }
-        if (RestoreDriver()) {
+        if (RestoreDriver())
             SetLinkState(lsConnected);
-        } else {
-            view_.SetInfo(kTextRestoring);
-            view_.SetMenuFull(false);
-            view_.ShowStatus();
-            SetLinkState(lsRestoring);
-        }
+        else
+            WaitForDriver(kTextRestoring, lsRestoring);
     } catch (const std::exception&) {
         fail(kTextDriverOutdated);
     }
@@ -67,11 +70,8 @@ void TLinkMachine::RequestDisconnect() {
     if (TerminateDriver()) {
         SetLinkState(lsStopped);
     } else {
-        view_.SetInfo(kTextTerminating);
-        view_.SetMenuFull(false);
-        view_.ShowStatus();
         terminateTicks_ = 0;
-        SetLinkState(lsTerminating);
+        WaitForDriver(kTextTerminating, lsTerminating);
     }
 }
 

@@ -61,6 +61,10 @@ public:
     bool CanQuit() const { return canQuit_; }          // the link is down; the program may close
     bool NotifyDeclined() const { return notifyDeclined_; }
     bool CashierRestored() const { return cashierRestored_; }
+    // A sign-on has just gone to the driver: it reaches the register with the line, so
+    // the next good poll has nobody to sign on again (doing so would close the receipt
+    // the cashier may have opened since).
+    void CashierSignedOn() { cashierRestored_ = true; }
     std::int32_t RestoreID() const { return restoreId_; }
     std::int32_t TerminateID() const { return terminateId_; }
     int RestoreTicks() const { return restoreTicks_; }
@@ -92,6 +96,8 @@ private:
     void RunPendingAction();
     void SetLinkState(TLinkState state);
     void HideUnlessError();
+    // Restore or Terminate runs: the status window shows text, the menu is short.
+    void WaitForDriver(const char* text, TLinkState state);
 
     TDriverBinding& binding_;
     const TSpoolerSetup& setup_;

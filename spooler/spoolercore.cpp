@@ -9,7 +9,7 @@ namespace tolver {
 TSpoolerCore::TSpoolerCore(ISpoolerView& view, TObjectFactory createObject)
     : view_(view),
       binding_(store_.Setup(), std::move(createObject)),
-      cashier_(binding_.Driver(), store_.Setup()),
+      cashier_(binding_.Driver(), store_.Setup(), [this] { link_.CashierSignedOn(); }),
       log_(store_.Setup(), view),
       relay_(view),
       link_(binding_, store_.Setup(), view, [this] { cashier_.SignOnAgain(); }) {

@@ -1,6 +1,5 @@
 #include "spooler/automation/mainwindowhost.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <cstdio>
 
@@ -73,9 +72,9 @@ std::int32_t MainWindowHost::UnregisterCashier() { return main_.Core().Cashier()
 
 void MainWindowHost::ShowRegDialog(std::function<void(std::int32_t)> done) {
     // From the event loop, after the call has returned: the dialog's own loop serves
-    // the other clients, and the caller's answer waits for its result.
-    QPointer<TfrmMain> main(&main_);
-    QTimer::singleShot(0, &main_, [main, done = std::move(done)] { done(main ? main->ShowRegDialog() : -1); });
+    // the other clients, and the caller's answer waits for its result. The main
+    // window is the timer's context, so it still exists when the dialog is shown.
+    QTimer::singleShot(0, &main_, [&main = main_, done = std::move(done)] { done(main.ShowRegDialog()); });
 }
 
 void MainWindowHost::ShowReports() { main_.ShowReports(); }

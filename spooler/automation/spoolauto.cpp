@@ -52,6 +52,25 @@ auto Reported(F&& f) {
     }
 }
 
+// What SpoolAuto and SpoolAuto1 answer alike.
+
+// The spooler may close unless a receipt is open; then Info says why not.
+bool CanExitNow(AutomationHost* mainForm, std::string& Info) {
+    if (!mainForm || !mainForm->CheckOpen()) return true;
+    Info = kUnfinishedCheckText;
+    return false;
+}
+
+std::string DriverId(AutomationHost* mainForm) {
+    std::string value;
+    if (mainForm) Swallow([&] { value = mainForm->Driver().Call(&ICashDriverAuto::get_ID); });
+    return value;
+}
+
+void ShowReports(AutomationHost* mainForm) {
+    if (mainForm) Swallow([&] { mainForm->ShowReports(); });
+}
+
 }  // namespace
 
 RegOpPassword SplitRegOpPassword(const std::string& password) {
@@ -124,9 +143,7 @@ void TSpoolAuto::ReturnCash(Currency Sum, bool Print) {
     Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::ReturnCash, Sum, TPayType::Cash, std::string()); });
 }
 
-void TSpoolAuto::GetReports() {
-    if (mainForm_) Swallow([&] { mainForm_->ShowReports(); });
-}
+void TSpoolAuto::GetReports() { ShowReports(mainForm_); }
 
 void TSpoolAuto::Reg(std::function<void()> done) {
     if (!mainForm_) return done();
@@ -135,17 +152,9 @@ void TSpoolAuto::Reg(std::function<void()> done) {
 
 void TSpoolAuto::Prepare(std::int32_t pHandle, std::int32_t aID) { Prepared() = {owner_, pHandle, aID}; }
 
-std::string TSpoolAuto::ID() {
-    std::string out;
-    if (mainForm_) Swallow([&] { out = mainForm_->Driver().Call(&ICashDriverAuto::get_ID); });
-    return out;
-}
+std::string TSpoolAuto::ID() { return DriverId(mainForm_); }
 
-bool TSpoolAuto::CanExit(std::string& Info) {
-    if (!mainForm_ || !mainForm_->CheckOpen()) return true;
-    Info = kUnfinishedCheckText;
-    return false;
-}
+bool TSpoolAuto::CanExit(std::string& Info) { return CanExitNow(mainForm_, Info); }
 
 // ---- SpoolAuto1 ----------------------------------------------------------------------
 
@@ -177,7 +186,6 @@ std::vector<TSpoolAuto1::Sink> TSpoolAuto1::SinkList() const {
     for (const auto& entry : sinks_) out.push_back(entry.sink);
     return out;
 }
-
 
 void TSpoolAuto1::CloseOpenCheck() {
     if (mainForm_->CheckOpen()) CloseCheck(Currency(), TPayType::Cash);
@@ -257,11 +265,7 @@ bool TSpoolAuto1::InInteraction() {
     return value;
 }
 
-std::string TSpoolAuto1::ID() {
-    std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_ID); });
-    return value;
-}
+std::string TSpoolAuto1::ID() { return DriverId(mainForm_); }
 
 std::int32_t TSpoolAuto1::AddInfo(const std::string& Text) {
     std::int32_t value = -1;
@@ -269,15 +273,9 @@ std::int32_t TSpoolAuto1::AddInfo(const std::string& Text) {
     return value;
 }
 
-bool TSpoolAuto1::CanExit(std::string& Info) {
-    if (!mainForm_ || !mainForm_->CheckOpen()) return true;
-    Info = kUnfinishedCheckText;
-    return false;
-}
+bool TSpoolAuto1::CanExit(std::string& Info) { return CanExitNow(mainForm_, Info); }
 
-void TSpoolAuto1::GetReportsDialog() {
-    if (mainForm_) Swallow([&] { mainForm_->ShowReports(); });
-}
+void TSpoolAuto1::GetReportsDialog() { ShowReports(mainForm_); }
 
 void TSpoolAuto1::GetRegDialog(std::function<void(std::int32_t)> done) {
     if (!mainForm_) return done(-1);

@@ -108,6 +108,7 @@ class SpoolAuto1::Receiver : public QObject {
     Q_OBJECT
 public:
     std::vector<CommandResultHandler> handlers;
+    QString path;  // the object's, kept for the disconnect after a release
 public Q_SLOTS:
     void onCommandResult(int id, int result) {
         const auto copy = handlers;
@@ -119,13 +120,14 @@ SpoolAuto1::SpoolAuto1(QDBusConnection connection) : SpoolMembers(true, std::mov
 
 SpoolAuto1::~SpoolAuto1() {
     if (receiver_)
-        connection_.disconnect(QLatin1String(bus::kServiceName), path_, QLatin1String(bus::kEventsInterface),
+        connection_.disconnect(QLatin1String(bus::kServiceName), receiver_->path, QLatin1String(bus::kEventsInterface),
                                QStringLiteral("OnCommandResult"), receiver_.get(), SLOT(onCommandResult(int, int)));
 }
 
 void SpoolAuto1::Advise(CommandResultHandler handler) {
     if (!receiver_) {
         receiver_ = std::make_unique<Receiver>();
+        receiver_->path = path_;
         // The signal is sent to this connection only; the match is for our own object.
         if (!connection_.connect(QLatin1String(bus::kServiceName), path_, QLatin1String(bus::kEventsInterface),
                                  QStringLiteral("OnCommandResult"), receiver_.get(), SLOT(onCommandResult(int, int))))

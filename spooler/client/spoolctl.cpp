@@ -67,22 +67,16 @@ std::string Kebab(std::string_view name) {
     return out;
 }
 
-struct Arg {
-    char type;
-    std::string name;
-};
+using Arg = bus::Arg;
 
 std::vector<Arg> ParseArgs(std::string_view list) {
     std::vector<Arg> out;
-    for (std::size_t k = 0; k < bus::ArgCount(list); ++k) {
-        const bus::Arg a = bus::ArgAt(list, k);
-        out.push_back({a.type, std::string(a.name)});
-    }
+    for (std::size_t k = 0; k < bus::ArgCount(list); ++k) out.push_back(bus::ArgAt(list, k));
     return out;
 }
 
 // The option names of an argument: its kebab name, and without the "n-" of a number.
-std::vector<std::string> OptionNames(const std::string& name) {
+std::vector<std::string> OptionNames(std::string_view name) {
     std::vector<std::string> names{Kebab(name)};
     if (names[0].starts_with("n-")) names.push_back(names[0].substr(2));
     if (name == "pHandle") names.push_back("handle");
@@ -131,9 +125,9 @@ QVariant ParseValue(const Arg& arg, const std::string& option, const std::string
 
 // An argument left out: Count 1, SumWithoutNDS the Sum, PayType cash, Print true,
 // texts, in/out parameters and the unused NDS empty or 0; anything else must be given.
-std::optional<QVariant> DefaultValue(const Arg& arg, std::string_view out) {
+std::optional<QVariant> DefaultValue(const bus::Member& member, const Arg& arg) {
     // An in/out parameter starts from nothing.
-    if (out.find(std::string(1, arg.type) + ":" + arg.name) != std::string_view::npos) {
+    if (bus::OutIndex(member, arg.name) >= 0) {
         if (arg.type == 'x') return QVariant::fromValue<qlonglong>(0);
         if (arg.type == 'i') return 0;
     }
@@ -260,7 +254,7 @@ int Run(std::vector<std::string> args) {
                 value = ParseValue(arg, option, it->second);
                 options.erase(it);
             }
-        if (!value) value = DefaultValue(arg, member->out);
+        if (!value) value = DefaultValue(*member, arg);
         if (!value && arg.name != "SumWithoutNDS") throw UsageError{"--" + OptionNames(arg.name).back() + " is required"};
         if (arg.name == "Sum") sum = value;
         callArgs.push_back(value ? *value : QVariant());
@@ -298,7 +292,7 @@ int Run(std::vector<std::string> args) {
     for (std::size_t i = 0; i < out.size() && static_cast<int>(i) < values.size(); ++i) {
         const QString text = Text(values[static_cast<int>(i)], out[i].type);
         if (out.size() == 1) std::printf("%s\n", qPrintable(text));
-        else std::printf("%s=%s\n", out[i].name.c_str(), qPrintable(text));
+        else std::printf("%.*s=%s\n", static_cast<int>(out[i].name.size()), out[i].name.data(), qPrintable(text));
     }
     std::fflush(stdout);
     if (!returnsId) return kOk;

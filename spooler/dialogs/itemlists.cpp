@@ -1,7 +1,5 @@
 #include "spooler/dialogs/itemlists.h"
 
-#include "common/cashgl.h"
-
 namespace tolver {
 
 std::vector<std::string> SplitItemNames(std::string_view text) {
@@ -19,13 +17,6 @@ std::string PicksToText(const std::vector<bool>& marks) {
     for (std::size_t i = 0; i < marks.size(); ++i)
         if (marks[i]) text += std::to_string(i) + ";";
     return text;
-}
-
-bool IsPicked(std::string_view picks, int i) {
-    std::string wrapped = ";";
-    wrapped.append(picks);
-    wrapped += ";";
-    return InSemicolonList(wrapped, i);
 }
 
 }  // namespace tolver

@@ -14,10 +14,7 @@ namespace tolver {
 std::vector<std::string> SplitItemNames(std::string_view text);
 
 // The positions of the marked rows, each in decimal followed by ";": marks on rows 0
-// and 2 give "0;2;".
+// and 2 give "0;2;". TChosenItems (drivers/contract/chosenitems.h) reads them back.
 std::string PicksToText(const std::vector<bool>& marks);
-
-// Whether row i is among the picks (whole numbers only: "11;" does not pick row 1).
-bool IsPicked(std::string_view picks, int i);
 
 }  // namespace tolver

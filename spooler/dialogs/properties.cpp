@@ -31,6 +31,7 @@
 #include <cmath>
 
 #include "platform/com/comptr.h"
+#include "drivers/contract/chosenitems.h"
 #include "platform/com/dispatch.h"
 #include "spooler/dialogs/folderbrowser.h"
 #include "spooler/dialogs/framedock.h"
@@ -657,15 +658,17 @@ void TfrmProperties::FillReports() {
     if (!host_.DriverExists()) return;
     const TSpoolerSetup& edit = host_.EditSetup();
     auto fill = [&](QTreeWidget* list, const std::string& names, const std::string& before, const std::string& after) {
+        const TChosenItems picksBefore(before), picksAfter(after);
         int i = 0;
         for (const std::string& name : SplitItemNames(names)) {
             auto* row = new QTreeWidgetItem(list, {Q(name), {}, {}});
             row->setIcon(0, report_);
             row->setToolTip(0, Q(name));
-            row->setData(1, Qt::UserRole, IsPicked(before, i));
-            row->setData(2, Qt::UserRole, IsPicked(after, i));
-            row->setIcon(1, IsPicked(before, i) ? checked_ : unchecked_);
-            row->setIcon(2, IsPicked(after, i) ? checked_ : unchecked_);
+            const bool isBefore = picksBefore.Has(i), isAfter = picksAfter.Has(i);
+            row->setData(1, Qt::UserRole, isBefore);
+            row->setData(2, Qt::UserRole, isAfter);
+            row->setIcon(1, isBefore ? checked_ : unchecked_);
+            row->setIcon(2, isAfter ? checked_ : unchecked_);
             ++i;
         }
     };

@@ -56,6 +56,37 @@ TEST_F(CashierTest, SignOnErrorsEndTheSequenceButKeepTheCashier) {
     EXPECT_EQ(core.Cashier().CashierN(), -1);
 }
 
+// The link signs on again only a cashier it lost: a sign-on just before its first good
+// poll stays as it is, and so does the receipt opened after it.
+TEST_F(CashierTest, TheLinkSignsOnAgainOnlyACashierItLost) {
+    Start();
+    auto* op = static_cast<TCashOpProperties*>(setup.OpList.CreateItem(2));
+    op->Password = "77";
+    ASSERT_GT(core.Cashier().RegisterCashier(2, "Петров", false, ""), 0);
+    core.Cashier().SetCheckOpen(true);  // a sale opened the receipt
+    driver->Calls.clear();
+    Ticks(3);  // good polls
+    EXPECT_TRUE(driver->CallsOf("RegOp").empty());
+    EXPECT_TRUE(driver->CallsOf("CloseCheck").empty());
+    EXPECT_TRUE(core.Cashier().CheckOpen());
+
+    // The register goes silent long enough for the failure box, then answers again.
+    setup.DriverSetup.NotificationOn = false;
+    driver->Polls = std::deque<bool>(5, false);
+    Ticks(5);
+    EXPECT_FALSE(link.CashierRestored());
+    Ticks(1);
+    EXPECT_EQ(driver->CallsOf("RegOp"), (std::vector<std::string>{"RegOp(2,,77)"}));
+    EXPECT_TRUE(link.CashierRestored());
+
+    // A sign-on the driver refuses leaves the cashier to be signed on again.
+    driver->Polls = std::deque<bool>(5, false);
+    Ticks(5);
+    driver->Failing = {"RegOp"};
+    EXPECT_EQ(core.Cashier().RegisterCashier(3, "", false, ""), -1);
+    EXPECT_FALSE(link.CashierRestored());
+}
+
 TEST_F(CashierTest, CloseCheckFromTheMenuSwallowsErrors) {
     Start();
     core.Cashier().SetCheckOpen(true);

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -30,15 +29,7 @@ namespace {
 
 using testutil::RunUntil;
 
-struct TResultSink : ISpoolerSink {
-    std::map<int, std::vector<int>> got;
-    void OnCommandResult(std::int32_t id, std::int32_t result) override { got[id].push_back(result); }
-};
-
-struct TResultClient : ISpoolerClient {
-    std::shared_ptr<TResultSink> sink = std::make_shared<TResultSink>();
-    std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override { return {sink}; }
-};
+using testutil::TResultClient;
 
 class DalvernInTheSpooler : public testutil::SpoolerOnSimulator {
 protected:
@@ -54,7 +45,6 @@ protected:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    static bool Connected(const TfrmMain& m) { return m.Core().Link().State() == lsConnected && m.Core().Link().LastPollOk(); }
 
     std::filesystem::path journal_ = registry.dir() / "journal.txt";
     TSpoolerMessageScript boxes;
@@ -70,7 +60,7 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
 
     TfrmMain main;
     TSpoolerCore& core = main.Core();
-    ASSERT_TRUE(RunUntil([&] { return core.Link().State() == lsConnected && core.Link().LastPollOk(); }, 60000))
+    ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000))
         << main.lInfo->text().toStdString();
     EXPECT_FALSE(core.Link().DriverError());
     EXPECT_EQ(core.Binding().Constraints().MaxArt, 8000);
@@ -87,8 +77,8 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
     EXPECT_EQ(core.Binding().Driver().Call(&ICashDriverAuto::AddInfo, "Спасибо за покупку"), 0);
     ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash));
     for (const int id : ids) ASSERT_GT(id, 0);
-    ASSERT_TRUE(RunUntil([&] { return client->sink->got.count(ids.back()) == 1; }, 120000));
-    for (const int id : ids) EXPECT_EQ(client->sink->got[id], std::vector<int>{0}) << id;
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(ids.back()).empty(); }, 120000));
+    for (const int id : ids) EXPECT_EQ(client->sink->Results(id), std::vector<int>{0}) << id;
     EXPECT_FALSE(core.Link().DriverError());
     const std::vector<std::string> booked = {
         "sign-on 2", "sale art 5 qty 1.000 price 12.00 sum 12.00", "void art 5 qty 1.000 sum -12.00", "drawer",
@@ -117,9 +107,9 @@ TEST_F(DalvernInTheSpooler, APauseWhileASaleIsAwaitedBooksItOnce) {
     ASSERT_TRUE(RunUntil([&] { return Journal() == std::vector<std::string>{sold}; }, 60000));
     EXPECT_TRUE(client->sink->got.empty());
     main.nPause->trigger();
-    ASSERT_TRUE(RunUntil([&] { return client->sink->got.count(close) == 1; }, 120000));
-    EXPECT_EQ(client->sink->got[sale], std::vector<int>{-1});
-    EXPECT_EQ(client->sink->got[close], std::vector<int>{0});
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(close).empty(); }, 120000));
+    EXPECT_EQ(client->sink->Results(sale), std::vector<int>{-1});
+    EXPECT_EQ(client->sink->Results(close), std::vector<int>{0});
     const std::vector<std::string> booked = {sold, "drawer", "close 1 total 12.34 cash tender 20.00 change 7.66"};
     EXPECT_TRUE(RunUntil([&] { return Journal().size() >= booked.size(); }, 10000));
     EXPECT_EQ(Journal(), booked);

@@ -27,25 +27,7 @@ using tolver::testutil::RunUntil;
 
 namespace {
 
-struct TResultSink : ISpoolerSink {
-    std::vector<std::pair<int, int>> got;
-    void OnCommandResult(std::int32_t id, std::int32_t result) override { got.emplace_back(id, result); }
-    bool Has(int id) const {
-        for (const auto& [i, r] : got)
-            if (i == id) return true;
-        return false;
-    }
-    int ResultOf(int id) const {
-        for (const auto& [i, r] : got)
-            if (i == id) return r;
-        return -100;
-    }
-};
-
-struct TResultClient : ISpoolerClient {
-    std::shared_ptr<TResultSink> sink = std::make_shared<TResultSink>();
-    std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override { return {sink}; }
-};
+using testutil::TResultClient;
 
 // A registry store, the simulated register on COM7 and Sorbel.csh chosen for it.
 class SpoolerEndToEnd : public testutil::SpoolerOnSimulator {
@@ -54,8 +36,6 @@ protected:
         SpoolerOnSimulator::StartSimulator(QStringList{"er350f", "--print-delay", "100"} + extra, SORBEL_MODULE,
                                            "--driver Sorbel.csh --com 7 --protocol on --notify on");
     }
-
-    static bool Connected(const TfrmMain& m) { return m.Core().Link().State() == lsConnected && m.Core().Link().LastPollOk(); }
 
     TSpoolerMessageScript boxes;
 };
@@ -77,10 +57,10 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     ASSERT_GT(reg, 0);
     ASSERT_GT(sale, 0);
     ASSERT_GT(close, 0);
-    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(close); }, 120000));
-    EXPECT_EQ(client->sink->ResultOf(reg), 0);
-    EXPECT_EQ(client->sink->ResultOf(sale), 0);
-    EXPECT_EQ(client->sink->ResultOf(close), 0);
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(close).empty(); }, 120000));
+    EXPECT_EQ(client->sink->Results(reg), std::vector<int>{0});
+    EXPECT_EQ(client->sink->Results(sale), std::vector<int>{0});
+    EXPECT_EQ(client->sink->Results(close), std::vector<int>{0});
     // In the order the driver reported them.
     std::vector<int> order;
     for (const auto& [id, r] : client->sink->got)
@@ -119,7 +99,7 @@ TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItComplete
     auto client = std::make_shared<TResultClient>();
     core.Relay().AddClient(client);
     const int reg = core.Cashier().RegisterCashier(1, "Кассир 1", false, "5173");
-    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(reg); }, 60000));
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(reg).empty(); }, 60000));
 
     std::vector<std::string> asked;
     boxes.WhileOpen = [&](const TSpoolerMessageScript::Box& box) {
@@ -131,8 +111,8 @@ TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItComplete
     EXPECT_EQ(core.Binding().Driver().Call(&ICashDriverAuto::GetXReport, "0;"), 0);
     const int off = core.Cashier().UnregisterCashier();
     ASSERT_GT(off, 0);
-    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(off); }, 120000));
-    EXPECT_EQ(client->sink->ResultOf(off), 0);
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(off).empty(); }, 120000));
+    EXPECT_EQ(client->sink->Results(off), std::vector<int>{0});
     EXPECT_EQ(asked, (std::vector<std::string>{"Переключите ключ на КА в положение X и нажмите кнопку ОК",
                                                "Выполнение X-отчетов окончено. Верните ключ в положение Р"}));
 }
@@ -156,7 +136,7 @@ TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) 
     op->Password = "5173";
     const int reg = core.Cashier().RegisterCashier(2, "Кассир 2", false, "");
     ASSERT_GT(reg, 0);
-    ASSERT_TRUE(RunUntil([&] { return client->sink->Has(reg); }, 30000));
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(reg).empty(); }, 30000));
     ASSERT_TRUE(RunUntil([&] { return core.Link().CashierRestored(); }, 5000));
 
     const auto failureBoxes = [&] {

@@ -12,12 +12,17 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/run_until.h"
 #include "platform/testing/shell_tool.h"
+#include "spooler/mainform.h"
+#include "spooler/spoolerclient.h"
 
 namespace tolver::testutil {
 
@@ -51,9 +56,29 @@ protected:
         ASSERT_EQ(RunTool(SPOOLER_SETUP_TOOL, setupArgs), 0);
     }
 
+    // The link is up and the register answered the last poll.
+    static bool Connected(const TfrmMain& m) { return m.Core().Link().State() == lsConnected && m.Core().Link().LastPollOk(); }
+
     TempRegistry registry;
     std::filesystem::path state_;
     QProcess sim;
+};
+
+// A client of the result relay whose sink records every result, in the order handed.
+struct TResultClient : ISpoolerClient {
+    struct Sink : ISpoolerSink {
+        std::vector<std::pair<int, int>> got;
+        void OnCommandResult(std::int32_t id, std::int32_t result) override { got.emplace_back(id, result); }
+        // The results handed for id, in order: exactly one when all is well.
+        std::vector<int> Results(int id) const {
+            std::vector<int> out;
+            for (const auto& [i, r] : got)
+                if (i == id) out.push_back(r);
+            return out;
+        }
+    };
+    std::shared_ptr<Sink> sink = std::make_shared<Sink>();
+    std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override { return {sink}; }
 };
 
 }  // namespace tolver::testutil

@@ -173,7 +173,9 @@ TEST(RegDialog, Checks) {
         TRegChoice choice;
         EXPECT_EQ(CheckRegInput(c.selected, c.typed, c.password, 9, choice), c.result);
         EXPECT_EQ(choice.N, c.n);
-        if (c.result == TRegCheck::Ok && !c.selected) EXPECT_EQ(choice.Password, c.password);
+        if (c.result == TRegCheck::Ok && !c.selected) {
+            EXPECT_EQ(choice.Password, c.password);
+        }
     }
 }
 
@@ -277,7 +279,7 @@ TEST_F(MainWindowTest, CloseRoadEndsWithClosed) {
     EXPECT_EQ(core.Link().State(), lsTerminating);
     EXPECT_FALSE(closed);
     driver->RaiseCommandResult(3, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
     EXPECT_TRUE(core.Link().CanQuit());
 }
 

@@ -192,7 +192,9 @@ private:
     std::deque<TReply> replies_;
     TReplyAssembler rx_;
     bool working_ = false;      // the queue's head is the current command
-    bool headResent_ = false;  // the head has been resent after a "wrong command or format" status
+    // The head was refused with a "wrong command or format" status and has its one
+    // resend (it stays set across a reopen, which keeps the head queued).
+    bool headResent_ = false;
     // The head's frame went out and the register has neither completed nor refused
     // it (no effective status, no NAK): it may have been booked.
     bool sentOut_ = false;

@@ -44,11 +44,8 @@ TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     legacy.Call<"Prepare">(11, 77);
     auto holder = std::make_unique<client::SpoolAuto1>(bus);  // keeps the spooler running between spoolctl calls
 
-    // The link is up once the register answers; the spooler's first good poll (1 s
-    // ticks) re-signs on the cashier it remembers, closing any open receipt, so the
-    // sale waits for that poll to have passed.
+    // The link is up once the register answers.
     ASSERT_TRUE(WaitFor([&] { return holder->call("InInteraction").value(0).toBool(); }, 20000));
-    WaitFor([] { return false; }, 1500);
 
     CtlRun r = Spoolctl({"sign-on", "--op", "1", "--name-op", "Кассир 1", "--password", "5173", "--wait"}, 60000);
     EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();

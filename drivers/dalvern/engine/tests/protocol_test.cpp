@@ -259,20 +259,43 @@ TEST_F(Engine, LockFailsTheCommandUnlessKept) {
     EXPECT_FALSE(engine->Blocked());
 }
 
+// A reopen between the refusal and the resend changes neither: the command stays at
+// the head, goes out once more after the reopen's identification, and a second
+// refusal ends it.
 TEST_F(Engine, WrongCommandIsResentOnceAfterReidentifyingThenFails) {
-    OpenIdentified();
-    const int id = engine->AddCommand("Q", 1, kShort, "");
-    ASSERT_EQ(RunUntilSent(), Frame("Q"));
-    for (int attempt = 1; attempt <= 2; ++attempt) {
-        Reply(kAck + Status(0x01, 0x84));  // bit 2 decides
-        EXPECT_EQ(port->TakeSent(), kAck + Frame("S1")) << attempt;
-        Reply(kAck + Frame(IdentData("2160.01.O")));
-        EXPECT_EQ(port->TakeSent(), attempt == 1 ? kAck + Frame("Q") : kAck) << attempt;
+    const struct {
+        const char* between;
+        bool reopen;
+        bool close;
+    } cases[] = {{"nothing", false, false}, {"a close and an open", true, true}, {"an open alone", true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.between);
+        Fresh();
+        OpenIdentified();
+        const int id = engine->AddCommand("Q", 1, kShort, "");
+        ASSERT_EQ(RunUntilSent(), Frame("Q"));
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            Reply(kAck + Status(0x01, 0x84));  // bit 2 decides
+            EXPECT_EQ(port->TakeSent(), kAck + Frame("S1")) << attempt;
+            const bool reopened = attempt == 1 && c.reopen;
+            if (reopened) {
+                if (c.close) engine->Close();
+                Open();
+                EXPECT_TRUE(results.empty());
+                ASSERT_EQ(RunUntilSent(), Frame("S1"));
+            }
+            Reply(kAck + Frame(IdentData("2160.01.O")));
+            if (reopened) {  // the mode is unknown after a reopen
+                EXPECT_EQ(port->TakeSent(), kAck + Frame(kSwitchTo1));
+                Reply(kAck + Status(0x01));
+            }
+            EXPECT_EQ(port->TakeSent(), attempt == 1 ? kAck + Frame("Q") : kAck) << attempt;
+        }
+        EXPECT_EQ(results, (Results{{id, -1}}));
+        EXPECT_EQ(errors, std::vector<std::string>{"Неправильная команда или ошибка формата команды"});
+        Run(3000);
+        EXPECT_EQ(port->TakeSent(), Frame("["));  // nothing more of Q
     }
-    EXPECT_EQ(results, (Results{{id, -1}}));
-    EXPECT_EQ(errors, std::vector<std::string>{"Неправильная команда или ошибка формата команды"});
-    Run(3000);
-    EXPECT_EQ(port->TakeSent(), Frame("["));  // nothing more of Q
 }
 
 TEST_F(Engine, NakQuietSecondThenResend) {
