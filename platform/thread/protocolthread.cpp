@@ -26,9 +26,10 @@ constexpr std::chrono::hours kLongestWait{24};
 
 // The thread sleeps in poll on two descriptors: an eventfd that others write to wake
 // it (a step that wants its successor at once, Wake, input, Resume, Suspend,
-// Terminate) and a timerfd that the creating thread arms, at the end of a step, for
-// the time the next one is due. So a step with a deadline costs the thread one wake,
-// not one for the end of the step and another for the deadline.
+// Terminate) and a timerfd armed for the time the next one is due: by the creating
+// thread at the end of a step, and by whoever ends a wait early (Wake, input) for the
+// end of its pause. So a step with a deadline costs the thread one wake, not one for
+// the end of the step, or for the input, and another for the deadline.
 struct TProtocolThread::Shared {
     enum class Phase { Ready, Stepping, Waiting, Pausing };
 
@@ -74,6 +75,13 @@ struct TProtocolThread::Shared {
             phase = Phase::Ready;
             Disarm();  // a wait ended early leaves no wake behind
         }
+    }
+    // A wait for work ended early (Wake, input), on whatever thread ended it: the pause
+    // from the end of the step follows, on the timer, so that the thread wakes once,
+    // when the step is due, not also to learn that the wait is over.
+    void EndWait(Clock::time_point now) {
+        PauseFrom(stepEnd, now);
+        if (phase == Phase::Ready) Kick();
     }
 
     std::mutex m;
@@ -162,7 +170,7 @@ void TProtocolThread::Run() {
                             s->phase = Phase::Waiting;
                             s->waitUntil = s->stepEnd + std::min<std::chrono::milliseconds>(next.longest, kLongestWait);
                             s->ArmAt(s->waitUntil);
-                            if (s->woken || (next.input && s->input)) s->Kick();
+                            if (s->woken || (next.input && s->input)) s->EndWait(s->stepEnd);
                         } else {
                             s->PauseFrom(s->stepEnd, s->stepEnd);
                             if (s->phase == Phase::Ready) s->Kick();
@@ -198,14 +206,14 @@ void TProtocolThread::Resume() {
 void TProtocolThread::Wake() {
     std::lock_guard l(shared_->m);
     shared_->woken = true;
-    if (shared_->phase == Shared::Phase::Waiting) shared_->Kick();
+    if (shared_->phase == Shared::Phase::Waiting) shared_->EndWait(Clock::now());
 }
 
 std::function<void()> TProtocolThread::InputNotifier() const {
     return [s = shared_] {
         std::lock_guard l(s->m);
         s->input = true;
-        if (s->phase == Shared::Phase::Waiting && s->next.input) s->Kick();
+        if (s->phase == Shared::Phase::Waiting && s->next.input) s->EndWait(Clock::now());
     };
 }
 
