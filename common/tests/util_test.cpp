@@ -119,7 +119,9 @@ TEST(Util, DataPathIsTheProgramFolderWhenWritableElseTheStateFolder) {
     ASSERT_EQ(::access(GetAppPath().c_str(), W_OK), 0);  // the build tree
     EXPECT_EQ(GetDataPath(), GetAppPath());
     const std::string other = DataPathOfAnotherUser();
-    if (!other.empty()) EXPECT_EQ(other, "/var/tmp/state-home/tolver/");
+    if (!other.empty()) {
+        EXPECT_EQ(other, "/var/tmp/state-home/tolver/");
+    }
     ::unsetenv("XDG_STATE_HOME");
     ::setenv("TOLVER_STATE_DIR", "/var/tmp/forced", 1);
     EXPECT_EQ(GetDataPath(), "/var/tmp/forced/");

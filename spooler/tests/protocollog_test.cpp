@@ -93,7 +93,9 @@ TEST_F(ProtocolLogAlone, TextsAfterTheFileOrItsFolderWentGoToTheDaysFileMadeAgai
         log.Write("after");
         EXPECT_EQ(ReadFile(file), c.after);
         // What was written before a move went with the folder.
-        if (std::filesystem::exists(moved)) EXPECT_EQ(ReadFile(moved / file.filename()), "before;");
+        if (std::filesystem::exists(moved)) {
+            EXPECT_EQ(ReadFile(moved / file.filename()), "before;");
+        }
     }
     EXPECT_TRUE(view.Posted.empty());
 }

@@ -27,13 +27,13 @@ char PayTypeChar(TPayType t) {
     }
 }
 
+}  // namespace
+
 std::string Digits(std::int64_t value, int width) {
     std::string s = std::to_string(value);
     if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
     return s;
 }
-
-}  // namespace
 
 std::string IntToBytes(int n, std::int64_t value) {
     std::string out(static_cast<std::size_t>(n), '\0');

@@ -166,6 +166,8 @@ static_assert(CashDriverObject<TRegFisc2160>);
 
 // Command-text pieces. The N lowest-order bytes of value, most significant first.
 std::string IntToBytes(int n, std::int64_t value);
+// The decimal digits of a value of 0 or more, with zeros on the left to width.
+std::string Digits(std::int64_t value, int width);
 // Round(value × 100), a half to the even neighbour.
 std::int64_t Hundredths(Currency value);
 // Client text (UTF-8) in the register's code page, control characters as blanks,

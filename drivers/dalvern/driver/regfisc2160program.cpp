@@ -245,9 +245,8 @@ std::int32_t TRegFisc2160::ProgramCashier(std::int32_t N, const std::string& Nam
     if (N < 1 || N > Version().MaxOp) return -1;
     const auto password = ParsePassword(Password);
     if (!password) return -1;
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%2.2d%8.8lld", N, static_cast<long long>(*password));
-    return link_->AddCommand("PC" + std::string(digits) + DeviceText(Name, 24), kModeProgram, kShortWait, {});
+    return link_->AddCommand("PC" + Digits(N, 2) + Digits(*password, 8) + DeviceText(Name, 24), kModeProgram,
+                             kShortWait, {});
 }
 
 }  // namespace tolver

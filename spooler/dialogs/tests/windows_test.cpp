@@ -347,7 +347,8 @@ TEST(SettingsReportsPage, TheBeforeAndAfterColumnsOfBothListsLineUp) {
     };
     for (const int column : {1, 2}) {
         SCOPED_TRACE(column);
-        QTest::qWaitFor([&] { return left(properties.listviewXReports, column) == left(properties.listviewZReports, column); }, 5000);
+        static_cast<void>(QTest::qWaitFor(
+            [&] { return left(properties.listviewXReports, column) == left(properties.listviewZReports, column); }, 5000));
         EXPECT_EQ(left(properties.listviewXReports, column), left(properties.listviewZReports, column));
     }
     testutil::Shoot(&properties, "properties_reports_fiscal");

@@ -365,7 +365,9 @@ Outcome RunRandomFaults(unsigned seed, int model, int reopens = 0) {
     const int close = b.engine->EnqueueWithId(kSamsKeyCash, P, "", kSamsKindSale);
     b.RunUntil([&] { return b.engine->Queue().empty() && b.engine->State() == TSamsER350FProtocol::StateIdle; });
     b.RunFor(3000);
-    if (model != 0) EXPECT_EQ(out.clean, (Results{{sale, 0}, {close, 0}}));
+    if (model != 0) {
+        EXPECT_EQ(out.clean, (Results{{sale, 0}, {close, 0}}));
+    }
     out.cleanTape.assign(b.sim.Tape().begin() + static_cast<std::ptrdiff_t>(printed), b.sim.Tape().end());
     out.receiptClosed = !b.sim.ReceiptOpen();
     return out;
