@@ -82,11 +82,7 @@ TStepWait TSerialEngine::NextWait() {
         return wait;
     }
     if (!portOpen_ || !clock_.RealTime()) return wait;
-    const TWorkWait work = WorkWait();
-    wait.longest = work.longest;
-    wait.input = work.input;
-    wait.pause = work.pause;
-    return wait;
+    return WorkWait();
 }
 
 std::chrono::milliseconds TSerialEngine::UntilFirstDue(std::initializer_list<TDue> timers,

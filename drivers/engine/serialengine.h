@@ -70,11 +70,7 @@ public:
     // What the pump thread may wait for before the next step can do anything: at most
     // `longest`, and less once bytes arrive when `input`; then the pause that the next
     // step begins with. The default: nothing.
-    struct TWorkWait {
-        std::chrono::milliseconds longest{0};
-        bool input = false;
-        std::chrono::milliseconds pause{0};
-    };
+    using TWorkWait = TStepWait;
 
     // One step of the state machine; nothing while the port is closed.
     void Step();

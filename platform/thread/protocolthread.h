@@ -25,9 +25,9 @@ namespace tolver {
 
 // What the protocol thread waits for before it hands over the next step.
 struct TStepWait {
-    std::chrono::microseconds pause{0};    // spent in any case
     std::chrono::milliseconds longest{0};  // at most this long for work first
     bool input = false;                    // bytes arriving end that wait too
+    std::chrono::microseconds pause{0};    // spent in any case
 };
 
 class TProtocolThread {
