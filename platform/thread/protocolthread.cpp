@@ -93,7 +93,7 @@ struct TProtocolThread::Shared {
     bool stop = false;
     Phase phase = Phase::Ready;
     bool woken = false;  // Wake since the last hand-over
-    bool input = false;  // InputArrived since the last hand-over
+    bool input = false;  // input since the last hand-over
     TStepWait next;      // what the last step asked for
     Clock::time_point stepEnd, waitUntil, pauseUntil;
     bool resumed = false;  // the next step is the first after a Resume
@@ -121,12 +121,9 @@ void TProtocolThread::Run() {
             std::unique_lock lock(s->m);
             if (s->stop) return;
             const Clock::time_point now = Clock::now();
-            if (!s->paused && s->phase == Phase::Waiting) {
-                if (s->woken || (s->next.input && s->input))
-                    s->PauseFrom(s->stepEnd, now);  // ended early: the wait counts toward the pause
-                else if (now >= s->waitUntil)
-                    s->PauseFrom(now, now);  // ran its full time: the whole pause follows
-            }
+            // A wait ended early has been turned into its pause by whoever ended it.
+            if (!s->paused && s->phase == Phase::Waiting && now >= s->waitUntil)
+                s->PauseFrom(now, now);  // ran its full time: the whole pause follows
             if (!s->paused && s->phase == Phase::Pausing && now >= s->pauseUntil) s->phase = Phase::Ready;
             if (!s->paused && s->phase == Phase::Ready) {
                 const std::uint64_t generation = s->generation;
@@ -195,6 +192,7 @@ void TProtocolThread::Resume() {
         if (shared_->paused) shared_->resumed = true;  // no wait is counted across a suspension
         shared_->paused = false;
         shared_->woken = true;  // the steps go on now, whatever the last one waited for
+        if (shared_->phase == Shared::Phase::Waiting) shared_->EndWait(Clock::now());
         shared_->Kick();
     }
     if (!thread_) {
