@@ -615,17 +615,19 @@ TSerialEngine::TWorkWait TRegFisc2160Protocol::WorkWait() {
     // Every step begins with its pause, which the pump thread spends before it.
     const TWorkWait now{std::chrono::milliseconds{0}, false, kStepPause};
     if (!replies_.empty() || Port().CharReady()) return now;
+    const auto untilPollOrReply = [&] {
+        return UntilFirstDue({{ackTimer_, kAckTimeout}, {pollTimer_, kPollInterval}, {replyTimer_, replyTimeout_}},
+                             kStepPause);
+    };
     std::chrono::milliseconds longest{0};
     switch (state_) {
         case StateIdle:
             if (!identifyPending_ && !statusPending_ && !queue_.Empty()) return now;
-            longest = UntilFirstDue({{ackTimer_, kAckTimeout}, {pollTimer_, kPollInterval}, {replyTimer_, replyTimeout_}},
-                                    kStepPause);
+            longest = untilPollOrReply();
             break;
         case StateModeSwitch:
             if (!working_ || queue_.Empty() || queue_.Front().Mode == deviceMode_) return now;
-            longest = UntilFirstDue({{ackTimer_, kAckTimeout}, {pollTimer_, kPollInterval}, {replyTimer_, replyTimeout_}},
-                                    kStepPause);
+            longest = untilPollOrReply();
             break;
         case StateCommandSent:
             longest = UntilFirstDue({{ackTimer_, kAckTimeout}, {replyTimer_, replyTimeout_}}, kStepPause);
