@@ -25,20 +25,13 @@ const T* SourceOf(const TPersistent& source) {
 void TCashDriverProperties::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TCashDriverProperties>(source);
     if (!s) return TProperties::Assign(source);
-    CashType = s->CashType;
-    AutoObjectName = s->AutoObjectName;
-    FilePath = s->FilePath;
+    Fields().Copy(*this, *s);
 }
 
 std::unique_ptr<TProperties> TCashDriverProperties::Create() const { return std::make_unique<TCashDriverProperties>(); }
 
 const PropertyTable& TCashDriverProperties::Properties() const {
-    using C = TCashDriverProperties;
-    static const PropertyTable table(TProperties::Properties(), {
-        Published("CashType", &C::CashType),
-        Published("AutoObjectName", &C::AutoObjectName),
-        Published("FilePath", &C::FilePath),
-    });
+    static const PropertyTable table = Fields().Properties(TProperties::Properties());
     return table;
 }
 
@@ -50,41 +43,23 @@ void TCashDriverProperties::LoadFromRegistry(HKEY rootKey, const std::string& ke
     LoadObjectFromRegistry(*this, rootKey, key);
 }
 
-Variant TCashDriverProperties::GetAsVariant() const { return VarArray({CashType, AutoObjectName, FilePath}); }
+Variant TCashDriverProperties::GetAsVariant() const { return Fields().Write(*this); }
 
-void TCashDriverProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 1);
-    CashType = r.Get<std::int32_t>(0);
-    AutoObjectName = r.Get<std::string>(1);
-    r.Try(2, FilePath);
-}
+void TCashDriverProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 // ---- TCashDriverSetup -----------------------------------------------------------------
 
 TCashDriverSetup::TCashDriverSetup() : CashDriverProperties(std::make_unique<TCashDriverProperties>()) {}
 
 const PropertyTable& TCashDriverSetup::Properties() const {
-    using C = TCashDriverSetup;
-    static const PropertyTable table(TPersistent::Properties(), {
-        Published("ComNumber", &C::ComNumber),
-        Published("Baud", &C::Baud),
-        Published("ProtocolOn", &C::ProtocolOn),
-        Published("NotificationOn", &C::NotificationOn),
-    });
+    static const PropertyTable table = Fields().Properties(TPersistent::Properties());
     return table;
 }
 
 void TCashDriverSetup::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TCashDriverSetup>(source);
     if (!s) return TPersistent::Assign(source);
-    if (s == this) return;
-    ComNumber = s->ComNumber;
-    Baud = s->Baud;
-    CashDriverProperties->Assign(*s->CashDriverProperties);
-    PropertiesData = s->PropertiesData;
-    AdvPropertiesData = s->AdvPropertiesData;
-    ProtocolOn = s->ProtocolOn;
-    NotificationOn = s->NotificationOn;
+    if (s != this) Fields().Copy(*this, *s);
 }
 
 void TCashDriverSetup::SaveToRegistry(HKEY rootKey, const std::string& key) const {
@@ -118,183 +93,72 @@ void TCashDriverSetup::LoadFromRegistry(HKEY rootKey, const std::string& key) {
     LoadObjectFromRegistry(*this, rootKey, key);
 }
 
-Variant TCashDriverSetup::GetAsVariant() const {
-    return VarArray({static_cast<std::int32_t>(ComNumber), Baud, CashDriverProperties->GetAsVariant(), PropertiesData,
-                     AdvPropertiesData, ProtocolOn, NotificationOn});
-}
+Variant TCashDriverSetup::GetAsVariant() const { return Fields().Write(*this); }
 
-void TCashDriverSetup::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 6);
-    ComNumber = r.Get<std::uint8_t>(0);
-    Baud = r.Get<std::int32_t>(1);
-    CashDriverProperties->SetFromVariant(r.At(2));
-    PropertiesData = r.At(3);
-    AdvPropertiesData = r.At(4);
-    ProtocolOn = r.Get<bool>(5);
-    NotificationOn = r.Get<bool>(6);
-}
+void TCashDriverSetup::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 // ---- items --------------------------------------------------------------------------
-// Each reader reads into locals and commits only when the whole form has been read.
+// Own fields first, then the item's part, so that OnAssign sees the whole item.
 
 void TCashTaxProperties::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TCashTaxProperties>(source);
     if (!s) return TPersistent::Assign(source);
-    Description = s->Description;
-    Value = s->Value;
-    ValueAdv = s->ValueAdv;
+    Fields().Copy(*this, *s);
     AssignItem(*s);
 }
 
 const PropertyTable& TCashTaxProperties::Properties() const {
-    using C = TCashTaxProperties;
-    static const PropertyTable table(TXtCollectionItem::Properties(), {
-        Published("Description", &C::Description),
-        Published("Value", &C::Value),
-        Published("ValueAdv", &C::ValueAdv),
-    });
+    static const PropertyTable table = Fields().Properties(TXtCollectionItem::Properties());
     return table;
 }
 
-Variant TCashTaxProperties::GetAsVariant() const {
-    return VarArray({TXtCollectionItem::GetAsVariant(), Description, Value, ValueAdv});
-}
-
-void TCashTaxProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 2);
-    std::int32_t n;
-    Variant data;
-    ReadItemForm(r.At(0), n, data);
-    std::string description = r.Get<std::string>(1);
-    const Currency v = r.Get<Currency>(2);
-    Currency adv = ValueAdv;
-    r.Try(3, adv);
-    N = n;
-    PropertiesData = std::move(data);
-    Description = std::move(description);
-    Value = v;
-    ValueAdv = adv;
-}
+Variant TCashTaxProperties::GetAsVariant() const { return Fields().Write(*this); }
+void TCashTaxProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 void TCashDepProperties::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TCashDepProperties>(source);
     if (!s) return TPersistent::Assign(source);
-    Description = s->Description;
-    NTax = s->NTax;
+    Fields().Copy(*this, *s);
     AssignItem(*s);
 }
 
 const PropertyTable& TCashDepProperties::Properties() const {
-    using C = TCashDepProperties;
-    static const PropertyTable table(TXtCollectionItem::Properties(), {
-        Published("Description", &C::Description),
-        Published("NTax", &C::NTax),
-    });
+    static const PropertyTable table = Fields().Properties(TXtCollectionItem::Properties());
     return table;
 }
 
-Variant TCashDepProperties::GetAsVariant() const {
-    return VarArray({TXtCollectionItem::GetAsVariant(), Description, NTax});
-}
-
-void TCashDepProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 2, 2);
-    std::int32_t n;
-    Variant data;
-    ReadItemForm(r.At(0), n, data);
-    std::string description = r.Get<std::string>(1);
-    const std::int32_t tax = r.Get<std::int32_t>(2);
-    N = n;
-    PropertiesData = std::move(data);
-    Description = std::move(description);
-    NTax = tax;
-}
+Variant TCashDepProperties::GetAsVariant() const { return Fields().Write(*this); }
+void TCashDepProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 void TCashArtProperties::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TCashArtProperties>(source);
     if (!s) return TPersistent::Assign(source);
-    Description = s->Description;
-    NDep = s->NDep;
-    NTax = s->NTax;
-    Price = s->Price;
-    Return = s->Return;
-    TotalCount = s->TotalCount;
+    Fields().Copy(*this, *s);
     AssignItem(*s);
 }
 
 const PropertyTable& TCashArtProperties::Properties() const {
-    using C = TCashArtProperties;
-    static const PropertyTable table(TXtCollectionItem::Properties(), {
-        Published("Description", &C::Description),
-        Published("NDep", &C::NDep),
-        Published("NTax", &C::NTax),
-        Published("Price", &C::Price),
-        Published("Return", &C::Return),
-        Published("TotalCount", &C::TotalCount),
-    });
+    static const PropertyTable table = Fields().Properties(TXtCollectionItem::Properties());
     return table;
 }
 
-Variant TCashArtProperties::GetAsVariant() const {
-    return VarArray({TXtCollectionItem::GetAsVariant(), Description, NDep, NTax, Price, Return, TotalCount});
-}
-
-void TCashArtProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 3);
-    std::int32_t n;
-    Variant data;
-    ReadItemForm(r.At(0), n, data);
-    std::string description = r.Get<std::string>(1);
-    const std::int32_t dep = r.Get<std::int32_t>(2);
-    const std::int32_t tax = r.Get<std::int32_t>(3);
-    Currency price = Price, total = TotalCount;
-    bool ret = Return;
-    r.Try(4, price);
-    r.Try(5, ret);
-    r.Try(6, total);
-    N = n;
-    PropertiesData = std::move(data);
-    Description = std::move(description);
-    NDep = dep;
-    NTax = tax;
-    Price = price;
-    Return = ret;
-    TotalCount = total;
-}
+Variant TCashArtProperties::GetAsVariant() const { return Fields().Write(*this); }
+void TCashArtProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 void TCashOpProperties::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TCashOpProperties>(source);
     if (!s) return TPersistent::Assign(source);
-    Description = s->Description;
-    Password = s->Password;
+    Fields().Copy(*this, *s);
     AssignItem(*s);
 }
 
 const PropertyTable& TCashOpProperties::Properties() const {
-    using C = TCashOpProperties;
-    static const PropertyTable table(TXtCollectionItem::Properties(), {
-        Published("Description", &C::Description),
-        Published("Password", &C::Password),
-    });
+    static const PropertyTable table = Fields().Properties(TXtCollectionItem::Properties());
     return table;
 }
 
-Variant TCashOpProperties::GetAsVariant() const {
-    return VarArray({TXtCollectionItem::GetAsVariant(), Description, Password});
-}
-
-void TCashOpProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 2, 2);
-    std::int32_t n;
-    Variant data;
-    ReadItemForm(r.At(0), n, data);
-    std::string description = r.Get<std::string>(1);
-    std::string password = r.Get<std::string>(2);
-    N = n;
-    PropertiesData = std::move(data);
-    Description = std::move(description);
-    Password = std::move(password);
-}
+Variant TCashOpProperties::GetAsVariant() const { return Fields().Write(*this); }
+void TCashOpProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 const std::array<std::string_view, 9> CashOperationNames = {
     "нет",
@@ -342,43 +206,52 @@ TSpoolerSetup::TSpoolerSetup()
 void TSpoolerSetup::Assign(const TPersistent& source) {
     const auto* s = SourceOf<TSpoolerSetup>(source);
     if (!s) return TPersistent::Assign(source);
-    if (s == this) return;
-    DriverSetup.Assign(s->DriverSetup);
-    TaxList.Assign(s->TaxList);
-    DepList.Assign(s->DepList);
-    ArtList.Assign(s->ArtList);
-    OpList.Assign(s->OpList);
-    DigitCount = s->DigitCount;
-    BeginMsg = s->BeginMsg;
-    FinalMsg = s->FinalMsg;
-    ConfirmXReport = s->ConfirmXReport;
-    ConfirmZReport = s->ConfirmZReport;
-    AutoXReportsBefore = s->AutoXReportsBefore;
-    AutoZReportsBefore = s->AutoZReportsBefore;
-    AutoXReportsAfter = s->AutoXReportsAfter;
-    AutoZReportsAfter = s->AutoZReportsAfter;
+    if (s != this) Fields().Copy(*this, *s);
 }
+
+namespace {
+
+// The settings objects of the setup in the subkeys of their names, in row order.
+template <class F>
+void ForEachSetupObject(F&& f) {
+    TSpoolerSetup::Fields().ForEach([&](const auto& row) {
+        if constexpr (fields::FormObject<typename std::remove_cvref_t<decltype(row)>::Type>) f(row);
+    });
+}
+
+// The plain fields of the setup as values of its key: the number as a REG_DWORD, the
+// switches as REG_DWORD 1 or 0, the texts and the lines as REG_SZ.
+template <class F>
+void ForEachSetupValue(F&& f) {
+    TSpoolerSetup::Fields().ForEach([&](const auto& row) {
+        if constexpr (!fields::FormObject<typename std::remove_cvref_t<decltype(row)>::Type>) f(row);
+    });
+}
+
+void WriteSetupValue(TRegistry& reg, const std::string& name, std::int32_t v) { reg.WriteInteger(name, v); }
+void WriteSetupValue(TRegistry& reg, const std::string& name, bool v) { reg.WriteBool(name, v); }
+void WriteSetupValue(TRegistry& reg, const std::string& name, const std::string& v) { reg.WriteString(name, v); }
+void WriteSetupValue(TRegistry& reg, const std::string& name, const std::vector<std::string>& v) {
+    reg.WriteString(name, LinesToText(v));
+}
+void ReadSetupValue(const TRegistry& reg, const std::string& name, std::int32_t& v) { v = reg.ReadInteger(name); }
+void ReadSetupValue(const TRegistry& reg, const std::string& name, bool& v) { v = reg.ReadBool(name); }
+void ReadSetupValue(const TRegistry& reg, const std::string& name, std::string& v) { v = reg.ReadString(name); }
+void ReadSetupValue(const TRegistry& reg, const std::string& name, std::vector<std::string>& v) {
+    v = TextToLines(reg.ReadString(name));
+}
+
+}  // namespace
 
 void TSpoolerSetup::SaveToRegistry(HKEY rootKey, const std::string& key) {
     RegistryTransaction tx;
-    DriverSetup.SaveToRegistry(rootKey, key + "\\DriverSetup");
-    TaxList.SaveToRegistry(rootKey, key + "\\TaxList");
-    DepList.SaveToRegistry(rootKey, key + "\\DepList");
-    ArtList.SaveToRegistry(rootKey, key + "\\ArtList");
-    OpList.SaveToRegistry(rootKey, key + "\\OpList");
+    ForEachSetupObject([&](const auto& row) {
+        (this->*row.member).SaveToRegistry(rootKey, key + "\\" + std::string(row.name));
+    });
     try {
         TRegistry reg(rootKey);
-        if (reg.OpenKey(key, true)) {
-            reg.WriteInteger("DigitCount", DigitCount);
-            reg.WriteString("BeginMsg", LinesToText(BeginMsg));
-            reg.WriteString("FinalMsg", LinesToText(FinalMsg));
-            reg.WriteBool("ConfirmXReport", ConfirmXReport);
-            reg.WriteBool("ConfirmZReport", ConfirmZReport);
-            reg.WriteString("AutoXReportsBefore", AutoXReportsBefore);
-            reg.WriteString("AutoZReportsBefore", AutoZReportsBefore);
-            reg.WriteString("AutoXReportsAfter", AutoXReportsAfter);
-            reg.WriteString("AutoZReportsAfter", AutoZReportsAfter);
-        }
+        if (reg.OpenKey(key, true))
+            ForEachSetupValue([&](const auto& row) { WriteSetupValue(reg, std::string(row.name), this->*row.member); });
     } catch (const std::exception&) {
         // The values written so far stay.
     }
@@ -387,73 +260,30 @@ void TSpoolerSetup::SaveToRegistry(HKEY rootKey, const std::string& key) {
 
 void TSpoolerSetup::LoadFromRegistry(HKEY rootKey, const std::string& key) {
     RegistrySnapshot snap;
-    DriverSetup.LoadFromRegistry(rootKey, key + "\\DriverSetup");
-    TaxList.LoadFromRegistry(rootKey, key + "\\TaxList");
-    DepList.LoadFromRegistry(rootKey, key + "\\DepList");
-    ArtList.LoadFromRegistry(rootKey, key + "\\ArtList");
-    OpList.LoadFromRegistry(rootKey, key + "\\OpList");
+    ForEachSetupObject([&](const auto& row) {
+        (this->*row.member).LoadFromRegistry(rootKey, key + "\\" + std::string(row.name));
+    });
     try {
         TRegistry reg(rootKey);
         if (!reg.OpenKey(key, false)) return;
-        DigitCount = reg.ReadInteger("DigitCount");
-        BeginMsg = TextToLines(reg.ReadString("BeginMsg"));
-        FinalMsg = TextToLines(reg.ReadString("FinalMsg"));
-        ConfirmXReport = reg.ReadBool("ConfirmXReport");
-        ConfirmZReport = reg.ReadBool("ConfirmZReport");
-        AutoXReportsBefore = reg.ReadString("AutoXReportsBefore");
-        AutoZReportsBefore = reg.ReadString("AutoZReportsBefore");
-        AutoXReportsAfter = reg.ReadString("AutoXReportsAfter");
-        AutoZReportsAfter = reg.ReadString("AutoZReportsAfter");
+        ForEachSetupValue([&](const auto& row) { ReadSetupValue(reg, std::string(row.name), this->*row.member); });
     } catch (const std::exception&) {
         // The reading ends at the first bad value; what was read stays.
     }
 }
 
-Variant TSpoolerSetup::GetAsVariant() const {
-    return VarArray({DriverSetup.GetAsVariant(), TaxList.GetAsVariant(), DepList.GetAsVariant(), ArtList.GetAsVariant(),
-                     OpList.GetAsVariant(), DigitCount, LinesToText(BeginMsg), LinesToText(FinalMsg), ConfirmXReport,
-                     ConfirmZReport, AutoXReportsBefore, AutoZReportsBefore, AutoXReportsAfter, AutoZReportsAfter});
-}
+Variant TSpoolerSetup::GetAsVariant() const { return Fields().Write(*this); }
 
-void TSpoolerSetup::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 7);
-    DriverSetup.SetFromVariant(r.At(0));
-    TaxList.SetFromVariant(r.At(1));
-    DepList.SetFromVariant(r.At(2));
-    ArtList.SetFromVariant(r.At(3));
-    OpList.SetFromVariant(r.At(4));
-    DigitCount = r.Get<std::int32_t>(5);
-    BeginMsg = TextToLines(r.Get<std::string>(6));
-    FinalMsg = TextToLines(r.Get<std::string>(7));
-    // One guard for the rest: the first missing or bad element ends the reading.
-    r.Try(8, ConfirmXReport) && r.Try(9, ConfirmZReport) && r.Try(10, AutoXReportsBefore) &&
-        r.Try(11, AutoZReportsBefore) && r.Try(12, AutoXReportsAfter) && r.Try(13, AutoZReportsAfter);
-}
+void TSpoolerSetup::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 // ---- constraints and list helpers ------------------------------------------------------
 
 Variant CashDriverConstraintsToVariant(const TCashDriverConstraints& c) {
-    return VarArray({c.VersionName, c.MaxDep, c.MaxArt, c.MaxTax, c.MaxOp, c.NameLength, c.Reserved2, c.HeaderLines,
-                     c.FooterLines, c.MsgLineWidth, c.ProgramItems, c.XReportItems, c.ZReportItems});
+    return TCashDriverConstraints::Fields().Write(c);
 }
 
 void VariantToCashDriverConstraints(TCashDriverConstraints& c, const Variant& v) {
-    const VarFormReader r(v, 12, 12);
-    TCashDriverConstraints t = c;
-    t.VersionName = r.Get<std::string>(0);
-    t.MaxDep = r.Get<std::int32_t>(1);
-    t.MaxArt = r.Get<std::int32_t>(2);
-    t.MaxTax = r.Get<std::int32_t>(3);
-    t.MaxOp = r.Get<std::int32_t>(4);
-    t.NameLength = r.Get<std::int32_t>(5);
-    t.Reserved2 = r.Get<std::int32_t>(6);
-    t.HeaderLines = r.Get<std::int32_t>(7);
-    t.FooterLines = r.Get<std::int32_t>(8);
-    t.MsgLineWidth = r.Get<std::int32_t>(9);
-    t.ProgramItems = r.Get<std::string>(10);
-    t.XReportItems = r.Get<std::string>(11);
-    t.ZReportItems = r.Get<std::string>(12);
-    c = std::move(t);
+    TCashDriverConstraints::Fields().Read(c, v);
 }
 
 bool InSemicolonList(std::string_view list, std::int32_t i) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/fieldtable.h"
 #include "common/properties.h"
 #include "common/xtcollection.h"
 #include "platform/registry/hkey.h"
@@ -38,8 +39,15 @@ public:
     virtual void SaveToRegistry(HKEY rootKey, const std::string& key) const;
     virtual void LoadFromRegistry(HKEY rootKey, const std::string& key);
     virtual Variant GetAsVariant() const;
-    // High bound 1 or more; FilePath (element 2) is optional.
     virtual void SetFromVariant(const Variant& value);
+
+    // High bound 1 or more; FilePath (element 2) is optional.
+    static constexpr auto Fields() {
+        using C = TCashDriverProperties;
+        return FieldTableOf<C, kOpenEnded>(Field("CashType", &C::CashType, kPublished),
+                               Field("AutoObjectName", &C::AutoObjectName, kPublished),
+                               Field("FilePath", &C::FilePath, kOptional | kPublished));
+    }
 };
 
 // Port and driver settings: [ComNumber, Baud, CashDriverProperties form,
@@ -68,13 +76,25 @@ public:
     virtual void SaveToRegistry(HKEY rootKey, const std::string& key) const;
     virtual void LoadFromRegistry(HKEY rootKey, const std::string& key);
     virtual Variant GetAsVariant() const;
-    // High bound 6 or more; extra elements are ignored.
     virtual void SetFromVariant(const Variant& value);
+
+    // High bound 6 or more; the driver choice is read by the object held.
+    static constexpr auto Fields() {
+        using C = TCashDriverSetup;
+        return FieldTableOf<C, kOpenEnded>(Field("ComNumber", &C::ComNumber, kPublished),
+                               Field("Baud", &C::Baud, kPublished),
+                               Field("CashDriverProperties", &C::CashDriverProperties),
+                               Field("PropertiesData", &C::PropertiesData),
+                               Field("AdvPropertiesData", &C::AdvPropertiesData),
+                               Field("ProtocolOn", &C::ProtocolOn, kPublished),
+                               Field("NotificationOn", &C::NotificationOn, kPublished));
+    }
 };
 
 // ---- numbered items ---------------------------------------------------------------
+// Each item publishes its fields after N, and reads its form whole or not at all.
 
-// A tax rate: [item form, Description, Value, ValueAdv]; ValueAdv is optional.
+// A tax rate; ValueAdv is optional.
 class TCashTaxProperties : public TXtCollectionItem {
 public:
     using TXtCollectionItem::TXtCollectionItem;
@@ -86,9 +106,17 @@ public:
     const PropertyTable& Properties() const override;
     Variant GetAsVariant() const override;
     void SetFromVariant(const Variant& value) override;
+
+    static constexpr auto Fields() {
+        using C = TCashTaxProperties;
+        return FieldTableOf<C, kAllOrNothing>(BaseForm<TXtCollectionItem>(),
+                               Field("Description", &C::Description, kPublished),
+                               Field("Value", &C::Value, kPublished),
+                               Field("ValueAdv", &C::ValueAdv, kOptional | kPublished));
+    }
 };
 
-// A department: [item form, Description, NTax], exactly.
+// A department.
 class TCashDepProperties : public TXtCollectionItem {
 public:
     using TXtCollectionItem::TXtCollectionItem;
@@ -99,10 +127,16 @@ public:
     const PropertyTable& Properties() const override;
     Variant GetAsVariant() const override;
     void SetFromVariant(const Variant& value) override;
+
+    static constexpr auto Fields() {
+        using C = TCashDepProperties;
+        return FieldTableOf<C, kExactLength | kAllOrNothing>(BaseForm<TXtCollectionItem>(),
+                               Field("Description", &C::Description, kPublished),
+                               Field("NTax", &C::NTax, kPublished));
+    }
 };
 
-// An article: [item form, Description, NDep, NTax, Price, Return, TotalCount]; the
-// last three are each optional.
+// An article; the last three fields are each optional.
 class TCashArtProperties : public TXtCollectionItem {
 public:
     using TXtCollectionItem::TXtCollectionItem;
@@ -117,9 +151,19 @@ public:
     const PropertyTable& Properties() const override;
     Variant GetAsVariant() const override;
     void SetFromVariant(const Variant& value) override;
+
+    static constexpr auto Fields() {
+        using C = TCashArtProperties;
+        return FieldTableOf<C, kAllOrNothing>(BaseForm<TXtCollectionItem>(),
+                               Field("Description", &C::Description, kPublished),
+                               Field("NDep", &C::NDep, kPublished), Field("NTax", &C::NTax, kPublished),
+                               Field("Price", &C::Price, kOptional | kPublished),
+                               Field("Return", &C::Return, kOptional | kPublished),
+                               Field("TotalCount", &C::TotalCount, kOptional | kPublished));
+    }
 };
 
-// A cashier: [item form, Description, Password], exactly.
+// A cashier.
 class TCashOpProperties : public TXtCollectionItem {
 public:
     using TXtCollectionItem::TXtCollectionItem;
@@ -130,6 +174,13 @@ public:
     const PropertyTable& Properties() const override;
     Variant GetAsVariant() const override;
     void SetFromVariant(const Variant& value) override;
+
+    static constexpr auto Fields() {
+        using C = TCashOpProperties;
+        return FieldTableOf<C, kExactLength | kAllOrNothing>(BaseForm<TXtCollectionItem>(),
+                               Field("Description", &C::Description, kPublished),
+                               Field("Password", &C::Password, kPublished));
+    }
 };
 
 // The kinds of cash operation, 0 to 8.
@@ -147,8 +198,18 @@ std::string LinesToText(const std::vector<std::string>& lines);
 // A text split at CR LF, CR or LF; a break at the end adds no empty line.
 std::vector<std::string> TextToLines(std::string_view text);
 
-// The whole cash-register setup, stored field by field (subkeys DriverSetup, TaxList,
-// DepList, ArtList, OpList) and exchanged as a 14-element array.
+// Lines in a variant form: one text.
+template <>
+struct FormValue<std::vector<std::string>> {
+    static Variant Write(const std::vector<std::string>& lines) { return LinesToText(lines); }
+    static std::vector<std::string> Read(const VarFormReader& r, std::int64_t i) {
+        return TextToLines(r.Get<std::string>(i));
+    }
+};
+
+// The whole cash-register setup, stored field by field (the settings objects in
+// subkeys of their names, the other fields as values) and exchanged as a 14-element
+// array.
 class TSpoolerSetup : public TPersistent {
 public:
     TSpoolerSetup();
@@ -179,8 +240,23 @@ public:
     // the reading there (an absent text reads as "").
     void LoadFromRegistry(HKEY rootKey, const std::string& key);
     Variant GetAsVariant() const;
-    // High bound 7 or more: elements 0 to 7 are required, 8 to 13 read in one guard.
     void SetFromVariant(const Variant& value);
+
+    // High bound 7 or more: elements 0 to 7 are required, 8 to 13 a chain that ends at
+    // the first missing or bad element.
+    static constexpr auto Fields() {
+        using C = TSpoolerSetup;
+        return FieldTableOf<C, kOpenEnded>(Field("DriverSetup", &C::DriverSetup), Field("TaxList", &C::TaxList),
+                               Field("DepList", &C::DepList), Field("ArtList", &C::ArtList),
+                               Field("OpList", &C::OpList), Field("DigitCount", &C::DigitCount),
+                               Field("BeginMsg", &C::BeginMsg), Field("FinalMsg", &C::FinalMsg),
+                               Field("ConfirmXReport", &C::ConfirmXReport, kOptional),
+                               Field("ConfirmZReport", &C::ConfirmZReport, kChained),
+                               Field("AutoXReportsBefore", &C::AutoXReportsBefore, kChained),
+                               Field("AutoZReportsBefore", &C::AutoZReportsBefore, kChained),
+                               Field("AutoXReportsAfter", &C::AutoXReportsAfter, kChained),
+                               Field("AutoZReportsAfter", &C::AutoZReportsAfter, kChained));
+    }
 };
 
 // ---- driver constraints and list helpers ------------------------------------------
@@ -201,10 +277,20 @@ struct TCashDriverConstraints {
     std::string XReportItems;
     std::string ZReportItems;
     std::array<std::string, 5> ModeChoices;  // driver side only, never exchanged
+
+    // High bound exactly 12.
+    static constexpr auto Fields() {
+        using C = TCashDriverConstraints;
+        return FieldTableOf<C, kExactLength | kAllOrNothing>(Field("VersionName", &C::VersionName),
+                               Field("MaxDep", &C::MaxDep), Field("MaxArt", &C::MaxArt),
+                               Field("MaxTax", &C::MaxTax), Field("MaxOp", &C::MaxOp),
+                               Field("NameLength", &C::NameLength), Field("Reserved2", &C::Reserved2),
+                               Field("HeaderLines", &C::HeaderLines), Field("FooterLines", &C::FooterLines),
+                               Field("MsgLineWidth", &C::MsgLineWidth), Field("ProgramItems", &C::ProgramItems),
+                               Field("XReportItems", &C::XReportItems), Field("ZReportItems", &C::ZReportItems));
+    }
 };
 
-// [VersionName, MaxDep, MaxArt, MaxTax, MaxOp, NameLength, Reserved2, HeaderLines,
-//  FooterLines, MsgLineWidth, ProgramItems, XReportItems, ZReportItems].
 Variant CashDriverConstraintsToVariant(const TCashDriverConstraints& c);
 // High bound exactly 12. C changes only when the whole array reads; Reserved1 and
 // ModeChoices are never touched.

@@ -32,6 +32,10 @@ PropertyTable::PropertyTable(const PropertyTable& base, std::initializer_list<Pr
     props_.insert(props_.end(), own.begin(), own.end());
 }
 
+PropertyTable::PropertyTable(const PropertyTable& base, const std::vector<PropInfo>& own) : props_(base.props_) {
+    props_.insert(props_.end(), own.begin(), own.end());
+}
+
 const PropInfo* PropertyTable::Find(std::string_view name) const {
     for (const auto& p : props_)
         if (SameText(p.Name(), name)) return &p;

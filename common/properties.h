@@ -4,14 +4,14 @@
 // sets), the base class's properties first, each class's in declaration order. The
 // registry and ini walkers (xtreg.h, xtini.h) are generic over these tables.
 //
-// A class declares its table by overriding Properties():
+// A class declares its table by overriding Properties() (a settings class with a
+// variant form makes it from its field table instead, see fieldtable.h):
 //
-//   const PropertyTable& TCashDriverProperties::Properties() const {
-//       using C = TCashDriverProperties;
+//   const PropertyTable& TSample::Properties() const {
+//       using C = TSample;
 //       static const PropertyTable table(TProperties::Properties(), {
-//           Published("CashType", &C::CashType),
-//           Published("AutoObjectName", &C::AutoObjectName),
-//           Published("FilePath", &C::FilePath),
+//           Published("Title", &C::Title),
+//           Published("Wait", &C::GetWait, &C::SetWait),
 //       });
 //       return table;
 //   }
@@ -157,6 +157,7 @@ class PropertyTable {
 public:
     PropertyTable() = default;
     PropertyTable(const PropertyTable& base, std::initializer_list<PropInfo> own);
+    PropertyTable(const PropertyTable& base, const std::vector<PropInfo>& own);
 
     const std::vector<PropInfo>& Props() const { return props_; }
     auto begin() const { return props_.begin(); }

@@ -1,7 +1,5 @@
 #include "common/xtcollection.h"
 
-#include <limits>
-
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
@@ -65,7 +63,7 @@ void TXtCollectionItem::SetDir2(const std::string& value) { dir2_ = value; }
 void TXtCollectionItem::SetDir(const std::string& value) { dir_ = value; }
 
 const PropertyTable& TXtCollectionItem::Properties() const {
-    static const PropertyTable table(TPersistent::Properties(), {Published("N", &TXtCollectionItem::N)});
+    static const PropertyTable table = Fields().Properties(TPersistent::Properties());
     return table;
 }
 
@@ -142,21 +140,9 @@ void TXtCollectionItem::LoadFromDir(const std::string& dir) {
 void TXtCollectionItem::LoadFromDir() { LoadFromDir(dir_); }
 void TXtCollectionItem::LoadFromDir2() { LoadFromDir(dir2_); }
 
-Variant TXtCollectionItem::GetAsVariant() const { return VarArray({N, PropertiesData}); }
+Variant TXtCollectionItem::GetAsVariant() const { return Fields().Write(*this); }
 
-void TXtCollectionItem::ReadItemForm(const Variant& value, std::int32_t& n, Variant& data) {
-    const VarFormReader r(value, 1, 1);
-    n = r.Get<std::int32_t>(0);
-    data = r.At(1);
-}
-
-void TXtCollectionItem::SetFromVariant(const Variant& value) {
-    std::int32_t n;
-    Variant data;
-    ReadItemForm(value, n, data);
-    N = n;
-    PropertiesData = std::move(data);
-}
+void TXtCollectionItem::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 std::string TXtCollectionItem::GetAsString() const {
     const std::vector<std::uint8_t> bytes = VariantToBuf(GetAsVariant());
@@ -170,8 +156,7 @@ void TXtCollectionItem::SetAsString(const std::string& value) {
 }
 
 void TXtCollectionItem::AssignItem(const TXtCollectionItem& source) {
-    N = source.N;
-    PropertiesData = source.PropertiesData;
+    Fields().Copy(*this, source);
     if (OnAssign) OnAssign(this);
 }
 

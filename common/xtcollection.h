@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fieldtable.h"
 #include "common/properties.h"
 #include "platform/registry/hkey.h"
 #include "platform/variant/variant.h"
@@ -72,9 +73,14 @@ public:
     void Assign(const TPersistent& source) override;
     const PropertyTable& Properties() const override;
 
+    // The item form [N, PropertiesData], exactly; a descendant's element 0.
+    static constexpr auto Fields() {
+        using C = TXtCollectionItem;
+        return FieldTableOf<C, kExactLength | kAllOrNothing>(Field("N", &C::N, kPublished),
+                               Field("PropertiesData", &C::PropertiesData));
+    }
+
 protected:
-    // Reads the item form [N, PropertiesData] for a descendant's element 0.
-    static void ReadItemForm(const Variant& value, std::int32_t& n, Variant& data);
     // Sets N and PropertiesData and fires OnAssign: the end of every Assign.
     void AssignItem(const TXtCollectionItem& source);
 

@@ -183,6 +183,82 @@ TEST(CashGlReaders, ToleranceOfEachForm) {
     }
 }
 
+// The forms are stored and exchanged as they are: each field at its element, of its
+// type (a port number and the items' numbers as Integer), and read back the same. Every
+// field holds a value of its own, so that two fields swapped show.
+TEST(CashGlForms, EachFieldAtItsElement) {
+    TSpoolerSetup s;
+    s.DriverSetup.ComNumber = 3;
+    s.DriverSetup.Baud = 19200;
+    s.DriverSetup.ProtocolOn = true;
+    s.DriverSetup.NotificationOn = false;
+    s.DriverSetup.CashDriverProperties->CashType = 1;
+    s.DriverSetup.CashDriverProperties->AutoObjectName = "Sorbel.CashDriverAuto";
+    s.DriverSetup.CashDriverProperties->FilePath = "/lib/Sorbel.csh";
+    s.DriverSetup.PropertiesData = "p";
+    s.DriverSetup.AdvPropertiesData = "a";
+    auto* tax = static_cast<TCashTaxProperties*>(s.TaxList.CreateItem(4));
+    tax->PropertiesData = "t";
+    tax->Description = "НДС";
+    tax->Value = Currency::Parse("20");
+    tax->ValueAdv = Currency::Parse("1.5");
+    auto* dep = static_cast<TCashDepProperties*>(s.DepList.CreateItem(5));
+    dep->Description = "Отдел";
+    dep->NTax = 6;
+    auto* art = static_cast<TCashArtProperties*>(s.ArtList.CreateItem(7));
+    art->Description = "Хлеб";
+    art->NDep = 8;
+    art->NTax = 9;
+    art->Price = Currency::Parse("12.34");
+    art->Return = true;
+    art->TotalCount = Currency::Parse("10");
+    auto* op = static_cast<TCashOpProperties*>(s.OpList.CreateItem(11));
+    op->Description = "Кассир";
+    op->Password = "5173";
+    s.DigitCount = 3;
+    s.BeginMsg = {"A"};
+    s.FinalMsg = {"B", "C"};
+    s.ConfirmXReport = true;
+    s.ConfirmZReport = false;
+    s.AutoXReportsBefore = "0;";
+    s.AutoZReportsBefore = "1;";
+    s.AutoXReportsAfter = "2;";
+    s.AutoZReportsAfter = "3;";
+    const auto list = [](const Variant& item) { return VarArray({1, VarArray({item})}); };
+    const Variant form = VarArray({
+        VarArray({3, 19200, VarArray({1, "Sorbel.CashDriverAuto", "/lib/Sorbel.csh"}), "p", "a", true,
+                  false}),
+        list(VarArray({VarArray({4, "t"}), "НДС", Currency::Parse("20"), Currency::Parse("1.5")})),
+        list(VarArray({VarArray({5, Variant()}), "Отдел", 6})),
+        list(VarArray({VarArray({7, Variant()}), "Хлеб", 8, 9, Currency::Parse("12.34"), true, Currency::Parse("10")})),
+        list(VarArray({VarArray({11, Variant()}), "Кассир", "5173"})),
+        3, "A\r\n", "B\r\nC\r\n", true, false, "0;", "1;", "2;", "3;"});
+    EXPECT_EQ(s.GetAsVariant(), form);
+    TSpoolerSetup back;
+    back.SetFromVariant(form);
+    EXPECT_EQ(back.GetAsVariant(), form);
+
+    TCashDriverConstraints c;
+    c.VersionName = "v";
+    c.MaxDep = 1;
+    c.MaxArt = 2;
+    c.MaxTax = 3;
+    c.MaxOp = 4;
+    c.NameLength = 5;
+    c.Reserved2 = 6;
+    c.HeaderLines = 7;
+    c.FooterLines = 8;
+    c.MsgLineWidth = 9;
+    c.ProgramItems = "p;";
+    c.XReportItems = "x;";
+    c.ZReportItems = "z;";
+    const Variant limits = VarArray({"v", 1, 2, 3, 4, 5, 6, 7, 8, 9, "p;", "x;", "z;"});
+    EXPECT_EQ(CashDriverConstraintsToVariant(c), limits);
+    TCashDriverConstraints d;
+    VariantToCashDriverConstraints(d, limits);
+    EXPECT_EQ(CashDriverConstraintsToVariant(d), limits);
+}
+
 TEST(CashGlReaders, SpoolerSetupForm) {
     TSpoolerSetup full;
     full.DigitCount = 3;

@@ -1,7 +1,5 @@
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 
-#include "common/varform.h"
-
 namespace tolver {
 
 void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties) {
@@ -13,60 +11,32 @@ void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties) {
 
 void TCashRegFisc2160DriverProperties::Assign(const TPersistent& source) {
     TCashDriverProperties::Assign(source);
-    if (const auto* s = dynamic_cast<const TCashRegFisc2160DriverProperties*>(&source)) {
-        WaitCheckOutPrint = s->WaitCheckOutPrint;
-        WaitCheckOutLongPrint = s->WaitCheckOutLongPrint;
-        Priority = s->Priority;
-        IgnoreReplyFormatError = s->IgnoreReplyFormatError;
-    }
+    if (const auto* s = dynamic_cast<const TCashRegFisc2160DriverProperties*>(&source)) Fields().Copy(*this, *s);
 }
 
 std::unique_ptr<TProperties> TCashRegFisc2160DriverProperties::Create() const {
     return std::make_unique<TCashRegFisc2160DriverProperties>();
 }
 
-Variant TCashRegFisc2160DriverProperties::GetAsVariant() const {
-    return VarArray({TCashDriverProperties::GetAsVariant(), static_cast<std::int32_t>(Priority), WaitCheckOutPrint,
-                     WaitCheckOutLongPrint, IgnoreReplyFormatError});
-}
+Variant TCashRegFisc2160DriverProperties::GetAsVariant() const { return Fields().Write(*this); }
 
-void TCashRegFisc2160DriverProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 1);
-    TCashDriverProperties::SetFromVariant(r.At(0));
-    Priority = r.Get<std::uint8_t>(1);
-    // The two waits are one optional step: without element 2 neither changes.
-    if (r.Try(2, WaitCheckOutPrint)) r.Try(3, WaitCheckOutLongPrint);
-    r.Try(4, IgnoreReplyFormatError);
-}
+void TCashRegFisc2160DriverProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 // ---- TCashRegFisc2160DriverAdvProperties ------------------------------------------
 
 void TCashRegFisc2160DriverAdvProperties::Assign(const TPersistent& source) {
     const auto* s = dynamic_cast<const TCashRegFisc2160DriverAdvProperties*>(&source);
     if (!s) return TProperties::Assign(source);
-    TaxCode = s->TaxCode;
-    RegistrationCode = s->RegistrationCode;
-    OpenMoneyBox = s->OpenMoneyBox;
-    TaxAccumulation = s->TaxAccumulation;
-    AutoCutOff = s->AutoCutOff;
+    Fields().Copy(*this, *s);
 }
 
 std::unique_ptr<TProperties> TCashRegFisc2160DriverAdvProperties::Create() const {
     return std::make_unique<TCashRegFisc2160DriverAdvProperties>();
 }
 
-Variant TCashRegFisc2160DriverAdvProperties::GetAsVariant() const {
-    return VarArray({TaxCode, RegistrationCode, OpenMoneyBox, TaxAccumulation, AutoCutOff});
-}
+Variant TCashRegFisc2160DriverAdvProperties::GetAsVariant() const { return Fields().Write(*this); }
 
-void TCashRegFisc2160DriverAdvProperties::SetFromVariant(const Variant& value) {
-    const VarFormReader r(value, 1);
-    TaxCode = r.Get<std::string>(0);
-    RegistrationCode = r.Get<std::string>(1);
-    r.Try(2, OpenMoneyBox);
-    r.Try(3, TaxAccumulation);
-    r.Try(4, AutoCutOff);
-}
+void TCashRegFisc2160DriverAdvProperties::SetFromVariant(const Variant& value) { Fields().Read(*this, value); }
 
 // ---- firmware versions ------------------------------------------------------------
 

@@ -23,9 +23,8 @@ inline constexpr const char* kDalvernName = "РФ 2160";
 // CashType and AutoObjectName of this driver; nothing else changes.
 void GetRegFisc2160DefaultProperties(TCashDriverProperties& properties);
 
-// Basic blob: [base form, Priority, WaitCheckOutPrint, WaitCheckOutLongPrint,
-// IgnoreReplyFormatError]. The own fields are not published: the registry walkers
-// see only the base part, the whole set travels as the array.
+// Basic blob. The own fields are not published: the registry walkers see only the
+// base part, the whole set travels as the array.
 class TCashRegFisc2160DriverProperties : public TCashDriverProperties {
 public:
     std::int32_t WaitCheckOutPrint = 5;       // print-end wait of a receipt, s (edited 1..60)
@@ -36,12 +35,21 @@ public:
     void Assign(const TPersistent& source) override;
     std::unique_ptr<TProperties> Create() const override;
     Variant GetAsVariant() const override;
-    // High bound 1 or more. Elements 2 and 3 are one optional step (without 2 neither
-    // wait changes, without 3 only the long one is kept); element 4 is optional alone.
     void SetFromVariant(const Variant& value) override;
+
+    // High bound 1 or more. The two waits are one optional step (without element 2
+    // neither wait changes, without 3 only the long one is kept); the flag is optional
+    // alone.
+    static constexpr auto Fields() {
+        using C = TCashRegFisc2160DriverProperties;
+        return FieldTableOf<C, kOpenEnded>(BaseForm<TCashDriverProperties>(), Field("Priority", &C::Priority),
+                                           Field("WaitCheckOutPrint", &C::WaitCheckOutPrint, kOptional),
+                                           Field("WaitCheckOutLongPrint", &C::WaitCheckOutLongPrint, kChained),
+                                           Field("IgnoreReplyFormatError", &C::IgnoreReplyFormatError, kOptional));
+    }
 };
 
-// Fiscal-mode blob: [TaxCode, RegistrationCode, OpenMoneyBox, TaxAccumulation, AutoCutOff].
+// Fiscal-mode blob.
 class TCashRegFisc2160DriverAdvProperties : public TProperties {
 public:
     std::string TaxCode;           // taxpayer code, up to 14 characters
@@ -53,8 +61,16 @@ public:
     void Assign(const TPersistent& source) override;
     std::unique_ptr<TProperties> Create() const override;
     Variant GetAsVariant() const;
-    // High bound 1 or more; the two codes are required, each flag is optional alone.
     void SetFromVariant(const Variant& value);
+
+    // High bound 1 or more; the two codes are required, each flag is optional alone.
+    static constexpr auto Fields() {
+        using C = TCashRegFisc2160DriverAdvProperties;
+        return FieldTableOf<C, kOpenEnded>(Field("TaxCode", &C::TaxCode), Field("RegistrationCode", &C::RegistrationCode),
+                                           Field("OpenMoneyBox", &C::OpenMoneyBox, kOptional),
+                                           Field("TaxAccumulation", &C::TaxAccumulation, kOptional),
+                                           Field("AutoCutOff", &C::AutoCutOff, kOptional));
+    }
 };
 
 inline constexpr int kRegFisc2160VersionCount = 4;

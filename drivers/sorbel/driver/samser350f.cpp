@@ -105,7 +105,7 @@ std::optional<std::int32_t> TSamsER350F::Units(Currency amount) const {
 // take (it must be at least one unit).
 std::optional<std::int32_t> TSamsER350F::PriceUnits(Currency SumWithoutNDS, Currency Sum) const {
     Currency price;
-    switch (advSettings_.SysCond5) {
+    switch (advSettings_.SysCond(5)) {
         case 0: price = Sum; break;
         case 1: price = SumWithoutNDS; break;
         default: return std::nullopt;

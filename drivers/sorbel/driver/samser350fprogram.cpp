@@ -251,7 +251,7 @@ int TSamsER350F::GetProgram(const std::string& Items) {
             ran = true;
         }
         if (items.Has(kProgramSystemModes)) {
-            for (int n = 1; n <= 9; ++n)
+            for (int n = 1; n <= kSysCondCount; ++n)
                 if (SystemModeChosen(n)) SetSystemMode(n, advSettings_.SysCond(n));
             ran = true;
         }
@@ -274,7 +274,7 @@ int TSamsER350F::GetProgram(const std::string& Items) {
                 const auto* art = Setup.ArtList.Item<TCashArtProperties>(i);
                 ProgramArticle(art->N, art->NDep, art->Price, art->NTax);
             }
-            if (advSettings_.SysCond8 != 4 && SystemModeChosen(8)) SetSystemMode(8, advSettings_.SysCond8);
+            if (advSettings_.SysCond(8) != 4 && SystemModeChosen(8)) SetSystemMode(8, advSettings_.SysCond(8));
         }
         if (items.Has(kProgramTaxRates)) {
             for (int i = 0; i < Setup.TaxList.Count(); ++i) {

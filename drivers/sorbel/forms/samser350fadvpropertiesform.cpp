@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <array>
+
 #include "drivers/contract/framecontrols.h"
 #include "drivers/sorbel/settings/samser350fgl.h"
 #include "drivers/sorbel/settings/samser350fsettings.h"
@@ -25,10 +27,26 @@ const char* const kRounding[] = {
 };
 const char* const kCashierModes[] = {"Постоянная работа", "Блокирование кассы после каждой операции"};
 
-// The register's value 0 means "on": those modes show checked for 0.
-void ShowInverted(QCheckBox* box, std::uint8_t value) { box->setChecked(value == 0); }
-std::uint8_t ReadInverted(const QCheckBox* box) { return box->isChecked() ? 0 : 1; }
-std::uint8_t ReadIndex(const QComboBox* combo) { return static_cast<std::uint8_t>(combo->currentIndex()); }
+// The control of each system mode, by number: a check box for a switch, a list for a
+// choice.
+std::array<QWidget*, kSysCondCount> SysCondControls(const TfrmSamsER350FAdvProperties& f) {
+    return {f.cboxSysCond1, f.cboxSysCond2, f.cboxSysCond3, f.comboSysCond4, f.cboxSysCond5,
+            f.cboxSysCond6, f.comboSysCond7, f.comboSysCond8, f.cboxSysCond9};
+}
+
+// A switch's value 0 means "on": it shows checked for 0. A list shows the entry of the
+// value's index (an index past the list selects nothing).
+void ShowSysCond(QWidget* control, std::uint8_t value) {
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        box->setChecked(value == 0);
+    else
+        static_cast<QComboBox*>(control)->setCurrentIndex(value);
+}
+
+std::uint8_t ReadSysCond(const QWidget* control) {
+    if (const auto* box = qobject_cast<const QCheckBox*>(control)) return box->isChecked() ? 0 : 1;
+    return static_cast<std::uint8_t>(static_cast<const QComboBox*>(control)->currentIndex());
+}
 
 }  // namespace
 
@@ -129,30 +147,16 @@ void TfrmSamsER350FAdvProperties::SetModel(int model) {
 void TfrmSamsER350FAdvProperties::PropertiesToControls() {
     if (!Settings) return;
     const TCashSamsER350FDriverAdvProperties& s = *Settings;
-    ShowInverted(cboxSysCond1, s.SysCond1);
-    ShowInverted(cboxSysCond2, s.SysCond2);
-    ShowInverted(cboxSysCond3, s.SysCond3);
-    comboSysCond4->setCurrentIndex(s.SysCond4);  // an index past the list selects nothing
-    ShowInverted(cboxSysCond5, s.SysCond5);
-    ShowInverted(cboxSysCond6, s.SysCond6);
-    comboSysCond7->setCurrentIndex(s.SysCond7);
-    comboSysCond8->setCurrentIndex(s.SysCond8);
-    ShowInverted(cboxSysCond9, s.SysCond9);
+    const auto controls = SysCondControls(*this);
+    for (int n = 1; n <= kSysCondCount; ++n) ShowSysCond(controls[static_cast<std::size_t>(n - 1)], s.SysCond(n));
     cboxBlockKeyb->setChecked(s.BlockKeyboard);
 }
 
 void TfrmSamsER350FAdvProperties::ControlsToProperties() {
     if (!Settings) return;
     TCashSamsER350FDriverAdvProperties& s = *Settings;
-    s.SysCond1 = ReadInverted(cboxSysCond1);
-    s.SysCond2 = ReadInverted(cboxSysCond2);
-    s.SysCond3 = ReadInverted(cboxSysCond3);
-    s.SysCond4 = ReadIndex(comboSysCond4);
-    s.SysCond5 = ReadInverted(cboxSysCond5);
-    s.SysCond6 = ReadInverted(cboxSysCond6);
-    s.SysCond7 = ReadIndex(comboSysCond7);
-    s.SysCond8 = ReadIndex(comboSysCond8);
-    s.SysCond9 = ReadInverted(cboxSysCond9);
+    const auto controls = SysCondControls(*this);
+    for (int n = 1; n <= kSysCondCount; ++n) s.SetSysCond(n, ReadSysCond(controls[static_cast<std::size_t>(n - 1)]));
     s.BlockKeyboard = cboxBlockKeyb->isChecked();
 }
 

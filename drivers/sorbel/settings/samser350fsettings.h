@@ -5,6 +5,7 @@
 // and the keyboard lock), exchanged as its AdvProperties blob. The host stores both
 // blobs without looking inside.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -20,9 +21,8 @@ inline constexpr const char* kSorbelName = "Samsung ER-350F STU";
 // CashType and AutoObjectName of this driver; FilePath stays as it is.
 void GetSorbelDefaultProperties(TCashDriverProperties& properties);
 
-// Basic blob: [base form, WaitCheckOutPrint, WaitCheckOutLongPrint, Model, Priority,
-// KeyCheckMode]; the own fields travel only inside the array (they are not
-// published, so the registry walkers see only the base part).
+// Basic blob: the own fields travel only inside the array (they are not published, so
+// the registry walkers see only the base part).
 class TCashSamsER350FDriverProperties : public TCashDriverProperties {
 public:
     std::int32_t WaitCheckOutPrint = 400;       // completion wait after a receipt command, ms
@@ -34,33 +34,51 @@ public:
     void Assign(const TPersistent& source) override;
     std::unique_ptr<TProperties> Create() const override;
     Variant GetAsVariant() const override;
-    // High bound 4 or more; element 5 (KeyCheckMode) is optional.
     void SetFromVariant(const Variant& value) override;
+
+    // High bound 4 or more; Model comes before Priority, KeyCheckMode is optional.
+    static constexpr auto Fields() {
+        using C = TCashSamsER350FDriverProperties;
+        return FieldTableOf<C, kOpenEnded>(BaseForm<TCashDriverProperties>(),
+                                           Field("WaitCheckOutPrint", &C::WaitCheckOutPrint),
+                                           Field("WaitCheckOutLongPrint", &C::WaitCheckOutLongPrint),
+                                           Field("Model", &C::Model), Field("Priority", &C::Priority),
+                                           Field("KeyCheckMode", &C::KeyCheckMode, kOptional));
+    }
 };
 
-// Advanced blob: [SysCond1 .. SysCond9, BlockKeyboard].
+// The register's system modes by their numbers 1 to 9.
+inline constexpr int kSysCondCount = 9;
+
+// Advanced blob: SysCond1 .. SysCond9, then BlockKeyboard.
 class TCashSamsER350FDriverAdvProperties : public TProperties {
 public:
-    std::uint8_t SysCond1 = 0;  // do not print zero totals
-    std::uint8_t SysCond2 = 0;  // print subtotals
-    std::uint8_t SysCond3 = 0;  // cash drawer declaration
-    std::uint8_t SysCond4 = 0;  // rounding, index 0..5
-    std::uint8_t SysCond5 = 0;  // model 0: post-payment; others: prices include VAT (the price choice)
-    std::uint8_t SysCond6 = 0;  // cash back on a check payment
-    std::uint8_t SysCond7 = 0;  // cashier mode, index 0..1
-    std::uint8_t SysCond8 = 3;  // model 0: lines between receipts; others: print copy to the PC
-    std::uint8_t SysCond9 = 0;  // "open drawer" message on the "#" key
+    // SysConds[n - 1] is system mode n, the stored SysCondn:
+    //   1 do not print zero totals, 2 print subtotals, 3 cash drawer declaration,
+    //   4 rounding (index 0..5), 5 model 0: post-payment, others: prices include VAT
+    //   (the price choice), 6 cash back on a check payment, 7 cashier mode (index
+    //   0..1), 8 model 0: lines between receipts, others: print copy to the PC, 9 "open
+    //   drawer" message on the "#" key.
+    std::array<std::uint8_t, kSysCondCount> SysConds = {0, 0, 0, 0, 0, 0, 0, 3, 0};
     bool BlockKeyboard = false;  // Restore locks the keyboard instead of unlocking it
 
     void Assign(const TPersistent& source) override;
     std::unique_ptr<TProperties> Create() const override;
     Variant GetAsVariant() const;
-    // High bound exactly 9; fields are stored one by one, so a bad element leaves
-    // the earlier ones loaded.
     void SetFromVariant(const Variant& value);
 
     // System mode n (1..9); 0 for other n.
     std::uint8_t SysCond(int n) const;
+    // Sets system mode n (1..9); other n are ignored.
+    void SetSysCond(int n, std::uint8_t value);
+
+    // High bound exactly 9; the fields are read one by one, so a bad element leaves the
+    // earlier ones loaded.
+    static constexpr auto Fields() {
+        using C = TCashSamsER350FDriverAdvProperties;
+        return FieldTableOf<C, kExactLength>(Field("SysConds", &C::SysConds),
+                                             Field("BlockKeyboard", &C::BlockKeyboard));
+    }
 };
 
 }  // namespace tolver

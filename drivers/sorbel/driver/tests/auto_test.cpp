@@ -75,7 +75,7 @@ TEST_F(SorbelAuto, AdvancedPropertiesAndTheSetup) {
     setup.DigitCount = 3;
     ASSERT_EQ(s->set_SpoolerSetup(setup.GetAsVariant()), S_OK);
     EXPECT_EQ(s.Driver().Setup.DigitCount, 3);
-    EXPECT_EQ(s.Driver().AdvSettings().SysCond5, 1);
+    EXPECT_EQ(s.Driver().AdvSettings().SysCond(5), 1);
     EXPECT_TRUE(s.Driver().AdvPropertiesFrame()->cboxBlockKeyb->isChecked());
     EXPECT_EQ(Get("AdvProperties"), blob);
 

@@ -101,7 +101,7 @@ class DriverOnFakeLine : public RegistryTest {};
 // ---- receipt operations, one table --------------------------------------------------
 
 TEST_F(DriverOnFakeLine, KeySequencesOfTheReceiptOperations) {
-    const auto sysCond5 = [](int v) { return [v](SorbelOnFakeLine& s) { s.Driver().AdvSettings().SysCond5 = v; }; };
+    const auto sysCond5 = [](int v) { return [v](SorbelOnFakeLine& s) { s.Driver().AdvSettings().SetSysCond(5, v); }; };
     const Prepare row0 = [](SorbelOnFakeLine& s) { s.SetModel(0); };
     const std::vector<OpCase> cases = {
         // Sales by department: 7, [count 86], the price in hundredths, the department key.
@@ -187,7 +187,7 @@ TEST_F(DriverOnFakeLine, KeySequencesOfTheReceiptOperations) {
 // and counts that the register cannot take are refused rather than keyed wrong.
 TEST_F(DriverOnFakeLine, RefusalsQueueNothing) {
     static const double nan = std::numeric_limits<double>::quiet_NaN();
-    const auto sysCond5 = [](SorbelOnFakeLine& s) { s.Driver().AdvSettings().SysCond5 = 2; };
+    const auto sysCond5 = [](SorbelOnFakeLine& s) { s.Driver().AdvSettings().SetSysCond(5, 2); };
     const auto row0 = [](SorbelOnFakeLine& s) { s.SetModel(0); };
     const auto noDecimals = [](SorbelOnFakeLine& s) { s.Driver().Setup.DigitCount = 7; };
     const std::vector<std::tuple<const char*, Prepare, Call>> cases = {
@@ -290,9 +290,9 @@ protected:
         op->Password = "5173";
         setup.BeginMsg = {"ООО Ромашка", "Касса 1"};
         TCashSamsER350FDriverAdvProperties adv;
-        adv.SysCond1 = 1;
-        adv.SysCond4 = 2;
-        adv.SysCond8 = 3;
+        adv.SetSysCond(1, 1);
+        adv.SetSysCond(4, 2);
+        adv.SetSysCond(8, 3);
         setup.DriverSetup.AdvPropertiesData = adv.GetAsVariant();
         EXPECT_EQ(s->set_SpoolerSetup(setup.GetAsVariant()), S_OK);
         s.Driver().CurrentTime = [] { return QTime(9, 5); };
@@ -350,8 +350,8 @@ TEST_F(Programming, AModeValueOutsideItsListIsNeverKeyed) {
     // Row 0 offers four choices for mode 8: a stored 4 (or a list left without a
     // selection, 255) is left out; the other modes are programmed.
     s.SetModel(0);
-    s.Driver().AdvSettings().SysCond8 = 4;
-    s.Driver().AdvSettings().SysCond4 = 255;
+    s.Driver().AdvSettings().SetSysCond(8, 4);
+    s.Driver().AdvSettings().SetSysCond(4, 255);
     EXPECT_EQ(Program("2;"), 0);
     EXPECT_EQ(s.Queue(), Query(kQueryProgram, PR) + Mode(1, 1) + Mode(2, 0) + Mode(3, 0) + Mode(5, 0) + Mode(6, 0) +
                              Mode(7, 0) + Mode(9, 0) + K(99, 1, PR) + Query(kDoneProgram, PR));
@@ -359,7 +359,7 @@ TEST_F(Programming, AModeValueOutsideItsListIsNeverKeyed) {
 
 TEST_F(Programming, EmptyListsRunNoStepButRefusedStepsCount) {
     // Articles set mode 8 to 4 and leave it when that is the configured value.
-    s.Driver().AdvSettings().SysCond8 = 4;
+    s.Driver().AdvSettings().SetSysCond(8, 4);
     s.Driver().Setup.ArtList.Clear();
     s.Driver().Setup.DepList.Clear();
     EXPECT_EQ(Program("5;"), 0);

@@ -116,36 +116,32 @@ TEST(Frames, AdvancedFrameInvertedBoxesAndLists) {
     // Check boxes of modes 1, 2, 3, 5, 6, 9 show the register's 0 as checked.
     const struct {
         const char* name;
-        std::uint8_t TCashSamsER350FDriverAdvProperties::*field;
+        int mode;
     } inverted[] = {
-        {"cboxSysCond1", &TCashSamsER350FDriverAdvProperties::SysCond1},
-        {"cboxSysCond2", &TCashSamsER350FDriverAdvProperties::SysCond2},
-        {"cboxSysCond3", &TCashSamsER350FDriverAdvProperties::SysCond3},
-        {"cboxSysCond5", &TCashSamsER350FDriverAdvProperties::SysCond5},
-        {"cboxSysCond6", &TCashSamsER350FDriverAdvProperties::SysCond6},
-        {"cboxSysCond9", &TCashSamsER350FDriverAdvProperties::SysCond9},
+        {"cboxSysCond1", 1}, {"cboxSysCond2", 2}, {"cboxSysCond3", 3},
+        {"cboxSysCond5", 5}, {"cboxSysCond6", 6}, {"cboxSysCond9", 9},
     };
     for (const auto& e : inverted) {
         SCOPED_TRACE(e.name);
         QCheckBox* box = Control<QCheckBox>(f, e.name);
         ASSERT_NE(box, nullptr);
         for (const int value : {0, 1, 7}) {
-            s.*e.field = static_cast<std::uint8_t>(value);
+            s.SetSysCond(e.mode, static_cast<std::uint8_t>(value));
             f.PropertiesToControls();
             EXPECT_EQ(box->isChecked(), value == 0);
         }
         box->setChecked(true);
         f.ControlsToProperties();
-        EXPECT_EQ(s.*e.field, 0);
+        EXPECT_EQ(s.SysCond(e.mode), 0);
         box->setChecked(false);
         f.ControlsToProperties();
-        EXPECT_EQ(s.*e.field, 1);
+        EXPECT_EQ(s.SysCond(e.mode), 1);
     }
     // The keyboard lock as it is; the lists by index.
     s.BlockKeyboard = true;
-    s.SysCond4 = 5;
-    s.SysCond7 = 1;
-    s.SysCond8 = 4;
+    s.SetSysCond(4, 5);
+    s.SetSysCond(7, 1);
+    s.SetSysCond(8, 4);
     f.PropertiesToControls();
     EXPECT_TRUE(f.cboxBlockKeyb->isChecked());
     EXPECT_EQ(f.comboSysCond4->currentIndex(), 5);
@@ -155,8 +151,8 @@ TEST(Frames, AdvancedFrameInvertedBoxesAndLists) {
     f.comboSysCond4->setCurrentIndex(0);
     f.ControlsToProperties();
     EXPECT_FALSE(s.BlockKeyboard);
-    EXPECT_EQ(s.SysCond4, 0);
-    EXPECT_EQ(s.SysCond8, 4);
+    EXPECT_EQ(s.SysCond(4), 0);
+    EXPECT_EQ(s.SysCond(8), 4);
 
     EXPECT_EQ(Items(f.comboSysCond4),
               (std::vector<std::string>{"Не выполнять Европейское округление. Увеличение/отбрасывание",
@@ -199,9 +195,9 @@ TEST(Frames, AdvancedFrameFollowsTheModel) {
                                                                 "Все (обязательный режим)"}));
     // The refilled lists have no selection until the settings are shown again.
     f.ControlsToProperties();
-    EXPECT_EQ(s.SysCond4, 255);
-    EXPECT_EQ(s.SysCond7, 255);
-    EXPECT_EQ(s.SysCond8, 255);
+    EXPECT_EQ(s.SysCond(4), 255);
+    EXPECT_EQ(s.SysCond(7), 255);
+    EXPECT_EQ(s.SysCond(8), 255);
 }
 
 }  // namespace

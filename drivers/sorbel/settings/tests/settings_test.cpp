@@ -53,12 +53,12 @@ TEST(SettingsBlobs, AdvancedBlobHasExactlyTenElements) {
     TCashSamsER350FDriverAdvProperties b;
     ExpectReadError(b, VarArray({1, 1, 1, 1, 1, 1, 1, 1, 1, true, 0}));  // high bound 10
     ExpectReadError(b, VarArray({1, 1, 1, 1, 1, 1, 1, 1, 1}));           // high bound 8
-    EXPECT_EQ(b.SysCond1, 0);
+    EXPECT_EQ(b.SysCond(1), 0);
     // Stored one by one: a bad element leaves the earlier ones loaded.
     ExpectReadError(b, VarArray({2, 2, 2, 2, 2, "x", 2, 2, 2, true}));
-    EXPECT_EQ(b.SysCond5, 2);
-    EXPECT_EQ(b.SysCond6, 0);
-    EXPECT_EQ(b.SysCond8, 3);
+    EXPECT_EQ(b.SysCond(5), 2);
+    EXPECT_EQ(b.SysCond(6), 0);
+    EXPECT_EQ(b.SysCond(8), 3);
 
     TCashSamsER350FDriverAdvProperties c;
     c.Assign(a);
