@@ -136,7 +136,12 @@ public:
     void Clear();  // every item, without notification
     void ClearStorageRefs();
     void Sort();  // ascending by number; renews the duplicate marks
+    // The first item numbered n, in list order; nullptr when there is none.
     TXtCollectionItem* FindByN(std::int32_t n) const;
+    template <class T>
+    T* FindByN(std::int32_t n) const {
+        return static_cast<T*>(FindByN(n));
+    }
 
     virtual void SetDir2(const std::string& value);
     virtual void SetDir(const std::string& value);

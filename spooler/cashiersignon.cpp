@@ -52,13 +52,7 @@ std::int32_t TCashierSignOn::RegisterCashier(std::int32_t NOp, const std::string
                                              const std::string& Password) {
     std::string password = Password;
     if (password.empty()) {
-        for (int i = 0; i < setup_.OpList.Count(); ++i) {
-            const auto* op = setup_.OpList.Item<TCashOpProperties>(i);
-            if (op && op->N == NOp) {
-                password = op->Password;
-                break;
-            }
-        }
+        if (const auto* op = setup_.OpList.FindByN<TCashOpProperties>(NOp)) password = op->Password;
     }
     cashierN_ = NOp;
     std::int32_t result = -1;

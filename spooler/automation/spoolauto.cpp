@@ -32,14 +32,6 @@ std::string ItemNumbers(const TXtCollection& list) {
     return out;
 }
 
-// The first item of the list numbered n, in list order.
-template <class T>
-const T* FindItem(const TXtCollection& list, std::int32_t n) {
-    for (int i = 0; i < list.Count(); ++i)
-        if (auto* item = list.Item<T>(i); item && item->N == n) return item;
-    return nullptr;
-}
-
 // A member whose errors go back to the caller: the text of any error with E_FAIL.
 template <class F>
 auto Reported(F&& f) {
@@ -337,7 +329,7 @@ std::int32_t TSpoolAuto1::GetArtParams(std::int32_t N, std::string& Description,
                                        std::int32_t& NTax, Currency& Price) {
     if (!mainForm_) return -1;
     return Reported([&] {
-        const auto* art = FindItem<TCashArtProperties>(mainForm_->Setup().ArtList, N);
+        const auto* art = mainForm_->Setup().ArtList.FindByN<TCashArtProperties>(N);
         if (!art) return -1;
         Description = art->Description;
         NDep = art->NDep;
@@ -351,7 +343,7 @@ std::int32_t TSpoolAuto1::GetTaxParams(std::int32_t N, std::string& Description,
                                        Currency& TaxValueAdv) {
     if (!mainForm_) return -1;
     return Reported([&] {
-        const auto* tax = FindItem<TCashTaxProperties>(mainForm_->Setup().TaxList, N);
+        const auto* tax = mainForm_->Setup().TaxList.FindByN<TCashTaxProperties>(N);
         if (!tax) return -1;
         Description = tax->Description;
         TaxValue = tax->Value;
@@ -363,7 +355,7 @@ std::int32_t TSpoolAuto1::GetTaxParams(std::int32_t N, std::string& Description,
 std::int32_t TSpoolAuto1::GetDepParams(std::int32_t N, std::string& Description, std::int32_t& NTax) {
     if (!mainForm_) return -1;
     return Reported([&] {
-        const auto* dep = FindItem<TCashDepProperties>(mainForm_->Setup().DepList, N);
+        const auto* dep = mainForm_->Setup().DepList.FindByN<TCashDepProperties>(N);
         if (!dep) return -1;
         Description = dep->Description;
         NTax = dep->NTax;

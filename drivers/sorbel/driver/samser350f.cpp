@@ -247,7 +247,7 @@ int TSamsER350F::AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWith
 }
 
 int TSamsER350F::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
-    const auto* art = static_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
+    const auto* art = Setup.ArtList.FindByN<TCashArtProperties>(NArt);
     return art ? VoidDepartment(art->NDep, SumWithoutNDS, Sum) : -1;
 }
 
