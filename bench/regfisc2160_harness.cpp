@@ -141,6 +141,9 @@ public:
                     const std::string& Description) override {
         inner_->AddMessage(Text, Mode, Options, Description);
     }
+    void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
+        inner_->AddMessageNext(Text, Mode, Options);
+    }
     int VersionIndex() const override { return inner_->VersionIndex(); }
     std::string FirmwareText() const override { return inner_->FirmwareText(); }
     std::string DeviceId() const override { return inner_->DeviceId(); }
@@ -345,7 +348,8 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         }
         Receipt receipt;
         const int items = pick(rng, 1, 6);
-        std::int64_t lastSum = 0;
+        std::int64_t lastSum = 0, lastPrice = 0;
+        int lastArt = 0;
         for (int i = 0; i < items; ++i) {
             const int art = pick(rng, 1, 50);
             const std::int64_t price = 100 + next();  // distinct: each sale's text is unique
@@ -356,10 +360,14 @@ Figures RunSeed(unsigned seed, int commandTarget) {
                                        ".000 price " + Money(price) + " sum " + Money(price * count);
             receipt.lines.push_back({took(id, booked, true), price * count});
             lastSum = price * count;
+            lastPrice = price;
+            lastArt = art;
             if (rng() % 4 == 0) driver.AddInfo("Чек " + std::to_string(next()));
         }
-        if (rng() % 8 == 0) {
-            receipt.lines.push_back({took(driver.DelPayArt(Currency::FromRaw(100), Currency::FromRaw(100), 1), {}, false), -lastSum});
+        if (rng() % 8 == 0) {  // the void of the last line, as the register's void is
+            const Currency price = Currency::FromRaw(lastPrice * 100);
+            const std::int32_t id = took(driver.DelPayArt(price, price, lastArt), {}, false);
+            if (id > 0) receipt.lines.push_back({id, -lastSum});
         }
         std::int64_t total = 0;
         for (const auto& l : receipt.lines) total += l.second;
