@@ -332,6 +332,9 @@ void TSamsER350FProtocol::StepIdle() {
         if (noKeyCheck_ || (keyCheckMode_ == 1 && (current_.Flags & kFirstKey) == 0)) {
             state_ = StateSend;
         } else {
+            // An answer from an earlier query must not pass for this one's: a register
+            // that says nothing has its key "не определен".
+            keyPosRead_ = 0;
             Send(kSamsQueryKeyPos);
             pollTimer_.Start(Clock());
             state_ = StateKeyPos;

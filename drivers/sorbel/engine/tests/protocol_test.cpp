@@ -393,6 +393,14 @@ TEST_F(Engine, AWrongKeyPositionRepeatsUntilTheKeyIsTurned) {
     EXPECT_EQ(port->TakeSent(), "\x02\x11");
 }
 
+TEST_F(Engine, ARegisterThatStopsAnsweringHasItsKeyUndetermined) {
+    Connect();  // the key was read as P while connecting
+    answering = false;  // unplugged
+    p->EnqueueWithId(0x11, P, "", kSamsKindShort);
+    ASSERT_TRUE(StepUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(p->ErrorDetail(), "Ключ = не определен");
+}
+
 TEST_F(Engine, DeviceErrorsAreAcknowledgedAndFlushByTheirClass) {
     const struct {
         std::uint8_t byte;
