@@ -50,6 +50,7 @@ void PressInNextBox(Qt::Key key) {
 }
 
 TEST(MessageBox, AnswersOfBothForms) {
+    SetSpoolerMessageSeen(true);  // as where a cashier sees the box
     struct Case {
         bool yesNo;
         Qt::Key key;
@@ -61,6 +62,7 @@ TEST(MessageBox, AnswersOfBothForms) {
         PressInNextBox(c.key);
         EXPECT_EQ(ShowSpoolerMessage("Текст", kTitleMessage, c.yesNo), c.answer);
     }
+    SetSpoolerMessageSeen(std::nullopt);
 }
 
 TEST(MessageBox, CaptionsAndPicture) {
