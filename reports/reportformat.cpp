@@ -108,9 +108,7 @@ void AppendCount(std::string& out, double count, int width) {
         // A whole count, the common case: its digits straight away.
         char buf[32];
         const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(count)).ptr;
-        std::string_view digits(buf, static_cast<std::size_t>(end - buf));
-        if (count == 0 && std::signbit(count)) digits = "-0";
-        AppendFitRight(out, digits, width);
+        AppendFitRight(out, std::string_view(buf, static_cast<std::size_t>(end - buf)), width);
         return;
     }
     AppendFitRight(out, CountText(count), width);
@@ -141,7 +139,8 @@ std::string CountText(double count) {
             if (ch == '.') ch = kDecimalSeparator;
         return text;
     }
-    std::snprintf(buf, sizeof buf, "%.0f", std::isfinite(count) ? count : 0.0);
+    // The nearest integer: a count of -0 is 0.
+    std::snprintf(buf, sizeof buf, "%.0f", std::isfinite(count) && count != 0 ? count : 0.0);
     return buf;
 }
 

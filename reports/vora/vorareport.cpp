@@ -119,10 +119,17 @@ void TVoraReport::AppendRow(TVoraList& list, const std::string& dayText, std::in
     out += kCRLF;
 }
 
+// The columns each reader's query names: the flat one and the names' one read no
+// article or department, the grouped one no amount without tax.
+constexpr unsigned kFlatColumns =
+    kColData | kColTim | kColDescription | kColInfo | kColPCount | kColSumma | kColSummaWithoutNDS;
+constexpr unsigned kGroupedColumns =
+    kColDescription | kColInfo | kColData | kColTim | kColPCount | kColSumma | kColNArt | kColNDep;
+
 void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
     const std::string dayText = DayMonthText(Day) + " ";
     StartFlat();
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, kFlatColumns, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
         text_.clear();
         if (!row.Info.empty()) {
             AppendPad(text_, TrimRight(row.Description), 17, 17);
@@ -164,7 +171,7 @@ void TVoraReport::ReserveAhead() {
 void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     if (filtered_ && filter_.empty()) return;  // nothing chosen: nothing to read
     const std::string dayText = DayMonthText(Day) + " ";
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, kGroupedColumns, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
         if (!lastKnown_ || row.Description != lastDescription_) {
             const std::string name(TrimRight(row.Description));
             const std::string& key = fold_.Fold(name);
@@ -187,7 +194,7 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
 }
 
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, kFlatColumns, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
         const std::string name(TrimRight(row.Description));
         if (!name.empty()) KnownNames.Add(name);
     });
@@ -208,10 +215,10 @@ void TVoraReport::BuildPeriodBody(double DateFrom, double DateTo, std::string& B
         walkDays_ = DaysOf(DateFrom, DateTo);
         if (Mode == 0) {
             ScanDaysFlat(DateFrom, DateTo);
-            if (DoProgress(100)) FormatFlat(Body);
+            if (DoProgress(100) && !StoppedInDay()) FormatFlat(Body);
         } else {
             ScanDaysGrouped(DateFrom, DateTo);
-            if (DoProgress(100)) FormatGrouped(Mode == 1 ? std::string() : HeaderText, Body);
+            if (DoProgress(100) && !StoppedInDay()) FormatGrouped(Mode == 1 ? std::string() : HeaderText, Body);
         }
     } catch (...) {
         ResetRows();
@@ -277,12 +284,24 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     lastKnown_ = false;
     int emptyLines = TIniFile(IniFileName).ReadInteger(kSection, "EmptyLines", 1);
     emptyLines = std::clamp(emptyLines, 0, kMaxEmptyLines);
-    // The totals first: a total that does not fit stops the statement before it is
-    // written.
-    Currency grandCount, grandSum;
-    for (const TVoraList& group : groups_) {
-        grandCount = AddMoney(grandCount, CountAsMoney(group.CountTotal));
-        grandSum = AddMoney(grandSum, group.SumTotal);
+    // The totals first: a sum that does not fit stops the statement before it is
+    // written. The grand count is held as fixed point as the groups' counts come to
+    // it; one that does not fit prints as a count too wide for its column does.
+    Currency grandSum;
+    for (const TVoraList& group : groups_) grandSum = AddMoney(grandSum, group.SumTotal);
+    std::string grandCount;
+    {
+        __int128 count = 0;
+        bool fits = true;
+        for (const TVoraList& group : groups_) {
+            if (!(std::fabs(group.CountTotal) * Currency::kScale < 9223372036854774784.0)) {
+                fits = false;
+                break;
+            }
+            count += Currency::FromDouble(group.CountTotal).raw();
+        }
+        fits = fits && count >= INT64_MIN && count <= INT64_MAX;
+        grandCount = fits ? CountText(Currency::FromRaw(static_cast<std::int64_t>(count))) : "...";
     }
     const std::string columns = Join({"   №", "   Дата", " Время", "  Информация", std::string(30, ' ') + "Кол-во",
                                       std::string(6, ' ') + "Сумма"}) +
@@ -298,7 +317,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
         size += Separator.size() + 2 + captions.back().size() + group.Lines.size() + totals.back().size();
     }
     const std::string grand =
-        groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, CountText(grandCount), grandSum) + kCRLF;
+        groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, grandCount, grandSum) + kCRLF;
     const std::string final = FinalText();
     const std::size_t whole = size + grand.size() + final.size() + 4 + kHeaderRoom;
     Body.clear();
