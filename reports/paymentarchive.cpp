@@ -250,16 +250,6 @@ struct Statement {
     ~Statement() { sqlite3_finalize(s); }
 };
 
-// Into out, whose room is kept from row to row.
-void ReadText(sqlite3_stmt* s, int col, std::string& out) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-    if (p)
-        out.assign(p, static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
-    else
-        out.clear();
-    BlankControls(out);
-}
-
 std::string TimeText(std::int32_t ms) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
@@ -291,7 +281,7 @@ std::string Kind(sqlite3_stmt* s, int col) {
 }  // namespace
 
 TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, double timeTo, unsigned columns,
-                                                  Order order, const std::function<bool(const PaymentRow&)>& each,
+                                                  const std::function<bool(const PaymentRow&)>& each,
                                                   const std::vector<std::string>* names) {
     DayRead result;
     if (!db_) return result;
@@ -349,7 +339,7 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
         for (std::size_t i = 0; i < names->size(); ++i) sql += i ? ",?" : "?";
         sql += ")";
     }
-    sql += order == Order::ByTime ? " ORDER BY Data, Tim" : " ORDER BY NArt, NDep, Description, Data, Tim";
+    sql += " ORDER BY Data, Tim";
     Statement st;
     const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr);
     if (prepared != SQLITE_OK) {
@@ -370,8 +360,9 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                                             : "the row of " + TimeText(row.TimeMs)) +
                                     ")");
     };
+    int types[8] = {};
     auto int32 = [&](int c, const char* name, std::int32_t& out) {
-        switch (sqlite3_column_type(st.s, c)) {
+        switch (types[c]) {
         case SQLITE_NULL: out = 0; return;
         case SQLITE_INTEGER: {
             const sqlite3_int64 v = sqlite3_column_int64(st.s, c);
@@ -386,11 +377,21 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
         }
     };
     auto money = [&](int c, const char* name, Currency& out) {
-        switch (sqlite3_column_type(st.s, c)) {
+        switch (types[c]) {
         case SQLITE_NULL: out = Currency(); return;
         case SQLITE_INTEGER: out = Currency::FromRaw(sqlite3_column_int64(st.s, c)); return;
         default: wrong(c, name, "an amount in ten-thousandths");
         }
+    };
+    // Into out, whose room is kept from row to row.
+    auto text = [&](int c, std::string& out) {
+        if (types[c] == SQLITE_NULL) {
+            out.clear();
+            return;
+        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.s, c));
+        out.assign(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(st.s, c)) : 0);
+        BlankControls(out);
     };
     for (;;) {
         const int rc = sqlite3_step(st.s);
@@ -400,12 +401,13 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
             Failed(day, rc);
         }
         ++n;
+        for (int c = 0; c < 8; ++c) types[c] = sqlite3_column_type(st.s, c);
         row.TimeMs = 0;
         int32(7, "Tim", row.TimeMs);
-        row.DescriptionNull = sqlite3_column_type(st.s, 0) == SQLITE_NULL;
-        ReadText(st.s, 0, row.Description);
-        ReadText(st.s, 1, row.Info);
-        switch (sqlite3_column_type(st.s, 2)) {
+        row.DescriptionNull = types[0] == SQLITE_NULL;
+        text(0, row.Description);
+        text(1, row.Info);
+        switch (types[2]) {
         case SQLITE_NULL: row.Count = 0; break;
         case SQLITE_INTEGER:
         case SQLITE_FLOAT: row.Count = sqlite3_column_double(st.s, 2); break;
@@ -417,6 +419,8 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
         money(4, "SummaWithoutNDS", withoutTax);
         int32(5, "NArt", row.NArt);
         int32(6, "NDep", row.NDep);
+        row.NArtNull = types[5] == SQLITE_NULL;
+        row.NDepNull = types[6] == SQLITE_NULL;
         if (to > from) partRead_ = std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0);
         ++rowsSinceAsk_;
         if (!each(row)) return result;

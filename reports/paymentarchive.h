@@ -34,6 +34,7 @@ namespace tolver {
 
 struct PaymentRow {
     bool DescriptionNull = false;
+    bool NArtNull = false, NDepNull = false;  // NArt, NDep then read as 0
     std::string Description;  // as stored, control characters as blanks
     std::string Info;         // the same; empty for NULL
     double Count = 0;
@@ -80,8 +81,6 @@ private:
 
 class TPaymentArchive {
 public:
-    enum class Order { ByTime, ByArticle };
-
     // How the reading of a day ended (a failure raises EArchiveRead).
     struct DayRead {
         enum Kind { Read, NoTable, MissingColumn, Stopped } kind = Read;
@@ -127,14 +126,14 @@ public:
     bool CheckTables(std::string& why);
 
     // Hands each row of the day's table with a time from timeFrom to timeTo (times of
-    // day, inclusive) to each, in the given order; each answers false to stop. A
+    // day, inclusive) to each, in time order; each answers false to stop. A
     // missing table or a table without one of the columns gives no rows; a value of
     // the wrong kind, a damaged file or a lock that outlasts the wait raises
     // EArchiveRead (the rows handed out before stay handed out).
     // names, when given: only the rows whose payment name without trailing blanks,
     // case-folded, is one of them (already folded); more than a query can bind are
     // left to the caller to sort out.
-    DayRead ReadDay(double day, double timeFrom, double timeTo, unsigned columns, Order order,
+    DayRead ReadDay(double day, double timeFrom, double timeTo, unsigned columns,
                     const std::function<bool(const PaymentRow&)>& each,
                     const std::vector<std::string>* names = nullptr);
 

@@ -1,5 +1,7 @@
 #include "reports/report.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -43,6 +45,21 @@ double AddCount(double a, double b) {
     const double sum = a + b;
     if (!std::isfinite(sum)) CountTooLarge();
     return sum;
+}
+
+void ReserveText(std::string& text, std::size_t size) {
+    if (size <= text.capacity()) return;
+    try {
+        text.reserve(size);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    constexpr std::uintptr_t kLarge = 2u << 20;
+    if (text.capacity() < 4 * kLarge) return;
+    // Only the large pages that lie wholly inside the room, and only as advice.
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    const std::uintptr_t begin = (at + kLarge - 1) & ~(kLarge - 1), end = (at + text.capacity()) & ~(kLarge - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 std::string TextOfLines(const std::vector<std::string>& lines) {
@@ -182,12 +199,12 @@ bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(do
     return goOn;
 }
 
-void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns, TPaymentArchive::Order order,
+void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                        const std::function<void(const PaymentRow&)>& each,
                        const std::vector<std::string>* names) {
     if (!query_) return;
     const TPaymentArchive::DayRead read = query_->ReadDay(
-        Day, TimeFrom, TimeTo, columns, order,
+        Day, TimeFrom, TimeTo, columns,
         [&](const PaymentRow& row) {
             each(row);
             return true;

@@ -25,6 +25,12 @@ inline constexpr const char* kCRLF = "\r\n";
 // in front of it without a second copy of the text.
 inline constexpr std::size_t kHeaderRoom = 4096;
 
+// Reserves room for size bytes of a report text (a hint: without the room the text
+// grows as it must). The room of a large text is backed by large pages where the
+// system has them: a statement of a month writes hundreds of megabytes once, and
+// touching them page by page would cost as much as reading the archive.
+void ReserveText(std::string& text, std::size_t size);
+
 // Runs f(text), a report call's body: no failure leaves it; on one the text built so
 // far goes back.
 template <class F>
@@ -147,7 +153,7 @@ protected:
     // columns is left out and noted (DaysLeftOut); a day that cannot be read whole
     // raises EArchiveRead; the sinks are asked within the day as well, and a stop
     // there ends the walk (StoppedInDay). What each raises goes on to the caller.
-    void ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns, TPaymentArchive::Order order,
+    void ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                   const std::function<void(const PaymentRow&)>& each,
                   const std::vector<std::string>* names = nullptr);
     // Runs f with the archive read as one view and the sinks asked within days.

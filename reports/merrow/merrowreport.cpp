@@ -95,7 +95,7 @@ constexpr unsigned kCashColumns = kColDescription | kColPCount | kColSumma | kCo
 }  // namespace
 
 void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
-    ReadRows(Day, TimeFrom, TimeTo, kCashColumns, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, kCashColumns, [&](const PaymentRow& row) {
         if (row.DescriptionNull) return;
         const Currency s = row.Sum;
         if (!IsNone(row.NArt) || !IsNone(row.NDep)) {

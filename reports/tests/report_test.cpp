@@ -228,13 +228,12 @@ TEST_F(ReportBase, TheArchiveComparesTimesAsValuesAndAFullDayEndsAtItsLastMillis
         return true;
     };
     using Read = TPaymentArchive::DayRead;
-    const auto byTime = TPaymentArchive::Order::ByTime;
-    EXPECT_EQ(db.ReadDay(Day(0), EncodeTime(9, 0, 0), TReport::kEndOfDay, kColAll, byTime, collect).kind, Read::Read);
+    EXPECT_EQ(db.ReadDay(Day(0), EncodeTime(9, 0, 0), TReport::kEndOfDay, kColAll, collect).kind, Read::Read);
     EXPECT_EQ(times, (std::vector<std::int32_t>{32700000, 36000000, 86399500}));
     times.clear();
-    EXPECT_EQ(db.ReadDay(Day(0), 0, EncodeTime(9, 5, 0), kColAll, byTime, collect).kind, Read::Read);
+    EXPECT_EQ(db.ReadDay(Day(0), 0, EncodeTime(9, 5, 0), kColAll, collect).kind, Read::Read);
     EXPECT_EQ(times, (std::vector<std::int32_t>{0, 32700000}));
-    EXPECT_EQ(db.ReadDay(Day(1), 0, TReport::kEndOfDay, kColAll, byTime, collect).kind, Read::NoTable);
+    EXPECT_EQ(db.ReadDay(Day(1), 0, TReport::kEndOfDay, kColAll, collect).kind, Read::NoTable);
     EXPECT_EQ(TPaymentArchive::TableName(EncodeDate(2003, 2, 1)), "2003-02-01_Vora");
 }
 
