@@ -32,6 +32,7 @@ void TSpoolerCore::BindDriverEvents() {
     e.OnPrint = [this](std::int32_t c) { view_.PrintChar(c); };
     e.OnCommandResult = [this](std::int32_t id, std::int32_t result) {
         link_.CommandCompleted(id);
+        cashier_.CommandCompleted(id, result);
         relay_.Queue(id, result);
     };
 }

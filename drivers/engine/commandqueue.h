@@ -5,6 +5,8 @@
 // reports exactly one result per id: 0 or -1 when the command ends, or -1 from
 // Flush, which reports every queued id in queue order.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <utility>
@@ -31,6 +33,12 @@ public:
     void PushFront(TCmd command) {
         command.*Id = 0;
         items_.push_front(std::move(command));
+    }
+    // Puts a command without a result at position at (0 the head), or last when the
+    // queue is shorter.
+    void Insert(std::size_t at, TCmd command) {
+        command.*Id = 0;
+        items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(std::min(at, items_.size())), std::move(command));
     }
 
     bool Empty() const { return items_.empty(); }

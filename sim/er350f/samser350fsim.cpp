@@ -364,6 +364,13 @@ void TSamsER350FSim::Pay(er350f::Key key, std::int64_t printAt) {
     if (!receiptOpen_) return;
     const char* kind = key == er350f::Key::Check ? "ЧЕКОМ" : key == er350f::Key::Credit ? "КРЕДИТ" : "НАЛИЧНЫМИ";
     std::vector<std::string> lines = {Columns("ИТОГ", Money(total_)), Columns(kind, Money(tendered ? tendered : total_))};
+    if (tendered > 0 && tendered < total_ && key != er350f::Key::Credit) {
+        // A split payment: the balance stays due and the receipt open.
+        total_ -= tendered;
+        lines.push_back(Columns("ОСТАТОК", Money(total_)));
+        Print(lines, printAt);
+        return;
+    }
     if (tendered > total_) lines.push_back(Columns("СДАЧА", Money(tendered - total_)));
     if (receiptHeader_) {
         char number[32];

@@ -4,7 +4,9 @@
 // identification answer to 0x08, error bytes until 0x07 acknowledges them, and a
 // print copy in the register's character set for what its keys print (sale lines,
 // receipts ending with the "ЧЕК ***" block and the next receipt's header, text
-// lines, cash in and out, reports). Faults are injected by script.
+// lines, cash in and out, reports). A cash or cheque tender below the total is part
+// of a split payment: it prints with the balance ("ОСТАТОК") and the receipt stays
+// open until a later payment covers the rest. Faults are injected by script.
 
 #include <cstdint>
 #include <string>

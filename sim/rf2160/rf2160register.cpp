@@ -25,6 +25,9 @@ constexpr Answer kDone{};
 constexpr Answer kRefused{TRf2160Register::kWrongCommand, 0};
 // Beyond what the till holds or counts.
 constexpr Answer kTillOverflow{TRf2160Register::kOverflow, 0x04};
+// The largest amount the till counts in a receipt, a tender or a cash move
+// (21 474 836.47), as the 4-byte amounts of the sale.
+constexpr std::int64_t kMaxAmount = 0x7FFFFFFF;
 
 // A big-endian two's-complement field of s.size() (2, 4 or 8) bytes.
 std::int64_t BigEndian(std::string_view s) {
@@ -231,6 +234,10 @@ TRf2160Answer TRf2160Register::Sale(std::string_view c, bool priced) {
     const std::int64_t sum = (qty * price + 500) / 1000;
     if (sum > 0x7FFFFFFF) return {kOverflow, 0x08};  // count times price
     const bool payout = known != articles_.end() && known->second.payout;
+    std::int64_t total = payout ? -sum : sum;
+    for (const Line& l : lines_)
+        if (!l.voided) total += l.sum;
+    if (total > kMaxAmount || total < -kMaxAmount) return kTillOverflow;
     lines_.push_back({static_cast<int>(art), qty, payout ? -sum : sum, false});
     open_ = true;
     Book(std::string(payout ? "payout" : "sale") + " art " + std::to_string(art) + " qty " + Quantity(qty) +
@@ -259,6 +266,7 @@ TRf2160Answer TRf2160Register::Close(std::string_view c) {
     std::string line = "close " + std::to_string(receipts_ + 1) + " total " + Money(total) + " " + pay;
     if (tendered) {
         const std::int64_t tender = BigEndian(c.substr(2, 8));
+        if (tender > kMaxAmount) return kTillOverflow;
         if (tender <= 0 || tender < total) return kRefused;  // not enough tendered
         std::int64_t change;
         if (__builtin_sub_overflow(tender, total, &change)) return kTillOverflow;
@@ -279,6 +287,7 @@ TRf2160Answer TRf2160Register::CashMove(std::string_view c) {
     const char* pay = PayTypeName(c[2]);
     const std::int64_t sum = BigEndian(c.substr(3, 8));
     if (!pay || sum <= 0) return kRefused;
+    if (sum > kMaxAmount) return kTillOverflow;
     const bool in = c[1] == '1';
     if (c[2] == '8') {
         if (!in && sum > drawer_) return kTillOverflow;  // more than the drawer holds

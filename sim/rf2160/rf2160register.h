@@ -36,7 +36,10 @@
 //                   "PY" code(14) / "PA" code(14)  taxpayer / registration code
 //                   "PJ05" "00"|"01"               tax accumulation off / on
 //                   "PJ04" "00"|"01"               automatic cutter off / on
-// A rate field is the rate times 1000, right-aligned with leading blanks.
+// A rate field is the rate times 1000, right-aligned with leading blanks. A sale of a
+// payout article books a payout. A receipt's total, a tender and a cash move stay
+// within 21 474 836.47: beyond it the till overflows (0x01/0x04) and nothing is booked;
+// a tender below the total is refused.
 
 #include <cstdint>
 #include <map>

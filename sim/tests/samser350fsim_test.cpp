@@ -138,6 +138,32 @@ TEST(SamsER350FSim, ArticlesSoldWithACountBookCountTimesPrice) {
     }
 }
 
+// A tender below the total is part of a split payment: the balance stays due and the
+// receipt open until a later payment covers it.
+TEST(SamsER350FSim, AShortTenderLeavesTheBalanceDue) {
+    TSamsER350FSim sim;
+    const auto digits = [](const char* text) {
+        std::string keys;
+        for (const char* d = text; *d; ++d) keys += KeyOfDigit(*d - '0');
+        return keys;
+    };
+    Exchange(sim, "\x07" + digits("3000") + KeyOfDigit(10), 0, 100);  // 30.00 in department 1
+    const std::size_t sold = sim.Tape().size();
+    Exchange(sim, "\x07" + digits("1000") + "\x63", 200, 300);  // 10.00 in cash
+    EXPECT_TRUE(sim.ReceiptOpen());
+    const auto amountOf = [&](std::size_t i) { return sim.Tape()[i].substr(sim.Tape()[i].rfind(' ') + 1); };
+    ASSERT_EQ(sim.Tape().size(), sold + 3);
+    EXPECT_EQ(sim.Tape()[sold].rfind("ИТОГ", 0), 0u);
+    EXPECT_EQ(amountOf(sold), "30.00");
+    EXPECT_EQ(sim.Tape()[sold + 2].rfind("ОСТАТОК", 0), 0u);
+    EXPECT_EQ(amountOf(sold + 2), "20.00");
+    Exchange(sim, "\x07" + digits("5000") + "\x76", 400, 500);  // 50.00 by cheque
+    EXPECT_FALSE(sim.ReceiptOpen());
+    EXPECT_EQ(amountOf(sold + 3), "20.00");
+    EXPECT_EQ(sim.Tape()[sold + 5].rfind("СДАЧА", 0), 0u);
+    EXPECT_EQ(amountOf(sold + 5), "30.00");
+}
+
 TEST(SamsER350FSim, AbsurdEntriesSaturateTheSums) {
     TSamsER350FSim sim;
     std::string sale = "\x07";

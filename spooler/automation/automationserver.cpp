@@ -255,7 +255,7 @@ void AutomationServer::ReleaseOwner(const QString& owner) {
         if (object->owner == owner) paths.push_back(path);
     // Gone from the bus with its objects and its receipt open: nobody else's sale may
     // join that receipt. (One that released its objects first has handed it on.)
-    if (!paths.empty() && host_ && host_->CheckOpen() && receiptOwner_ == owner) receiptAbandoned_ = true;
+    if (!paths.empty() && host_ && host_->ReceiptUnclosed() && receiptOwner_ == owner) receiptAbandoned_ = true;
     for (const QString& path : paths) Release(path);
 }
 
@@ -445,7 +445,10 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
             receiptOwner_.clear();
             receiptAbandoned_ = false;
         }
-        if (receiptAbandoned_ && (m.flags & bus::kJoinsReceipt)) throw EOleError(kUnfinishedCheckText, E_FAIL);
+        // A receipt whose close is on its way is no longer joined.
+        if (receiptAbandoned_ && host_->ReceiptUnclosed() && (m.flags & bus::kJoinsReceipt))
+            throw EOleError(kUnfinishedCheckText, E_FAIL);
+        const std::uint64_t receipt = host_ ? host_->ReceiptNumber() : 0;
         const QString owner = object.owner;  // a modal member may outlive the object
         // A modal member answers when its dialog has closed; the others at once.
         if (m.flags & bus::kModal) message.setDelayedReply(true);
@@ -456,7 +459,10 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
             answer.setArguments(out);
             QDBusConnection(connection).send(answer);
         });
-        if (!wasOpen && host_ && host_->CheckOpen()) receiptOwner_ = owner;
+        if (host_ && host_->ReceiptNumber() != receipt) {
+            receiptOwner_ = owner;  // the call opened a receipt
+            receiptAbandoned_ = false;
+        }
     } catch (const EOleError& e) {
         connection_.send(HResultError(message, e.ErrorCode(), e.what()));
     } catch (const std::exception& e) {

@@ -30,7 +30,10 @@ public:
 
     TCashDriverAutoClient& Driver() override;
     bool CheckOpen() const override;
-    void SetCheckOpen(bool open) override;
+    bool ReceiptUnclosed() const override;
+    std::uint64_t ReceiptNumber() const override;
+    void ReceiptOpened() override;
+    std::int32_t CloseReceipt(Currency Sum, TPayType PayType) override;
     const TSpoolerSetup& Setup() const override;
     const TCashDriverConstraints& Constraints() const override;
     void AddClient(AutomationClient* client) override;

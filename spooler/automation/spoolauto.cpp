@@ -92,18 +92,15 @@ PreparedWindow& Prepared() {
 
 void TSpoolAuto::CloseCheck(Currency Avans) {
     if (!mainForm_) return;
-    Swallow([&] {
-        mainForm_->Driver().Call(&ICashDriverAuto::CloseCheck, Avans, TPayType::Cash);
-        mainForm_->SetCheckOpen(false);
-    });
+    Swallow([&] { mainForm_->CloseReceipt(Avans, TPayType::Cash); });
 }
 
 void TSpoolAuto::CloseOpenCheck() {
-    if (mainForm_->CheckOpen()) CloseCheck(Currency());
+    if (mainForm_->ReceiptUnclosed()) CloseCheck(Currency());
 }
 
 void TSpoolAuto::SaleResult(std::int32_t result) {
-    if (result >= 0) mainForm_->SetCheckOpen(true);
+    if (result >= 0) mainForm_->ReceiptOpened();
 }
 
 void TSpoolAuto::AddPayDep(Currency SumWithoutNDS, Currency, Currency Sum, std::int32_t NDep) {
@@ -188,11 +185,11 @@ std::vector<TSpoolAuto1::Sink> TSpoolAuto1::SinkList() const {
 }
 
 void TSpoolAuto1::CloseOpenCheck() {
-    if (mainForm_->CheckOpen()) CloseCheck(Currency(), TPayType::Cash);
+    if (mainForm_->ReceiptUnclosed()) CloseCheck(Currency(), TPayType::Cash);
 }
 
 void TSpoolAuto1::SaleResult(Currency Sum, std::int32_t result) {
-    if (Sum > Currency() && result >= 0) mainForm_->SetCheckOpen(true);
+    if (Sum > Currency() && result >= 0) mainForm_->ReceiptOpened();
 }
 
 std::int32_t TSpoolAuto1::AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
@@ -235,10 +232,7 @@ std::int32_t TSpoolAuto1::ReturnCash(Currency Sum, TPayType PayType, const std::
 std::int32_t TSpoolAuto1::CloseCheck(Currency Sum, TPayType PayType) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
-    Swallow([&] {
-        value = mainForm_->Driver().Call(&ICashDriverAuto::CloseCheck, Sum, PayType);
-        mainForm_->SetCheckOpen(false);
-    });
+    Swallow([&] { value = mainForm_->CloseReceipt(Sum, PayType); });
     return value;
 }
 
@@ -289,14 +283,14 @@ void TSpoolAuto1::SetControlEnabled(bool value) {
 
 std::int32_t TSpoolAuto1::DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
     std::int32_t value = -1;
-    if (mainForm_ && mainForm_->CheckOpen())
+    if (mainForm_ && mainForm_->ReceiptUnclosed())
         Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::DelPayDep, SumWithoutNDS, Sum, NDep); });
     return value;
 }
 
 std::int32_t TSpoolAuto1::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
     std::int32_t value = -1;
-    if (mainForm_ && mainForm_->CheckOpen())
+    if (mainForm_ && mainForm_->ReceiptUnclosed())
         Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::DelPayArt, SumWithoutNDS, Sum, NArt); });
     return value;
 }

@@ -37,8 +37,8 @@ public:
     // The live driver object (Setup.DriverSetup.DriverObject), null without one.
     virtual ComPtr<IDispatch> DriverObject() const { return {}; }
 
-    virtual bool CheckOpen() const = 0;
-    virtual void SetCheckOpen(bool open) = 0;
+    // A receipt is open and no close has been sent for it.
+    virtual bool ReceiptUnclosed() const = 0;
 
     // Saves the live setup to the registry store.
     virtual void SaveSetup() = 0;

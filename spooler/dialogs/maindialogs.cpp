@@ -29,10 +29,9 @@ public:
     void GetXReport(const std::string& items) override { driver().Call(&ICashDriverAuto::GetXReport, items); }
     void GetZReport(const std::string& items) override { driver().Call(&ICashDriverAuto::GetZReport, items); }
     void GetProgram(const std::string& items) override { driver().Call(&ICashDriverAuto::GetProgram, items); }
-    void CloseCheck() override { driver().Call(&ICashDriverAuto::CloseCheck, Currency(), TPayType::Cash); }
+    void CloseCheck() override { core().Cashier().CloseReceipt(Currency(), TPayType::Cash); }
     ComPtr<IDispatch> DriverObject() const override { return main_.Core().Binding().DriverObject(); }
-    bool CheckOpen() const override { return main_.Core().Cashier().CheckOpen(); }
-    void SetCheckOpen(bool open) override { core().Cashier().SetCheckOpen(open); }
+    bool ReceiptUnclosed() const override { return main_.Core().Cashier().ReceiptUnclosed(); }
     void SaveSetup() override { core().Store().SaveSetup(); }
     void ApplySettings() override { core().ApplySettings(); }
     void ReleaseDriverObject() override { core().Binding().ReleaseDriverObject(); }

@@ -12,10 +12,7 @@ namespace {
 template <class Send>
 void SendPicks(TDialogHost& host, Send send) {
     try {
-        if (host.CheckOpen()) {
-            host.CloseCheck();
-            host.SetCheckOpen(false);
-        }
+        if (host.ReceiptUnclosed()) host.CloseCheck();
         send();
     } catch (...) {
     }

@@ -23,13 +23,15 @@ TEST_F(CashierTest, SignOnClosesTheReceiptAndRunsReportsAroundRegOp) {
     setup.AutoZReportsBefore = "1;";
     setup.AutoXReportsAfter = "2;";
     setup.AutoZReportsAfter = "";
-    core.Cashier().SetCheckOpen(true);
+    core.Cashier().ReceiptOpened();
     driver->Calls.clear();
     driver->NextId = 10;
     EXPECT_EQ(core.Cashier().RegisterCashier(2, "Петров", true, ""), 13);
     const std::vector<std::string> expected = {"CloseCheck(0,0)", "GetXReport(0;)", "GetZReport(1;)",
                                                "RegOp(2,Петров,77)", "ProgramAfterReg(BeginMsg)", "GetXReport(2;)"};
     EXPECT_EQ(driver->Calls, expected);
+    EXPECT_TRUE(core.Cashier().CheckOpen());  // until the register takes the close
+    driver->RaiseCommandResult(10, 0);
     EXPECT_FALSE(core.Cashier().CheckOpen());
     EXPECT_EQ(core.Cashier().CashierN(), 2);
 
@@ -63,7 +65,7 @@ TEST_F(CashierTest, TheLinkSignsOnAgainOnlyACashierItLost) {
     auto* op = static_cast<TCashOpProperties*>(setup.OpList.CreateItem(2));
     op->Password = "77";
     ASSERT_GT(core.Cashier().RegisterCashier(2, "Петров", false, ""), 0);
-    core.Cashier().SetCheckOpen(true);  // a sale opened the receipt
+    core.Cashier().ReceiptOpened();  // a sale opened the receipt
     driver->Calls.clear();
     Ticks(3);  // good polls
     EXPECT_TRUE(driver->CallsOf("RegOp").empty());
@@ -89,10 +91,61 @@ TEST_F(CashierTest, TheLinkSignsOnAgainOnlyACashierItLost) {
 
 TEST_F(CashierTest, CloseCheckFromTheMenuSwallowsErrors) {
     Start();
-    core.Cashier().SetCheckOpen(true);
+    core.Cashier().ReceiptOpened();
     driver->Failing.insert("CloseCheck");
     core.Cashier().CloseCheckNow();
-    EXPECT_FALSE(core.Cashier().CheckOpen());
+    EXPECT_TRUE(core.Cashier().CheckOpen());  // nothing closed it
+}
+
+// ---- the open receipt --------------------------------------------------------------------
+
+// A receipt closes when the register accepts its close, not when the close is sent:
+// a refused close leaves it open for everyone, and a close on its way is not sent
+// again by the members that close a receipt first.
+TEST_F(CashierTest, TheReceiptClosesWhenTheRegisterTakesTheClose) {
+    Start();
+    TCashierSignOn& receipt = core.Cashier();
+    receipt.ReceiptOpened();
+    const std::uint64_t first = receipt.ReceiptNumber();
+    driver->Calls.clear();
+    driver->NextId = 20;
+    EXPECT_EQ(receipt.CloseReceipt(Currency::Parse("10"), TPayType::Cash), 20);
+    EXPECT_TRUE(receipt.CheckOpen());
+    EXPECT_FALSE(receipt.ReceiptUnclosed());
+    receipt.UnregisterCashier();  // closes first, but the close is on its way
+    EXPECT_EQ(driver->CallsOf("CloseCheck").size(), 1u);
+
+    driver->RaiseCommandResult(20, -1);  // refused: still open, and closed first again
+    EXPECT_TRUE(receipt.CheckOpen());
+    EXPECT_TRUE(receipt.ReceiptUnclosed());
+    EXPECT_EQ(receipt.ReceiptNumber(), first);
+    driver->NextId = 30;
+    receipt.UnregisterCashier();
+    EXPECT_EQ(driver->CallsOf("CloseCheck").size(), 2u);
+    driver->RaiseCommandResult(29, 0);  // another command's outcome changes nothing
+    EXPECT_TRUE(receipt.CheckOpen());
+    driver->RaiseCommandResult(30, 0);
+    EXPECT_FALSE(receipt.CheckOpen());
+}
+
+// A sale queued behind a close on its way opens the next receipt: it stays open when
+// that close is accepted, and joins the old one when it is refused.
+TEST_F(CashierTest, ASaleBehindAPendingCloseOpensTheNextReceipt) {
+    Start();
+    for (const std::int32_t outcome : {0, -1}) {
+        SCOPED_TRACE(outcome);
+        TCashierSignOn receipt(core.Binding().Driver(), setup);
+        receipt.ReceiptOpened();
+        driver->NextId = 40;
+        receipt.CloseReceipt(Currency(), TPayType::Cash);
+        const std::uint64_t before = receipt.ReceiptNumber();
+        receipt.ReceiptOpened();
+        EXPECT_EQ(receipt.ReceiptNumber(), before + 1);
+        EXPECT_TRUE(receipt.ReceiptUnclosed());  // a close-first member closes the new one
+        receipt.CommandCompleted(40, outcome);
+        EXPECT_TRUE(receipt.CheckOpen());
+        EXPECT_TRUE(receipt.ReceiptUnclosed());
+    }
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <chrono>
 #include <filesystem>
@@ -52,7 +53,7 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
 
     const int reg = core.Cashier().RegisterCashier(1, "Кассир 1", false, "5173");
     const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayDep, "Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
-    core.Cashier().SetCheckOpen(true);
+    core.Cashier().ReceiptOpened();
     const int close = core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash);
     ASSERT_GT(reg, 0);
     ASSERT_GT(sale, 0);
@@ -85,6 +86,35 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     for (const auto& f : std::filesystem::directory_iterator(state_))
         logged = logged || f.path().filename().string().ends_with("_Spooler.log.txt");
     EXPECT_TRUE(logged);
+}
+
+// A tender below the receipt is refused before a key goes out; the receipt stays open
+// until a close that the register accepts, and the tape shows the one payment.
+TEST_F(SpoolerEndToEnd, AShortTenderIsRefusedAndTheReceiptStaysOpen) {
+    StartSimulator();
+    TfrmMain main;
+    TSpoolerCore& core = main.Core();
+    ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
+    auto client = std::make_shared<TResultClient>();
+    core.Relay().AddClient(client);
+    TCashierSignOn& receipt = core.Cashier();
+    ASSERT_GT(receipt.RegisterCashier(1, "Кассир 1", false, "5173"), 0);
+    const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayDep, "", 1, Currency::Parse("30"),
+                                                  Currency::Parse("30"), 1);
+    ASSERT_GT(sale, 0);
+    receipt.ReceiptOpened();
+    EXPECT_EQ(receipt.CloseReceipt(Currency::Parse("10"), TPayType::Cash), -1);
+    EXPECT_TRUE(receipt.CheckOpen());
+    const int close = receipt.CloseReceipt(Currency::Parse("50"), TPayType::Cash);
+    ASSERT_GT(close, 0);
+    EXPECT_TRUE(receipt.CheckOpen());
+    ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(close).empty(); }, 120000));
+    EXPECT_EQ(client->sink->Results(close), std::vector<int>{0});
+    EXPECT_FALSE(receipt.CheckOpen());
+    const auto tape = [&] { return main.frmPrint()->Lines().join("\n"); };
+    ASSERT_TRUE(RunUntil([&] { return tape().contains("СДАЧА"); }, 10000)) << tape().toStdString();
+    EXPECT_TRUE(tape().contains(QRegularExpression("НАЛИЧНЫМИ +50\\.00"))) << tape().toStdString();
+    EXPECT_FALSE(tape().contains("10.00")) << tape().toStdString();
 }
 
 // An X report needs the cashier: its queries ask for the key in X and back in P, and

@@ -81,6 +81,7 @@ std::optional<std::int64_t> ParsePassword(const std::string& text) {
 TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
     : link_(std::move(link)) {
     Events.RelayFrom(*link_);
+    link_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
 
     AskDates = [](const std::string& prompt) -> std::optional<DateRange> {
         TfrmCashDates dialog;
@@ -140,6 +141,17 @@ std::int32_t TRegFisc2160::Init(std::string& cause) {
 
 void TRegFisc2160::Done() { link_->Close(); }
 
+// The receipt's lines follow every outcome; the drawer opens once the register has
+// taken the close or the cash move that wanted it, before anything queued later.
+void TRegFisc2160::CommandResult(std::int32_t id, std::int32_t result) {
+    receipt_.Result(id, result);
+    if (const auto it = drawerAfter_.find(id); it != drawerAfter_.end()) {
+        drawerAfter_.erase(it);
+        if (result == 0) link_->AddMessageNext("0", kModeWork, kShortWait);
+    }
+    Events.CommandResult(id, result);
+}
+
 // ---- sales -----------------------------------------------------------------------------
 
 std::int32_t TRegFisc2160::AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
@@ -157,8 +169,11 @@ std::int32_t TRegFisc2160::AddPayArtFrac(std::int32_t NArt, double Count, Curren
 // Sale (0 < SumWithoutNDS <= Sum), zero sale (both 0) or, with the count 1 only,
 // payout (Sum < 0). The newer firmware takes the price with the sale; the oldest one
 // ("26.10.0", row 0) sells at the programmed price, so the article is programmed
-// first. Pending texts print after the sale command, also when the sale is refused
-// for its sums.
+// first. The register books a sale of a return article as a payout, and has no other
+// way to pay out: a payout of an article the setup does not hold as a return article
+// is refused. A sale that would carry the receipt's total beyond what the register
+// holds is refused too. Pending texts print after the sale command, also when the
+// sale is refused for its sums.
 std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool countOne, Currency SumWithoutNDS,
                                        Currency Sum) {
     const TCashDriverConstraints& v = Version();
@@ -173,17 +188,34 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
         kind = ZeroSale;
     else if (Sum < zero && countOne)
         kind = Payout;
+    const auto* art = dynamic_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
+    const bool returnArticle = art && art->Return;
+    if (kind == Payout && !returnArticle) kind = Refused;
 
     std::int32_t id = -1;
     // The quantity in thousandths; a fraction that rounds to nothing sells nothing.
     const double quantity = std::nearbyint(Count * 1000.0);
     const bool oldest = link_->VersionIndex() == 0;
     const double quantityLimit = oldest || kind == ZeroSale ? 9.0e18 : static_cast<double>(kMaxField4);
+    // What the line adds to the receipt: none for a sale at the register's price.
+    const std::int64_t price = kind == Sale || kind == Payout ? (kind == Sale ? Hundredths(Sum) : -Hundredths(Sum)) : 0;
+    std::optional<std::int64_t> amount;
+    if ((kind == Sale || kind == Payout) && quantity >= 1.0 && quantity <= quantityLimit && price <= kMaxField4) {
+        // The register's line amount: quantity times price, rounded to the hundredth.
+        const __int128 wide = (static_cast<__int128>(quantity) * price + 500) / 1000;
+        const auto total = receipt_.Total();
+        if (wide > kMaxField4) {
+            kind = Refused;
+        } else {
+            const auto sum = static_cast<std::int64_t>(wide);
+            amount = returnArticle ? -sum : sum;
+            if (total && (*total + *amount > kMaxField4 || *total + *amount < -kMaxField4)) kind = Refused;
+        }
+    }
     if (kind != Refused && quantity >= 1.0 && quantity <= quantityLimit) {
         const auto q = static_cast<std::int64_t>(quantity);
         const std::string plain = " " + IntToBytes(2, NArt) + IntToBytes(8, q);
         if (oldest) {
-            const TCashArtProperties* art = dynamic_cast<const TCashArtProperties*>(Setup.ArtList.FindByN(NArt));
             if (art) {
                 const Currency price = kind == ZeroSale ? art->Price : Sum;
                 // A priced sale whose article could not be programmed would sell at
@@ -195,13 +227,12 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
             }
         } else if (kind == ZeroSale) {
             id = link_->AddCommand(plain, kModeWork, kLongWait, {});
-        } else {
-            const std::int64_t amount = kind == Sale ? Hundredths(Sum) : -Hundredths(Sum);
-            if (amount >= 0 && amount <= kMaxField4)
-                id = link_->AddCommand(")" + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, amount),
-                                       kModeWork, kLongWait, {});
+        } else if (price >= 0 && price <= kMaxField4) {
+            id = link_->AddCommand(")" + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, price), kModeWork,
+                                   kLongWait, {});
         }
     }
+    if (id > 0) receipt_.Add({id, NArt, price, amount});
     FlushInfo();
     return id;
 }
@@ -224,11 +255,20 @@ std::int32_t TRegFisc2160::SetArt(std::int32_t NArt, std::int32_t NDep, std::int
     return link_->AddCommand(text, kModeWork, kShortWait, {});
 }
 
+// The register's void takes the receipt's last line whatever it was: it is sent only
+// when that line is the article named, at the price or the line amount named (a
+// line sold at the register's own price by its article alone).
 std::int32_t TRegFisc2160::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
     const Currency zero;
     if (!(SumWithoutNDS > zero && Sum > zero && NArt >= 1 && SumWithoutNDS <= Sum && NArt <= Version().MaxArt))
         return -1;
-    return link_->AddCommand("k", kModeWork, kLongWait, {});
+    const TReceiptTally::Line* last = receipt_.Last();
+    if (!last || last->article != NArt) return -1;
+    const std::int64_t sum = Hundredths(Sum);
+    if (last->amount && sum != last->price && sum != *last->amount && -sum != *last->amount) return -1;
+    const std::int32_t id = link_->AddCommand("k", kModeWork, kLongWait, {});
+    receipt_.VoidLast(id);
+    return id;
 }
 
 // ---- texts -------------------------------------------------------------------------------
@@ -276,30 +316,43 @@ void TRegFisc2160::PrintNow(const std::string& Text) {
     PrintingInfo = false;
 }
 
-void TRegFisc2160::OpenMoneyBox() {
-    if (advSettings_.OpenMoneyBox) link_->AddCommand("0", kModeWork, kShortWait, {});
+void TRegFisc2160::OpenMoneyBoxAfter(std::int32_t id) {
+    if (advSettings_.OpenMoneyBox && id > 0) drawerAfter_.insert(id);
 }
 
 // ---- closing and cash -------------------------------------------------------------------
 
+// A tender is refused when the register could not hold it or when it does not cover
+// the lines queued (the register would refuse it); without a tender the receipt is
+// paid exactly.
 std::int32_t TRegFisc2160::CloseCheck(TPayType PayType, Currency Sum) {
+    const bool tendered = Sum > Currency();
+    const std::int64_t tender = tendered ? Hundredths(Sum) : 0;
+    if (tendered) {
+        const auto total = receipt_.Total();
+        if (tender > kMaxField4 || (total && *total > tender)) return -1;
+    }
     FlushInfo();
     if (!CheckInfo.empty()) {
         PrintNow(CheckInfo);
         CheckInfo.clear();
     }
-    OpenMoneyBox();
-    const std::string text = Sum > Currency() ? std::string("2") + PayTypeChar(PayType) + IntToBytes(8, Hundredths(Sum))
-                                              : std::string("1") + PayTypeChar(PayType);
-    return link_->AddCommand(text, kModeWork, kLongWait, {});
+    const std::string text = tendered ? std::string("2") + PayTypeChar(PayType) + IntToBytes(8, tender)
+                                      : std::string("1") + PayTypeChar(PayType);
+    const std::int32_t id = link_->AddCommand(text, kModeWork, kLongWait, {});
+    receipt_.Close(id);
+    OpenMoneyBoxAfter(id);
+    return id;
 }
 
 std::int32_t TRegFisc2160::CashMove(const char* code, TPayType PayType, const std::string& Info, Currency Sum) {
-    if (Sum <= Currency() || Hundredths(Sum) <= 0) return -1;
+    const std::int64_t sum = Hundredths(Sum);
+    if (Sum <= Currency() || sum <= 0 || sum > kMaxField4) return -1;
     PrintNow(Info);
-    OpenMoneyBox();
-    return link_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, Hundredths(Sum)), kModeWork,
-                             kLongWait, {});
+    const std::int32_t id =
+        link_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, sum), kModeWork, kLongWait, {});
+    OpenMoneyBoxAfter(id);
+    return id;
 }
 
 std::int32_t TRegFisc2160::AddCash(TPayType PayType, const std::string& Info, Currency Sum) {

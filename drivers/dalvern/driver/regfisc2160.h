@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "common/cashgl.h"
 #include "drivers/contract/cashdriverauto.h"
 #include "drivers/contract/driverinfoform.h"
+#include "drivers/contract/receipttally.h"
 #include "drivers/dalvern/driver/regfisc2160link.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
@@ -45,7 +47,8 @@ public:
     static constexpr std::int32_t kLongWait = 0x02;
     static constexpr std::int32_t kReportWait = 0x04;
     static constexpr std::int32_t kDropOnFormatError = 0x10;
-    // The largest value a 4-byte field carries; more would wrap on the register.
+    // The largest value a 4-byte field carries; more would wrap on the register. It
+    // also bounds a tender, a cash move and a receipt's total (21 474 836.47).
     static constexpr std::int64_t kMaxField4 = 0x7FFFFFFF;
     // Cashier passwords are sent as eight digits.
     static constexpr std::int64_t kMaxPassword = 99999999;
@@ -145,7 +148,8 @@ private:
     std::int32_t SellArticle(std::int32_t NArt, double Count, bool countOne, Currency SumWithoutNDS, Currency Sum);
     void FlushInfo();
     void PrintNow(const std::string& Text);
-    void OpenMoneyBox();
+    void OpenMoneyBoxAfter(std::int32_t id);
+    void CommandResult(std::int32_t id, std::int32_t result);
     std::int32_t CashMove(const char* code, TPayType PayType, const std::string& Info, Currency Sum);
     std::int32_t ProgramLine(const char* code, int N, int lines, const std::string& Text);
     void Message(const std::string& text);
@@ -153,6 +157,9 @@ private:
     std::string TaxFields(bool withAdv) const;
 
     std::unique_ptr<TRegFisc2160Link> link_;
+    TReceiptTally receipt_;
+    // Closes and cash moves whose acceptance opens the drawer.
+    std::set<std::int32_t> drawerAfter_;
     TCashRegFisc2160DriverProperties settings_;
     TCashRegFisc2160DriverAdvProperties advSettings_;
     // Frames may be docked into the host's windows; a frame the host destroyed with

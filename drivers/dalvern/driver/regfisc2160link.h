@@ -27,6 +27,8 @@ public:
     // The same without an id; an empty Text is an operator message (Description).
     virtual void AddMessage(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
                             const std::string& Description) = 0;
+    // A command without an id that goes next, before whatever else is queued.
+    virtual void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) = 0;
     void AddCommandNoId(const std::string& Text, std::uint8_t Mode, std::int32_t Options) {
         AddMessage(Text, Mode, Options, {});
     }

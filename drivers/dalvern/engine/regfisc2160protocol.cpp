@@ -71,14 +71,20 @@ TRegFisc2160Protocol::~TRegFisc2160Protocol() { StopPump(); }
 // ---- queue ----------------------------------------------------------------------
 
 int TRegFisc2160Protocol::Enqueue(const std::string& text, std::uint8_t mode, std::int32_t options,
-                                  const std::string& description, bool withId) {
+                                  const std::string& description, bool withId, bool next) {
     if (text.size() > kMaxText) return -1;
     TRegFisc2160Command c;
     c.Text = text;
     c.Description = description;
     c.Mode = mode;
     c.Options = options;
-    const int id = withId ? queue_.PushWithId(std::move(c)) : (queue_.Push(std::move(c)), 0);
+    int id = 0;
+    if (next)
+        queue_.Insert(working_ ? 1 : 0, std::move(c));
+    else if (withId)
+        id = queue_.PushWithId(std::move(c));
+    else
+        queue_.Push(std::move(c));
     LogText(FormatWith(kLogQueued, Shown(text)));
     Wake();
     return id;
@@ -96,6 +102,10 @@ int TRegFisc2160Protocol::AddMessage(const std::string& text, std::uint8_t mode,
 
 int TRegFisc2160Protocol::AddCommandNoId(const std::string& text, std::uint8_t mode, std::int32_t options) {
     return Enqueue(text, mode, options, std::string(), false);
+}
+
+int TRegFisc2160Protocol::AddMessageNext(const std::string& text, std::uint8_t mode, std::int32_t options) {
+    return Enqueue(text, mode, options, std::string(), false, true);
 }
 
 // ---- opening and settings ---------------------------------------------------------

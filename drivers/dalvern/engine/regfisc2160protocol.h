@@ -84,6 +84,9 @@ public:
     int AddCommand(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description);
     int AddMessage(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description);
     int AddCommandNoId(const std::string& text, std::uint8_t mode, std::int32_t options);
+    // A command without a result that goes next: at the head of the queue, or right
+    // after the command in hand. 0, or -1 as for AddMessage.
+    int AddMessageNext(const std::string& text, std::uint8_t mode, std::int32_t options);
 
     // 0, or -1 with text "Ошибка при открытии COM<n>". Resets the state machine (the
     // queues and the ids stay, less a command in flight, as at Close); the first poll,
@@ -150,7 +153,7 @@ protected:
 
 private:
     int Enqueue(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description,
-              bool withId);
+              bool withId, bool next = false);
     void CorrectTimers();
     void Receive();
     // States 0, 1 and 2: the reply, then the state's own steps.

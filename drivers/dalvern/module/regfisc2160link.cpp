@@ -31,6 +31,9 @@ public:
                     const std::string& Description) override {
         engine_.AddMessage(Text, Mode, Options, Description);
     }
+    void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
+        engine_.AddMessageNext(Text, Mode, Options);
+    }
     int VersionIndex() const override { return engine_.VersionIndex(); }
     std::string FirmwareText() const override { return RegFisc2160FirmwareText(); }
     std::string DeviceId() const override { return engine_.DeviceId(); }

@@ -25,6 +25,9 @@ bool FractionFits(double count) {
     return std::isfinite(count) && count > 0 && std::round(count * 1000) >= 1 && count < 2147483647.0;
 }
 
+// A fitting count in the thousandths it is keyed with.
+std::int64_t Thousandths(double count) { return std::llround(count * 1000); }
+
 }  // namespace
 
 TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
@@ -33,6 +36,10 @@ TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
     LoadBeginMsg();
 
     Events.RelayFrom(*protocol_);
+    protocol_->OnCommandResult = [this](int id, int result) {
+        receipt_.Result(id, result);
+        Events.CommandResult(id, result);
+    };
     protocol_->OnPrint = [this](int c) { CapturePrintChar(c); };  // the header capture first
 
     infoFrame_ = new TfrmDriverInfo;
@@ -148,16 +155,28 @@ void TSamsER350F::KeyNumber(std::int32_t units) { EnterNumber(*protocol_, units,
 // The key that ends an operation, with its command id.
 int TSamsER350F::FinishOperation(std::uint8_t key) { return protocol_->EnqueueWithId(key, P, "", kKindSale); }
 
+// The key that ends a sale, payout or void, whose line the receipt keeps: price times
+// the count in thousandths, cut as the register cuts it; none for the register's price.
+int TSamsER350F::FinishLine(std::uint8_t key, std::int32_t article, std::optional<std::int32_t> price,
+                            std::int64_t thousandths, int sign) {
+    const int id = FinishOperation(key);
+    std::optional<std::int64_t> amount;
+    if (price) amount = sign * (static_cast<std::int64_t>(*price) * thousandths / 1000);
+    receipt_.Add({id, article, price.value_or(0), amount});
+    return id;
+}
+
 int TSamsER350F::SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price,
-                                const std::function<void()>& count) {
+                                std::int64_t thousandths, const std::function<void()>& count) {
     if (!Name.empty()) PrintTextLines(Name, true);
     StartOperation(count);
     KeyNumber(price);
-    return FinishOperation(KeyOfDigit(NDep + 9));
+    return FinishLine(KeyOfDigit(NDep + 9), 0, price, thousandths, 1);
 }
 
 int TSamsER350F::PayDepartment(const std::string& Name, std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
-    if (const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum)) return SellDepartment(Name, NDep, *price, {});
+    if (const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum))
+        return SellDepartment(Name, NDep, *price, 1000, {});
     // A payout by department; SumWithoutNDS is not examined.
     if (Sum < Currency() && NDep > 0 && NDep <= Version().MaxDep &&
         Sum.raw() != std::numeric_limits<std::int64_t>::min()) {
@@ -167,7 +186,7 @@ int TSamsER350F::PayDepartment(const std::string& Name, std::int32_t NDep, Curre
         StartOperation();
         protocol_->EnqueueKey(kSamsKeyCashOut, P, kKindShort);
         KeyNumber(*units);
-        return FinishOperation(KeyOfDigit(NDep + 9));
+        return FinishLine(KeyOfDigit(NDep + 9), 0, *units, 1000, -1);
     }
     return -1;
 }
@@ -176,14 +195,15 @@ int TSamsER350F::PayDepartmentQty(const std::string& Name, std::int32_t Count, C
                                   std::int32_t NDep) {
     const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
     if (!price || Count <= 0) return -1;
-    return SellDepartment(Name, NDep, *price, [&] { KeyNumber(Count); });
+    return SellDepartment(Name, NDep, *price, std::int64_t{Count} * 1000, [&] { KeyNumber(Count); });
 }
 
 int TSamsER350F::PayDepartmentFrac(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
                                    std::int32_t NDep) {
     const auto price = DepartmentPrice(NDep, SumWithoutNDS, Sum);
     if (!price || !FractionFits(Count)) return -1;
-    return SellDepartment(Name, NDep, *price, [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
+    return SellDepartment(Name, NDep, *price, Thousandths(Count),
+                          [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
 }
 
 int TSamsER350F::VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
@@ -192,36 +212,38 @@ int TSamsER350F::VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Curre
     StartOperation();
     KeyNumber(*price);
     protocol_->EnqueueKey(kSamsKeyVoid, P, kKindShort);
-    return FinishOperation(KeyOfDigit(NDep + 9));
+    return FinishLine(KeyOfDigit(NDep + 9), 0, *price, 1000, -1);
 }
 
-int TSamsER350F::SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, const std::function<void()>& count) {
+int TSamsER350F::SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, std::int64_t thousandths,
+                             const std::function<void()>& count) {
     StartOperation(count);
     KeyNumber(NArt);
     if (price) {
         protocol_->EnqueueKey(kSamsKeyArticle, P, kKindShort);
         KeyNumber(*price);
     }
-    return FinishOperation(kSamsKeyArticle);
+    return FinishLine(kSamsKeyArticle, NArt, price, thousandths, 1);
 }
 
 int TSamsER350F::AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (!ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
     RaiseText(ICashDriverAutoEvents::OnProtocolLog, "AddPayArt: \r\n");
-    return SellArticle(NArt, price, {});
+    return SellArticle(NArt, price, 1000, {});
 }
 
 int TSamsER350F::AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (Count <= 0 || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
-    return SellArticle(NArt, price, [&] { KeyNumber(Count); });
+    return SellArticle(NArt, price, std::int64_t{Count} * 1000, [&] { KeyNumber(Count); });
 }
 
 int TSamsER350F::AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWithoutNDS, Currency Sum) {
     std::optional<std::int32_t> price;
     if (!FractionFits(Count) || !ArticlePrice(NArt, SumWithoutNDS, Sum, price)) return -1;
-    return SellArticle(NArt, price, [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
+    return SellArticle(NArt, price, Thousandths(Count),
+                       [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
 }
 
 int TSamsER350F::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
@@ -241,10 +263,15 @@ int TSamsER350F::CloseCheck(TPayType PayType, Currency Sum) {
         if (!tendered) return -1;  // more than the register can key
         if (*tendered == 0) tendered.reset();
     }
+    // The register would take a short tender as part of a split payment and keep the
+    // receipt open: a close that does not cover the lines queued is refused.
+    if (const auto total = receipt_.Total(); tendered && total && *total > *tendered) return -1;
     RaiseText(ICashDriverAutoEvents::OnProtocolLog, "CloseCheck: \r\n");
     StartOperation();
     if (tendered) KeyNumber(*tendered);
-    return FinishOperation(key);
+    const int id = FinishOperation(key);
+    receipt_.Close(id);
+    return id;
 }
 
 int TSamsER350F::CashMove(const char* log, std::uint8_t key, const std::string& Info, Currency Sum) {
@@ -332,7 +359,8 @@ std::uint8_t TSamsER350F::GetComNumber() const { return protocol_->GetComNumber(
 void TSamsER350F::SetComNumber(std::uint8_t n) { protocol_->SetComNumber(n); }
 std::int32_t TSamsER350F::GetBaud() const { return protocol_->GetBaud(); }
 void TSamsER350F::SetBaud(std::int32_t baud) { protocol_->SetBaud(baud); }
-bool TSamsER350F::GetInInteraction() const { return protocol_->Connected(); }
+// In interaction once the register has answered and its identification is whole.
+bool TSamsER350F::GetInInteraction() const { return protocol_->Connected() && !protocol_->IdPending(); }
 std::string TSamsER350F::GetID() const { return protocol_->ID(); }
 
 void TSamsER350F::ModelChanged(int model) {

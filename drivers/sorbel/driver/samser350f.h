@@ -24,6 +24,7 @@
 #include "common/cashgl.h"
 #include "drivers/contract/cashdriverauto.h"
 #include "drivers/contract/driverinfoform.h"
+#include "drivers/contract/receipttally.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
@@ -175,9 +176,12 @@ private:
     void StartOperation(const std::function<void()>& count = {});
     void KeyNumber(std::int32_t units);
     int FinishOperation(std::uint8_t key);
-    int SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price,
+    int FinishLine(std::uint8_t key, std::int32_t article, std::optional<std::int32_t> price, std::int64_t thousandths,
+                   int sign);
+    int SellDepartment(const std::string& Name, std::int32_t NDep, std::int32_t price, std::int64_t thousandths,
                        const std::function<void()>& count);
-    int SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, const std::function<void()>& count);
+    int SellArticle(std::int32_t NArt, std::optional<std::int32_t> price, std::int64_t thousandths,
+                    const std::function<void()>& count);
     int CashMove(const char* log, std::uint8_t key, const std::string& Info, Currency Sum);
     int PrintReports(const std::string& Items, std::uint8_t keyPos, const char* startQuery, const char* endQuery);
     bool ProgramHeader();
@@ -186,6 +190,7 @@ private:
     void Query(const char* text, std::uint8_t keyPos);
 
     std::unique_ptr<TSamsER350FProtocol> protocol_;
+    TReceiptTally receipt_;  // the open receipt's lines, for the tender check
     TCashSamsER350FDriverProperties settings_;
     TCashSamsER350FDriverAdvProperties advSettings_;
     // Frames may be docked into the host's windows; a frame the host destroyed with

@@ -159,6 +159,7 @@ int TSamsER350FProtocol::Open(std::string& cause) {
     idPending_ = true;
     connected_ = false;
     id_.clear();
+    idRead_.clear();
     return OpenPort(cause);
 }
 
@@ -299,10 +300,13 @@ void TSamsER350FProtocol::StepIdle() {
         if (!Paced(kStepPause)) return;
         if (idRequested_) {
             if (Port().CharReady()) {
-                id_ = LastChars(id_ + AnsiCharText(DeviceToAnsi(static_cast<std::uint8_t>(Port().GetChar()))), kIdLength);
+                idRead_ = LastChars(idRead_ + AnsiCharText(DeviceToAnsi(static_cast<std::uint8_t>(Port().GetChar()))),
+                                    kIdLength);
                 idIdleCount_ = 0;
             } else if (idIdleCount_ == kIdIdleSteps) {
-                id_ = ReverseChars(LastChars(id_, kIdLength));
+                // Published whole: a reader never sees a half-read identification.
+                id_ = ReverseChars(LastChars(idRead_, kIdLength));
+                idRead_.clear();
                 idIdleCount_ = 0;
                 idRequested_ = false;
                 idPending_ = false;

@@ -120,6 +120,7 @@ public:
 
     // Readable state.
     bool Connected() const { return connected_; }
+    // The identification once read whole (empty before).
     const std::string& ID() const { return id_; }
     std::uint8_t State() const { return state_; }
     const std::deque<TCommand>& Queue() const { return queue_.Items(); }
@@ -210,6 +211,7 @@ private:
     std::chrono::milliseconds waitCheckOutLongPrint_{2000};
     bool connected_ = false;
     std::string id_;
+    std::string idRead_;  // the identification as it arrives
     std::uint8_t model_ = 0;
     std::uint8_t keyCheckMode_ = 0;
 };

@@ -30,6 +30,7 @@ public:
     bool driverFails = false;      // every driver member raises an error
     std::int32_t nextResult = 1;   // the id the next command gets; -1 refuses
     bool checkOpen = false;
+    std::uint64_t receipts = 0;    // receipts opened
     TSpoolerSetup setup;
     TCashDriverConstraints constraints;
     std::vector<AutomationClient*> clients;
@@ -43,7 +44,18 @@ public:
     // ---- AutomationHost
     TCashDriverAutoClient& Driver() override { return wrapper_; }
     bool CheckOpen() const override { return checkOpen; }
-    void SetCheckOpen(bool open) override { checkOpen = open; }
+    bool ReceiptUnclosed() const override { return checkOpen; }
+    std::uint64_t ReceiptNumber() const override { return receipts; }
+    void ReceiptOpened() override {
+        if (!checkOpen) ++receipts;
+        checkOpen = true;
+    }
+    // The register accepts the close at once.
+    std::int32_t CloseReceipt(Currency Sum, TPayType PayType) override {
+        const std::int32_t id = wrapper_.Call(&ICashDriverAuto::CloseCheck, Sum, PayType);
+        checkOpen = false;
+        return id;
+    }
     const TSpoolerSetup& Setup() const override { return setup; }
     const TCashDriverConstraints& Constraints() const override { return constraints; }
     void AddClient(AutomationClient* client) override { clients.push_back(client); }

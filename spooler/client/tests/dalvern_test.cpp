@@ -12,6 +12,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <limits>
+#include <map>
+
 #include "spooler/automation/automationbus.h"
 #include "spooler/client/spoolclient.h"
 #include "spooler/client/tests/bus_helpers.h"
@@ -23,11 +26,23 @@ using testing::CtlRun;
 using testing::Spoolctl;
 using testing::WaitFor;
 
-TEST(DalvernThroughSpoolctl, AReceiptOnTheSimulatedFiscalRegister) {
+// The spooler on "cashsim rf2160", whose journal is in a folder of the test's own.
+class DalvernThroughSpoolctl : public ::testing::Test {
+protected:
+    // What the register has booked so far, a line a booking.
+    QStringList Booked() const {
+        QFile file(journal);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    }
+
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString journal = dir.filePath("journal.txt");
-    testing::SpoolerOnRegister f({"rf2160", "--reply-delay", "20", "--journal", journal}, QStringLiteral(DALVERN));
+    testing::SpoolerOnRegister f{{"rf2160", "--reply-delay", "20", "--journal", journal}, QStringLiteral(DALVERN)};
+};
+
+TEST_F(DalvernThroughSpoolctl, AReceiptOnTheSimulatedFiscalRegister) {
+    ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(f.Ready());
     QProcess& spooler = f.spooler;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -63,16 +78,14 @@ TEST(DalvernThroughSpoolctl, AReceiptOnTheSimulatedFiscalRegister) {
     // From the sale on, what the register booked (the spooler may have signed the
     // cashier on again before it).
     const QStringList receipt = {"sale art 5 qty 1.000 price 12.00 sum 12.00", "void art 5 qty 1.000 sum -12.00",
-                                 "text Спасибо за покупку", "drawer", "close 1 total 0.00 cash tender 20.00 change 20.00",
-                                 "text Внесение", "drawer", "cash-in cash 100.00", "text Выдача", "drawer",
-                                 "cash-out cash 50.00"};
+                                 "text Спасибо за покупку", "close 1 total 0.00 cash tender 20.00 change 20.00",
+                                 "drawer", "text Внесение", "cash-in cash 100.00", "drawer", "text Выдача",
+                                 "cash-out cash 50.00", "drawer"};
     QStringList booked;
     WaitFor(
         [&] {  // what it booked last has been written
-            QFile file(journal);
-            booked = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                                    : QStringList();
-            return booked.size() > receipt.size() && booked.endsWith(receipt.back());
+            booked = Booked();
+            return booked.size() > receipt.size() && booked.mid(booked.size() - 2) == receipt.mid(receipt.size() - 2);
         },
         10000);
     EXPECT_TRUE(booked.contains("sign-on 2")) << booked.join('\n').toStdString();
@@ -81,6 +94,60 @@ TEST(DalvernThroughSpoolctl, AReceiptOnTheSimulatedFiscalRegister) {
 
     holder.reset();
     EXPECT_TRUE(WaitFor([&] { return spooler.state() == QProcess::NotRunning; }, 20000));
+}
+
+// What the client asked is what the register books, or the call says it was not: a
+// void names the receipt's last line, a payout needs a return article, a tender must
+// cover the receipt and an amount must fit the register; a refused close leaves the
+// receipt open (the spooler may not exit) and opens no drawer.
+TEST_F(DalvernThroughSpoolctl, TheRegisterBooksWhatTheClientAskedOrTheCallIsRefused) {
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(f.Ready());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    client::SpoolAuto1 pos(bus);
+    std::map<std::int32_t, std::int32_t> results;
+    pos.Advise([&](std::int32_t id, std::int32_t result) { results[id] = result; });
+    ASSERT_TRUE(WaitFor(
+        [] {
+            const CtlRun r = Spoolctl({"in-interaction"}, 10000);
+            return r.code == 0 && r.out.trimmed() == "true";
+        },
+        30000));
+    const auto done = [&](std::int32_t id) {
+        EXPECT_GT(id, 0);
+        EXPECT_TRUE(WaitFor([&] { return results.count(id) != 0; }, 60000)) << id;
+        EXPECT_EQ(results[id], 0) << id;
+    };
+    const auto cy = [](const char* text) { return Currency::Parse(text); };
+
+    done(pos.Call<"RegOp">(2, "Анна", "1234"));
+    done(pos.Call<"AddPayArt">(1, cy("30"), cy("30"), 5));
+    EXPECT_EQ(pos.Call<"CloseCheck">(cy("10"), 0), -1);  // tender below the total
+    std::string info;
+    EXPECT_FALSE(pos.Call<"CanExit">(info));
+    done(pos.Call<"AddPayArt">(1, cy("3"), cy("3"), 6));
+    EXPECT_EQ(pos.Call<"DelPayArt">(cy("30"), cy("30"), 5), -1);     // not the last line
+    EXPECT_EQ(pos.Call<"AddPayArt">(1, cy("-6"), cy("-6"), 5), -1);  // not a return article
+    EXPECT_EQ(pos.Call<"CloseCheck">(Currency::FromRaw(std::numeric_limits<std::int64_t>::max()), 0), -1);
+    done(pos.Call<"DelPayArt">(cy("3"), cy("3"), 6));
+    const std::int32_t close = pos.Call<"CloseCheck">(cy("50"), 0);
+    done(close);
+    EXPECT_TRUE(WaitFor([&] { return pos.Call<"CanExit">(info); }, 10000));
+    EXPECT_EQ(pos.Call<"AddCash">(cy("100000000000"), 0, ""), -1);
+    EXPECT_EQ(pos.Call<"ReturnCash">(cy("21474836.48"), 0, ""), -1);
+
+    const QStringList receipt = {"sale art 5 qty 1.000 price 30.00 sum 30.00", "sale art 6 qty 1.000 price 3.00 sum 3.00",
+                                 "void art 6 qty 1.000 sum -3.00", "close 1 total 30.00 cash tender 50.00 change 20.00",
+                                 "drawer"};
+    QStringList booked;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            booked = Booked();
+            return booked.endsWith(receipt.back());
+        },
+        10000));
+    const qsizetype sale = booked.indexOf(receipt.front());
+    EXPECT_EQ((sale >= 0 ? booked.mid(sale) : QStringList()).join('\n').toStdString(), receipt.join('\n').toStdString());
 }
 
 }  // namespace

@@ -41,10 +41,13 @@ public:
     void GetXReport(const std::string& items) override { Record("X:" + items); }
     void GetZReport(const std::string& items) override { Record("Z:" + items); }
     void GetProgram(const std::string& items) override { Record("P:" + items); }
-    void CloseCheck() override { Record("CloseCheck"); }
+    // The register accepts the close at once.
+    void CloseCheck() override {
+        Record("CloseCheck");
+        checkOpen = false;
+    }
     ComPtr<IDispatch> DriverObject() const override { return liveObject; }
-    bool CheckOpen() const override { return checkOpen; }
-    void SetCheckOpen(bool open) override { checkOpen = open; }
+    bool ReceiptUnclosed() const override { return checkOpen; }
     void SaveSetup() override {
         ++saves;
         calls.push_back("Save");

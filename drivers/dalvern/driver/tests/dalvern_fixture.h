@@ -24,6 +24,7 @@ struct Cmd {
     int options;
     std::string description;
     bool withId;
+    bool next = false;  // queued to go next (AddMessageNext)
     bool operator==(const Cmd&) const = default;
 };
 inline std::ostream& operator<<(std::ostream& os, const Cmd& c) {
@@ -36,7 +37,7 @@ inline std::ostream& operator<<(std::ostream& os, const Cmd& c) {
             os << "\\x" << hex[ch >> 4] << hex[ch & 15];
         }
     }
-    os << "\", mode " << c.mode << ", options " << c.options << (c.withId ? ", id" : "");
+    os << "\", mode " << c.mode << ", options " << c.options << (c.withId ? ", id" : "") << (c.next ? ", next" : "");
     if (!c.description.empty()) os << ", \"" << c.description << "\"";
     return os << "}";
 }
@@ -62,6 +63,9 @@ public:
     void AddMessage(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
                     const std::string& Description) override {
         queued.push_back({Text, Mode, Options, Description, false});
+    }
+    void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
+        queued.push_back({Text, Mode, Options, "", false, true});
     }
     int VersionIndex() const override { return versionIndex; }
     std::string FirmwareText() const override { return firmware; }

@@ -91,6 +91,8 @@ void Pending(DalvernOnRecorder& d, const char* text) {
     d->AddInfo(text, &v);
 }
 void Bread(DalvernOnRecorder& d) { AddArticle(d.Driver().Setup, 5, "Хлеб", 2, 1, "9.99"); }
+// Article 5 as a return article: a payout of it is a refund.
+void ReturnBread(DalvernOnRecorder& d) { AddArticle(d.Driver().Setup, 5, "Хлеб", 2, 1, "9.99", true); }
 
 class Operations : public ::testing::TestWithParam<OpCase> {};
 
@@ -117,15 +119,15 @@ const OpCase kOperations[] = {
      {Id(B("29 00 05 00 00 0B B8 00 00 04 B0"), 1, 2)}},
     {"SaleOfOneAndAHalf", 2, {}, [](auto& a) { return Sell(a, 1.5, "0.01", "0.015", 8000); }, false,
      {Id(B("29 1F 40 00 00 05 DC 00 00 00 02"), 1, 2)}},  // 1.5 hundredths round to the even 2
-    {"Payout", 3, {}, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, false,
+    {"Payout", 3, ReturnBread, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, false,
      {Id(B("29 00 05 00 00 03 E8 00 00 02 EE"), 1, 2)}},
     {"ZeroSaleHasNoPrice", 3, {}, [](auto& a) { return Sell(a, 2, "0", "0", 5); }, false,
      {Id(B("20 00 05 00 00 00 00 00 00 07 D0"), 1, 2)}},
     // The oldest firmware sells at the programmed price: the article first.
     {"OldestSale", 0, Bread, [](auto& a) { return Sell(a, 1, "10.00", "12.00", 5); }, false,
      {PP5("00 00 04 B0"), Id(B("20 00 05 00 00 00 00 00 00 03 E8"), 1, 2)}},
-    {"OldestPayout", 0, Bread, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, false,
-     {PP5("00 00 02 EE"), Id(B("20 00 05 00 00 00 00 00 00 03 E8"), 1, 2)}},
+    {"OldestPayout", 0, ReturnBread, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, false,
+     {PP5("00 00 02 EE", true), Id(B("20 00 05 00 00 00 00 00 00 03 E8"), 1, 2)}},
     {"OldestZeroSaleAtTheSetupPrice", 0, Bread, [](auto& a) { return Sell(a, 0.5, "0", "0", 5); }, false,
      {PP5("00 00 03 E7"), Id(B("20 00 05 00 00 00 00 00 00 01 F4"), 1, 2)}},
     {"PendingTextsPrintAfterTheSale", 3, [](auto& d) { Pending(d, "Скидка"), Pending(d, "5%"); },
@@ -147,14 +149,15 @@ const OpCase kOperations[] = {
      false,
      {Id("PP" + B("00 01 08 00 00 00 00 00 00 01") + D("Ёлка длинная-предлинная,") + B("00 00 00 32 00 98 96 7F"), 1,
          1)}},
-    {"Cancel", 3, {},
+    // A void names the receipt's last line: by its price or by its line amount.
+    {"Cancel", 3, [](auto& d) { Sell(*d.object, 1, "10", "12", 5); },
      [](auto& a) {
          std::int32_t v;
          a.DelPayArt(C("10"), C("12"), 5, &v);
          return v;
      },
      false, {Id("k", 1, 2)}},
-    {"CancelWithoutTax", 3, {},
+    {"CancelByTheLineAmount", 3, [](auto& d) { Sell(*d.object, 2, "5", "5", 5); },
      [](auto& a) {
          std::int32_t v;
          a.DelPayArt(C("10"), C("10"), 5, &v);
@@ -202,7 +205,7 @@ const OpCase kOperations[] = {
          a.CloseCheck(C("12.34"), TPayType::Check, &v);
          return v;
      },
-     false, {Info("A"), Info("Чек 17"), Id("0", 1, 1), Id("26" + B("00 00 00 00 00 00 04 D2"), 1, 2)}},
+     false, {Info("A"), Info("Чек 17"), Id("26" + B("00 00 00 00 00 00 04 D2"), 1, 2)}},
     {"CloseOnCredit", 3, [](auto& d) { d.Driver().AdvSettings().OpenMoneyBox = false; },
      [](auto& a) {
          std::int32_t v;
@@ -216,7 +219,7 @@ const OpCase kOperations[] = {
          a.AddCash(C("100"), TPayType::Cash, "Внесение", &v);
          return v;
      },
-     false, {Info("Внесение"), Id("0", 1, 1), Id("918" + B("00 00 00 00 00 00 27 10"), 1, 2)}},
+     false, {Info("Внесение"), Id("918" + B("00 00 00 00 00 00 27 10"), 1, 2)}},
     {"CashOut", 3, [](auto& d) { d.Driver().AdvSettings().OpenMoneyBox = false; },
      [](auto& a) {
          std::int32_t v;
@@ -265,7 +268,61 @@ const OpCase kRefusals[] = {
     {"CountRoundingToNothing", 3, {}, [](auto& a) { return Sell(a, 0.0004, "1", "1", 5); }, true, {}},
     {"QuantityBeyondFourBytes", 3, {}, [](auto& a) { return Sell(a, 2147484, "1", "1", 5); }, true, {}},
     {"AmountBeyondFourBytes", 3, {}, [](auto& a) { return Sell(a, 1, "21474836.48", "21474836.48", 5); }, true, {}},
-    {"PayoutOfTwo", 3, {}, [](auto& a) { return Sell(a, 2, "-7.50", "-7.50", 5); }, true, {}},
+    {"PayoutOfTwo", 3, ReturnBread, [](auto& a) { return Sell(a, 2, "-7.50", "-7.50", 5); }, true, {}},
+    // The register has no payout but the sale of a return article.
+    {"PayoutOfASaleArticle", 3, Bread, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, true, {}},
+    {"PayoutOfAnArticleNotInSetup", 3, {}, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, true, {}},
+    {"OldestPayoutOfASaleArticle", 0, Bread, [](auto& a) { return Sell(a, 1, "-7.50", "-7.50", 5); }, true, {}},
+    // Amounts beyond what the register holds: a receipt's total, a tender, a cash move.
+    {"TotalBeyondTheBound", 3, [](auto& d) { Sell(*d.object, 1, "21474836.47", "21474836.47", 5); },
+     [](auto& a) { return Sell(a, 1, "0.01", "0.01", 6); }, true, {}},
+    {"TenderBeyondTheBound", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.CloseCheck(C("21474836.48"), TPayType::Cash, &v);
+         return v;
+     },
+     true, {}},
+    {"TenderOfTheMostThatLongHolds", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.CloseCheck(C("922337203685477.5807"), TPayType::Cash, &v);
+         return v;
+     },
+     true, {}},
+    {"CashInBeyondTheBound", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.AddCash(C("100000000000"), TPayType::Cash, "", &v);
+         return v;
+     },
+     true, {}},
+    {"CashOutBeyondTheBound", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.ReturnCash(C("21474836.48"), TPayType::Cash, "", &v);
+         return v;
+     },
+     true, {}},
+    // A tender below the lines queued; nothing prints, the texts wait.
+    {"TenderBelowTheTotal", 3,
+     [](auto& d) {
+         Sell(*d.object, 1, "30", "30", 5);
+         Pending(d, "A");
+     },
+     [](auto& a) {
+         std::int32_t v;
+         a.CloseCheck(C("10"), TPayType::Cash, &v);
+         return v;
+     },
+     true, {}},
+    {"VoidWithoutALine", 3, {},
+     [](auto& a) {
+         std::int32_t v;
+         a.DelPayArt(C("10"), C("12"), 5, &v);
+         return v;
+     },
+     true, {}},
     {"SumBelowItsNet", 3, [](auto& d) { Pending(d, "A"); }, [](auto& a) { return Sell(a, 1, "12", "10", 5); }, true,
      {Info("A")}},
     {"OldestArticleNotInSetup", 0, [](auto& d) { Pending(d, "A"); }, [](auto& a) { return Sell(a, 1, "1", "1", 5); },
@@ -287,7 +344,7 @@ const OpCase kRefusals[] = {
          return v;
      },
      true, {}},
-    {"CancelAboveItsSum", 3, {},
+    {"CancelAboveItsSum", 3, [](auto& d) { Sell(*d.object, 1, "10", "12", 5); },
      [](auto& a) {
          std::int32_t v;
          a.DelPayArt(C("12"), C("10"), 5, &v);
@@ -368,6 +425,101 @@ const OpCase kRefusals[] = {
 
 INSTANTIATE_TEST_SUITE_P(Refused, Operations, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the receipt's lines ---------------------------------------------------------------
+
+std::int32_t Void(DalvernOnRecorder& d, const char* sum, int art) {
+    std::int32_t v = 0;
+    d->DelPayArt(C(sum), C(sum), art, &v);
+    return v;
+}
+std::int32_t Close(DalvernOnRecorder& d, const char* tender) {
+    std::int32_t v = 0;
+    d->CloseCheck(C(tender), TPayType::Cash, &v);
+    return v;
+}
+
+// The register's void takes the last line, so a void of any other line is refused
+// before anything goes out; each outcome puts the receipt's lines where the register
+// has them.
+TEST(ReceiptLines, AVoidNamesTheLastLineStanding) {
+    DalvernOnRecorder d;
+    const std::int32_t bread = Sell(*d.object, 1, "12", "12", 5);
+    const std::int32_t milk = Sell(*d.object, 1, "3", "3", 6);
+    d.Take();
+    EXPECT_EQ(Void(d, "12", 5), -1);  // not the last line
+    EXPECT_EQ(Void(d, "2.99", 6), -1);  // not its amount
+    EXPECT_TRUE(d.Take().empty());
+    const std::int32_t voidMilk = Void(d, "3", 6);
+    EXPECT_EQ(d.Take(), Cmds{Id("k", 1, 2)});
+    EXPECT_EQ(Void(d, "3", 6), -1);  // already voided: bread is last now
+
+    d.link->OnCommandResult(bread, 0);
+    d.link->OnCommandResult(milk, 0);
+    d.link->OnCommandResult(voidMilk, -1);  // the register kept milk
+    EXPECT_EQ(Void(d, "12", 5), -1);
+    const std::int32_t again = Void(d, "3", 6);
+    EXPECT_GT(again, 0);
+    d.link->OnCommandResult(again, 0);
+    EXPECT_GT(Void(d, "12", 5), 0);
+
+    // A sale the register refused is no line; one at the register's price is voided
+    // by its article.
+    const std::int32_t zero = Sell(*d.object, 1, "0", "0", 7);
+    const std::int32_t refused = Sell(*d.object, 1, "4", "4", 8);
+    d.link->OnCommandResult(refused, -1);
+    EXPECT_EQ(Void(d, "4", 8), -1);
+    d.link->OnCommandResult(zero, 0);
+    EXPECT_GT(Void(d, "1.23", 7), 0);
+}
+
+// A tender must cover the lines queued; a receipt with a line at the register's price
+// has no known total, and a refused close puts its lines back.
+TEST(ReceiptLines, ATenderCoversTheTotal) {
+    DalvernOnRecorder d;
+    d.Driver().AdvSettings().OpenMoneyBox = false;
+    Sell(*d.object, 2, "12.50", "12.50", 5);  // 25.00
+    ReturnBread(d);
+    Sell(*d.object, 1, "-5", "-5", 5);  // a refund of 5.00: 20.00
+    d.Take();
+    EXPECT_EQ(Close(d, "19.99"), -1);
+    EXPECT_TRUE(d.Take().empty());
+    const std::int32_t close = Close(d, "20");
+    EXPECT_EQ(d.Take(), Cmds{Id("28" + B("00 00 00 00 00 00 07 D0"), 1, 2)});
+    EXPECT_GT(Close(d, "1"), 0);  // the next receipt has no lines yet
+    d.link->OnCommandResult(close, -1);
+    EXPECT_EQ(Close(d, "19.99"), -1);
+    EXPECT_GT(Close(d, "0"), 0);  // exact payment is never refused
+
+    DalvernOnRecorder z;
+    Sell(*z.object, 1, "0", "0", 5);
+    Sell(*z.object, 1, "30", "30", 6);
+    EXPECT_GT(Close(z, "1"), 0);  // the register decides
+}
+
+// The drawer command, queued to go next.
+Cmd Drawer() { return {"0", 1, 1, "", false, true}; }
+
+// The drawer opens once the register has taken the close or the cash move, before
+// anything queued since; not for one it refused.
+TEST(ReceiptLines, TheDrawerOpensAfterAnAcceptedCloseOrCashMove) {
+    DalvernOnRecorder d;
+    Sell(*d.object, 1, "5", "5", 5);
+    const std::int32_t refused = Close(d, "10");
+    d.Take();
+    d.link->OnCommandResult(refused, -1);
+    EXPECT_TRUE(d.Take().empty());
+    const std::int32_t close = Close(d, "10");
+    std::int32_t cashIn = 0;
+    d->AddCash(C("50"), TPayType::Cash, "", &cashIn);
+    d.Take();
+    d.link->OnCommandResult(close, 0);
+    EXPECT_EQ(d.Take(), Cmds{Drawer()});
+    d.link->OnCommandResult(cashIn, 0);
+    EXPECT_EQ(d.Take(), Cmds{Drawer()});
+    d.link->OnCommandResult(cashIn, 0);  // once only
+    EXPECT_TRUE(d.Take().empty());
+}
 
 // A refused sign-on still replaces the remembered cashier; the sign-off forgets him but
 // keeps the password.

@@ -237,6 +237,41 @@ TEST_F(DriverOnFakeLine, RefusalsQueueNothing) {
     }
 }
 
+// A tender that does not cover the lines queued is refused: the register would take it
+// as part of a split payment and keep the receipt open. Each outcome puts the lines
+// where the register has them; a line at the register's price leaves the total to it.
+TEST_F(DriverOnFakeLine, ATenderMustCoverTheLinesQueued) {
+    SorbelOnFakeLine s;
+    AddArticle(s.Driver().Setup, 12, 6, 1, "0", "x");
+    std::int32_t v = 0;
+    s->AddPayDep("", 2.0, C("12.5"), C("12.5"), 1, &v);  // 25.00
+    s->AddPayArt(0.5, C("10"), C("10"), 17, &v);         // 5.00
+    s->AddPayDep("", 1.0, C("0"), C("-3"), 4, &v);       // payout: 27.00
+    s->DelPayArt(C("1"), C("1"), 12, &v);                // void: 26.00
+    const std::size_t queued = s.Queue().size();
+    const auto close = [&](const char* tender, TPayType type) {
+        std::int32_t id = -99;
+        EXPECT_EQ(s->CloseCheck(C(tender), type, &id), S_OK);
+        return id;
+    };
+    EXPECT_EQ(close("25.99", TPayType::Cash), -1);
+    EXPECT_EQ(close("25.99", TPayType::Check), -1);
+    EXPECT_EQ(s.Queue().size(), queued);
+    const std::int32_t paid = close("26", TPayType::Cash);
+    ASSERT_GT(paid, 0);
+    s.Driver().Protocol().OnCommandResult(paid, -1);  // refused: the lines are still there
+    EXPECT_EQ(close("1", TPayType::Cash), -1);
+    EXPECT_GT(close("1", TPayType::Credit), 0);  // keys no amount: pays in full
+    EXPECT_GT(close("0", TPayType::Cash), 0);
+
+    SorbelOnFakeLine z;
+    z->AddPayArt(1.0, C("0"), C("0"), 17, &v);
+    z->AddPayArt(1.0, C("30"), C("30"), 18, &v);
+    std::int32_t id = -99;
+    z->CloseCheck(C("1"), TPayType::Cash, &id);
+    EXPECT_GT(id, 0);
+}
+
 // ---- programming ----------------------------------------------------------------------
 
 class Programming : public DriverOnFakeLine {

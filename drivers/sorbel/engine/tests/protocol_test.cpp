@@ -224,9 +224,12 @@ TEST_F(Engine, TheLinkComesUpThenTheIdentificationIsReadOnce) {
     EXPECT_EQ(port->TakeSent(), "\x08");
     EXPECT_TRUE(p->IdRequested());
     // Ten steps take the ten characters, then 300 quiet steps end the reading; no key
-    // goes out meanwhile.
-    Steps(10 + 300);
+    // goes out meanwhile, and the identification shows only once it is whole.
+    Steps(5);
+    EXPECT_EQ(p->ID(), "");
+    Steps(5 + 300);
     EXPECT_TRUE(p->IdRequested());
+    EXPECT_EQ(p->ID(), "");
     EXPECT_EQ(port->sent, "");
     p->Step();
     EXPECT_FALSE(p->IdPending());
