@@ -119,6 +119,9 @@ int TSerialEngine::OpenPort(std::string& cause) {
         DebugLog(e.what());  // the device and the system's reason, for whoever debugs the set-up
         if (thread_) thread_->Suspend();  // a failed reopen stops the steps
         cause = FormatOne(kOpenFailure, port_->ComNumber());
+        // The device and why it does not open, where the port knows it.
+        if (const auto* failure = dynamic_cast<const ESerialPortError*>(&e); failure && !failure->Reason().empty())
+            cause += ": " + failure->Reason();
         return -1;
     }
 }
@@ -164,6 +167,26 @@ void TSerialEngine::Log(const char* direction, const std::string& text) {
 
 void TSerialEngine::Result(std::int32_t id, int result) {
     if (id > 0 && OnCommandResult) OnCommandResult(id, result);
+}
+
+bool AppendControlName(std::string& out, unsigned char c) {
+    static constexpr const char* kNames[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                               "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                               "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                               "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    if (c >= 0x20 && c != 0x7F) return false;
+    out += '<';
+    out += c == 0x7F ? "DEL" : kNames[c];
+    out += '>';
+    return true;
+}
+
+std::string ControlsByName(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text)
+        if (!AppendControlName(out, static_cast<unsigned char>(c))) out += c;
+    return out;
 }
 
 std::string FormatOne(const char* format, std::int64_t value) {

@@ -178,7 +178,8 @@ TEST_F(Engine, QueueingLogsTheCodeAndNumbersTheIds) {
     EXPECT_EQ(p->EnqueueWithId(7, P, "", kSamsKindStart), 1);
     EXPECT_EQ(p->EnqueueWithId(99, P, "", kSamsKindSale), 2);
     std::vector<std::string> expected;
-    for (const char* code : {"11", "C5", "FFFFFFFF", "07", "63"}) expected.push_back(Fill(kQueued, code));
+    for (const char* code : {"11", "C5", "07", "63"}) expected.push_back(Fill(kQueued, code));
+    expected.insert(expected.begin() + 2, "в очередь " + kQueryX + "\r\n");  // the query by its text
     EXPECT_EQ(Lines(), expected);
     ASSERT_EQ(p->Queue().size(), 5u);
     EXPECT_EQ(p->Queue()[0].Flags, 1);
@@ -394,6 +395,23 @@ TEST_F(Engine, AWrongKeyPositionRepeatsUntilTheKeyIsTurned) {
     ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
     EXPECT_EQ(results, (Results{{id, 0}}));
     EXPECT_EQ(port->TakeSent(), "\x02\x11");
+}
+
+TEST_F(Engine, ARegisterThatStopsAnsweringHasItsKeyUndetermined) {
+    Connect();  // the key was read as P while connecting
+    answering = false;  // unplugged
+    const int id = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
+    ASSERT_TRUE(StepUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(p->ErrorDetail(), "Ключ = не определен");
+    // Silent three times, it is no longer connected: the command waits, no more boxes.
+    ASSERT_TRUE(StepUntil([&] { return !p->Connected(); }));
+    Steps(5000);
+    EXPECT_EQ(errors.size(), 3u);
+    EXPECT_TRUE(results.empty());
+    // The register answers again: the command runs.
+    answering = true;
+    ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
+    EXPECT_EQ(results, (Results{{id, 0}}));
 }
 
 TEST_F(Engine, DeviceErrorsAreAcknowledgedAndFlushByTheirClass) {
