@@ -1,15 +1,23 @@
 #include "spooler/comcombo.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QPainter>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "platform/serial/serialport.h"
 
 namespace tolver {
 
 namespace {
+
+constexpr int kPortRole = Qt::UserRole;
+constexpr int kDeviceRole = Qt::UserRole + 1;
 
 // The digit of the fourth character of an item text ("Com3" -> 3), -1 for none.
 int PortDigit(const QString& text) {
@@ -56,25 +64,51 @@ void TComCombo::FillPorts(bool OnlyPresent) {
     onlyPresent_ = OnlyPresent;
     clear();
     const QIcon icon(PortBitmap());
+    // The adapters first, so that a standard number stored for one is not listed twice.
+    std::vector<std::pair<int, TSerialDevice>> adapters;
+    int next = FreeComNumber();
+    for (const TSerialDevice& d : ListSerialDevices(devRoot)) {
+        int n = StoredComNumber(d);
+        if (n == 0 && next != 0) n = next++;
+        if (n != 0) adapters.emplace_back(n, d);
+    }
+    const auto adapterHas = [&](int n) {
+        return std::any_of(adapters.begin(), adapters.end(), [n](const auto& a) { return a.first == n; });
+    };
     for (std::uint8_t n = 1; n <= 8; ++n) {
-        if (OnlyPresent && !PortExists(n)) continue;
-        addItem(icon, QString("Com%1").arg(n));
+        if (adapterHas(n) || (OnlyPresent && !PortExists(n))) continue;
+        addItem(icon, QString("Com%1").arg(n), n);
+    }
+    for (const auto& [n, d] : adapters) {
+        addItem(icon, QString("Com%1: %2").arg(n).arg(QString::fromStdString(d.Path)), n);
+        setItemData(count() - 1, QString::fromStdString(d.Path), kDeviceRole);
+        setItemData(count() - 1, QString::fromStdString(d.Path + " → " + d.Device), Qt::ToolTipRole);
     }
 }
 
 std::int32_t TComCombo::GetPortNumber() const {
-    const QString text = currentText();
-    if (text.isEmpty()) return 0;
-    return std::max(0, PortDigit(text));
+    if (currentIndex() < 0 || currentText().isEmpty()) return 0;
+    const QVariant n = currentData(kPortRole);
+    if (n.isValid()) return n.toInt();
+    return std::max(0, PortDigit(currentText()));
 }
+
+std::string TComCombo::GetPortDevice() const { return currentData(kDeviceRole).toString().toStdString(); }
 
 void TComCombo::SetPortNumber(std::int32_t N) {
     for (int i = 0; i < count(); ++i) {
-        if (PortDigit(itemText(i)) == N) {
+        const QVariant n = itemData(i, kPortRole);
+        if ((n.isValid() ? n.toInt() : PortDigit(itemText(i))) == N) {
             setCurrentIndex(i);
             return;
         }
     }
+    if (N <= 0 || N > 255) return;
+    const std::string device = ComDevicePath(N);
+    struct stat st{};
+    const char* state = ::stat(device.c_str(), &st) == 0 ? "не открывается" : "нет устройства";
+    addItem(QIcon(PortBitmap()), QString("Com%1: %2 — %3").arg(N).arg(QString::fromStdString(device), state), N);
+    setCurrentIndex(count() - 1);
 }
 
 }  // namespace tolver

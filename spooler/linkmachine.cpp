@@ -39,6 +39,7 @@ void TLinkMachine::ConnectDriver() {
     restoreTicks_ = 0;
     const auto fail = [this](const std::string& text) {
         driverError_ = true;
+        SpoolerNotice(text);  // offscreen nobody sees the status window
         view_.SetInfo(text);
         view_.ShowStatus();
         view_.SetMenuFull(true);
@@ -162,6 +163,8 @@ void TLinkMachine::Poll() {
         const bool answers = binding_.Driver().Call(&ICashDriverAuto::get_InInteraction);
         if (answers != lastPollOk_) {
             lastPollOk_ = answers;
+            // Clients learn it from InInteraction; whoever reads the log, from here.
+            SpoolerNotice(answers ? kTextLinkUp : kTextLinkDown);
             view_.LinkChanged();
         }
         if (answers) {

@@ -33,6 +33,9 @@ inline constexpr const char* kTextNoDriver = "Кассовый аппарат н
 inline constexpr const char* kTextDriverOutdated = "Версия драйвера кассового аппарата устарела";
 inline constexpr const char* kTextRestoring = "Восстановление связи с кассовым аппаратом...";
 inline constexpr const char* kTextTerminating = "Прерывание связи с кассовым аппаратом...";
+// The link's state where no tray shows it, and on standard error and in the log.
+inline constexpr const char* kTextLinkUp = "Связь с кассовым аппаратом установлена";
+inline constexpr const char* kTextLinkDown = "Связь с кассовым аппаратом прервана";
 inline constexpr const char* kTextPause = "Связь с кассовым аппратом временно прервана.";
 inline constexpr const char* kTextLinkFailure =
     "Сбой коммуникации с КА:\r\nВозможные причины:\r\n -кассовый аппарат выключен;\r\n -обрыв кабеля;\r\n "

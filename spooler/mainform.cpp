@@ -156,6 +156,12 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoole
     timerState1.start();
     core_.Link().ConnectDriver();
     LinkChanged();
+    // A store that cannot be read leaves no driver: the window says why as well.
+    if (const std::string& error = core_.Store().LoadError(); !error.empty()) {
+        SpoolerNotice(error);
+        SetInfo(lInfo->text().toStdString() + "\n" + error);
+        ShowStatus();
+    }
     // Without a tray the status window is the only way to the menu.
     if (!RxTrayIcon) ShowStatus();
 }
@@ -218,14 +224,14 @@ void TfrmMain::PostMessage(const std::string& text, const std::string& title) {
 
 void TfrmMain::LinkChanged() {
     TLinkLamp lamp = TLinkLamp::Down;
-    std::string state = "Связь с кассовым аппаратом прервана";
+    std::string state = kTextLinkDown;
     const TLinkMachine& link = core_.Link();
     const bool noError = !link.DriverError();
     if (noError && (link.State() == lsRestoring || link.State() == lsTerminating)) {
         lamp = TLinkLamp::Busy;
     } else if (noError && link.State() == lsConnected && link.LastPollOk()) {
         lamp = TLinkLamp::Connected;
-        state = "Связь с кассовым аппаратом установлена";
+        state = kTextLinkUp;
     }
     if (RxTrayIcon) {
         RxTrayIcon->setIcon(SpoolerIcon(lamp));

@@ -3,10 +3,12 @@
 #include <exception>
 
 #include "common/utilgl.h"
+#include "platform/registry/registry.h"
 
 namespace tolver {
 
 void TSetupStore::LoadSetup() {
+    loadError_.clear();
     try {
         if (RegKeyExists(HKEY_LOCAL_MACHINE, kSpoolerSetupKey)) {
             setup_.LoadFromRegistry(HKEY_LOCAL_MACHINE, kSpoolerSetupKey);
@@ -15,7 +17,8 @@ void TSetupStore::LoadSetup() {
             for (TXtCollection* list : {&setup_.TaxList, &setup_.DepList, &setup_.ArtList, &setup_.OpList})
                 list->ClearStorageRefs();
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        loadError_ = "Настройки не прочитаны из " + RegistryPath() + ": " + e.what();
     }
 }
 

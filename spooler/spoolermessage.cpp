@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -20,6 +21,16 @@ TSpoolerMessageHandler& Handler() {
 TSpoolerMessageLog& Log() {
     static TSpoolerMessageLog log;
     return log;
+}
+
+std::optional<bool>& Seen() {
+    static std::optional<bool> seen;
+    return seen;
+}
+
+std::chrono::milliseconds& QuestionWait() {
+    static std::chrono::milliseconds wait = kUnattendedQuestionWait;
+    return wait;
 }
 
 constexpr int kWidth = 293, kHeight = 153;
@@ -43,13 +54,45 @@ std::string SpoolerMessageNotice(const std::string& Text, const std::string& Tit
     return "Окно \"" + Title + "\" ждет ответа " + (YesNo ? "\"Да\" или \"Нет\"" : "\"OK\"") + ": " + text;
 }
 
+void SpoolerNotice(const std::string& Line) {
+    std::fprintf(stderr, "Spooler: %s\n", Line.c_str());
+    std::fflush(stderr);
+    if (const TSpoolerMessageLog log = Log()) log(Line);
+}
+
+bool SpoolerMessageSeen() {
+    if (Seen()) return *Seen();
+    return QGuiApplication::platformName() != QLatin1String("offscreen");
+}
+
+void SetSpoolerMessageSeen(std::optional<bool> seen) { Seen() = seen; }
+
+void SetUnattendedQuestionWait(std::chrono::milliseconds wait) { QuestionWait() = wait; }
+
 int ShowSpoolerMessage(const std::string& Text, const std::string& Title, bool YesNo) {
     if (const TSpoolerMessageHandler handler = Handler()) return handler(Text, Title, YesNo);
     const std::string notice = SpoolerMessageNotice(Text, Title, YesNo);
-    std::fprintf(stderr, "Spooler: %s\n", notice.c_str());
-    std::fflush(stderr);
-    if (const TSpoolerMessageLog log = Log()) log(notice);
+    const bool seen = SpoolerMessageSeen();
+    const bool question = YesNo || Title == kTitleQuery;
+    if (!seen && !question) {
+        // Nobody can read it, and nothing depends on its answer: it is told, not waited for.
+        SpoolerNotice("Окно \"" + Title + "\" (экрана нет, ответ \"OK\" дан сразу): " +
+                      notice.substr(notice.find(": ") + 2));
+        return 0;
+    }
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(QuestionWait()).count();
+    SpoolerNotice(seen ? notice : notice + " (экрана нет: ждет не дольше " + std::to_string(seconds) + " с)");
     TfrmMyMessage box(Text, Title, YesNo);
+    QTimer unanswered;
+    if (!seen) {
+        unanswered.setSingleShot(true);
+        unanswered.setInterval(QuestionWait());
+        QObject::connect(&unanswered, &QTimer::timeout, &box, [&box, &Title, YesNo] {
+            SpoolerNotice("Окно \"" + Title + "\" осталось без ответа: ответ \"" + (YesNo ? "Нет" : "Отмена") + "\"");
+            box.reject();
+        });
+        unanswered.start();
+    }
     return box.exec() == QDialog::Accepted ? 0 : -1;
 }
 

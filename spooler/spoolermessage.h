@@ -10,12 +10,18 @@
 // A box holds whatever waits for its answer (a driver's step, and with it the
 // register's queue) and, where no display exists, nobody can see it: so every box
 // shown is also told on standard error and to the log sink (the spooler's protocol
-// log), with its title, the answers it waits for and its text.
+// log), with its title, the answers it waits for and its text. Where nobody can see
+// it (the offscreen platform) a box that only informs (an error, a message) is not
+// waited for at all: it answers OK at once. A question (Yes/No, or a driver's
+// "Тольвер. Запрос" that asks the operator to act at the register) waits at most
+// kUnattendedQuestionWait and is then answered as cancelled, which is told as well.
 
 #include <QDialog>
 
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +39,14 @@ inline constexpr const char* kTitleConfirm = "Тольвер. Подтвержд
 // In the OK form Escape answers 0 as well.
 int ShowSpoolerMessage(const std::string& Text, const std::string& Title, bool YesNo);
 
+// How long a question that nobody can see waits before it is answered as cancelled.
+inline constexpr std::chrono::seconds kUnattendedQuestionWait{30};
+// Whether somebody can see the boxes: not on the offscreen platform. Tests of the box
+// itself set it (nullopt goes back to the platform's answer), and the wait.
+bool SpoolerMessageSeen();
+void SetSpoolerMessageSeen(std::optional<bool> seen);
+void SetUnattendedQuestionWait(std::chrono::milliseconds wait);
+
 using TSpoolerMessageHandler = std::function<int(const std::string& Text, const std::string& Title, bool YesNo)>;
 // Replaces the box; an empty handler brings the box back. Returns the previous one.
 TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler);
@@ -41,6 +55,9 @@ TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler);
 // them to standard error only. Returns the previous sink.
 using TSpoolerMessageLog = std::function<void(const std::string& Line)>;
 TSpoolerMessageLog SetSpoolerMessageLog(TSpoolerMessageLog log);
+// Tells a line on standard error ("Spooler: " before it) and to the log sink: what
+// the status window or a box shows, for whoever has no display to see it.
+void SpoolerNotice(const std::string& Line);
 // The notice, one line: the title, the answers the box waits for ("OK", or "Да" and
 // "Нет") and the text with its line breaks as blanks.
 std::string SpoolerMessageNotice(const std::string& Text, const std::string& Title, bool YesNo);

@@ -119,6 +119,9 @@ int TSerialEngine::OpenPort(std::string& cause) {
         DebugLog(e.what());  // the device and the system's reason, for whoever debugs the set-up
         if (thread_) thread_->Suspend();  // a failed reopen stops the steps
         cause = FormatOne(kOpenFailure, port_->ComNumber());
+        // The device and why it does not open, where the port knows it.
+        if (const auto* failure = dynamic_cast<const ESerialPortError*>(&e); failure && !failure->Reason().empty())
+            cause += ": " + failure->Reason();
         return -1;
     }
 }

@@ -95,7 +95,8 @@ protected:
     virtual void StepState() = 0;
 
     // Opens (or reopens) the port and starts the steps; 0, or -1 with cause
-    // "Ошибка при открытии COM<n>". Pacing starts afresh.
+    // "Ошибка при открытии COM<n>", followed by ": " and the reason where the port
+    // gives one (the device and why it does not open). Pacing starts afresh.
     int OpenPort(std::string& cause);
     // Stops the steps (none runs after it returns) and closes the port.
     void ClosePort();

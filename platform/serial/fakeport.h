@@ -15,7 +15,8 @@ class TFakePort : public TSerialPort {
 public:
     void Open() override {
         ++opens;
-        if (failOpen) throw ESerialPortError("Cannot open serial port COM" + std::to_string(ComNumber()) + " (fake)");
+        if (failOpen)
+            throw ESerialPortError("Cannot open serial port COM" + std::to_string(ComNumber()) + " (fake)", failReason);
         open_ = true;
     }
     void Close() override {
@@ -64,6 +65,7 @@ public:
     std::string sent;
     std::function<void(std::uint8_t)> onPut;
     bool failOpen = false;
+    std::string failReason;  // the reason a failed Open gives
     int opens = 0;
     int flushes = 0;
 

@@ -11,15 +11,23 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/base/exception.h"
 
 namespace tolver {
 
 // A port that cannot be opened or configured; the message names the device path.
+// Reason, when set, says why in the user's words (OpenFailureReason below).
 class ESerialPortError : public Exception {
 public:
-    using Exception::Exception;
+    explicit ESerialPortError(const std::string& message, std::string reason = {})
+        : Exception(message), reason_(std::move(reason)) {}
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string reason_;
 };
 
 class TSerialPort {
@@ -75,5 +83,27 @@ std::string ComDevicePath(int comNumber);
 // Names the device of "COMn" in that registry value (a simulator's pseudo-terminal);
 // raises Exception when the store cannot be written.
 void SetComDevicePath(int comNumber, const std::string& device);
+
+// Why a device does not open, for the cashier (Russian): absent, no permission (with
+// the device's group, which the user must join), in use by another program, or the
+// system's text. error is the errno of the open, EWOULDBLOCK for a lock held
+// elsewhere.
+std::string OpenFailureReason(const std::string& device, int error);
+
+// A serial adapter present on the machine: its stable name (under /dev/serial/by-id
+// when it has one, else the device itself) and the device it leads to.
+struct TSerialDevice {
+    std::string Path;
+    std::string Device;
+};
+// The USB and ACM serial devices under devRoot ("/dev"), by their stable names, in
+// name order; a device without one (no by-id link) by its own name.
+std::vector<TSerialDevice> ListSerialDevices(const std::string& devRoot = "/dev");
+// The number n whose registry value "COMn" names this device (by either name: the
+// stable one or the one it leads to), 0 for none.
+int StoredComNumber(const TSerialDevice& device);
+// The first number from 9 up (Com1 to Com8 stay the standard ports) that no registry
+// value names a device for; 0 when all up to 255 are taken.
+int FreeComNumber();
 
 }  // namespace tolver

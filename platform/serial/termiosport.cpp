@@ -68,16 +68,19 @@ void TTermiosPort::Open() {
     if (device_.empty()) throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_));
     const int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_) + ": " +
-                               std::strerror(errno));
+        const int err = errno;
+        throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_) + ": " + std::strerror(err),
+                               OpenFailureReason(device_, err));
     }
     if (!::isatty(fd)) {
         ::close(fd);
-        throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_) + ": not a terminal device");
+        throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_) + ": not a terminal device",
+                               device_ + " не последовательный порт");
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_) + ": in use by another program");
+        throw ESerialPortError("Cannot open serial port " + Describe(ComNumber(), device_) + ": in use by another program",
+                               OpenFailureReason(device_, EWOULDBLOCK));
     }
     fd_ = fd;
     try {

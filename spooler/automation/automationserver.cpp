@@ -187,9 +187,11 @@ bool AutomationServer::Start(QString* error) {
                                            QDBusConnection::SubPath))
         return fail(QStringLiteral("cannot export ") + QLatin1String(bus::kFactoryPath));
     registered_ = true;
-    if (!connection_.registerService(QLatin1String(bus::kServiceName)))
+    if (!connection_.registerService(QLatin1String(bus::kServiceName))) {
+        nameTaken_ = true;
         return fail(QStringLiteral("the bus name %1 is taken: another spooler runs (%2)")
                         .arg(QLatin1String(bus::kServiceName), connection_.lastError().message()));
+    }
     return true;
 }
 

@@ -39,6 +39,8 @@ public:
     // Exports the objects and claims the bus name; false with the reason when there is
     // no bus or another spooler holds the name.
     bool Start(QString* error = nullptr);
+    // Start failed because another spooler holds the bus name.
+    bool NameTaken() const { return nameTaken_; }
 
     // Tells the client whose window Prepare named that the spooler closes (the window
     // message 1029 with Prepare's aID), when that handle is above 0. Waits until the
@@ -69,6 +71,7 @@ private:
     std::map<QString, std::unique_ptr<Object>> objects_;
     std::uint64_t nextId_ = 1;
     bool registered_ = false;
+    bool nameTaken_ = false;
 };
 
 }  // namespace tolver::spooler

@@ -92,7 +92,9 @@ void MainWindowHost::SetControlEnabled(bool enabled) {
 TSpoolerAutomation::TSpoolerAutomation(TfrmMain& main)
     : host_(std::make_unique<MainWindowHost>(main)), server_(std::make_unique<AutomationServer>(host_.get())) {
     QString error;
-    if (!server_->Start(&error)) std::fprintf(stderr, "Spooler: no automation server: %s\n", qPrintable(error));
+    if (server_->Start(&error)) return;
+    nameTaken_ = server_->NameTaken();
+    if (!nameTaken_) std::fprintf(stderr, "Spooler: no automation server: %s\n", qPrintable(error));
 }
 
 TSpoolerAutomation::~TSpoolerAutomation() { Close(); }

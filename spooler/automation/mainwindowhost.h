@@ -55,12 +55,15 @@ private:
 // window from its creation until it closes.
 class TSpoolerAutomation {
 public:
-    // Starts the server; without a bus (or with another spooler on it) the program
-    // runs on, saying why on standard error.
+    // Starts the server; without a bus the program runs on, saying why on standard
+    // error (and so it does when the bus name is taken, which NameTaken tells).
     explicit TSpoolerAutomation(TfrmMain& main);
     ~TSpoolerAutomation();
     TSpoolerAutomation(const TSpoolerAutomation&) = delete;
     TSpoolerAutomation& operator=(const TSpoolerAutomation&) = delete;
+
+    // Another spooler holds the server's bus name: this one serves nobody.
+    bool NameTaken() const { return nameTaken_; }
 
     // The main window closes: the window that Prepare named is told, the clients no
     // longer reach the main window, and the server leaves the bus.
@@ -73,6 +76,7 @@ public:
 private:
     std::unique_ptr<MainWindowHost> host_;
     std::unique_ptr<AutomationServer> server_;
+    bool nameTaken_ = false;
 };
 
 }  // namespace tolver::spooler

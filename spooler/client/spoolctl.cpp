@@ -9,9 +9,9 @@
 // decimal text ("6.00"), counts decimal numbers, PayType cash, check, credit or 0 to 2.
 // --wait waits for the OnCommandResult of the command id that the member answered;
 // 0 (done without a command id) has none, so nothing is waited for.
-// Exit codes: 0 done, 1 the member refused (-1) or the awaited result was not 0,
-// 2 bad arguments, 3 no spooler (or it ended while a result was awaited), 4 the member
-// failed, 5 no result within the time-out.
+// Exit codes: 0 done, 1 the member refused (-1, an item not found too) or the awaited
+// result was not 0, 2 bad arguments, 3 no spooler (or it ended while a result was
+// awaited, or while monitor ran), 4 the member failed, 5 no result within the time-out.
 
 #include <QCoreApplication>
 #include <QDBusObjectPath>
@@ -93,9 +93,24 @@ std::int32_t ParseInt(const std::string& option, const std::string& text) {
     return static_cast<std::int32_t>(v);
 }
 
+// Plain decimal text: digits with an optional sign and one decimal point (or
+// comma); no exponent, no blanks, no hexadecimal, no "inf" or "nan".
+bool PlainDecimal(const std::string& text) {
+    std::size_t i = text.starts_with('-') || text.starts_with('+') ? 1 : 0;
+    bool digits = false, point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') digits = true;
+        else if ((c == '.' || c == ',') && !point) point = true;
+        else return false;
+    }
+    return digits;
+}
+
 QVariant ParseValue(const Arg& arg, const std::string& option, const std::string& text) {
     switch (arg.type) {
         case 'x':
+            if (!PlainDecimal(text)) throw UsageError{"--" + option + ": not an amount: " + text};
             try {
                 return QVariant::fromValue<qlonglong>(Currency::Parse(text).raw());
             } catch (const std::exception&) {
@@ -104,7 +119,7 @@ QVariant ParseValue(const Arg& arg, const std::string& option, const std::string
         case 'd': {
             char* end = nullptr;
             const double v = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end || !std::isfinite(v)) throw UsageError{"--" + option + ": not a number: " + text};
+            if (!PlainDecimal(text) || *end || !std::isfinite(v)) throw UsageError{"--" + option + ": not a number: " + text};
             return v;
         }
         case 'b':
@@ -113,9 +128,10 @@ QVariant ParseValue(const Arg& arg, const std::string& option, const std::string
             throw UsageError{"--" + option + ": true or false, not " + text};
         case 'i':
             if (arg.name == "PayType") {
-                if (text == "cash") return 0;
-                if (text == "check") return 1;
-                if (text == "credit") return 2;
+                if (text == "cash" || text == "0") return 0;
+                if (text == "check" || text == "1") return 1;
+                if (text == "credit" || text == "2") return 2;
+                throw UsageError{"--" + option + ": cash, check, credit or 0 to 2, not " + text};
             }
             return ParseInt(option, text);
         default:
@@ -200,7 +216,8 @@ int Monitor() {
                                 QDBusServiceWatcher::WatchForUnregistration);
     QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, qApp, &QCoreApplication::quit);
     QCoreApplication::exec();
-    return kOk;
+    std::fprintf(stderr, "spoolctl: the spooler ended\n");
+    return kNoSpooler;
 }
 
 int Run(std::vector<std::string> args) {
@@ -295,9 +312,12 @@ int Run(std::vector<std::string> args) {
         else std::printf("%.*s=%s\n", static_cast<int>(out[i].name.size()), out[i].name.data(), qPrintable(text));
     }
     std::fflush(stdout);
+    // An Integer Value of -1 is a refusal (an item not found, too), whether or not
+    // the member answers command ids.
+    const bool hasValue = !out.empty() && out.back().name == "Value" && out.back().type == 'i';
+    if (hasValue && values.value(values.size() - 1).toInt() < 0) return kRefused;
     if (!returnsId) return kOk;
     const std::int32_t id = values.value(values.size() - 1).toInt();
-    if (id < 0) return kRefused;
     // 0: done without a command id, so no result will come.
     if (!wait || id == 0) return kOk;
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/com/cocreate.h"
+#include "platform/serial/serialport.h"
 #include "spooler/dialogs/framedock.h"
 #include "spooler/comcombo.h"
 #include "spooler/dialogs/dialoghost.h"
@@ -94,6 +95,8 @@ void TfrmModel::Prepare() {
     host_.EditSetup().Assign(host_.Setup());
     blobCashType_ = host_.EditSetup().DriverSetup.CashDriverProperties->CashType;
     portPicked_ = false;
+    // An adapter plugged in since the last run is offered too.
+    comboCom->FillPorts(comboCom->OnlyPresent());
     DockDriverPage();
     FormActivate();
 }
@@ -141,13 +144,17 @@ void TfrmModel::PushDriverProperties() {
     }
 }
 
-void TfrmModel::FormActivate() {
-    const TCashDriverSetup& ds = host_.EditSetup().DriverSetup;
+void TfrmModel::SelectDriverEntry(std::int32_t cashType) {
     for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].Properties->CashType == ds.CashDriverProperties->CashType) {
+        if (entries_[i].Properties->CashType == cashType) {
             comboDriver->setCurrentIndex(static_cast<int>(i));
             break;
         }
+}
+
+void TfrmModel::FormActivate() {
+    const TCashDriverSetup& ds = host_.EditSetup().DriverSetup;
+    SelectDriverEntry(ds.CashDriverProperties->CashType);
     comboCom->SetPortNumber(ds.ComNumber);
     comboBaud->setEditText(QString::number(ds.Baud));
     cboxProtocolOn->setChecked(ds.ProtocolOn);
@@ -172,7 +179,17 @@ void TfrmModel::Apply() {
     // the picker shows some other port then, which must not replace it unseen.
     const std::int32_t shown = comboCom->GetPortNumber();
     const bool storedListed = ds.ComNumber == 0 || shown == ds.ComNumber;
-    if (portPicked_ || storedListed) ds.ComNumber = static_cast<std::uint8_t>(shown);
+    if (portPicked_ || storedListed) {
+        ds.ComNumber = static_cast<std::uint8_t>(shown);
+        // An adapter's item: its number now names its device.
+        if (const std::string device = comboCom->GetPortDevice(); !device.empty() && shown > 0) {
+            try {
+                if (ComDevicePath(shown) != device) SetComDevicePath(shown, device);
+            } catch (const std::exception& e) {
+                ShowSpoolerMessage(e.what(), kTitleError, false);
+            }
+        }
+    }
 
     bool isNumber = false;
     const int baud = comboBaud->currentText().trimmed().toInt(&isNumber);
@@ -205,7 +222,12 @@ void TfrmModel::Apply() {
     host_.RequestReconnect();
 }
 
-void TfrmModel::Finish() { UndockDriverPage(); }
+void TfrmModel::Finish() {
+    UndockDriverPage();
+    // The list shows the driver that runs (DriverInfo reads it), not one picked and
+    // then cancelled.
+    SelectDriverEntry(host_.Setup().DriverSetup.CashDriverProperties->CashType);
+}
 
 std::string TfrmModel::DriverInfo() const {
     const int index = comboDriver->currentIndex();

@@ -74,6 +74,8 @@ public:
 
 private:
     void FitToPage();
+    // The first entry of the driver of that CashType; without one the selection stays.
+    void SelectDriverEntry(std::int32_t cashType);
 
     TDialogHost& host_;
     std::vector<TDriverListEntry> entries_;

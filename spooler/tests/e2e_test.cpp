@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
@@ -209,7 +211,25 @@ TEST_F(SpoolerEndToEnd, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     ASSERT_TRUE(second.waitForStarted(5000));
     EXPECT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(second.readAllStandardError().contains("a spooler already runs"));
+    EXPECT_TRUE(std::filesystem::is_empty(secondStore));
+
+    // A start with a runtime folder of its own on the same bus finds the first one
+    // holding the automation server's name, says so and ends as well.
+    ASSERT_TRUE(RunUntil(
+        [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.tolver.Spooler").value(); },
+        30000));
+    const std::filesystem::path otherRuntime = registry.dir() / "runtime2";
+    std::filesystem::create_directories(otherRuntime);
+    std::filesystem::permissions(otherRuntime, std::filesystem::perms::owner_all);
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(otherRuntime.string()));
+    QProcess third;
+    third.setProcessEnvironment(env);
+    third.start(SPOOLER_EXE, {});
+    EXPECT_TRUE(third.waitForFinished(15000));
+    EXPECT_EQ(third.exitCode(), 1);
+    EXPECT_TRUE(third.readAllStandardError().contains("another spooler runs on this session bus"));
     EXPECT_TRUE(std::filesystem::is_empty(secondStore));
     EXPECT_EQ(first.state(), QProcess::Running);
     first.terminate();

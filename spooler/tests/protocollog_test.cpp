@@ -146,6 +146,7 @@ TEST_F(ProtocolLogTest, EveryBoxShownIsToldOnStandardErrorAndInTheProtocolLogBef
     Start();
     const auto log = registry.dir() / "state" / "07-03-2026_Spooler.log.txt";
     const TSpoolerMessageHandler scripted = SetSpoolerMessageHandler({});  // the real box
+    SetSpoolerMessageSeen(true);  // as where a cashier sees it
     const struct {
         std::function<void()> show;
         const char* notice;
@@ -182,6 +183,55 @@ TEST_F(ProtocolLogTest, EveryBoxShownIsToldOnStandardErrorAndInTheProtocolLogBef
         EXPECT_EQ(logWhileOpen[at - 1], ' ');
         EXPECT_EQ(logWhileOpen[at - 5], '.');
     }
+    SetSpoolerMessageSeen(std::nullopt);
+    SetSpoolerMessageHandler(scripted);
+}
+
+// Offscreen nobody sees a box: one that only informs is told and answered at once,
+// a question waits its bounded time and is answered as cancelled; both are told on
+// standard error and in the protocol log.
+TEST_F(ProtocolLogTest, WhereNobodySeesABoxNothingWaitsForeverBehindIt) {
+    core.Log().SetToday([] { return QDate(2026, 3, 7); });
+    setup.DriverSetup.ProtocolOn = true;
+    Start();
+    const auto log = registry.dir() / "state" / "07-03-2026_Spooler.log.txt";
+    const TSpoolerMessageHandler scripted = SetSpoolerMessageHandler({});
+    SetSpoolerMessageSeen(false);
+    SetUnattendedQuestionWait(std::chrono::milliseconds(50));
+    const struct {
+        std::function<int()> show;
+        int answer;
+        std::vector<const char*> notices;
+    } cases[] = {
+        {[&] {
+             driver->RaiseText(ICashDriverAutoEvents::OnProtocolError, "Касса не открыта");
+             return 0;
+         },
+         0,
+         {"Окно \"Тольвер. Ошибка\" (экрана нет, ответ \"OK\" дан сразу): Касса не открыта"}},
+        {[] { return ShowSpoolerMessage("Выполнить?", kTitleConfirm, true); },
+         -1,
+         {"Окно \"Тольвер. Подтверждение\" ждет ответа \"Да\" или \"Нет\": Выполнить? (экрана нет: ждет не дольше 0 с)",
+          "Окно \"Тольвер. Подтверждение\" осталось без ответа: ответ \"Нет\""}},
+        {[] { return ShowSpoolerMessage("Поверните ключ", kTitleQuery, false); },
+         -1,
+         {"Окно \"Тольвер. Запрос\" осталось без ответа: ответ \"Отмена\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.notices.back());
+        bool boxShown = false;
+        QTimer::singleShot(0, [&] { boxShown = QApplication::activeModalWidget() != nullptr; });
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(c.show(), c.answer);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(boxShown, c.answer != 0);
+        for (const char* notice : c.notices) {
+            EXPECT_NE(err.find(std::string("Spooler: ") + notice + "\n"), std::string::npos) << err;
+            EXPECT_NE(ReadFile(log).find(std::string(notice) + "\r\n"), std::string::npos);
+        }
+    }
+    SetUnattendedQuestionWait(kUnattendedQuestionWait);
+    SetSpoolerMessageSeen(std::nullopt);
     SetSpoolerMessageHandler(scripted);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "common/utilgl.h"
 #include "platform/registry/temp_registry.h"
 #include "spooler/setupstore.h"
@@ -32,6 +34,16 @@ TEST(SetupStore, SettingsUnderTheOldKeyAreReadAndSavedUnderTheNewOne) {
     EXPECT_EQ(fresh.DigitCount, 3);
     ASSERT_EQ(fresh.OpList.Count(), 1);
     EXPECT_EQ(fresh.OpList.Item<TCashOpProperties>(0)->Description, "Кассир 1");
+}
+
+TEST(SetupStore, AStoreThatIsNoDatabaseIsNamedWithTheReason) {
+    TempRegistry registry;
+    std::ofstream(registry.path()) << std::string(4096, 'x');
+    TSetupStore store;
+    store.LoadSetup();
+    EXPECT_EQ(store.Setup().DriverSetup.CashDriverProperties->CashType, 0);
+    EXPECT_TRUE(store.LoadError().starts_with("Настройки не прочитаны из " + registry.path() + ": ")) << store.LoadError();
+    EXPECT_NE(store.LoadError().find("not a database"), std::string::npos) << store.LoadError();
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/testing/gui_test_main.h"
 #include "platform/variant/codepage.h"
 #include "spooler/about.h"
+#include "platform/serial/serialport.h"
 #include "spooler/comcombo.h"
 #include "spooler/icons.h"
 #include "spooler/mainform.h"
@@ -50,6 +51,7 @@ void PressInNextBox(Qt::Key key) {
 }
 
 TEST(MessageBox, AnswersOfBothForms) {
+    SetSpoolerMessageSeen(true);  // as where a cashier sees the box
     struct Case {
         bool yesNo;
         Qt::Key key;
@@ -61,6 +63,7 @@ TEST(MessageBox, AnswersOfBothForms) {
         PressInNextBox(c.key);
         EXPECT_EQ(ShowSpoolerMessage("Текст", kTitleMessage, c.yesNo), c.answer);
     }
+    SetSpoolerMessageSeen(std::nullopt);
 }
 
 TEST(MessageBox, CaptionsAndPicture) {
@@ -133,14 +136,19 @@ public:
 
 TEST(ComCombo, PresentPortsAndNumbers) {
     TTwoPorts combo;
+    combo.devRoot = "/nonexistent";  // no adapters
     combo.FillPorts(true);
     ASSERT_EQ(combo.count(), 2);
     EXPECT_EQ(combo.itemText(0), "Com1");
     EXPECT_EQ(combo.itemText(1), "Com3");
     combo.SetPortNumber(3);
     EXPECT_EQ(combo.GetPortNumber(), 3);
-    combo.SetPortNumber(2);  // not there: the selection stays
-    EXPECT_EQ(combo.GetPortNumber(), 3);
+    // Not there: shown as what it is rather than as another port.
+    combo.SetPortNumber(2);
+    EXPECT_EQ(combo.GetPortNumber(), 2);
+    EXPECT_TRUE(combo.currentText().startsWith(QString::fromStdString("Com2: " + ComDevicePath(2) + " — ")))
+        << combo.currentText().toStdString();
+    EXPECT_EQ(combo.count(), 3);
     combo.FillPorts(false);
     EXPECT_EQ(combo.count(), 8);
     combo.clear();

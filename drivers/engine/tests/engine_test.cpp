@@ -143,6 +143,10 @@ TEST(SerialEngine, AFailedOpenNamesThePortAndNoStepRuns) {
     EXPECT_EQ(e.OpenPort(cause), -1);
     EXPECT_EQ(cause, "Ошибка при открытии COM3");
     e.Step();
+    // Where the port knows why, the cause says it.
+    static_cast<TFakePort&>(e.Port()).failReason = "устройства /dev/ttyUSB0 нет";
+    EXPECT_EQ(e.OpenPort(cause), -1);
+    EXPECT_EQ(cause, "Ошибка при открытии COM3: устройства /dev/ttyUSB0 нет");
     EXPECT_EQ(e.steps, 0);
     EXPECT_FALSE(e.PortOpen());
 }

@@ -336,6 +336,10 @@ void TSamsER350FProtocol::StepIdle() {
         if (noKeyCheck_ || (keyCheckMode_ == 1 && (current_.Flags & kFirstKey) == 0)) {
             state_ = StateSend;
         } else {
+            // An answer from an earlier query must not pass for this one's: a register
+            // that says nothing has its key "не определен".
+            keyPosRead_ = 0;
+            keyPosAnswered_ = false;
             Send(kSamsQueryKeyPos);
             pollTimer_.Start(Clock());
             state_ = StateKeyPos;
@@ -364,17 +368,21 @@ void TSamsER350FProtocol::StepIdle() {
             Send(kSamsQueryKeyPos);
         }
     } else {
-        ++silentPolls_;
-        Log(kNone, FormatOne(kLogSilent, silentPolls_));
-        if (silentPolls_ == 3) {
-            connected_ = false;
-            silentPolls_ = 0;
-            Log(kNone, kLogSilentOverflow);
-        }
+        CountSilentPoll();
         Port().FlushInBuffer();
         Send(kSamsQueryKeyPos);
         pollTimer_.Start(Clock());
         pollSent_ = true;
+    }
+}
+
+void TSamsER350FProtocol::CountSilentPoll() {
+    ++silentPolls_;
+    Log(kNone, FormatOne(kLogSilent, silentPolls_));
+    if (silentPolls_ == 3) {
+        connected_ = false;
+        silentPolls_ = 0;
+        Log(kNone, kLogSilentOverflow);
     }
 }
 
@@ -417,6 +425,8 @@ void TSamsER350FProtocol::StepEcho() {
 void TSamsER350FProtocol::StepKeyPos() {
     if (!Paced(kStepPause)) return;
     if (Port().CharReady()) {
+        silentPolls_ = 0;
+        keyPosAnswered_ = true;
         const int b = Port().GetChar();
         keyPosRead_ = SamsDecodeKeyPos(b);
         if (SamsIsErrorByte(b)) {
@@ -436,6 +446,15 @@ void TSamsER350FProtocol::StepKeyPos() {
         }
     } else if (pollTimer_.Expired(Clock(), kPollInterval)) {
         errorDetail_ = FormatWith(kKeyPosDetail, SamsKeyPosName(keyPosRead_));
+        // No answer at all counts as a silent poll: a register that stays silent is
+        // no longer connected, so the command waits for it in the idle polling (and
+        // the link reports the loss) instead of failing its key check for ever.
+        if (!keyPosAnswered_) {
+            CountSilentPoll();
+            // The query was the poll: the idle polling goes on from it.
+            pollTimer_.Start(Clock());
+            pollSent_ = true;
+        }
         state_ = StateWrongKeyPos;
     }
 }

@@ -163,6 +163,8 @@ private:
     std::chrono::milliseconds NextStepPause() const;
     void StepIdle();
     void StepSend();
+    // A poll or key query that got no answer; the third in a row ends "connected".
+    void CountSilentPoll();
     void StepEcho();
     void StepKeyPos();
     void StepDone();
@@ -206,6 +208,7 @@ private:
     std::uint8_t state_ = StateIdle;
     bool pollSent_ = true;
     std::uint8_t keyPosRead_ = 0;
+    bool keyPosAnswered_ = false;  // a byte came since the command's key query
     std::string errorDetail_;
     std::chrono::milliseconds waitCheckOutPrint_{400};
     std::chrono::milliseconds waitCheckOutLongPrint_{2000};

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -132,11 +135,13 @@ TEST_F(TermiosPort, EveryRateOfTheConnectionDialogAndMore) {
 }
 
 TEST_F(TermiosPort, FailuresNameTheDevice) {
+    std::string reason;  // of the last failure, for the cashier
     const auto openError = [&]() -> std::string {
         try {
             port.Open();
         } catch (const ESerialPortError& e) {
             EXPECT_FALSE(port.IsOpen());
+            reason = e.Reason();
             return e.what();
         }
         ADD_FAILURE() << "opened";
@@ -150,6 +155,7 @@ TEST_F(TermiosPort, FailuresNameTheDevice) {
     port.SetBaud(9600);
     SetPortDevice(5, "/nonexistent/ttyX");
     EXPECT_NE(openError().find("COM5 (/nonexistent/ttyX)"), std::string::npos);
+    EXPECT_EQ(reason, "устройства /nonexistent/ttyX нет (кабель или адаптер не подключен?)");
 
     const std::string file = (registry_.dir() / "plain").string();
     std::ofstream(file) << "x";
@@ -165,6 +171,45 @@ TEST_F(TermiosPort, FailuresNameTheDevice) {
     other.SetComNumber(5);
     ASSERT_NO_THROW(other.Open());
     EXPECT_NE(openError().find("in use"), std::string::npos);
+    EXPECT_EQ(reason, pty.SlavePath() + " занят другой программой");
+}
+
+TEST_F(RegistryTest, APermissionRefusalNamesTheGroupToJoin) {
+    const std::string file = (registry_.dir() / "ttyUSB7").string();
+    std::ofstream(file) << "x";
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout || ::chown(file.c_str(), static_cast<uid_t>(-1), dialout->gr_gid) != 0)
+        GTEST_SKIP() << "no group dialout to give the file";
+    EXPECT_EQ(OpenFailureReason(file, EACCES), "нет прав на " + file +
+                                                   ": пользователь должен входить в группу dialout (sudo usermod -aG "
+                                                   "dialout $USER, затем войти в систему заново)");
+    EXPECT_EQ(OpenFailureReason("/dev/ttyS0", EIO), std::string("/dev/ttyS0: ") + std::strerror(EIO));
+}
+
+// A /dev of the test's own: two adapters with stable names, one without, a
+// stale by-id link and a port that is no adapter.
+TEST_F(RegistryTest, SerialDevicesAreListedByTheirStableNamesWithTheNumbersTheyAreStoredUnder) {
+    namespace fs = std::filesystem;
+    const fs::path dev = registry_.dir() / "dev";
+    fs::create_directories(dev / "serial" / "by-id");
+    for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS0"}) std::ofstream(dev / name) << "";
+    fs::create_symlink("../../ttyUSB1", dev / "serial" / "by-id" / "usb-FTDI_FT232R-if00-port0");
+    fs::create_symlink("../../ttyACM0", dev / "serial" / "by-id" / "usb-Register_CDC-if00");
+    fs::create_symlink("../../ttyUSB9", dev / "serial" / "by-id" / "usb-Gone-if00-port0");
+    const std::vector<TSerialDevice> list = ListSerialDevices(dev.string());
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Path, (dev / "serial" / "by-id" / "usb-FTDI_FT232R-if00-port0").string());
+    EXPECT_EQ(list[0].Device, fs::canonical(dev / "ttyUSB1").string());
+    EXPECT_EQ(list[1].Path, (dev / "serial" / "by-id" / "usb-Register_CDC-if00").string());
+    EXPECT_EQ(list[2].Path, (dev / "ttyUSB0").string());
+
+    EXPECT_EQ(StoredComNumber(list[0]), 0);
+    EXPECT_EQ(FreeComNumber(), 9);
+    SetPortDevice(9, list[0].Path);
+    SetPortDevice(4, list[1].Device);  // stored by the name it leads to
+    EXPECT_EQ(StoredComNumber(list[0]), 9);
+    EXPECT_EQ(StoredComNumber(list[1]), 4);
+    EXPECT_EQ(FreeComNumber(), 10);
 }
 
 TEST_F(TermiosPort, APeerThatStopsReadingOrHangsUpNeverHangsTheCaller) {

@@ -67,6 +67,19 @@ TEST(AutomationEndToEnd, SaleThroughSpoolctlOnTheSimulatedRegister) {
     EXPECT_EQ(window.message, (std::vector<int>{11, 1029, 77, 0}));
 }
 
+TEST(AutomationEndToEnd, MonitorEndsWithTheSpoolerAndSaysSo) {
+    testing::SpoolerOnRegister f({"er350f"}, QStringLiteral(SORBEL));
+    ASSERT_TRUE(f.Ready());
+    QProcess monitor;
+    monitor.start(QStringLiteral(SPOOLCTL), {"monitor"});
+    ASSERT_TRUE(WaitFor([&] { return monitor.canReadLine(); }, 20000));
+    EXPECT_TRUE(monitor.readLine().startsWith("monitoring "));
+    f.spooler.terminate();
+    ASSERT_TRUE(WaitFor([&] { return monitor.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(monitor.exitCode(), 3);
+    EXPECT_TRUE(monitor.readAllStandardError().contains("the spooler ended"));
+}
+
 }  // namespace
 }  // namespace tolver::spooler
 

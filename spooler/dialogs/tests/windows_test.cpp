@@ -19,11 +19,13 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 
 #include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
 #include "drivers/sorbel/forms/samser350fpropertiesform.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
+#include "platform/serial/serialport.h"
 #include "platform/testing/gui_test_main.h"
 #include "spooler/application.h"
 #include "spooler/comcombo.h"
@@ -113,11 +115,52 @@ TEST_F(ModelTest, DriverListAndTheStoredChoiceShown) {
     EXPECT_EQ(dialog->comboBaud->currentText(), "4800");
     EXPECT_EQ(created[0]->puts.size(), 1u);
 
-    // Cancel: the page goes back to its driver, the object is released, nothing saved.
+    // Another driver picked, then cancelled: the page goes back to its driver, the
+    // object is released, nothing saved, and the list shows the driver that runs.
+    dialog->comboDriver->setCurrentIndex(1);
+    dialog->comboDriverChange(1);
     dialog->Finish();
     EXPECT_EQ(FakeDriverObject::Alive, 0);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(host.setup.DriverSetup.ComNumber, 3);
+    EXPECT_EQ(dialog->DriverInfo(), dialog->comboDriver->itemText(2).toStdString());
+}
+
+TEST_F(ModelTest, AnAdapterIsOfferedByItsStableNameAndAStoredPortNotThereAsWhatItIs) {
+    const fs::path dev = registry.dir() / "dev";
+    fs::create_directories(dev / "serial" / "by-id");
+    std::ofstream(dev / "ttyUSB0") << "";
+    const fs::path byId = dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    fs::create_symlink("../../ttyUSB0", byId);
+    dialog->comboCom->devRoot = dev.string();
+
+    // COM12 names an adapter that is not plugged in.
+    TRegistry reg(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Norvale\\Spooler\\Ports", true));
+    reg.WriteString("COM12", "/dev/serial/by-id/usb-Gone-if00-port0");
+    Store(1, 12);
+    dialog->Prepare();
+    QStringList items;
+    for (int i = 0; i < dialog->comboCom->count(); ++i) items << dialog->comboCom->itemText(i);
+    EXPECT_EQ(items, (QStringList{"Com1", "Com3", "Com9: " + QString::fromStdString(byId.string()),
+                                  "Com12: /dev/serial/by-id/usb-Gone-if00-port0 — нет устройства"}));
+    EXPECT_EQ(dialog->comboCom->currentIndex(), 3);
+    EXPECT_EQ(dialog->comboCom->GetPortNumber(), 12);
+    dialog->Finish();
+
+    // Chosen and OK: the port is COM9, and COM9 names the adapter by its stable name.
+    dialog->Prepare();
+    dialog->comboCom->setCurrentIndex(2);
+    emit dialog->comboCom->activated(2);
+    dialog->Apply();
+    dialog->Finish();
+    EXPECT_EQ(host.setup.DriverSetup.ComNumber, 9);
+    EXPECT_EQ(ComDevicePath(9), byId.string());
+    // The next run lists it under that number, once.
+    dialog->Prepare();
+    EXPECT_EQ(dialog->comboCom->findText("Com9: " + QString::fromStdString(byId.string())), dialog->comboCom->currentIndex());
+    EXPECT_EQ(dialog->comboCom->findText("Com10", Qt::MatchStartsWith), -1);
+    dialog->Finish();
 }
 
 TEST_F(ModelTest, ApplyTable) {

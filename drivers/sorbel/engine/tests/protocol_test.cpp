@@ -396,6 +396,23 @@ TEST_F(Engine, AWrongKeyPositionRepeatsUntilTheKeyIsTurned) {
     EXPECT_EQ(port->TakeSent(), "\x02\x11");
 }
 
+TEST_F(Engine, ARegisterThatStopsAnsweringHasItsKeyUndetermined) {
+    Connect();  // the key was read as P while connecting
+    answering = false;  // unplugged
+    const int id = p->EnqueueWithId(0x11, P, "", kSamsKindShort);
+    ASSERT_TRUE(StepUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(p->ErrorDetail(), "Ключ = не определен");
+    // Silent three times, it is no longer connected: the command waits, no more boxes.
+    ASSERT_TRUE(StepUntil([&] { return !p->Connected(); }));
+    Steps(5000);
+    EXPECT_EQ(errors.size(), 3u);
+    EXPECT_TRUE(results.empty());
+    // The register answers again: the command runs.
+    answering = true;
+    ASSERT_TRUE(StepUntil([&] { return !results.empty(); }));
+    EXPECT_EQ(results, (Results{{id, 0}}));
+}
+
 TEST_F(Engine, DeviceErrorsAreAcknowledgedAndFlushByTheirClass) {
     const struct {
         std::uint8_t byte;
