@@ -68,6 +68,10 @@ TfrmPrint::TfrmPrint(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowS
     setMinimumWidth(250);
     resize(330, 420);
     memo = new TTapeMemo(this);
+    // An empty tape is no fault: a register that sends no print copy never fills it.
+    memo->setPlaceholderText(
+        "Лента пуста: кассовый аппарат еще ничего не передал. Фискальный регистратор «РФ 2160» копию печати "
+        "не передает: то, что он печатает, видно только на его чеке.");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(memo);

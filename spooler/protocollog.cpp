@@ -80,9 +80,12 @@ void TProtocolLog::Write(const std::string& Text) {
         name_ = FileName(today);
         if (const int error = OpenFile()) return Failed(error);
     }
-    int error = WriteAll(fd_, Text);
+    // A client's text reaches the log inside the driver's; its control characters
+    // are shown, not written raw.
+    const std::string text = VisibleControls(Text);
+    int error = WriteAll(fd_, text);
     // A write that fails goes once more to the file opened afresh.
-    if (error && !(error = OpenFile())) error = WriteAll(fd_, Text);
+    if (error && !(error = OpenFile())) error = WriteAll(fd_, text);
     if (error) {
         CloseFile();  // the next text tries the file afresh
         return Failed(error);

@@ -54,10 +54,27 @@ std::string SpoolerMessageNotice(const std::string& Text, const std::string& Tit
     return "Окно \"" + Title + "\" ждет ответа " + (YesNo ? "\"Да\" или \"Нет\"" : "\"OK\"") + ": " + text;
 }
 
+std::string VisibleControls(const std::string& Text) {
+    std::string out;
+    out.reserve(Text.size());
+    for (const char ch : Text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "<%02X>", c);
+            out += code;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 void SpoolerNotice(const std::string& Line) {
-    std::fprintf(stderr, "Spooler: %s\n", Line.c_str());
+    const std::string line = VisibleControls(Line);
+    std::fprintf(stderr, "Spooler: %s\n", line.c_str());
     std::fflush(stderr);
-    if (const TSpoolerMessageLog log = Log()) log(Line);
+    if (const TSpoolerMessageLog log = Log()) log(line);
 }
 
 bool SpoolerMessageSeen() {

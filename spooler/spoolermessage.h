@@ -55,6 +55,9 @@ TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler);
 // them to standard error only. Returns the previous sink.
 using TSpoolerMessageLog = std::function<void(const std::string& Line)>;
 TSpoolerMessageLog SetSpoolerMessageLog(TSpoolerMessageLog log);
+// The text with every control character other than CR, LF and tab shown as "<1B>":
+// a client's text must not reach a terminal or the log as raw escape sequences.
+std::string VisibleControls(const std::string& Text);
 // Tells a line on standard error ("Spooler: " before it) and to the log sink: what
 // the status window or a box shows, for whoever has no display to see it.
 void SpoolerNotice(const std::string& Line);

@@ -53,9 +53,10 @@ TEST_F(ProtocolLogAlone, IsOneFilePerDayWithTextsAsSent) {
     setup.DriverSetup.ProtocolOn = true;
     log.Write("12:00:00.000 -> 1B\r\n");
     log.Write("AddInfo: x");
+    log.Write("\x1b[2J\x07\ttab\x7f");  // a client's text with control characters
     day = day.addDays(1);
     log.Write("next day");
-    EXPECT_EQ(ReadFile(dir / "07-03-2026_Spooler.log.txt"), "12:00:00.000 -> 1B\r\nAddInfo: x");
+    EXPECT_EQ(ReadFile(dir / "07-03-2026_Spooler.log.txt"), "12:00:00.000 -> 1B\r\nAddInfo: x<1B>[2J<07>\ttab<7F>");
     EXPECT_EQ(ReadFile(dir / "08-03-2026_Spooler.log.txt"), "next day");
     EXPECT_TRUE(view.Posted.empty());
 }
