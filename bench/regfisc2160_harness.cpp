@@ -1,18 +1,21 @@
 // The fiscal register's fault harness (a program printing figures, not a benchmark of
 // speed). Each seeded run is a point-of-sale day through the "РФ 2160" driver object
 // and its real engine (port on a pseudo-terminal, pump thread, event loop) against
-// the register simulator, in lockstep virtual time: receipts of sales, texts, voids
-// and closes, cash in and out, X reports; every fault kind of the simulator on a
-// schedule; and, every few dozen commands, the line hung up (what the register sends
-// is lost, the host closes and reopens) or the operator's Pause (the host's Done and
-// Init), half of them right after the register took a command's frame.
+// the register simulator, in lockstep virtual time: valid receipts (sales at distinct
+// prices, texts, voids, a close whose tender covers the total), cash in and out of
+// distinct amounts, X reports; every fault kind of the simulator on a schedule; and,
+// every few dozen commands, the line hung up (what the register sends is lost until
+// the operator pauses the link) or the operator's Pause, half of them right after the
+// register took a command's frame. A Pause goes as the spooler's does: Terminate, the
+// spooler's wait of two to three seconds, Done, Init.
 //
 // Per run: commands queued, faults, results per id, ids without exactly one result;
 // how often the register carried out a command more than once, by what led to the
 // repeat: a NAK or a malformed reply (both resends the protocol prescribes) or
-// anything else (beyond the protocol: a reopen); and from the register's journal,
-// commands reported done but not booked, reported failed but booked, and closed
-// receipts whose total differs from the sales the host was told were done.
+// anything else (beyond the protocol); from the register's journal, commands reported
+// done but not booked and reported failed but booked, each by its cause; receipts
+// closed and closed receipts whose total differs from the sales the host was told
+// were done.
 //
 //   bench_regfisc2160_harness [--seeds N] [--first-seed S] [--commands N]
 
@@ -49,35 +52,59 @@ const char* const kCommandFaults[] = {
 };
 const char* const kTimedFaults[] = {"status 80 02", "status 00 00", "garbage 01 46 49 53", "silent 3000", "ack", "nak"};
 
+// Why the host was told something other than what the register booked.
+const char* const kFailedCauses[] = {"hang-up", "reply time-out", "Pause", "resent copy refused", "error status", "other"};
+const char* const kDoneCauses[] = {"never sent", "not carried out", "other"};
+enum FailedCause { fcHangUp, fcTimeOut, fcPause, fcResentRefused, fcErrorStatus, fcOther, fcCount };
+enum DoneCause { dcNeverSent, dcNotCarriedOut, dcOther, dcCount };
+
 struct Figures {
     int commands = 0, ids = 0, faults = 0, fired = 0, hangUps = 0, pauses = 0;
     std::map<int, int> byResult;
     int notOne = 0;
     int checked = 0;  // commands whose text is unique, so that a repeat shows
     int repeatNak = 0, repeatMalformed = 0, repeatBeyond = 0;
-    int doneNotBooked = 0, failedBooked = 0, receipts = 0, receiptsOff = 0;
+    int failed[fcCount] = {}, done[dcCount] = {};
+    int closesQueued = 0, closesDone = 0, closesBooked = 0, receiptsOff = 0;
     long long virtualS = 0;
     double wallS = 0;
 
+    int FailedBooked() const {
+        int n = 0;
+        for (const int c : failed) n += c;
+        return n;
+    }
+    int DoneNotBooked() const {
+        int n = 0;
+        for (const int c : done) n += c;
+        return n;
+    }
     void Add(const Figures& f) {
         commands += f.commands, ids += f.ids, faults += f.faults, fired += f.fired;
         hangUps += f.hangUps, pauses += f.pauses, notOne += f.notOne, checked += f.checked;
         for (const auto& [r, n] : f.byResult) byResult[r] += n;
         repeatNak += f.repeatNak, repeatMalformed += f.repeatMalformed, repeatBeyond += f.repeatBeyond;
-        doneNotBooked += f.doneNotBooked, failedBooked += f.failedBooked;
-        receipts += f.receipts, receiptsOff += f.receiptsOff, virtualS += f.virtualS, wallS += f.wallS;
+        for (int i = 0; i < fcCount; ++i) failed[i] += f.failed[i];
+        for (int i = 0; i < dcCount; ++i) done[i] += f.done[i];
+        closesQueued += f.closesQueued, closesDone += f.closesDone, closesBooked += f.closesBooked;
+        receiptsOff += f.receiptsOff, virtualS += f.virtualS, wallS += f.wallS;
     }
     void Print(const char* name) const {
+        const auto result = [&](int r) { return byResult.count(r) ? byResult.at(r) : 0; };
         std::printf("%-8s %5d commands (%d with an id), %3d faults (%d fired), %2d hang-ups, %2d pauses;"
                     " results 0: %d, -1: %d, 1: %d; ids without one result: %d\n",
-                    name, commands, ids, faults, fired, hangUps, pauses, byResult.count(0) ? byResult.at(0) : 0,
-                    byResult.count(-1) ? byResult.at(-1) : 0, byResult.count(1) ? byResult.at(1) : 0, notOne);
+                    name, commands, ids, faults, fired, hangUps, pauses, result(0), result(-1), result(1), notOne);
         std::printf("         carried out again, of %d unique commands: after a NAK %d, after a malformed reply %d,"
                     " beyond the protocol %d\n",
                     checked, repeatNak, repeatMalformed, repeatBeyond);
-        std::printf("         journal: done but not booked %d, failed but booked %d; receipts %d, total not as "
-                    "reported %d; %lld s of register time in %.1f s\n",
-                    doneNotBooked, failedBooked, receipts, receiptsOff, virtualS, wallS);
+        std::printf("         done but not booked %d:", DoneNotBooked());
+        for (int i = 0; i < dcCount; ++i) std::printf(" %s %d%s", kDoneCauses[i], done[i], i + 1 < dcCount ? "," : "");
+        std::printf("\n         failed but booked %d:", FailedBooked());
+        for (int i = 0; i < fcCount; ++i)
+            std::printf(" %s %d%s", kFailedCauses[i], failed[i], i + 1 < fcCount ? "," : "");
+        std::printf("\n         receipts: %d closes queued, %d reported done, %d booked; closed with a total not as"
+                    " reported %d; %lld s of register time in %.1f s\n",
+                    closesQueued, closesDone, closesBooked, receiptsOff, virtualS, wallS);
     }
 };
 
@@ -88,12 +115,85 @@ std::string Money(std::int64_t hundredths) {
     return buf;
 }
 
+// The driver's link to the real engine, recording the text of every command with an
+// id, so that the harness can ask the register how often that text reached it.
+class TRecordingLink final : public TRegFisc2160Link {
+public:
+    explicit TRecordingLink(std::unique_ptr<TRegFisc2160Link> inner) : inner_(std::move(inner)) {
+        inner_->OnLog = [this](const std::string& t) { Relay(OnLog, t); };
+        inner_->OnInfo = [this](const std::string& t) { Relay(OnInfo, t); };
+        inner_->OnError = [this](const std::string& t) { Relay(OnError, t); };
+        inner_->OnQuery = [this](const std::string& t) { Relay(OnQuery, t); };
+        inner_->OnPrint = [this](std::int32_t c) {
+            if (OnPrint) OnPrint(c);
+        };
+        inner_->OnCommandResult = [this](std::int32_t id, std::int32_t r) {
+            if (OnCommandResult) OnCommandResult(id, r);
+        };
+    }
+    std::int32_t AddCommand(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
+                            const std::string& Description) override {
+        const std::int32_t id = inner_->AddCommand(Text, Mode, Options, Description);
+        if (id > 0) texts[id] = Text;
+        return id;
+    }
+    void AddMessage(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
+                    const std::string& Description) override {
+        inner_->AddMessage(Text, Mode, Options, Description);
+    }
+    void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
+        inner_->AddMessageNext(Text, Mode, Options);
+    }
+    int VersionIndex() const override { return inner_->VersionIndex(); }
+    std::string FirmwareText() const override { return inner_->FirmwareText(); }
+    std::string DeviceId() const override { return inner_->DeviceId(); }
+    bool InInteraction() const override { return inner_->InInteraction(); }
+    void SetIgnoreReplyFormatError(bool value) override { inner_->SetIgnoreReplyFormatError(value); }
+    void SetWaits(std::chrono::seconds print, std::chrono::seconds longPrint) override {
+        inner_->SetWaits(print, longPrint);
+    }
+    void ApplyPriority(std::uint8_t priority) override { inner_->ApplyPriority(priority); }
+    std::int32_t Open(std::string& cause) override { return inner_->Open(cause); }
+    void Close() override { inner_->Close(); }
+    void Terminate() override { inner_->Terminate(); }
+    std::uint8_t GetComNumber() const override { return inner_->GetComNumber(); }
+    void SetComNumber(std::uint8_t value) override { inner_->SetComNumber(value); }
+    std::int32_t GetBaud() const override { return inner_->GetBaud(); }
+    void SetBaud(std::int32_t value) override { inner_->SetBaud(value); }
+
+    std::map<std::int32_t, std::string> texts;
+
+private:
+    static void Relay(const std::function<void(const std::string&)>& to, const std::string& text) {
+        if (to) to(text);
+    }
+    std::unique_ptr<TRegFisc2160Link> inner_;
+};
+
 // What the register books for a command the host queued, and the id it got.
 struct Booking {
     std::int32_t id;
     std::string line;  // the journal line, or its unique part
     bool whole;        // line is the whole journal line (else a part of it)
 };
+
+// One result as it came, with what explains it.
+struct Outcome {
+    int result;
+    bool inDone;          // given while the host's Done ran
+    bool hungUp;          // given while the line was hung up (from the hang-up until the reopened
+                          // engine asks for the identification)
+    std::string error;    // the error line the engine logged right before it, if any
+    std::size_t at;       // the engine's log lines before it
+};
+
+// With TOLVER_HARNESS_TRACE set, each difference between the journal and the results
+// is printed with the engine's log lines before its result.
+void Trace(const char* what, std::int32_t id, const std::vector<std::string>& stream, std::size_t at) {
+    if (!std::getenv("TOLVER_HARNESS_TRACE")) return;
+    std::printf("---- %s: id %d\n", what, id);
+    for (std::size_t i = at > 60 ? at - 60 : 0; i < at && i < stream.size(); ++i) std::printf("%s", stream[i].c_str());
+}
 
 Figures RunSeed(unsigned seed, int commandTarget) {
     Figures f;
@@ -114,17 +214,33 @@ Figures RunSeed(unsigned seed, int commandTarget) {
     f.faults = n;
     sim.AddFaults(ParseRf2160Faults(script));
 
-    TRegFisc2160 driver(MakeRegFisc2160Link());
+    auto owned = std::make_unique<TRecordingLink>(MakeRegFisc2160Link());
+    TRecordingLink& recorder = *owned;
+    TRegFisc2160 driver(std::move(owned));
     TRegFisc2160Link& link = driver.Protocol();
     // One ordered record of what the engine logged and when the register carried out
     // a command: both happen inside the engine's steps, on this thread.
     std::vector<std::string> stream;
     std::vector<std::size_t> executedAt;  // stream position of each execution
-    link.OnLog = [&](const std::string& s) { stream.push_back(s); };
-    std::map<std::int32_t, std::vector<int>> results;
+    std::string lastError;
+    std::size_t lastErrorAt = 0;  // stream size right after the last error line
+    bool inDone = false, hungUp = false, reopened = false;
+    link.OnLog = [&](const std::string& s) {
+        stream.push_back(s);
+        // The hang-up's time ends where the engine, reopened, identifies the register.
+        if (reopened && s.find("-> ") != std::string::npos && s.find("002S1") != std::string::npos)
+            hungUp = reopened = false;
+        if (s.find("<- ошибка ") != std::string::npos) {
+            lastError = s;
+            lastErrorAt = stream.size();
+        }
+    };
+    std::map<std::int32_t, std::vector<Outcome>> results;
     std::int32_t lastId = 0;
     link.OnCommandResult = [&](std::int32_t id, std::int32_t r) {
-        results[id].push_back(r);
+        // The error logged last explains a result only when nothing was logged since.
+        results[id].push_back(
+            {r, inDone, hungUp, lastErrorAt == stream.size() ? lastError : std::string(), stream.size()});
         lastId = std::max(lastId, id);
     };
     bool due = false, hangUp = false;
@@ -145,8 +261,34 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         if ((disruptAtExec && sim.Executed().size() >= disruptAtExec) || (disruptAtTime >= 0 && now >= disruptAtTime)) {
             due = true;
             hangUp = disrupt() % 2;
-            if (hangUp) sim.SetSilent(true);  // from here the register's answers are lost
+            if (hangUp) {
+                sim.SetSilent(true);  // from here the register's answers are lost
+                hungUp = true;
+            }
         }
+    };
+    // The operator's Pause as the spooler runs it: Terminate, then Done once the
+    // spooler's wait for the link to stop is over, then Init.
+    std::int64_t doneAt = -1;
+    const auto pause = [&] {
+        if (doneAt < 0) {
+            driver.Terminate();
+            doneAt = line.clock.NowMs() + pick(disrupt, 2000, 3000);
+            return;
+        }
+        if (line.clock.NowMs() < doneAt) return;
+        inDone = true;
+        driver.Done();
+        inDone = false;
+        sim.SetSilent(false);
+        stream.push_back("#reopen");
+        (hangUp ? f.hangUps : f.pauses)++;
+        std::string cause;
+        driver.Init(cause);
+        reopened = hungUp;
+        due = false;
+        doneAt = -1;
+        arm();
     };
     // Serves the event loop step by step until every id handed out has its result,
     // hanging up or pausing when due.
@@ -154,16 +296,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         QElapsedTimer guard;
         guard.start();
         for (;;) {
-            if (due) {
-                driver.Done();
-                sim.SetSilent(false);
-                stream.push_back("#reopen");
-                (hangUp ? f.hangUps : f.pauses)++;
-                std::string cause;
-                driver.Init(cause);
-                due = false;
-                arm();
-            }
+            if (due) pause();
             bool answered = true;
             for (std::int32_t id = 1; id <= upTo && answered; ++id) answered = results.count(id) > 0;
             if (answered) return true;
@@ -200,17 +333,26 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         std::string tender;
     };
     std::vector<Receipt> receipts;
+    // Every amount the harness sends is distinct: serial grows with each one.
     int serial = 0;
+    const auto next = [&] {
+        if (++serial >= 100000) {
+            std::fprintf(stderr, "seed %u: more amounts than the harness keeps distinct\n", seed);
+            std::exit(1);
+        }
+        return serial;
+    };
     while (queued() < commandTarget) {
         if (rng() % 20 == 0) {
             highest = std::max(highest, driver.RegOp(2, "1234"));
         }
         Receipt receipt;
         const int items = pick(rng, 1, 6);
-        std::int64_t lastSum = 0;
+        std::int64_t lastSum = 0, lastPrice = 0;
+        int lastArt = 0;
         for (int i = 0; i < items; ++i) {
             const int art = pick(rng, 1, 50);
-            const std::int64_t price = 100 + ++serial;  // distinct: each sale's text is unique
+            const std::int64_t price = 100 + next();  // distinct: each sale's text is unique
             const int count = rng() % 5 == 0 ? 2 : 1;
             const Currency sum = Currency::FromRaw(price * 100);
             const std::int32_t id = count == 1 ? driver.AddPayArt(art, sum, sum) : driver.AddPayArtInt(count, art, sum, sum);
@@ -218,22 +360,29 @@ Figures RunSeed(unsigned seed, int commandTarget) {
                                        ".000 price " + Money(price) + " sum " + Money(price * count);
             receipt.lines.push_back({took(id, booked, true), price * count});
             lastSum = price * count;
-            if (rng() % 4 == 0) driver.AddInfo("Чек " + std::to_string(++serial));
+            lastPrice = price;
+            lastArt = art;
+            if (rng() % 4 == 0) driver.AddInfo("Чек " + std::to_string(next()));
         }
-        if (rng() % 8 == 0) {
-            receipt.lines.push_back({took(driver.DelPayArt(Currency::FromRaw(100), Currency::FromRaw(100), 1), {}, false), -lastSum});
+        if (rng() % 8 == 0) {  // the void of the last line, as the register's void is
+            const Currency price = Currency::FromRaw(lastPrice * 100);
+            const std::int32_t id = took(driver.DelPayArt(price, price, lastArt), {}, false);
+            if (id > 0) receipt.lines.push_back({id, -lastSum});
         }
         std::int64_t total = 0;
         for (const auto& l : receipt.lines) total += l.second;
-        const std::int64_t tender = total + 100 * pick(rng, 0, 50) + ++serial;  // distinct
+        // A tender that covers the receipt even where the register booked a line the
+        // protocol sent twice or the host was told had failed: twice the total, up to
+        // whole thousands, and a distinct serial in the hundredths below.
+        const std::int64_t tender = (2 * total / 100000 + 1) * 100000 + next();
         const TPayType pay = static_cast<TPayType>(rng() % 3);
         receipt.tender = " tender " + Money(tender) + " ";
         receipt.close = took(driver.CloseCheck(pay, Currency::FromRaw(tender * 100)), receipt.tender, false);
         receipts.push_back(receipt);
         if (rng() % 10 == 0) {
-            const std::int64_t in = 10000 + ++serial;
+            const std::int64_t in = 10000 + next();
             took(driver.AddCash(TPayType::Cash, "", Currency::FromRaw(in * 100)), "cash-in cash " + Money(in), true);
-            const std::int64_t out = ++serial % 97 + 1;
+            const std::int64_t out = next();  // below what came in just now
             took(driver.ReturnCash(TPayType::Cash, "", Currency::FromRaw(out * 100)), "cash-out cash " + Money(out), true);
         }
         if (rng() % 50 == 0) {
@@ -255,7 +404,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
             ++f.notOne;
             continue;
         }
-        ++f.byResult[it->second.front()];
+        ++f.byResult[it->second.front().result];
     }
     f.ids = std::max(highest, lastId);
 
@@ -282,7 +431,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         prev->second = i;
     }
 
-    // The journal against what the host was told.
+    // The journal against what the host was told, each difference by its cause.
     const std::vector<std::string>& journal = sim.Journal();
     const auto booked = [&](const Booking& b) {
         return std::count_if(journal.begin(), journal.end(), [&](const std::string& l) {
@@ -293,19 +442,41 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         if (b.line.empty()) continue;
         const auto it = results.find(b.id);
         if (it == results.end() || it->second.size() != 1) continue;
+        const Outcome& o = it->second[0];
         const auto times = booked(b);
-        if (it->second[0] == 0 && times == 0) ++f.doneNotBooked;
-        if (it->second[0] != 0 && times > 0) ++f.failedBooked;
+        const std::string& text = recorder.texts[b.id];
+        if (o.result == 0 && times == 0) {
+            const DoneCause c = sim.ReceivedCount(text) == 0 ? dcNeverSent
+                                : sim.ExecutedCount(text) == 0 ? dcNotCarriedOut
+                                                               : dcOther;
+            ++f.done[c];
+            Trace(kDoneCauses[c], b.id, stream, o.at);
+        }
+        if (o.result != 0 && times > 0) {
+            FailedCause c = fcOther;
+            const bool noReply = o.error.find("нет ответа на команду") != std::string::npos;
+            const bool comm = o.error.find("Ошибка коммуникации") != std::string::npos;
+            if (o.inDone)
+                c = o.hungUp ? fcHangUp : fcPause;
+            else if (noReply)
+                c = o.hungUp ? fcHangUp : fcTimeOut;
+            else if (!o.error.empty() && !comm)
+                c = sim.ReceivedCount(text) > 1 ? fcResentRefused : fcErrorStatus;
+            ++f.failed[c];
+            Trace(kFailedCauses[c], b.id, stream, o.at);
+        }
     }
     for (const Receipt& r : receipts) {
+        ++f.closesQueued;
         const auto close = results.find(r.close);
-        if (close == results.end() || close->second != std::vector<int>{0}) continue;
-        std::int64_t told = 0;
-        for (const auto& [id, sum] : r.lines)
-            if (results.count(id) && results[id] == std::vector<int>{0}) told += sum;
         const auto line = std::find_if(journal.begin(), journal.end(),
                                        [&](const std::string& l) { return l.find(r.tender) != std::string::npos; });
-        ++f.receipts;
+        f.closesBooked += line != journal.end();
+        if (close == results.end() || close->second.size() != 1 || close->second[0].result != 0) continue;
+        ++f.closesDone;
+        std::int64_t told = 0;
+        for (const auto& [id, sum] : r.lines)
+            if (results.count(id) && results[id].size() == 1 && results[id][0].result == 0) told += sum;
         if (line == journal.end() || line->find("total " + Money(told) + " ") == std::string::npos) ++f.receiptsOff;
     }
     f.wallS = static_cast<double>(wall.elapsed()) / 1000.0;
@@ -332,8 +503,9 @@ int main(int argc, char** argv) {
         const Figures f = RunSeed(first + static_cast<unsigned>(s), commands);
         const std::string name = "seed " + std::to_string(first + static_cast<unsigned>(s));
         f.Print(name.c_str());
+        std::fflush(stdout);
         all.Add(f);
     }
     all.Print("all");
-    return all.notOne == 0 && all.repeatBeyond == 0 ? 0 : 1;
+    return all.notOne == 0 && all.repeatBeyond == 0 && all.DoneNotBooked() == 0 && all.failed[fcPause] == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 // (in memory) and TLockstepClock move the bytes. Times are milliseconds of whatever
 // clock drives the device (virtual in tests, the steady clock in cashsim).
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -31,9 +32,10 @@ public:
     std::int64_t NextDue() const;
 
     // Silence models a link loss without closing the line: what arrives is recorded
-    // but not answered, and output falling due meanwhile is lost.
+    // but not answered, and output falling due meanwhile is lost. A silence until a
+    // time extends one that is under way; it never shortens it.
     void SetSilent(bool silent) { silentForever_ = silent; }
-    void SetSilentUntil(std::int64_t time) { silentUntil_ = time; }
+    void SetSilentUntil(std::int64_t time) { silentUntil_ = std::max(silentUntil_, time); }
     bool Silent(std::int64_t now) const { return silentForever_ || now < silentUntil_; }
 
     // Sends bytes at time `at` whatever the protocol (garbage, a late answer).

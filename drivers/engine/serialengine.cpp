@@ -169,6 +169,26 @@ void TSerialEngine::Result(std::int32_t id, int result) {
     if (id > 0 && OnCommandResult) OnCommandResult(id, result);
 }
 
+bool AppendControlName(std::string& out, unsigned char c) {
+    static constexpr const char* kNames[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                               "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                               "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                               "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    if (c >= 0x20 && c != 0x7F) return false;
+    out += '<';
+    out += c == 0x7F ? "DEL" : kNames[c];
+    out += '>';
+    return true;
+}
+
+std::string ControlsByName(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text)
+        if (!AppendControlName(out, static_cast<unsigned char>(c))) out += c;
+    return out;
+}
+
 std::string FormatOne(const char* format, std::int64_t value) {
     std::string f = format;
     const std::size_t pct = f.find('%');

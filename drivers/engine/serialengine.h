@@ -38,6 +38,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/serial/serialport.h"
 #include "platform/thread/protocolthread.h"
@@ -146,6 +147,13 @@ private:
     std::chrono::microseconds ownWaits_{0};
     TStepWait nextWait_;  // what the last step of a hand-over asked the pump thread for
 };
+
+// text for a log line: every control byte (0x00..0x1F, 0x7F) by its ASCII name in
+// angle brackets ("<CR>", "<ESC>"), so that no text of a client or of the device ends
+// a line of the log early or reaches it raw. UTF-8 passes unchanged.
+std::string ControlsByName(std::string_view text);
+// Appends c as ControlsByName shows it when it is a control byte; whether it was one.
+bool AppendControlName(std::string& out, unsigned char c);
 
 // format with its one %d or %x directive filled in (hexadecimal digits upper case);
 // format is one of the engine's own texts.

@@ -212,6 +212,7 @@ void TRf2160Sim::Answer(const std::string& text, std::int64_t now) {
     using T = TRf2160Fault::Trigger;
     using A = TRf2160Fault::Action;
     ++goodFrames_;
+    ++framesByText_[text];
     const bool command = text != "[" && text != "S1";
     if (command) ++commandFrames_;
 

@@ -17,6 +17,7 @@
 // Faults are injected by script.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,6 +115,11 @@ public:
     const std::vector<TRf2160Executed>& Executed() const { return executed_; }
     // How many times a text was executed.
     int ExecutedCount(std::string_view text) const;
+    // How many good frames carried the text, executed or not.
+    int ReceivedCount(const std::string& text) const {
+        const auto it = framesByText_.find(text);
+        return it == framesByText_.end() ? 0 : it->second;
+    }
     int GoodFrames() const { return goodFrames_; }
     // Scripted faults that have fired.
     int FaultsFired() const {
@@ -167,6 +173,7 @@ private:
     std::vector<Armed> faults_;
     int nakLeft_ = 0;
     std::vector<TRf2160Executed> executed_;
+    std::map<std::string, int> framesByText_;
     int goodFrames_ = 0;
     int commandFrames_ = 0;
     int badFrames_ = 0;

@@ -172,6 +172,16 @@ TEST(Rf2160Sim, ScriptedFaults) {
     EXPECT_EQ(Exchange(sim, "", 8000, 10000), Status(0x01, 0x80, 0, 0x02) + "\x06\x15" + kNak);
 }
 
+// A shorter silence that begins during a longer one leaves the longer one whole.
+TEST(Rf2160Sim, OverlappingSilencesLastToTheLaterEnd) {
+    TRf2160Sim sim;
+    sim.AddFaults(ParseRf2160Faults("cmd 1 silent 15600; at 4000 silent 700"));
+    EXPECT_EQ(Exchange(sim, Frame("0"), 0, 100), "");
+    EXPECT_EQ(Exchange(sim, Frame("["), 5000, 5100), "");   // the later one would have ended at 4700
+    EXPECT_EQ(Exchange(sim, Frame("["), 15500, 15550), "");
+    EXPECT_EQ(Exchange(sim, Frame("["), 15700, 15800), kAck + Status(0x01));
+}
+
 TEST(Rf2160Sim, FaultScriptErrorsNameTheItem) {
     for (const char* bad : {"cmd x nak", "frame 1", "frame 1 explode", "at 5 nak-in-frame", "frame 1 status 80",
                             "cmd 1 garbage", "cmd 1 error 1FF", "frame 1 late-ack", "cmd 2 late-reply", "bogus 1 nak"}) {

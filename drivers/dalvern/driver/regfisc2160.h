@@ -116,9 +116,14 @@ public:
     std::int32_t ReturnCash(TPayType PayType, const std::string& Info, Currency Sum);
     std::int32_t RegOp(std::int32_t NOp, const std::string& Password);
     std::int32_t UnRegOp();
-    // Nothing to wait for: the host waits out its own ticks.
+    // Nothing to wait for: the host waits out its own ticks. Terminate stops the
+    // queue at the register's side: the command in flight finishes, the next one waits
+    // for the next Init.
     std::int32_t Restore() const { return 0; }
-    std::int32_t Terminate() const { return 0; }
+    std::int32_t Terminate() {
+        link_->Terminate();
+        return 0;
+    }
     std::int32_t ProgramAfterReg(const std::string&) const { return 0; }
 
     std::uint8_t GetComNumber() const { return link_->GetComNumber(); }

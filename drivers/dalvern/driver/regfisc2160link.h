@@ -46,7 +46,12 @@ public:
     virtual void ApplyPriority(std::uint8_t priority) = 0;
     // 0, or -1 with the cause.
     virtual std::int32_t Open(std::string& cause) = 0;
+    // Closes the line once the command in flight has its outcome (the steps go on
+    // until then; an Open meanwhile reopens after it).
     virtual void Close() = 0;
+    // Nothing new goes to the register until the next Open; the command in flight
+    // finishes.
+    virtual void Terminate() = 0;
     virtual std::uint8_t GetComNumber() const = 0;
     virtual void SetComNumber(std::uint8_t value) = 0;
     virtual std::int32_t GetBaud() const = 0;

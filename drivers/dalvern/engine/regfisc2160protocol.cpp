@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/utilgl.h"
+#include "drivers/dalvern/engine/regfisc2160code.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/serial/defaultline.h"
 #include "platform/thread/protocolthread.h"
@@ -28,6 +29,14 @@ constexpr const char* kLogTimerPoll = "коррекция таймера на %d
 constexpr const char* kLogTimerReply = "коррекция таймера ожидания на %dмс";
 constexpr const char* kLogTimerAck = "коррекция таймера ожидания ACK на %dмс";
 constexpr const char* kLogNulFiller = "досылаем байт #0";
+constexpr const char* kLogStatusEarly = "<- состояние до ACK %s %s %s %s";
+constexpr const char* kLogEarlyNotAnswer = "состояние до ACK не ответ на команду";
+constexpr const char* kLogEarlyTaken = "нет ACK, ответ на команду - состояние до него";
+constexpr const char* kLogLateAck = "ACK после ожидания: команда принята, ждем ответа";
+constexpr const char* kLogNakForFiller = "<- NAK на байт #0";
+constexpr const char* kLogStatusDropped = "<- состояние отброшено %s %s %s %s";
+constexpr const char* kLogDropped = "<- отброшено %s";
+constexpr const char* kLogStaleData = "данные не в ответ на S1, не приняты";
 
 constexpr const char* kCommError = "Ошибка коммуникации";
 constexpr const char* kCommErrorColon = "Ошибка коммуникации:";
@@ -54,8 +63,45 @@ std::string Mid(const std::string& s, std::size_t pos, std::size_t count) {
     return pos - 1 < s.size() ? s.substr(pos - 1, count) : std::string();
 }
 
-// Bytes in Windows-1251 (frames, raw replies, converted data) for a log line.
-std::string Shown(const std::string& bytes) { return Cp1251ToUtf8(bytes); }
+// Log lines are UTF-8 text: a control byte shows by its name (ControlsByName), the
+// other bytes as the characters they stand for.
+
+// Windows-1251 bytes (converted reply data).
+std::string ShownAnsi(std::string_view bytes) {
+    std::string out;
+    for (const char ch : bytes)
+        if (!AppendControlName(out, static_cast<unsigned char>(ch))) out += Cp1251ToUtf8(std::string_view(&ch, 1));
+    return out;
+}
+
+// Bytes as they go on the line: names and texts in the register's code page. The
+// only letters sent in Windows-1251 are the second letters of the report codes ("I"
+// or "J" and a Cyrillic letter: IаX, JоX, ...); text starts at textAt (0 for a command
+// text, the data field of a frame), npos for bytes from the register.
+std::string ShownWire(std::string_view bytes, std::size_t textAt) {
+    const std::size_t ansiAt = textAt < bytes.size() && textAt + 1 < bytes.size() &&
+                                       (bytes[textAt] == 'I' || bytes[textAt] == 'J')
+                                   ? textAt + 1
+                                   : std::string_view::npos;
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (AppendControlName(out, c)) continue;
+        const char ansi = static_cast<char>(i == ansiAt ? c : DosCharToWin(c));
+        out += Cp1251ToUtf8(std::string_view(&ansi, 1));
+    }
+    return out;
+}
+
+// The data field's offset in a frame: SOH, the signature, STX, FS and the length.
+constexpr std::size_t kFrameTextAt = 24;
+
+std::string StatusBits(const char* format, const TReply& r) {
+    char line[128];
+    std::snprintf(line, sizeof line, format, BitsText(r.ModeFlags).c_str(), BitsText(r.ErrorFlags).c_str(),
+                  BitsText(r.SpareFlags).c_str(), BitsText(r.DetailFlags).c_str());
+    return line;
+}
 
 }  // namespace
 
@@ -79,13 +125,14 @@ int TRegFisc2160Protocol::Enqueue(const std::string& text, std::uint8_t mode, st
     c.Mode = mode;
     c.Options = options;
     int id = 0;
-    if (next)
-        queue_.Insert(working_ ? 1 : 0, std::move(c));
+    if (next)  // after the head in hand, or the one in flight that waits to be sent again
+        queue_.Insert(working_ || sentOut_ ? 1 : 0, std::move(c));
     else if (withId)
         id = queue_.PushWithId(std::move(c));
     else
         queue_.Push(std::move(c));
-    LogText(FormatWith(kLogQueued, Shown(text)));
+    // An operator message shows its text.
+    LogText(FormatWith(kLogQueued, text.empty() ? ControlsByName(description) : ShownWire(text, 0)));
     Wake();
     return id;
 }
@@ -111,7 +158,27 @@ int TRegFisc2160Protocol::AddMessageNext(const std::string& text, std::uint8_t m
 // ---- opening and settings ---------------------------------------------------------
 
 int TRegFisc2160Protocol::Open(std::string& errorText) {
+    if (closing_) {
+        if (GetComNumber() == openCom_) {
+            // The port closes once the command in flight has its outcome; the reopen
+            // follows then.
+            reopenPending_ = true;
+            errorText.clear();
+            return 0;
+        }
+        Close();  // another port: the command in flight is given up
+    }
     AbandonSent();  // a reopen without Close ends the command in flight the same way
+    ResetSession();
+    openCom_ = GetComNumber();
+    const int result = OpenPort(errorText);
+    // What the previous session left on the line (a late identification, a status) is
+    // not this session's answer.
+    if (result == 0) Port().FlushInBuffer();
+    return result;
+}
+
+void TRegFisc2160Protocol::ResetSession() {
     errorStatusCount_ = 0;
     shortTimeout_ = std::chrono::milliseconds(3500);
     longTimeout_ = std::chrono::milliseconds(60000);
@@ -134,12 +201,61 @@ int TRegFisc2160Protocol::Open(std::string& errorText) {
     keepOnError_ = false;
     dropOnFormatError_ = false;
     deviceId_.clear();
-    return OpenPort(errorText);
+    replies_.clear();
+    held_.clear();
+    acked_ = false;
+    ackLostFrom_ = StateIdle;
+    nakAfterFiller_ = false;
+    fillersUnanswered_ = 0;
+    terminating_ = false;
+    closing_ = false;
+    reopenPending_ = false;
+    closeTimer_.Stop();
 }
 
 void TRegFisc2160Protocol::Close() {
+    closing_ = false;
+    reopenPending_ = false;
+    closeTimer_.Stop();
     ClosePort();
     AbandonSent();
+}
+
+void TRegFisc2160Protocol::Terminate() { terminating_ = true; }
+
+void TRegFisc2160Protocol::CloseAfterCurrent() {
+    if (!PortOpen()) {
+        Close();
+        return;
+    }
+    terminating_ = true;
+    if (!closing_) {
+        closing_ = true;
+        closeTimer_.Start(Clock());
+        // The command's own reply time-out, and the wait for its ACK before it.
+        std::chrono::milliseconds timeout = replyTimeout_;
+        if (sentOut_ && !queue_.Empty()) {
+            const std::int32_t options = queue_.Front().Options;
+            if (options & OptShortTimeout) timeout = shortTimeout_;
+            if (options & OptLongTimeout) timeout = longTimeout_;
+            if (options & OptReportTimeout) timeout = reportTimeout_;
+        }
+        closeWait_ = timeout + kAckTimeout;
+    }
+    SettleClose();
+}
+
+bool TRegFisc2160Protocol::SettleClose() {
+    // The error states act in the next step, with results to report.
+    if (state_ == StateErrorStatus || state_ == StateMalformed || state_ == StateNoReply) return false;
+    if (sentOut_ && !queue_.Empty() && !closeTimer_.Expired(Clock(), closeWait_)) return false;
+    const bool reopen = reopenPending_;
+    Close();  // past its time-out, a command still in flight ends with -1
+    if (reopen) {
+        std::string cause;
+        if (Open(cause) != 0) Raise(OnError, cause);
+    }
+    return true;
 }
 
 void TRegFisc2160Protocol::AbandonSent() {
@@ -190,7 +306,10 @@ void TRegFisc2160Protocol::SendFrame(const std::string& text) {
     const auto frame = BuildFrame(text);
     if (!frame) return;  // refused when queued; never sent with a broken length
     Port().PutString(*frame);
-    LogText(FormatWith(kLogSent, Shown(*frame)));
+    acked_ = false;
+    held_.clear();
+    fillersUnanswered_ = 0;  // a NAK from here on answers this frame
+    LogText(FormatWith(kLogSent, ShownWire(*frame, kFrameTextAt)));
 }
 
 void TRegFisc2160Protocol::SendModeSwitch(std::uint8_t mode) {
@@ -234,6 +353,7 @@ void TRegFisc2160Protocol::StepState() {
         default: state_ = StateIdle; break;
     }
     if (Stopped()) return;
+    if (closing_ && SettleClose()) return;
     Receive();
 }
 
@@ -265,14 +385,72 @@ void TRegFisc2160Protocol::Receive() {
     }
 }
 
-void TRegFisc2160Protocol::StatusStep(const TReply& r, bool& effective) {
+bool TRegFisc2160Protocol::CountStatus(const TReply& r) {
     ++statusCount_;
     char line[128];
     std::snprintf(line, sizeof line, kLogStatus, statusCount_, BitsText(r.ModeFlags).c_str(),
                   BitsText(r.ErrorFlags).c_str(), BitsText(r.SpareFlags).c_str(), BitsText(r.DetailFlags).c_str());
     LogText(line);
+    return statusCount_ == 2;
+}
+
+void TRegFisc2160Protocol::StatusStep(const TReply& r, bool& effective) {
+    effective = CountStatus(r);
     SendFrame(std::string(1, kACK));
-    effective = statusCount_ == 2;
+}
+
+void TRegFisc2160Protocol::EffectiveStatus(const TReply& r, std::uint8_t s) {
+    deviceMode_ = r.Mode;
+    if (s == StateIdle) statusPending_ = false;
+    if (s == StateCommandSent) {
+        if (!r.ErrorText.empty()) {
+            sentOut_ = false;  // refused: the register did not book it
+            TakeError(r);
+            state_ = StateErrorStatus;
+        } else {
+            CommandDone();
+        }
+        return;
+    }
+    ++errorStatusCount_;
+    if (errorStatusCount_ >= 3 && !r.ErrorText.empty()) {
+        TakeError(r);
+        state_ = StateErrorStatus;
+    } else if (s == StateIdle) {
+        replyTimer_.Start(Clock());
+    }
+}
+
+// The register acknowledges every frame before it answers it: a status ahead of the
+// ACK is one it sent of its own accord, or the previous command's.
+void TRegFisc2160Protocol::HoldStatus(const TReply& r) {
+    LogText(StatusBits(kLogStatusEarly, r));
+    SendFrame(std::string(1, kACK));
+    held_.push_back(r);
+}
+
+void TRegFisc2160Protocol::TakeHeldStatuses() {
+    LogText(kLogEarlyTaken);
+    acked_ = true;
+    std::deque<TReply> held;
+    held.swap(held_);
+    for (const TReply& r : held) {
+        if (CountStatus(r)) EffectiveStatus(r, StateCommandSent);
+        if (state_ != StateCommandSent) break;
+    }
+}
+
+void TRegFisc2160Protocol::LogDropped(const TReply& r) {
+    if (r.Kind == TReply::KindStatus)
+        LogText(StatusBits(kLogStatusDropped, r));
+    else
+        LogText(FormatWith(kLogDropped, ShownWire(r.Raw, std::string_view::npos)));
+}
+
+bool TRegFisc2160Protocol::NakForFiller() {
+    if (fillersUnanswered_ == 0) return false;
+    --fillersUnanswered_;
+    return true;
 }
 
 void TRegFisc2160Protocol::HandleReply(const TReply& r) {
@@ -282,7 +460,7 @@ void TRegFisc2160Protocol::HandleReply(const TReply& r) {
     if (s == StateIdle) blocked_ = false;
     switch (r.Kind) {
         case TReply::KindUnrecognised:
-            LogText(FormatWith(kLogUnrecognised, Shown(r.Raw)));
+            LogText(FormatWith(kLogUnrecognised, ShownWire(r.Raw, std::string_view::npos)));
             SendFrame(std::string(1, kACK));
             if (s == StateIdle) {
                 replyTimer_.Start(Clock());
@@ -291,53 +469,61 @@ void TRegFisc2160Protocol::HandleReply(const TReply& r) {
                 FormatError(kCommError);
             }
             break;
-        case TReply::KindNak: NakError(); break;
+        case TReply::KindNak:
+            // Once the frame is acknowledged a NAK cannot refuse it.
+            if (acked_ && NakForFiller()) {
+                LogText(kLogNakForFiller);  // the frame was acknowledged; this answers a NUL
+                break;
+            }
+            NakError();
+            break;
         case TReply::KindAck:
             LogText(kLogAck);
+            acked_ = true;
+            if (!held_.empty()) {
+                LogText(kLogEarlyNotAnswer);
+                held_.clear();
+            }
             replyTimer_.Start(Clock());
             ackTimer_.Stop();
             break;
         case TReply::KindStatus: {
+            if (s == StateCommandSent && !acked_) {
+                HoldStatus(r);
+                break;
+            }
             bool effective = false;
             StatusStep(r, effective);
-            if (effective) {
-                deviceMode_ = r.Mode;
-                if (s == StateIdle) statusPending_ = false;
-                if (s == StateCommandSent) {
-                    if (!r.ErrorText.empty()) {
-                        sentOut_ = false;  // refused: the register did not book it
-                        TakeError(r);
-                        state_ = StateErrorStatus;
-                    } else {
-                        CommandDone();
-                    }
-                } else {
-                    ++errorStatusCount_;
-                    if (errorStatusCount_ >= 3 && !r.ErrorText.empty()) {
-                        TakeError(r);
-                        state_ = StateErrorStatus;
-                    } else if (s == StateIdle) {
-                        replyTimer_.Start(Clock());
-                    }
-                }
-            }
+            if (effective) EffectiveStatus(r, s);
             ackTimer_.Stop();
             break;
         }
         case TReply::KindData:
-            LogText(FormatWith(kLogData, Shown(r.Data)));
-            if (s == StateIdle && identifyPending_) Identify(r.Data);
+            LogText(FormatWith(kLogData, ShownAnsi(r.Data)));
+            if (s == StateIdle && identifyPending_) {
+                // Only the answer to this session's "S1" identifies the register.
+                if (identifySent_)
+                    Identify(r.Data);
+                else
+                    LogText(kLogStaleData);
+            }
             SendFrame(std::string(1, kACK));
             if (s == StateIdle) {
                 replyTimer_.Start(Clock());
             } else if (s == StateModeSwitch) {
                 FormatError(kCommError);
             } else {
+                // Data comes only for a frame the register took: its ACK is as good as here.
+                acked_ = true;
+                if (!held_.empty()) {
+                    LogText(kLogEarlyNotAnswer);
+                    held_.clear();
+                }
                 ackTimer_.Stop();
             }
             break;
         default:  // damaged
-            LogText(FormatWith(kLogError, Shown(r.Raw)));
+            LogText(FormatWith(kLogError, ShownWire(r.Raw, std::string_view::npos)));
             SendFrame(std::string(1, kACK));
             if (s == StateIdle) {
                 replyTimer_.Start(Clock());
@@ -349,9 +535,16 @@ void TRegFisc2160Protocol::HandleReply(const TReply& r) {
     }
 }
 
+bool TRegFisc2160Protocol::CanStartHead() const {
+    return !identifyPending_ && !statusPending_ && !queue_.Empty() && (!terminating_ || sentOut_);
+}
+
 void TRegFisc2160Protocol::StepIdleAfter() {
     if (ackTimer_.Expired(Clock(), kAckTimeout)) NoAckError();
     if (pollTimer_.Expired(Clock(), kPollInterval)) {
+        if (terminating_) {
+            pollTimer_.Start(Clock());  // no poll goes out while terminating
+        } else {
         // A poll still unanswered at the next one: the link is gone. (The reply timer
         // cannot tell: every poll restarts it.)
         if (statusPending_ || identifySent_) inInteraction_ = 0;
@@ -361,6 +554,7 @@ void TRegFisc2160Protocol::StepIdleAfter() {
         } else {
             statusPending_ = true;
             Poll(kStatusRequest);
+        }
         }
     }
     if (replyTimer_.Expired(Clock(), replyTimeout_)) {
@@ -373,7 +567,7 @@ void TRegFisc2160Protocol::StepIdleAfter() {
             inInteraction_ = 0;
         }
     }
-    if (identifyPending_ || statusPending_ || queue_.Empty()) return;
+    if (!CanStartHead()) return;
     working_ = true;
     const TRegFisc2160Command& head = queue_.Front();
     if (head.Text.empty()) {
@@ -407,7 +601,8 @@ void TRegFisc2160Protocol::Poll(const char* text) {
 }
 
 void TRegFisc2160Protocol::StepModeSwitchAfter() {
-    if (!working_ || queue_.Empty()) {  // nothing to switch for any more
+    // Nothing to switch for any more, or terminating before the command went out.
+    if (!working_ || queue_.Empty() || (terminating_ && !sentOut_)) {
         working_ = false;
         state_ = StateIdle;
         return;
@@ -435,7 +630,13 @@ void TRegFisc2160Protocol::StepModeSwitchAfter() {
 }
 
 void TRegFisc2160Protocol::StepCommandSentAfter() {
-    if (ackTimer_.Expired(Clock(), kAckTimeout)) NoAckError();
+    if (ackTimer_.Expired(Clock(), kAckTimeout)) {
+        if (held_.empty())
+            NoAckError();
+        else
+            TakeHeldStatuses();
+        if (state_ != StateCommandSent) return;
+    }
     if (replyTimer_.Expired(Clock(), replyTimeout_)) {
         SetError(kCommError, kDetailNoReply);
         state_ = StateNoReply;
@@ -497,12 +698,12 @@ void TRegFisc2160Protocol::StepErrorStatus() {
     state_ = StateIdle;
 }
 
-bool TRegFisc2160Protocol::TakeNak() {
+bool TRegFisc2160Protocol::TakeReply(TReply& r) {
     if (replies_.empty()) return false;
-    const bool nak = replies_.front().Kind == TReply::KindNak;
+    r = std::move(replies_.front());
     replies_.pop_front();
     inInteraction_ = 1;
-    return nak;
+    return true;
 }
 
 void TRegFisc2160Protocol::BackToIdle() {
@@ -515,20 +716,38 @@ void TRegFisc2160Protocol::BackToIdle() {
 
 void TRegFisc2160Protocol::Reidentify() {
     identifyPending_ = true;
+    if (terminating_) {  // the next Open identifies the register anyway
+        identifySent_ = false;
+        return;
+    }
     identifySent_ = true;
     SelectTimeout(OptShortTimeout);
     SendFrame(kIdentifyRequest);
     ackTimer_.Start(Clock());
 }
 
+// An ACK here shows that the register took the frame after all (it was busy): sending
+// it again would have it carried out twice, so the engine waits for its status.
 void TRegFisc2160Protocol::StepAckLost() {
-    if (TakeNak()) NakError();  // anything else is dropped
+    TReply r;
+    if (TakeReply(r)) {
+        if (r.Kind == TReply::KindNak) {
+            NakForFiller();
+            NakError();
+        } else if (r.Kind == TReply::KindAck) {
+            ResumeAfterLateAck();
+        } else {
+            LogDropped(r);
+        }
+        if (state_ != StateAckLost) return;
+    }
     // Silence since the unacknowledged send: the link is gone.
     if (replyTimer_.Expired(Clock(), replyTimeout_)) inInteraction_ = 0;
     if (ackTimer_.Expired(Clock(), kAckLostResend)) {
         SelectTimeout(OptShortTimeout);
         LogText(kLogNulFiller);
         SendFrame(std::string(1, kNUL));
+        ++fillersUnanswered_;
         ackTimer_.Start(Clock());
     }
 }
@@ -544,12 +763,41 @@ void TRegFisc2160Protocol::StepMalformed() {
     BackToIdle();
 }
 
+// A NAK that answered a NUL filler leaves the frame itself unanswered: its ACK may
+// still come in the quiet second, and then the frame is not sent again.
 void TRegFisc2160Protocol::StepNak() {
-    if (TakeNak()) {  // anything else is dropped
-        LogText(kLogNak);
-        nakTimer_.Start(Clock());
+    TReply r;
+    if (TakeReply(r)) {
+        if (r.Kind == TReply::KindNak) {
+            NakForFiller();
+            LogText(kLogNak);
+            nakTimer_.Start(Clock());
+        } else if (r.Kind == TReply::KindAck && nakAfterFiller_) {
+            ResumeAfterLateAck();
+            return;
+        } else {
+            LogDropped(r);
+        }
     }
     if (nakTimer_.Expired(Clock(), kNakQuiet)) BackToIdle();
+}
+
+void TRegFisc2160Protocol::ResumeAfterLateAck() {
+    LogText(kLogAck);
+    LogText(kLogLateAck);
+    acked_ = true;
+    ackTimer_.Stop();
+    nakTimer_.Stop();
+    std::uint8_t back = ackLostFrom_;
+    if (back != StateIdle && (!working_ || queue_.Empty())) back = StateIdle;
+    if (back == StateCommandSent) {
+        SelectTimeout(queue_.Front().Options);  // the command's own time-out and status count
+        sentOut_ = true;
+    } else {
+        SelectTimeout(OptShortTimeout);  // a mode switch's or a poll's
+    }
+    replyTimer_.Start(Clock());
+    state_ = back;
 }
 
 void TRegFisc2160Protocol::StepNoReply() {
@@ -576,6 +824,7 @@ void TRegFisc2160Protocol::TakeError(const TReply& status) {
 
 void TRegFisc2160Protocol::NakError() {
     sentOut_ = false;  // the register refused the frame; it is sent again
+    nakAfterFiller_ = state_ == StateAckLost;
     LogText(kLogNak);
     SetError(kCommError, kDetailLink);
     ackTimer_.Stop();
@@ -591,6 +840,7 @@ void TRegFisc2160Protocol::FormatError(const char* text) {
 }
 
 void TRegFisc2160Protocol::NoAckError() {
+    ackLostFrom_ = state_ <= StateCommandSent ? state_ : static_cast<std::uint8_t>(StateIdle);
     ackTimer_.Start(Clock());
     SetError(kCommError, kDetailNoAck);
     LogError();
@@ -602,16 +852,16 @@ void TRegFisc2160Protocol::LogError() { LogText(FormatWith(kLogError, DeleteCRLF
 void TRegFisc2160Protocol::LogText(const std::string& text) { Log("", text + "\r\n"); }
 
 void TRegFisc2160Protocol::Identify(const std::string& data) {
-    deviceId_ = Shown(Mid(data, 3, 10));
-    std::string firmware = kUnknownFirmware + Shown(Mid(data, 44, 14));
+    deviceId_ = Cp1251ToUtf8(Mid(data, 3, 10));
+    std::string firmware = kUnknownFirmware + Cp1251ToUtf8(Mid(data, 44, 14));
     for (int row = 0; row < kRegFisc2160VersionCount; ++row) {
         const std::string& name = RegFisc2160Version(row)->VersionName;
         if (Mid(data, 44, 7) == name) {
             versionIndex_ = static_cast<std::uint8_t>(row);
-            firmware = Shown(Mid(data, 44, 7));
+            firmware = Cp1251ToUtf8(Mid(data, 44, 7));
         } else if (Mid(data, 44, 10) == name || Mid(data, 44, 9) == name) {
             versionIndex_ = static_cast<std::uint8_t>(row);
-            firmware = Shown(Mid(data, 44, 14));
+            firmware = Cp1251ToUtf8(Mid(data, 44, 14));
         }
     }
     firmwareText_ = firmware;
@@ -632,11 +882,12 @@ TSerialEngine::TWorkWait TRegFisc2160Protocol::WorkWait() {
     std::chrono::milliseconds longest{0};
     switch (state_) {
         case StateIdle:
-            if (!identifyPending_ && !statusPending_ && !queue_.Empty()) return now;
+            if (CanStartHead()) return now;
             longest = untilPollOrReply();
             break;
         case StateModeSwitch:
-            if (!working_ || queue_.Empty() || queue_.Front().Mode == deviceMode_) return now;
+            if (!working_ || queue_.Empty() || queue_.Front().Mode == deviceMode_ || (terminating_ && !sentOut_))
+                return now;
             longest = untilPollOrReply();
             break;
         case StateCommandSent:

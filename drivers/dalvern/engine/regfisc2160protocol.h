@@ -89,13 +89,26 @@ public:
     int AddMessageNext(const std::string& text, std::uint8_t mode, std::int32_t options);
 
     // 0, or -1 with text "Ошибка при открытии COM<n>". Resets the state machine (the
-    // queues and the ids stay, less a command in flight, as at Close); the first poll,
-    // 3 s later, is the identification.
+    // queues and the ids stay, less a command in flight, as at Close) and discards
+    // whatever the previous session left on the line; the first poll, 3 s later, is
+    // the identification. While CloseAfterCurrent waits for the command in flight on
+    // the same port, the reopen follows as soon as that command has its outcome (the
+    // result is 0 at once).
     int Open(std::string& errorText);
     // Stops the steps (none runs after it returns, even when called from an event)
     // and closes the port. A command whose frame went out and whose outcome is not
     // known ends with -1: it is never sent again.
     void Close();
+    // Nothing new goes out from now until the next Open: no command, no poll, no
+    // operator message. The command in flight goes on to its outcome, with the resends
+    // the protocol prescribes for it.
+    void Terminate();
+    // Terminates, and closes the port once the command in flight has its outcome (at
+    // once when none is in flight; at the latest after that command's own reply
+    // time-out, then as Close). The steps go on meanwhile; nothing blocks.
+    void CloseAfterCurrent();
+    bool Terminating() const { return terminating_; }
+    bool Closing() const { return closing_; }
 
     // 0 idle .. 6 time critical; other values are clamped to that range.
     void ApplyPriority(int priority);
@@ -146,6 +159,8 @@ public:
     bool Working() const { return working_; }
     // The head's frame went out and its outcome is not known yet.
     bool CommandInFlight() const { return sentOut_; }
+    // The frame last sent (command, mode switch or poll) has been acknowledged.
+    bool Acknowledged() const { return acked_; }
     std::size_t RepliesWaiting() const { return replies_.size(); }
 
 protected:
@@ -159,6 +174,30 @@ private:
     // States 0, 1 and 2: the reply, then the state's own steps.
     void HandleReply(const TReply& r);
     void StatusStep(const TReply& r, bool& effective);
+    // Counts and logs a status; whether it is the effective one.
+    bool CountStatus(const TReply& r);
+    // An effective status in state 0, 1 or 2 (s).
+    void EffectiveStatus(const TReply& r, std::uint8_t s);
+    // A status that came in state 2 before the frame's ACK: acknowledged and kept, not
+    // taken as the frame's answer unless the ACK never comes.
+    void HoldStatus(const TReply& r);
+    // The ACK wait of state 2 ran out with statuses held: the ACK was lost on the line
+    // and they are the register's answer.
+    void TakeHeldStatuses();
+    // A reply that a waiting state (210, 254) does not act on, logged as it is dropped.
+    void LogDropped(const TReply& r);
+    // The register acknowledged the frame after the engine gave up waiting for it:
+    // back to the state that sent it, waiting for its status.
+    void ResumeAfterLateAck();
+    // A NAK that answers one of the NUL fillers, not a frame: taken off the count.
+    bool NakForFiller();
+    // While closing: closes (and reopens) once nothing is in flight; whether it did.
+    bool SettleClose();
+    // The head may start: no identification or poll outstanding, and when terminating
+    // only the command in flight (a resend the protocol prescribes).
+    bool CanStartHead() const;
+    // The session's state reset, as Open and a deferred reopen do it.
+    void ResetSession();
     void StepIdleAfter();
     void StepModeSwitchAfter();
     void StepCommandSentAfter();
@@ -168,8 +207,8 @@ private:
     void StepNak();
     void StepNoReply();
 
-    // Takes the reply at the head (states that only wait for a NAK); whether it was one.
-    bool TakeNak();
+    // Takes the reply at the head, if any (states 210 and 254).
+    bool TakeReply(TReply& r);
     // Timers restarted for polling, the command (if any) left at the head, state 0.
     void BackToIdle();
     // Sends "S1" and waits for its data before anything else.
@@ -201,6 +240,24 @@ private:
     // The head's frame went out and the register has neither completed nor refused
     // it (no effective status, no NAK): it may have been booked.
     bool sentOut_ = false;
+    // The last frame sent has been acknowledged (an ACK, or a data reply, which only
+    // comes once the register has taken the frame).
+    bool acked_ = false;
+    // Statuses that came before the ACK of the command in flight.
+    std::deque<TReply> held_;
+    // The state whose frame lost its ACK (0, 1 or 2), where a late ACK leads back.
+    std::uint8_t ackLostFrom_ = StateIdle;
+    // The NAK that led into state 254 answered a NUL filler (state 210), so the frame
+    // itself may still be acknowledged.
+    bool nakAfterFiller_ = false;
+    // NUL fillers sent since the last frame and not yet answered with a NAK.
+    int fillersUnanswered_ = 0;
+    bool terminating_ = false;
+    bool closing_ = false;
+    bool reopenPending_ = false;
+    std::uint8_t openCom_ = 0;           // the port the session runs on
+    TTimer closeTimer_;                  // since CloseAfterCurrent
+    std::chrono::milliseconds closeWait_{0};
 
     std::uint8_t state_ = StateIdle;
     int statusCount_ = 0;

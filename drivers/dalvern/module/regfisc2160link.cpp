@@ -21,7 +21,13 @@ public:
             if (OnCommandResult) OnCommandResult(id, result);
         };
     }
-    ~TEngineLink() override { engine_.Close(); }
+    // Gone with the driver object: the line closes at once and nothing is reported.
+    ~TEngineLink() override {
+        OnLog = OnInfo = OnError = OnQuery = nullptr;
+        OnPrint = nullptr;
+        OnCommandResult = nullptr;
+        engine_.Close();
+    }
 
     std::int32_t AddCommand(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
                             const std::string& Description) override {
@@ -45,7 +51,8 @@ public:
     }
     void ApplyPriority(std::uint8_t priority) override { engine_.ApplyPriority(priority); }
     std::int32_t Open(std::string& cause) override { return engine_.Open(cause); }
-    void Close() override { engine_.Close(); }
+    void Close() override { engine_.CloseAfterCurrent(); }
+    void Terminate() override { engine_.Terminate(); }
     std::uint8_t GetComNumber() const override { return engine_.GetComNumber(); }
     void SetComNumber(std::uint8_t value) override { engine_.SetComNumber(value); }
     std::int32_t GetBaud() const override { return engine_.GetBaud(); }

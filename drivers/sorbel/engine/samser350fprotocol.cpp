@@ -27,6 +27,7 @@ constexpr const char* kLogByte = "$%.2x\r\n";
 constexpr const char* kLogLineEnd = "\r\n";
 constexpr const char* kLogEcho = "эхо $%.2x\r\n";
 constexpr const char* kLogQueued = "в очередь $%.2x\r\n";
+constexpr const char* kLogQueuedQuery = "в очередь %s\r\n";
 constexpr const char* kLogSilent = "нет связи в КА (счетчик=%d)\r\n";
 constexpr const char* kLogSilentOverflow = "нет связи в КА (счетчик переполнен)\r\n";
 constexpr const char* kLogFailure = "ошибка %d\r\n";
@@ -87,7 +88,9 @@ TSamsER350FProtocol::~TSamsER350FProtocol() { StopPump(); }
 void TSamsER350FProtocol::Enqueue(std::int32_t code, std::uint8_t keyPos, std::uint8_t kind, const std::string& text,
                                   std::int32_t flags) {
     queue_.Push(MakeCommand(code, keyPos, kind, text, flags));
-    Log(kNone, FormatOne(kLogQueued, static_cast<std::uint32_t>(code)));
+    // An operator query (code -1) shows its text, a key its code.
+    Log(kNone, code == -1 ? FormatWith(kLogQueuedQuery, ControlsByName(text))
+                          : FormatOne(kLogQueued, static_cast<std::uint32_t>(code)));
     Wake();
 }
 

@@ -207,6 +207,7 @@ TEST_F(DalvernAuto, InitHandsTheSettingsToTheEngine) {
 // Members with nothing to wait for answer 0 and queue nothing; the line goes to the engine.
 TEST_F(DalvernAuto, QuietMembers) {
     for (const char* name : {"Restore", "Terminate"}) EXPECT_EQ(DispatchCall(d.object.get(), name).toInt32(), 0);
+    EXPECT_TRUE(d.link->terminated);  // the engine sends nothing new until the next Init
     EXPECT_EQ(DispatchCall(d.object.get(), "ProgramAfterReg", {"BeginMsg"}).toInt32(), 0);
     EXPECT_EQ(DispatchCall(d.object.get(), "OpenCheck", {"Чек"}).toInt32(), 0);
     EXPECT_EQ(DispatchCall(d.object.get(), "AddInfo", {"Текст"}).toInt32(), 0);

@@ -49,7 +49,7 @@ public:
     int versionIndex = 3;
     std::int32_t nextId = 0;
     std::string firmware, deviceId = "0123456789";
-    bool interacting = false, open = false, ignoreFormatErrors = false;
+    bool interacting = false, open = false, ignoreFormatErrors = false, terminated = false;
     int priority = -1;
     std::uint8_t com = 1;
     std::int32_t baud = 9600;
@@ -80,6 +80,7 @@ public:
         return openResult;
     }
     void Close() override { open = false; }
+    void Terminate() override { terminated = true; }
     std::uint8_t GetComNumber() const override { return com; }
     void SetComNumber(std::uint8_t value) override { com = value; }
     std::int32_t GetBaud() const override { return baud; }

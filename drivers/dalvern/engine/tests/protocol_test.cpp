@@ -114,7 +114,8 @@ TEST_F(Engine, IdentifiesFirstThenSwitchesModeAndSendsTheCommand) {
     EXPECT_EQ(port->TakeSent(), "");
     EXPECT_EQ(RunUntilSent(), Frame("S1"));
     EXPECT_EQ(clock.NowMs(), 100000 + 3000);
-    EXPECT_TRUE(Logged("-> " + Frame("S1")));
+    // Control bytes show by name: the line is text.
+    EXPECT_TRUE(Logged("-> <SOH>FISREGISTRATOR2160<STX><FS>002S1<ETX>1593<EOT>"));
     Reply(kAck);
     Run(2000);
     EXPECT_EQ(port->TakeSent(), "");
@@ -681,6 +682,186 @@ TEST_F(Engine, OnlyAReplyWhileIdleLiftsTheLock) {
     ASSERT_EQ(RunUntilSent(), Frame("["));
     Reply(kAck);
     EXPECT_FALSE(engine->Blocked());
+}
+
+// The register acknowledges a frame before it answers it, so a status ahead of the
+// ACK (one it sent of its own accord, or the previous command's second) is not the
+// answer: a refusal there must neither fail this command nor a booking pass for the
+// next one. Only where the ACK never comes is the status taken as the answer.
+TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
+    struct Case {
+        const char* what;
+        std::string early;   // the status ahead of the ACK
+        bool ackComes;
+        Results results;
+    } cases[] = {
+        {"a refusal ahead of the ACK, then the OK", Status(0x01, 0x04), true, {{1, 0}}},
+        {"an OK ahead of the ACK, then a refusal", Status(0x01), true, {{1, -1}}},
+        {"an OK and no ACK at all", Status(0x01), false, {{1, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        OpenIdentified();
+        engine->AddCommand("A", 1, kLong, "");
+        ASSERT_EQ(RunUntilSent(), Frame("A"));
+        Reply(c.early);
+        EXPECT_EQ(port->TakeSent(), kAck);  // acknowledged, and held
+        EXPECT_TRUE(results.empty());
+        EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateCommandSent);
+        if (c.ackComes) {
+            Reply(kAck);
+            EXPECT_TRUE(Logged("состояние до ACK не ответ на команду"));
+            Reply(c.results[0].second == 0 ? Status(0x01) : Status(0x01, 0x08));
+        } else {
+            Run(1000);  // the ACK wait runs out: the held status answers, no NUL goes out
+            EXPECT_TRUE(Logged("нет ACK, ответ на команду - состояние до него"));
+            EXPECT_EQ(port->TakeSent(), "");
+        }
+        EXPECT_EQ(results, c.results);
+    }
+}
+
+// An ACK that comes after the engine stopped waiting for it (the register was busy)
+// shows that the register took the frame: the engine waits for its status and does
+// not send it again, in the NUL filler's state and in the quiet second after the
+// register's NAK of a filler. The NAKs that answer fillers are no refusal. A NAK of
+// the frame itself still has it sent again, whatever ACK follows.
+TEST_F(Engine, ALateAckIsTakenInEachQuietStateAndTheFrameNotSentAgain) {
+    struct Case {
+        const char* what;
+        int fillers;    // NULs sent before the ACK
+        bool nakFirst;  // the register NAKs the first filler before the ACK comes
+    } cases[] = {
+        {"while NULs go out", 2, false},
+        {"in the quiet second after a filler's NAK", 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        OpenIdentified();
+        const int id = engine->AddCommand("A", 1, kLong, "");
+        ASSERT_EQ(RunUntilSent(), Frame("A"));
+        Run(1000 + 500 * c.fillers + 1);
+        EXPECT_EQ(port->TakeSent(), std::string(static_cast<std::size_t>(c.fillers), '\0'));
+        if (c.nakFirst) {
+            Reply(kNak);
+            ASSERT_EQ(engine->State(), TRegFisc2160Protocol::StateNak);
+        } else {
+            ASSERT_EQ(engine->State(), TRegFisc2160Protocol::StateAckLost);
+        }
+        Reply(kAck);
+        EXPECT_TRUE(Logged("ACK после ожидания: команда принята, ждем ответа"));
+        EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateCommandSent);
+        EXPECT_EQ(engine->ReplyTimeout(), std::chrono::milliseconds(60000));  // the command's own again
+        // The NAKs of the fillers still on their way change nothing.
+        Reply(std::string(c.nakFirst ? 0 : 2, '\x15'));
+        Run(2000);
+        EXPECT_EQ(port->TakeSent(), "");
+        Reply(Status(0x01));
+        EXPECT_EQ(results, (Results{{id, 0}}));
+        EXPECT_EQ(port->TakeSent(), kAck);
+    }
+    // A NAK of the frame itself: the quiet second, and the frame again.
+    Fresh();
+    OpenIdentified();
+    engine->AddCommand("B", 1, kShort, "");
+    ASSERT_EQ(RunUntilSent(), Frame("B"));
+    Reply(kNak + kAck);
+    EXPECT_TRUE(Logged("<- отброшено <ACK>"));
+    EXPECT_EQ(RunUntilSent(1100), Frame("B"));
+}
+
+// A Pause as the spooler runs it: Terminate, its wait, Done, Init. Nothing new goes
+// out once terminating; the command in flight finishes before the port closes, and a
+// reopen asked for meanwhile follows once it has. A status that never comes ends it
+// with -1 after its own reply time-out.
+TEST_F(Engine, APauseLetsTheCommandInFlightFinishAndSendsNothingNew) {
+    for (const bool answered : {true, false}) {
+        SCOPED_TRACE(answered ? "its status comes" : "its status never comes");
+        Fresh();
+        OpenIdentified();
+        const int a = engine->AddCommand("A", 1, kLong, "");
+        const int b = engine->AddCommand("B", 1, kLong, "");
+        ASSERT_EQ(RunUntilSent(), Frame("A"));
+        Reply(kAck);
+        engine->Terminate();
+        Run(2500);  // the spooler's wait: no poll, no command
+        EXPECT_EQ(port->TakeSent(), "");
+        engine->CloseAfterCurrent();
+        EXPECT_TRUE(engine->PortOpen());
+        EXPECT_TRUE(engine->Closing());
+        Open();  // Init right after Done: the reopen waits for A
+        EXPECT_TRUE(engine->PortOpen());
+        if (answered) {
+            Reply(Status(0x01));
+            EXPECT_EQ(results, (Results{{a, 0}}));
+        } else {
+            Run(60000);
+            EXPECT_EQ(results, (Results{{a, -1}}));
+        }
+        // Reopened: the identification first, then B.
+        EXPECT_FALSE(engine->Closing());
+        EXPECT_TRUE(engine->IdentifyPending());
+        port->TakeSent();
+        ASSERT_EQ(RunUntilSent(), Frame("S1"));
+        Reply(kAck + Frame(IdentData("2160.01.O")));
+        EXPECT_EQ(port->TakeSent(), kAck + Frame(kSwitchTo1));
+        Reply(kAck + Status(0x01));
+        EXPECT_EQ(port->TakeSent(), kAck + Frame("B"));
+        Reply(kAck + Status(0x01));
+        EXPECT_EQ(results.back(), std::make_pair(b, 0));
+    }
+    // Nothing in flight: Done closes at once, and the queue waits for the next Init.
+    Fresh();
+    OpenIdentified();
+    engine->Terminate();
+    const int c = engine->AddCommand("C", 1, kShort, "");
+    Run(4000);
+    EXPECT_EQ(port->TakeSent(), "");
+    engine->CloseAfterCurrent();
+    EXPECT_FALSE(engine->PortOpen());
+    EXPECT_EQ(engine->Queue().size(), 1u);
+    EXPECT_EQ(engine->Queue().front().Id, c);
+}
+
+// What the previous session left on the line is not this one's answer: an
+// identification that arrives after a reopen and before this session's "S1" is not
+// taken, and the queued command waits for the real one.
+TEST_F(Engine, AReopenTakesNoIdentificationFromTheSessionBefore) {
+    OpenIdentified();
+    engine->Close();
+    port->Feed(kAck + Frame(IdentData("26.10.0")));  // in the buffer before the reopen
+    Open();
+    const int id = engine->AddCommand("A", 1, kShort, "");
+    Reply(kAck + Frame(IdentData("26.10.0")));  // and on its way after it
+    EXPECT_TRUE(Logged("данные не в ответ на S1, не приняты"));
+    EXPECT_TRUE(engine->IdentifyPending());
+    EXPECT_EQ(engine->VersionIndex(), 3);
+    Run(2900);
+    EXPECT_EQ(port->TakeSent(), kAck);  // the stray data acknowledged, nothing else
+    ASSERT_EQ(RunUntilSent(), Frame("S1"));
+    Reply(kAck + Frame(IdentData("2160.01.02")));
+    EXPECT_EQ(engine->VersionIndex(), 1);
+    EXPECT_EQ(port->TakeSent(), kAck + Frame(kSwitchTo1));
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(port->TakeSent(), kAck + Frame("A"));
+    Reply(kAck + Status(0x01));
+    EXPECT_EQ(results, (Results{{id, 0}}));
+}
+
+// Log lines are UTF-8 text: names in the register's code page and the report codes'
+// Windows-1251 letters read as written, control bytes (a binary field's, a frame's)
+// show by name, and an operator message shows its text.
+TEST_F(Engine, LogLinesReadAsText) {
+    engine->AddCommand("@" + WinToDos(Utf8ToCp1251("Чек №5 ёж")), 1, kShort, "");
+    engine->AddCommand(std::string(")\x00\x05\x00\x00\x03\xE8\x00\x00\x0A\x0D", 11), 1, kShort, "");
+    engine->AddCommand(Utf8ToCp1251("IаX"), 2, kShort, "");
+    engine->AddMessage("", 0, kShort, "Сейчас будет\r\nвыполнено");
+    EXPECT_TRUE(Logged("в очередь @Чек N5 ёж"));
+    EXPECT_TRUE(Logged("в очередь )<NUL><ENQ><NUL><NUL><ETX>ш<NUL><NUL><LF><CR>"));
+    EXPECT_TRUE(Logged("в очередь IаX"));
+    EXPECT_TRUE(Logged("в очередь Сейчас будет<CR><LF>выполнено"));
 }
 
 }  // namespace

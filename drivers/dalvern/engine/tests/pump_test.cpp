@@ -44,7 +44,8 @@ TEST(EngineOnItsPump, OnlyAStallOfTheMainThreadMovesTheTimers) {
     constexpr std::chrono::milliseconds kStall{1500};
     engine.OnLog = [&](const std::string& line) {
         log.push_back(line);
-        if (line.find("-> " + Frame("Z7")) != std::string::npos) std::this_thread::sleep_for(kStall);
+        if (line.find("-> ") != std::string::npos && line.find("<FS>002Z7<ETX>") != std::string::npos)
+            std::this_thread::sleep_for(kStall);
     };
     std::vector<std::pair<int, int>> results;
     engine.OnCommandResult = [&](int id, int result) { results.emplace_back(id, result); };
