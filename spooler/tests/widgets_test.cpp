@@ -113,6 +113,9 @@ TEST(CashTape, TheThousandAndFirstLineClearsIt) {
 }
 
 TEST(CashTape, KeysDoNotEditItAndTheReceiptPicture) {
+    TfrmPrint empty;  // a register that sends no print copy
+    empty.show();
+    SavePng(empty, "cash_tape_empty");
     TfrmPrint tape;
     const std::string receipt =
         "   МАГАЗИН \"РОМАШКА\"\n  ДОБРО ПОЖАЛОВАТЬ\n\nКАССИР 1\nОТДЕЛ 01        12.50\nОТДЕЛ 02         3.00\n"
