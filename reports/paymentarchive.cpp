@@ -360,6 +360,10 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                                             : "the row of " + TimeText(row.TimeMs)) +
                                     ")");
     };
+    // The column of each place of the query before Tim, whose type is asked only when
+    // the reader reads it.
+    static const unsigned kSelected[7] = {kColDescription, kColInfo, kColPCount, kColSumma, kColSummaWithoutNDS,
+                                          kColNArt, kColNDep};
     int types[8] = {};
     auto int32 = [&](int c, const char* name, std::int32_t& out) {
         switch (types[c]) {
@@ -401,7 +405,8 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
             Failed(day, rc);
         }
         ++n;
-        for (int c = 0; c < 8; ++c) types[c] = sqlite3_column_type(st.s, c);
+        for (int c = 0; c < 7; ++c) types[c] = (columns & kSelected[c]) ? sqlite3_column_type(st.s, c) : SQLITE_NULL;
+        types[7] = sqlite3_column_type(st.s, 7);
         row.TimeMs = 0;
         int32(7, "Tim", row.TimeMs);
         row.DescriptionNull = types[0] == SQLITE_NULL;
