@@ -14,7 +14,7 @@
 #include "platform/shell/ionlyonce.h"
 #include "spooler/application.h"
 #include "spooler/automation/automationbus.h"
-#include "spooler/automation/mainwindowhost.h"
+#include "spooler/automation/spoolerautomation.h"
 #include "spooler/dialogs/maindialogs.h"
 #include "spooler/mainform.h"
 

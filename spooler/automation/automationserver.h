@@ -18,6 +18,7 @@
 #include <span>
 
 #include "spooler/automation/automationbus.h"
+#include "spooler/automation/spoolauto.h"
 
 class QDBusMessage;
 class QDBusServiceWatcher;
@@ -72,11 +73,7 @@ private:
     std::uint64_t nextId_ = 1;
     bool registered_ = false;
     bool nameTaken_ = false;
-    // The client whose member opened the receipt now open, and whether it has left the
-    // bus since (then the receipt waits for a close: CloseCheck, or a member that
-    // closes a receipt first).
-    QString receiptOwner_;
-    bool receiptAbandoned_ = false;
+    PreparedWindow prepared_;  // the window that a SpoolAuto object's Prepare named
 };
 
 }  // namespace tolver::spooler
