@@ -305,7 +305,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         }
     };
 
-    driver.SetComNumber(kCom);
+    driver.Protocol().SetComNumber(kCom);
     driver.Settings().IgnoreReplyFormatError = false;
     std::string cause;
     if (driver.Init(cause) != 0) {

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     QObject::connect(&main, &TfrmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     int code = 0;
     if (automation.NameTaken()) {
-        // It came up meanwhile: this one goes the close road at once.
+        // It came up meanwhile: this one goes through the closing sequence at once.
         sayAnotherOnBus();
         code = 1;
         QMetaObject::invokeMethod(&main, &QWidget::close, Qt::QueuedConnection);

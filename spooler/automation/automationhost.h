@@ -41,7 +41,7 @@ public:
     virtual const TCashDriverConstraints& Constraints() const = 0;
 
     // Appends to / removes from Clients; removing the last one closes the main window
-    // by the close road.
+    // by the closing sequence.
     virtual void AddClient(AutomationClient* client) = 0;
     virtual void RemoveClient(AutomationClient* client) = 0;
 
