@@ -248,9 +248,16 @@ void TRegFisc2160Protocol::CloseAfterCurrent() {
 bool TRegFisc2160Protocol::SettleClose() {
     // The error states act in the next step, with results to report.
     if (state_ == StateErrorStatus || state_ == StateMalformed || state_ == StateNoReply) return false;
-    if (sentOut_ && !queue_.Empty() && !closeTimer_.Expired(Clock(), closeWait_)) return false;
+    if (sentOut_ && !queue_.Empty()) {
+        if (!closeTimer_.Expired(Clock(), closeWait_)) return false;
+        // Past its time-out: the command in flight ends with -1, as silence ends it.
+        SetError(kCommError, kDetailNoReply);
+        LogError();
+        Raise(OnError, GetErrorText());
+        if (Stopped()) return true;
+    }
     const bool reopen = reopenPending_;
-    Close();  // past its time-out, a command still in flight ends with -1
+    Close();
     if (reopen) {
         std::string cause;
         if (Open(cause) != 0) Raise(OnError, cause);
