@@ -1,14 +1,44 @@
 #include "reports/paymentarchive.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <limits>
+#include <thread>
 
 #include "platform/base/textcase.h"
 
 namespace tolver {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string DayText(double day) {
+    int y = 1899, m = 12, d = 30;
+    if (std::isfinite(day) && day > -693594 && day < 2958466) DecodeDate(day, y, m, d);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d, m, y);
+    return buf;
+}
+
+// Control characters (and DEL) as blanks: a text of a row never starts a line, a rule
+// or a column of the report of its own.
+void BlankControls(std::string& text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+}
+
+}  // namespace
+
+EArchiveRead::EArchiveRead(double day, const std::string& what)
+    : Exception("the day " + DayText(day) + " (table " + TPaymentArchive::TableName(day) +
+                ") could not be read whole: " + what),
+      day_(day) {}
 
 const std::string& TFoldCache::Fold(const std::string& name) {
     auto it = folded_.find(name);
@@ -19,7 +49,8 @@ const std::string& TFoldCache::Fold(const std::string& name) {
 
 namespace {
 
-// tolver_fold(text): the text without trailing blanks, case-folded.
+// tolver_fold(text): the text with its control characters as blanks, without
+// trailing blanks, case-folded.
 void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
     if (!p) {
@@ -27,6 +58,7 @@ void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     std::string text(p, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+    BlankControls(text);
     while (!text.empty() && text.back() == ' ') text.pop_back();
     try {
         const std::string& folded = static_cast<TFoldCache*>(sqlite3_user_data(ctx))->Fold(text);
@@ -40,27 +72,43 @@ void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 bool TPaymentArchive::Open(const std::string& fileName, std::string* why) {
     Close();
-    if (fileName.empty()) {
-        if (why) *why = "no file is named";
+    auto refuse = [&](const std::string& reason) {
+        if (why) *why = reason;
         return false;
+    };
+    if (fileName.empty()) return refuse("no file is named");
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return refuse("it is a folder, not a SQLite database");
+        if (S_ISREG(st.st_mode) && st.st_size == 0) return refuse("the file is empty, not a SQLite database");
     }
     sqlite3* db = nullptr;
-    const bool opened =
-        sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
-    if (opened) sqlite3_busy_timeout(db, 2000);
-    // Reading its schema tells a database from any other file.
-    if (!opened || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        if (why) *why = db ? sqlite3_errmsg(db) : "out of memory";
+    if (sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        const std::string reason = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close(db);
-        return false;
+        return refuse(reason);
+    }
+    // The file's own header tells a database from any other file without a lock:
+    // reading its schema would wait for a writer.
+    {
+        char head[16] = {};
+        std::ifstream in(fileName, std::ios::binary);
+        if (!in.read(head, sizeof head) ||
+            std::string_view(head, sizeof head) != std::string_view("SQLite format 3", 16)) {
+            sqlite3_close(db);
+            return refuse("file is not a database");
+        }
     }
     auto fold = std::make_unique<TFoldCache>();
     if (sqlite3_create_function_v2(db, "tolver_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, fold.get(),
                                    &FoldFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        return false;
+        return refuse("out of memory");
     }
+    sqlite3_busy_handler(db, &TPaymentArchive::OnBusy, this);
+    sqlite3_progress_handler(db, 1000, &TPaymentArchive::OnProgress, this);
     db_ = db;
+    fileName_ = fileName;
     fold_ = std::move(fold);
     return true;
 }
@@ -69,6 +117,7 @@ void TPaymentArchive::Close() {
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
     fold_.reset();
+    fileName_.clear();
 }
 
 std::string TPaymentArchive::TableName(double day) {
@@ -85,6 +134,115 @@ std::int32_t TPaymentArchive::TimeMs(double timeOfDay) {
     return ms >= 86400000.0 ? 86399999 : static_cast<std::int32_t>(ms);
 }
 
+void TPaymentArchive::BeginRead() {
+    if (db_ && sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+}
+
+void TPaymentArchive::EndRead() noexcept {
+    if (db_ && !sqlite3_get_autocommit(db_) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool TPaymentArchive::Ask() {
+    lastAsk_ = Clock::now();
+    rowsSinceAsk_ = 0;
+    if (watch_ && !watch_(partRead_)) stopped_ = true;
+    return !stopped_;
+}
+
+int TPaymentArchive::OnBusy(void* self, int count) {
+    auto& a = *static_cast<TPaymentArchive*>(self);
+    const auto now = Clock::now();
+    if (count == 0) a.waitStart_ = now;
+    if (now - a.waitStart_ >= a.WriterWait) {
+        a.lockedOut_ = true;
+        return 0;
+    }
+    // While a writer is waited for, the watch is asked as during a reading, so that
+    // a stop is answered at once.
+    if (a.reading_ && now - a.lastAsk_ >= a.AskEvery && !a.Ask()) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(count < 4 ? 1 << count : 10));
+    return 1;
+}
+
+int TPaymentArchive::OnProgress(void* self) {
+    auto& a = *static_cast<TPaymentArchive*>(self);
+    if (!a.reading_) return 0;
+    const auto since = Clock::now() - a.lastAsk_;
+    // Every tenth of a second once rows come, every second while none do (a sort).
+    if (since < a.AskEvery || (a.rowsSinceAsk_ < 1024 && since < 10 * a.AskEvery)) return 0;
+    return a.Ask() ? 0 : 1;
+}
+
+namespace {
+
+std::string LockedText(std::chrono::milliseconds wait) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "another program held the archive locked for longer than %g s",
+                  static_cast<double>(wait.count()) / 1000);
+    return buf;
+}
+
+}  // namespace
+
+void TPaymentArchive::Failed(double day, int rc) const {
+    if (rc == SQLITE_BUSY || lockedOut_) throw EArchiveRead(day, LockedText(WriterWait));
+    throw EArchiveRead(day, sqlite3_errmsg(db_));
+}
+
+// The state of a reading under way, for the busy and progress handlers.
+class TPaymentArchive::Reading {
+public:
+    explicit Reading(TPaymentArchive& archive) : a_(archive) {
+        a_.reading_ = true;
+        a_.stopped_ = a_.lockedOut_ = false;
+        a_.partRead_ = 0;
+        a_.rowsSinceAsk_ = 0;
+        a_.lastAsk_ = Clock::now();
+    }
+    ~Reading() { a_.reading_ = false; }
+
+private:
+    TPaymentArchive& a_;
+};
+
+bool TPaymentArchive::CheckTables(std::string& why) {
+    if (!db_) {
+        why = "no archive is open";
+        return false;
+    }
+    Reading reading(*this);
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type IN ('table','view')", -1, &st,
+                                nullptr);
+    bool found = false;
+    while (rc == SQLITE_OK) {
+        const int step = sqlite3_step(st);
+        if (step != SQLITE_ROW) {
+            rc = step == SQLITE_DONE ? SQLITE_OK : step;
+            break;
+        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        const std::string name = p ? p : "";
+        // yyyy-mm-dd_Vora, whatever the case of its letters.
+        bool day = name.size() == 15 && name[4] == '-' && name[7] == '-' && name[10] == '_' &&
+                   CaseFold(name.substr(11)) == "vora";
+        for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) day = day && name[i] >= '0' && name[i] <= '9';
+        if (day) {
+            found = true;
+            break;
+        }
+    }
+    if (rc != SQLITE_OK && stopped_) rc = SQLITE_INTERRUPT;
+    if (rc != SQLITE_OK) {
+        why = rc == SQLITE_INTERRUPT ? "stopped while waiting for another program's lock" : rc == SQLITE_BUSY || lockedOut_ ? LockedText(WriterWait) : std::string(sqlite3_errmsg(db_));
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK) return false;
+    if (!found) why = "it holds no payment table (no table named yyyy-mm-dd_Vora)";
+    return found;
+}
+
 namespace {
 
 struct Statement {
@@ -92,76 +250,180 @@ struct Statement {
     ~Statement() { sqlite3_finalize(s); }
 };
 
-bool ReadInt32(sqlite3_stmt* s, int col, std::int32_t& out) {
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_NULL:
-        out = 0;
-        return true;
-    case SQLITE_INTEGER: {
-        const sqlite3_int64 v = sqlite3_column_int64(s, col);
-        if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) return false;
-        out = static_cast<std::int32_t>(v);
-        return true;
-    }
-    default:
-        return false;
-    }
+std::string TimeText(std::int32_t ms) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
+    return buf;
 }
 
-// Into out, whose room is kept from row to row.
-void ReadText(sqlite3_stmt* s, int col, std::string& out) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-    if (p)
-        out.assign(p, static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
-    else
-        out.clear();
+// What a value of the wrong kind is, for the message that names it.
+std::string Kind(sqlite3_stmt* s, int col) {
+    switch (sqlite3_column_type(s, col)) {
+    case SQLITE_INTEGER: return "the integer " + std::to_string(sqlite3_column_int64(s, col));
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_column_double(s, col);
+        if (!std::isfinite(v)) return "an infinite value";
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "the fraction %.17g", v);
+        return buf;
+    }
+    case SQLITE_TEXT: {
+        std::string text(reinterpret_cast<const char*>(sqlite3_column_text(s, col)),
+                         static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
+        if (text.size() > 40) text = text.substr(0, 40) + "...";
+        BlankControls(text);
+        return "the text '" + text + "'";
+    }
+    default: return "a binary value";
+    }
 }
 
 }  // namespace
 
-bool TPaymentArchive::ReadDay(double day, double timeFrom, double timeTo, Order order,
-                              const std::function<bool(const PaymentRow&)>& each,
-                              const std::vector<std::string>* names) const {
-    if (!db_) return false;
+TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, double timeTo, unsigned columns,
+                                                  const std::function<bool(const PaymentRow&)>& each,
+                                                  const std::vector<std::string>* names) {
+    DayRead result;
+    if (!db_) return result;
     if (names && names->size() > kMaxBoundNames) names = nullptr;
-    std::string sql = "SELECT Description, Info, PCount, Summa, NArt, NDep, Tim FROM \"" + TableName(day) +
-                      "\" WHERE Tim>=?1 AND Tim<=?2";
+    Reading reading(*this);
+    const std::string table = TableName(day);
+
+    // The columns the table has: a missing table is a day without payments, a
+    // missing column leaves the day out.
+    static const struct {
+        unsigned bit;
+        const char* name;
+    } kColumns[] = {{kColData, "Data"},
+                    {kColTim, "Tim"},
+                    {kColDescription, "Description"},
+                    {kColInfo, "Info"},
+                    {kColPCount, "PCount"},
+                    {kColSumma, "Summa"},
+                    {kColSummaWithoutNDS, "SummaWithoutNDS"},
+                    {kColNArt, "NArt"},
+                    {kColNDep, "NDep"}};
+    unsigned present = 0;
+    {
+        Statement info;
+        int rc = sqlite3_prepare_v2(db_, "SELECT name FROM pragma_table_info(?1)", -1, &info.s, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(info.s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            while ((rc = sqlite3_step(info.s)) == SQLITE_ROW) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(info.s, 0));
+                const std::string name = p ? CaseFold(p) : std::string();
+                for (const auto& c : kColumns)
+                    if (name == CaseFold(c.name)) present |= c.bit;
+            }
+        }
+        if (rc != SQLITE_DONE) {
+            if (stopped_) return {DayRead::Stopped, {}};
+            Failed(day, rc);
+        }
+    }
+    if (present == 0) return {DayRead::NoTable, {}};
+    for (const auto& c : kColumns)
+        if ((columns & c.bit) && !(present & c.bit)) return {DayRead::MissingColumn, c.name};
+
+    // The columns the reader does not name are not read (NULL in their place).
+    auto col = [&](unsigned bit, const char* name) { return std::string(columns & bit ? name : "NULL"); };
+    std::string sql = "SELECT " + col(kColDescription, "Description") + ", " + col(kColInfo, "Info") + ", " +
+                      col(kColPCount, "PCount") + ", " + col(kColSumma, "Summa") + ", " +
+                      col(kColSummaWithoutNDS, "SummaWithoutNDS") + ", " + col(kColNArt, "NArt") + ", " +
+                      col(kColNDep, "NDep") + ", Tim FROM \"" + table +
+                      // A time that is not a number may belong to the range: it is read
+                      // (and refused) rather than passed over.
+                      "\" WHERE (Tim>=?1 AND Tim<=?2 OR typeof(Tim) NOT IN ('integer','real','null'))";
     if (names) {
         sql += " AND tolver_fold(Description) IN (";
         for (std::size_t i = 0; i < names->size(); ++i) sql += i ? ",?" : "?";
         sql += ")";
     }
-    sql += order == Order::ByTime ? " ORDER BY Data, Tim" : " ORDER BY NArt, NDep, Description, Data, Tim";
+    sql += " ORDER BY Data, Tim";
     Statement st;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr) != SQLITE_OK) return false;
-    sqlite3_bind_int(st.s, 1, TimeMs(timeFrom));
-    sqlite3_bind_int(st.s, 2, TimeMs(timeTo));
+    const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr);
+    if (prepared != SQLITE_OK) {
+        if (stopped_) return {DayRead::Stopped, {}};
+        Failed(day, prepared);
+    }
+    const std::int32_t from = TimeMs(timeFrom), to = TimeMs(timeTo);
+    sqlite3_bind_int(st.s, 1, from);
+    sqlite3_bind_int(st.s, 2, to);
     for (std::size_t i = 0; names && i < names->size(); ++i)
         sqlite3_bind_text(st.s, static_cast<int>(i + 3), (*names)[i].data(), static_cast<int>((*names)[i].size()),
                           SQLITE_STATIC);
     PaymentRow row;
+    std::int64_t n = 0;
+    auto wrong = [&](int c, const char* name, const char* wanted) {
+        throw EArchiveRead(day, std::string(name) + " holds " + Kind(st.s, c) + " where " + wanted + " belongs (" +
+                                    (c == 7 ? "row " + std::to_string(n) + " of the day"
+                                            : "the row of " + TimeText(row.TimeMs)) +
+                                    ")");
+    };
+    int types[8] = {};
+    auto int32 = [&](int c, const char* name, std::int32_t& out) {
+        switch (types[c]) {
+        case SQLITE_NULL: out = 0; return;
+        case SQLITE_INTEGER: {
+            const sqlite3_int64 v = sqlite3_column_int64(st.s, c);
+            if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()) {
+                out = static_cast<std::int32_t>(v);
+                return;
+            }
+            wrong(c, name, "a 32-bit integer");
+            return;
+        }
+        default: wrong(c, name, "an integer"); return;
+        }
+    };
+    auto money = [&](int c, const char* name, Currency& out) {
+        switch (types[c]) {
+        case SQLITE_NULL: out = Currency(); return;
+        case SQLITE_INTEGER: out = Currency::FromRaw(sqlite3_column_int64(st.s, c)); return;
+        default: wrong(c, name, "an amount in ten-thousandths");
+        }
+    };
+    // Into out, whose room is kept from row to row.
+    auto text = [&](int c, std::string& out) {
+        if (types[c] == SQLITE_NULL) {
+            out.clear();
+            return;
+        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.s, c));
+        out.assign(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(st.s, c)) : 0);
+        BlankControls(out);
+    };
     for (;;) {
         const int rc = sqlite3_step(st.s);
-        if (rc == SQLITE_DONE) return true;
-        if (rc != SQLITE_ROW) return false;
-        row.DescriptionNull = sqlite3_column_type(st.s, 0) == SQLITE_NULL;
-        ReadText(st.s, 0, row.Description);
-        ReadText(st.s, 1, row.Info);
-        switch (sqlite3_column_type(st.s, 2)) {
+        if (rc == SQLITE_DONE) return result;
+        if (rc != SQLITE_ROW) {
+            if (stopped_) return {DayRead::Stopped, {}};
+            Failed(day, rc);
+        }
+        ++n;
+        for (int c = 0; c < 8; ++c) types[c] = sqlite3_column_type(st.s, c);
+        row.TimeMs = 0;
+        int32(7, "Tim", row.TimeMs);
+        row.DescriptionNull = types[0] == SQLITE_NULL;
+        text(0, row.Description);
+        text(1, row.Info);
+        switch (types[2]) {
         case SQLITE_NULL: row.Count = 0; break;
         case SQLITE_INTEGER:
         case SQLITE_FLOAT: row.Count = sqlite3_column_double(st.s, 2); break;
-        default: return false;
+        default: wrong(2, "PCount", "a number");
         }
-        if (!std::isfinite(row.Count)) return false;
-        switch (sqlite3_column_type(st.s, 3)) {
-        case SQLITE_NULL: row.Sum = Currency(); break;
-        case SQLITE_INTEGER: row.Sum = Currency::FromRaw(sqlite3_column_int64(st.s, 3)); break;
-        default: return false;
-        }
-        if (!ReadInt32(st.s, 4, row.NArt) || !ReadInt32(st.s, 5, row.NDep) || !ReadInt32(st.s, 6, row.TimeMs))
-            return false;
-        if (!each(row)) return true;
+        if (!std::isfinite(row.Count)) wrong(2, "PCount", "a number");
+        money(3, "Summa", row.Sum);
+        Currency withoutTax;
+        money(4, "SummaWithoutNDS", withoutTax);
+        int32(5, "NArt", row.NArt);
+        int32(6, "NDep", row.NDep);
+        row.NArtNull = types[5] == SQLITE_NULL;
+        row.NDepNull = types[6] == SQLITE_NULL;
+        if (to > from) partRead_ = std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0);
+        ++rowsSinceAsk_;
+        if (!each(row)) return result;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "reports/report.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -45,10 +47,19 @@ double AddCount(double a, double b) {
     return sum;
 }
 
-Currency CountAsMoney(double count) {
-    // 2^63 ten-thousandths is the first value that does not fit.
-    if (!(std::fabs(count) * Currency::kScale < 9223372036854774784.0)) CountTooLarge();
-    return Currency::FromDouble(count);
+void ReserveText(std::string& text, std::size_t size) {
+    if (size <= text.capacity()) return;
+    try {
+        text.reserve(size);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    constexpr std::uintptr_t kLarge = 2u << 20;
+    if (text.capacity() < 4 * kLarge) return;
+    // Only the large pages that lie wholly inside the room, and only as advice.
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    const std::uintptr_t begin = (at + kLarge - 1) & ~(kLarge - 1), end = (at + text.capacity()) & ~(kLarge - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 std::string TextOfLines(const std::vector<std::string>& lines) {
@@ -115,10 +126,31 @@ std::string TReport::GetOptionsSection() { return kArchiveSection; }
 void TReport::OpenData() {
     query_.reset();
     auto archive = std::make_unique<TPaymentArchive>();
-    if (archive->Open(databaseName_)) query_ = std::move(archive);
+    if (archive->Open(databaseName_, &openWhy_)) query_ = std::move(archive);
 }
 
 void TReport::CloseData() { query_.reset(); }
+
+HRESULT TReport::CheckArchive(std::string* File, std::string* Why) {
+    return Guard([&]() -> HRESULT {
+        if (File) *File = databaseName_;
+        std::string why = openWhy_;
+        bool ok = false;
+        if (query_) {
+            scanRead_ = 0;
+            scanDays_ = 1;
+            InOneView([&] { ok = query_->CheckTables(why); });
+        } else if (databaseName_.empty()) {
+            why = "the options server names no payment archive";
+        }
+        if (Why) *Why = ok ? std::string() : why;
+        return ok ? S_OK : S_FALSE;
+    });
+}
+
+std::string TReport::DaysLeftOut() {
+    return SafeText([&](std::string& text) { text = TextOfLines(leftOut_); });
+}
 
 void TReport::ScanDaysFlat(double DateFrom, double DateTo) { ScanDays(DateFrom, DateTo, &TReport::ReadDayFlat); }
 
@@ -133,15 +165,21 @@ void TReport::ScanDays(double DateFrom, double DateTo, DayReader reader) {
     double timeFrom = TimeOf(DateFrom);
     auto timeTo = [&](double d) { return d == lastDay ? TimeOf(DateTo) : kEndOfDay; };
     const double days = report::Nearest(lastDay - day) + 1;
-    int read = 0;
+    scanDays_ = days;
+    scanRead_ = 0;
     while (lastDay >= day) {
         (this->*reader)(day, timeFrom, timeTo(day));
+        if (stoppedInDay_) break;
         day += 1;
         timeFrom = 0;
-        ++read;
-        const int percent = NearestInt(read * 100.0 / days);
-        if (!DoProgress(ShiftCount > 0 ? NearestInt((percent + 100.0 * ShiftIndex) / ShiftCount) : percent)) break;
+        ++scanRead_;
+        if (!DoProgress(WalkPercent(0))) break;
     }
+}
+
+int TReport::WalkPercent(double partRead) const {
+    const int percent = NearestInt((scanRead_ + partRead) * 100.0 / scanDays_);
+    return ShiftCount > 0 ? NearestInt((percent + 100.0 * ShiftIndex) / ShiftCount) : percent;
 }
 
 bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(double, double)) {
@@ -156,22 +194,26 @@ bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(do
     for (int i = 0; i < ShiftCount && goOn; ++i) {
         ShiftIndex = i;
         (this->*scan)(Operator.Shifts[i].Start, Operator.Shifts[i].End);
-        goOn = DoProgress(NearestInt((i + 1) * 100.0 / ShiftCount));
+        goOn = !stoppedInDay_ && DoProgress(NearestInt((i + 1) * 100.0 / ShiftCount));
     }
     return goOn;
 }
 
-void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
+void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                        const std::function<void(const PaymentRow&)>& each,
-                       const std::vector<std::string>* names) const {
+                       const std::vector<std::string>* names) {
     if (!query_) return;
-    query_->ReadDay(
-        Day, TimeFrom, TimeTo, order,
+    const TPaymentArchive::DayRead read = query_->ReadDay(
+        Day, TimeFrom, TimeTo, columns,
         [&](const PaymentRow& row) {
             each(row);
             return true;
         },
         names);
+    if (read.kind == TPaymentArchive::DayRead::MissingColumn)
+        leftOut_.push_back(DateText(Day) + " " + TPaymentArchive::TableName(Day) + " " + read.column);
+    else if (read.kind == TPaymentArchive::DayRead::Stopped)
+        stoppedInDay_ = true;
 }
 
 bool TReport::DoProgress(int Percent) {
@@ -200,24 +242,33 @@ std::string TReport::DatesLine(double DateFrom, double DateTo) {
 
 std::string TReport::TitleLine(const std::string& Title) { return Title.empty() ? "" : "  " + Title + kCRLF; }
 
-std::string TReport::NotBuiltLine(bool tooLarge) {
-    return tooLarge ? "  ОТЧЕТ НЕ ПОСТРОЕН: ИТОГ СЛИШКОМ ВЕЛИК" : "  ОТЧЕТ НЕ ПОСТРОЕН";
+std::string TReport::NotBuiltLine(NotBuilt why, double day) {
+    switch (why) {
+    case NotBuilt::TooLarge: return "  ОТЧЕТ НЕ ПОСТРОЕН: ИТОГ СЛИШКОМ ВЕЛИК";
+    case NotBuilt::DayUnread: return "  ОТЧЕТ НЕ ПОСТРОЕН: АРХИВ ЗА " + DateText(day) + " НЕ ПРОЧИТАН";
+    default: return "  ОТЧЕТ НЕ ПОСТРОЕН";
+    }
 }
 
 std::string TReport::ReportText(const std::function<std::string()>& header,
                                 const std::function<void(std::string&)>& body) noexcept {
     ClearErrorInfo();
     std::string text, why;
-    bool tooLarge = false;
+    NotBuilt kind = NotBuilt::Failed;
+    double day = 0;
     try {
         text = header();
         std::string built;
-        body(built);
+        InOneView([&] { body(built); });
         // In the room in front that a large body leaves for it: no second copy.
         built.insert(0, text);
         return built;
     } catch (const ETotalOverflow& e) {
-        tooLarge = true;
+        kind = NotBuilt::TooLarge;
+        why = e.what();
+    } catch (const EArchiveRead& e) {
+        kind = NotBuilt::DayUnread;
+        day = e.Day();
         why = e.what();
     } catch (const std::bad_alloc&) {
         why = "Out of memory";
@@ -228,7 +279,7 @@ std::string TReport::ReportText(const std::function<std::string()>& header,
     }
     // No part of the body: a report is whole or says that it is not.
     try {
-        text += NotBuiltLine(tooLarge) + kCRLF;
+        text += NotBuiltLine(kind, day) + kCRLF;
     } catch (...) {
     }
     SetErrorInfo(kReportFailed, why);
@@ -347,11 +398,23 @@ QWidget* TPropertiesReport::CreatePropertiesControl() {
 }
 
 std::string TPropertiesReport::ListNames(double DateFrom, double DateTo) {
-    return SafeText([&](std::string& text) {
+    return NamesText([&] {
         ScanDaysForNames(DateFrom, DateTo);
         DoProgress(100);
-        text = KnownNames.Text();
     });
+}
+
+std::string TPropertiesReport::NamesText(const std::function<void()>& scan) {
+    ClearErrorInfo();
+    try {
+        InOneView(scan);
+    } catch (const std::exception& e) {
+        // The names read so far, and the host is told that the list is not whole.
+        SetErrorInfo(kReportFailed, e.what());
+    } catch (...) {
+        SetErrorInfo(kReportFailed, "Unspecified error");
+    }
+    return SafeText([&](std::string& text) { text = KnownNames.Text(); });
 }
 
 std::string TPropertiesReport::ListNamesForShift(const THostShift* Shift) {
@@ -359,10 +422,9 @@ std::string TPropertiesReport::ListNamesForShift(const THostShift* Shift) {
 }
 
 std::string TPropertiesReport::ListNamesForPeriods(double, double, const THostOperator* Operator) {
-    return SafeText([&](std::string& text) {
-        if (!Operator) return;
+    if (!Operator) return std::string();
+    return NamesText([&] {
         ScanShifts(*Operator, static_cast<void (TReport::*)(double, double)>(&TPropertiesReport::ScanDaysForNames));
-        text = KnownNames.Text();
     });
 }
 

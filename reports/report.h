@@ -25,6 +25,12 @@ inline constexpr const char* kCRLF = "\r\n";
 // in front of it without a second copy of the text.
 inline constexpr std::size_t kHeaderRoom = 4096;
 
+// Reserves room for size bytes of a report text (a hint: without the room the text
+// grows as it must). The room of a large text is backed by large pages where the
+// system has them: a statement of a month writes hundreds of megabytes once, and
+// touching them page by page would cost as much as reading the archive.
+void ReserveText(std::string& text, std::size_t size);
+
 // Runs f(text), a report call's body: no failure leaves it; on one the text built so
 // far goes back.
 template <class F>
@@ -61,10 +67,8 @@ Currency AddMoney(Currency a, Currency b);
 Currency SubMoney(Currency a, Currency b);
 Currency NegateMoney(Currency v);
 double AddCount(double a, double b);
-// A count held as fixed point (four decimals).
-Currency CountAsMoney(double count);
 
-class TReport : public TComObject<IReportConnection, IPersist, IReport> {
+class TReport : public TComObject<IReportConnection, IPersist, IReport, IReportArchive> {
 public:
     // cls: the class data of the report (its description gives group and name).
     explicit TReport(const ComClass& cls);
@@ -101,13 +105,17 @@ public:
     // IPersist
     HRESULT GetClassID(GUID* ClassID) override;
 
+    // IReportArchive
+    HRESULT CheckArchive(std::string* File, std::string* Why) override;
+    std::string DaysLeftOut() override;
+
     // Asks every advised sink; true unless one of them said stop (all are asked).
     bool DoProgress(int Percent);
 
     const std::string& DatabaseName() const { return databaseName_; }
     void SetDatabaseName(std::string name) { databaseName_ = std::move(name); }
     // The archive; null when there is none.
-    const TPaymentArchive* Query() const { return query_.get(); }
+    TPaymentArchive* Query() const { return query_.get(); }
     int ShiftCount = 0;
     int ShiftIndex = 0;
     std::string HeaderText;
@@ -118,15 +126,21 @@ public:
 
 protected:
     // A report call's text: header() and then the body that body(Body) builds (the
-    // builder of a large body reserves kHeaderRoom beyond it). A call whose body
-    // cannot be built (a total too large to hold, or any other failure) gives the
-    // header and NotBuiltLine, and leaves the reason in the thread's error information
-    // under kReportFailed; a call that builds its report leaves none.
+    // builder of a large body reserves kHeaderRoom beyond it), the archive read as one
+    // view. A call whose body cannot be built (a total too large to hold, a day that
+    // could not be read whole, or any other failure) gives the header and
+    // NotBuiltLine, and leaves the reason in the thread's error information under
+    // kReportFailed; a call that builds its report leaves none.
     std::string ReportText(const std::function<std::string()>& header,
                            const std::function<void(std::string&)>& body) noexcept;
-    // The line that takes the body's place when it cannot be built; tooLarge: a total
-    // did not fit.
-    virtual std::string NotBuiltLine(bool tooLarge);
+    enum class NotBuilt { Failed, TooLarge, DayUnread };
+    // The line that takes the body's place when it cannot be built; day: the day that
+    // could not be read.
+    virtual std::string NotBuiltLine(NotBuilt why, double day);
+
+    // Whether the walk was stopped inside a day: that day was not read whole, so its
+    // rows are not to be shown.
+    bool StoppedInDay() const { return stoppedInDay_; }
 
     using DayReader = void (TReport::*)(double, double, double);
     // The day loop shared by the scans.
@@ -134,23 +148,56 @@ protected:
     // Walks an operator's shifts with scan, asking the sinks after each shift; false
     // when one said stop.
     bool ScanShifts(const THostOperator& Operator, void (TReport::*scan)(double, double));
-    // Hands each row of a day to each (see TPaymentArchive::ReadDay); nothing without
-    // an archive. A failure of the archive ends the day's reading and the rows handed
-    // out stay; what each raises goes on to the caller.
-    void ReadRows(double Day, double TimeFrom, double TimeTo, TPaymentArchive::Order order,
+    // Hands each row of a day to each (see TPaymentArchive::ReadDay), reading the
+    // given columns; nothing without an archive. A day whose table lacks one of the
+    // columns is left out and noted (DaysLeftOut); a day that cannot be read whole
+    // raises EArchiveRead; the sinks are asked within the day as well, and a stop
+    // there ends the walk (StoppedInDay). What each raises goes on to the caller.
+    void ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                   const std::function<void(const PaymentRow&)>& each,
-                  const std::vector<std::string>* names = nullptr) const;
+                  const std::vector<std::string>* names = nullptr);
+    // Runs f with the archive read as one view and the sinks asked within days.
+    template <class F>
+    void InOneView(F&& f);
     // "  С hh:nn ПО hh:nn dd.mm.yyyy", or with both dates for several days.
     static std::string DatesLine(double DateFrom, double DateTo);
     // "  " + Title + CR LF, or nothing for an empty title.
     static std::string TitleLine(const std::string& Title);
 
 private:
+    // The percent of the walk when partRead of the day being read is read.
+    int WalkPercent(double partRead) const;
+
     const ComClass& class_;
     std::string databaseName_;
     std::vector<ComPtr<IUnknown>> sinks_;
     std::unique_ptr<TPaymentArchive> query_;
+    std::string openWhy_;                // why there is no archive
+    std::vector<std::string> leftOut_;  // the days the last call left out
+    bool stoppedInDay_ = false;
+    int scanRead_ = 0;      // days of the walk under way read so far
+    double scanDays_ = 1;  // and its days
 };
+
+template <class F>
+void TReport::InOneView(F&& f) {
+    struct View {
+        TReport& r;
+        explicit View(TReport& report) : r(report) {
+            r.stoppedInDay_ = false;
+            r.leftOut_.clear();
+            if (!r.query_) return;
+            r.query_->SetWatch([&rep = r](double part) { return rep.DoProgress(rep.WalkPercent(part)); });
+            r.query_->BeginRead();
+        }
+        ~View() {
+            if (!r.query_) return;
+            r.query_->EndRead();
+            r.query_->SetWatch(nullptr);
+        }
+    } view(*this);
+    f();
+}
 
 // Names sorted without regard to case, each at most once.
 class TNameList {
@@ -208,6 +255,11 @@ public:
 
 protected:
     HRESULT QueryOtherInterface(const GUID& iid, void** object) override;
+
+private:
+    // The known names after scan, the archive read as one view; a failure of the scan
+    // leaves its reason in the thread's error information under kReportFailed.
+    std::string NamesText(const std::function<void()>& scan);
 };
 
 // The base of a report's properties page. The page holds a reference to its report,

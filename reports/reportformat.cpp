@@ -1,19 +1,17 @@
 #include "reports/reportformat.h"
 
 #include <QString>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/variant/utf.h"
 
 namespace tolver::report {
 
-namespace {
-
-// The byte length of the first `count` characters of s (all of it for a negative
-// count) and how many characters that is; characters as Utf8Next reads them.
-std::pair<std::size_t, std::size_t> Prefix(std::string_view s, int count) {
+std::pair<std::size_t, std::size_t> CharPrefix(std::string_view s, int count) {
     std::size_t end = 0, chars = 0;
     const std::size_t limit = count < 0 ? s.size() : static_cast<std::size_t>(count);
     while (end < s.size() && chars < limit) {
@@ -29,6 +27,8 @@ std::pair<std::size_t, std::size_t> Prefix(std::string_view s, int count) {
     }
     return {end, chars};
 }
+
+namespace {
 
 // The digits of a fixed-point value with `decimals` places, rounded half away from
 // zero, as Currency::Format writes them but with the report's decimal separator.
@@ -54,19 +54,38 @@ char* MoneyDigits(char* buf, Currency value, int decimals) {
     return p;
 }
 
-void AppendRight(std::string& out, std::string_view s, std::size_t chars, int width) {
-    if (width > 0 && chars < static_cast<std::size_t>(width)) out.append(static_cast<std::size_t>(width) - chars, ' ');
-    out += s;
+char* PutRight(char* p, std::string_view s, std::size_t chars, int width) {
+    if (width > 0 && chars < static_cast<std::size_t>(width)) {
+        std::memset(p, ' ', static_cast<std::size_t>(width) - chars);
+        p += static_cast<std::size_t>(width) - chars;
+    }
+    std::memcpy(p, s.data(), s.size());
+    return p + s.size();
+}
+
+// Appends what put writes into at most `room` bytes.
+template <class Put>
+void AppendPut(std::string& out, std::size_t room, Put put) {
+    const std::size_t old = out.size();
+    out.resize(old + room);
+    out.resize(static_cast<std::size_t>(put(out.data() + old) - out.data()));
 }
 
 }  // namespace
 
-void AppendPad(std::string& out, std::string_view s, int width, int precision, bool left) {
-    const auto [bytes, chars] = Prefix(s, precision);
+char* PutPad(char* p, std::string_view s, int width, int precision, bool left) {
+    const auto [bytes, chars] = CharPrefix(s, precision);
     const std::size_t fill = width > 0 && chars < static_cast<std::size_t>(width) ? width - chars : 0;
-    if (!left) out.append(fill, ' ');
-    out.append(s.data(), bytes);
-    if (left) out.append(fill, ' ');
+    if (!left) std::memset(p, ' ', fill), p += fill;
+    std::memcpy(p, s.data(), bytes);
+    p += bytes;
+    if (left) std::memset(p, ' ', fill), p += fill;
+    return p;
+}
+
+void AppendPad(std::string& out, std::string_view s, int width, int precision, bool left) {
+    AppendPut(out, CharPrefix(s, precision).first + static_cast<std::size_t>(std::max(width, 0)),
+              [&](char* p) { return PutPad(p, s, width, precision, left); });
 }
 
 std::string Pad(std::string_view s, int width, int precision, bool left) {
@@ -77,24 +96,29 @@ std::string Pad(std::string_view s, int width, int precision, bool left) {
 
 namespace {
 
-void AppendFitRight(std::string& out, std::string_view s, int width) {
-    if (Prefix(s, -1).second > static_cast<std::size_t>(width)) s = "...";
-    AppendPad(out, s, width, -1, false);
+char* PutFitRight(char* p, std::string_view s, int width) {
+    if (CharPrefix(s, -1).second > static_cast<std::size_t>(width)) s = "...";
+    return PutPad(p, s, width, -1, false);
 }
 
 }  // namespace
 
 std::string FitRight(std::string_view s, int width) {
     std::string text;
-    AppendFitRight(text, s, width);
+    AppendPut(text, s.size() + static_cast<std::size_t>(std::max(width, 3)),
+              [&](char* p) { return PutFitRight(p, s, width); });
     return text;
 }
 
-void AppendMoney(std::string& out, Currency value, int width) {
+char* PutMoney(char* p, Currency value, int width) {
     char buf[32];
     const char* end = MoneyDigits(buf, value, 2);
     const std::string_view digits(buf, static_cast<std::size_t>(end - buf));
-    AppendRight(out, digits, digits.size(), width);
+    return PutRight(p, digits, digits.size(), width);
+}
+
+void AppendMoney(std::string& out, Currency value, int width) {
+    AppendPut(out, 32 + static_cast<std::size_t>(std::max(width, 0)), [&](char* p) { return PutMoney(p, value, width); });
 }
 
 std::string Money(Currency value, int width) {
@@ -103,17 +127,19 @@ std::string Money(Currency value, int width) {
     return text;
 }
 
-void AppendCount(std::string& out, double count, int width) {
+char* PutCount(char* p, double count, int width) {
     if (count == std::trunc(count) && std::fabs(count) < 1e15) {
         // A whole count, the common case: its digits straight away.
         char buf[32];
         const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(count)).ptr;
-        std::string_view digits(buf, static_cast<std::size_t>(end - buf));
-        if (count == 0 && std::signbit(count)) digits = "-0";
-        AppendFitRight(out, digits, width);
-        return;
+        return PutFitRight(p, std::string_view(buf, static_cast<std::size_t>(end - buf)), width);
     }
-    AppendFitRight(out, CountText(count), width);
+    const std::string text = CountText(count);
+    return PutFitRight(p, text, width);
+}
+
+void AppendCount(std::string& out, double count, int width) {
+    AppendPut(out, 32 + static_cast<std::size_t>(std::max(width, 3)), [&](char* p) { return PutCount(p, count, width); });
 }
 
 bool HasFraction(double x) { return std::isfinite(x) && x != std::trunc(x); }
@@ -141,7 +167,8 @@ std::string CountText(double count) {
             if (ch == '.') ch = kDecimalSeparator;
         return text;
     }
-    std::snprintf(buf, sizeof buf, "%.0f", std::isfinite(count) ? count : 0.0);
+    // The nearest integer: a count of -0 is 0.
+    std::snprintf(buf, sizeof buf, "%.0f", std::isfinite(count) && count != 0 ? count : 0.0);
     return buf;
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/variant/variant.h"
 
@@ -31,11 +32,21 @@ std::string CountText(double count);
 // part, else whole.
 std::string CountText(Currency count);
 
-// The same, appended to out without a text of their own: a statement writes them for
-// each of millions of rows. AppendCount appends FitRight(CountText(count), width).
+// The same, appended to out without a text of their own. AppendCount appends
+// FitRight(CountText(count), width).
 void AppendPad(std::string& out, std::string_view s, int width, int precision = -1, bool left = true);
 void AppendMoney(std::string& out, Currency value, int width = 9);
 void AppendCount(std::string& out, double count, int width);
+// The same written at p, for the lines a statement writes for each of millions of
+// rows; each returns the end of what it wrote. The room they need: PutPad the bytes of
+// the first `precision` characters of s and `width` more, PutMoney and PutCount 32 and
+// `width` more.
+char* PutPad(char* p, std::string_view s, int width, int precision = -1, bool left = true);
+char* PutMoney(char* p, Currency value, int width = 9);
+char* PutCount(char* p, double count, int width);
+// The byte length of the first `count` characters of s (all of it for a negative
+// count) and how many characters that is.
+std::pair<std::size_t, std::size_t> CharPrefix(std::string_view s, int count);
 // Whether x has a fractional part.
 bool HasFraction(double x);
 // x brought to the nearest integer, halves to the even neighbour.

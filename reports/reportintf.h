@@ -48,10 +48,10 @@ protected:
     ~IReportConnection() = default;
 };
 
-// A report call that cannot build its report (a total too large to hold) gives the
-// header and a line that says so, and leaves the reason in the thread's error
-// information under this code (TakeErrorInfo); a call that builds its report leaves
-// none.
+// A report call that cannot build its report (a total too large to hold, a day of the
+// archive that could not be read whole) gives the header and a line that says so, and
+// leaves the reason in the thread's error information under this code
+// (TakeErrorInfo); a call that builds its report leaves none.
 inline constexpr HRESULT kReportFailed = E_FAIL;
 
 class IReport : public IUnknown {
@@ -101,6 +101,26 @@ public:
 
 protected:
     ~IReportProperties() = default;
+};
+
+// The report's own account of its payment archive, for a host that shows more than
+// the text (tolver-report); the report host of the point of sale does not ask it.
+class IReportArchive : public IUnknown {
+public:
+    static constexpr GUID IID = MakeGUID("{FC0FDE15-5128-4986-A79C-D421BA48A680}");
+    using Base = IUnknown;
+
+    // S_OK when the report holds a payment archive with day tables that it can read;
+    // S_FALSE, with the reason, when it holds none (its report is then all zero).
+    // File: the archive the report was given. A writer at work is waited for, the
+    // advised sinks being asked as during a report.
+    virtual HRESULT CheckArchive(std::string* File, std::string* Why) = 0;
+    // The days that the last report call left out because their table lacks a column
+    // that the report reads, one line each: "dd.mm.yyyy yyyy-mm-dd_Vora Column".
+    virtual std::string DaysLeftOut() = 0;
+
+protected:
+    ~IReportArchive() = default;
 };
 
 // The reports component category of the host.

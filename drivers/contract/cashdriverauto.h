@@ -1,10 +1,10 @@
 #pragma once
-// What every driver's automation object shares: the one event connection point
-// under the events identifier that the driver names in EventIID, the relay of the
-// driver object's events to it, and the member bodies whose behaviour is the same in
-// every driver (settings blobs in and out of their frames, the setup's advanced blob,
-// Init's loading of the basic blob, the split of a sale by its count, the limits);
-// and CashDriverObject, what a driver object must offer for them.
+// The automation object of every driver, TCashDriverAutoOf<driver object>: the one
+// event connection point under the events identifier that the driver names in
+// EventIID, the relay of the driver object's events to it, and every contract member
+// as one call on the driver object (settings blobs in and out of their frames, the
+// setup's advanced blob, Init's loading of the basic blob, the split of a sale by its
+// count, the limits); and CashDriverObject, what a driver object offers for them.
 //
 // A settings blob that is loaded into a settings object (Properties put,
 // AdvProperties put, the advanced blob of a SpoolerSetup put, the blob of Init) is
@@ -15,6 +15,7 @@
 #include <cmath>
 #include <concepts>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <span>
@@ -225,13 +226,18 @@ private:
     TConnectionPoint* connectionPoint_ = nullptr;
 };
 
-// A driver object: what TCashDriverAutoOf calls on the driver it owns. Operations
-// answer a command id, 0 (done, nothing to wait for) or -1 (refused, nothing queued),
-// as the contract members of the same names do; their outcomes arrive later through
-// Events as OnCommandResult.
+// A driver object: the whole of what a driver adds to the contract, which
+// TCashDriverAutoOf answers over it. Operations answer a command id, 0 (done, nothing
+// to wait for) or -1 (refused, nothing queued), as the contract members of the same
+// names do; their outcomes arrive later through Events as OnCommandResult.
 template <class D>
 concept CashDriverObject = requires(D& d, std::string& cause, const std::string& text, const Variant& blob,
-                                    Currency sum, double count, std::int32_t n, std::uint8_t com, TPayType payType) {
+                                    Currency sum, double count, std::int32_t n, std::uint8_t com, TPayType payType,
+                                    bool flag) {
+    // The interface its automation object answers (ICashDriverAuto, or one of the
+    // driver's own that derives from it) and the events identifier that EventIID names.
+    requires std::derived_from<typename D::AutoInterface, ICashDriverAuto>;
+    { D::EventsIID } -> std::convertible_to<GUID>;
     // The automation object's relay (AutoObject), and the host's setup as last put.
     { d.Events } -> std::same_as<TCashDriverEvents&>;
     { d.Setup } -> std::same_as<TSpoolerSetup&>;
@@ -240,17 +246,26 @@ concept CashDriverObject = requires(D& d, std::string& cause, const std::string&
     d.Settings().SetFromVariant(blob);
     { d.AdvSettings().GetAsVariant() } -> std::convertible_to<Variant>;
     d.AdvSettings().SetFromVariant(blob);
-    // The frames it owns (null once the host has destroyed one).
+    // The frames it owns (null once the host has destroyed one), and the settings
+    // into their controls (Show) and back (Take); a frame gone is left alone.
     { d.PropertiesFrame() } -> std::convertible_to<QWidget*>;
     { d.AdvPropertiesFrame() } -> std::convertible_to<QWidget*>;
     { d.InfoFrame() } -> std::convertible_to<QWidget*>;
-    // The firmware row it works with: the limits and the item lists.
+    d.ShowSettings();
+    d.TakeSettings();
+    d.ShowAdvSettings();
+    d.TakeAdvSettings();
+    // The firmware row it works with (the item lists), the limits the host reads
+    // (null for none), and the descriptions.
     { d.Version() } -> std::convertible_to<const TCashDriverConstraints&>;
-    // The line.
-    { d.GetComNumber() } -> std::convertible_to<std::uint8_t>;
-    d.SetComNumber(com);
-    { d.GetBaud() } -> std::convertible_to<std::int32_t>;
-    d.SetBaud(n);
+    { d.Constraints() } -> std::convertible_to<const TCashDriverConstraints*>;
+    { d.GetBeginMsg() } -> std::convertible_to<std::string>;
+    { d.CashModelDescription() } -> std::convertible_to<std::string>;
+    // The line, on its engine (Protocol()), and what the driver makes of the link.
+    { d.Protocol().GetComNumber() } -> std::convertible_to<std::uint8_t>;
+    d.Protocol().SetComNumber(com);
+    { d.Protocol().GetBaud() } -> std::convertible_to<std::int32_t>;
+    d.Protocol().SetBaud(n);
     { d.GetInInteraction() } -> std::convertible_to<bool>;
     { d.GetID() } -> std::convertible_to<std::string>;
     { d.GetTrashID() } -> std::convertible_to<std::string>;
@@ -268,6 +283,11 @@ concept CashDriverObject = requires(D& d, std::string& cause, const std::string&
     { d.AddPayArtInt(n, n, sum, sum) } -> std::convertible_to<std::int32_t>;
     { d.AddPayArtFrac(n, count, sum, sum) } -> std::convertible_to<std::int32_t>;
     { d.DelPayArt(sum, sum, n) } -> std::convertible_to<std::int32_t>;
+    // The department sale and void and the article programming, in the contract's
+    // argument order.
+    { d.AddPayDep(text, count, sum, sum, n) } -> std::convertible_to<std::int32_t>;
+    { d.DelPayDep(sum, sum, n) } -> std::convertible_to<std::int32_t>;
+    { d.SetArt(n, n, n, sum, text, flag) } -> std::convertible_to<std::int32_t>;
     { d.AddCash(payType, text, sum) } -> std::convertible_to<std::int32_t>;
     { d.ReturnCash(payType, text, sum) } -> std::convertible_to<std::int32_t>;
     { d.CloseCheck(payType, sum) } -> std::convertible_to<std::int32_t>;
@@ -280,18 +300,27 @@ concept CashDriverObject = requires(D& d, std::string& cause, const std::string&
     { d.Terminate() } -> std::convertible_to<std::int32_t>;
 };
 
-// The members that every driver's automation object answers alike, over the driver
-// object it owns: the frames, the settings blobs, the setup, the line's properties,
-// the item lists, Init and Done, the reports and programming, the receipt operations
-// other than the department ones, the operator, Restore and Terminate, each one driver
-// call under Guard. A driver's automation object makes its driver (MakeDriver), says
-// how its frames show and take settings, and answers the members that are its own.
-template <class Default, CashDriverObject DriverType>
-class TCashDriverAutoOf : public TCashDriverAutoObject<Default> {
+// The automation object of every driver: it owns one driver object, answers each
+// contract member by one call on it under Guard, and carries its events to the one
+// connected sink. A driver library registers TCashDriverAutoOf<its driver object>.
+template <CashDriverObject DriverType>
+class TCashDriverAutoOf : public TCashDriverAutoObject<typename DriverType::AutoInterface> {
+    using Base = TCashDriverAutoObject<typename DriverType::AutoInterface>;
+
 public:
+    using DriverFactory = std::function<std::unique_ptr<DriverType>()>;
+
+    // The driver object made with its default constructor (on the real line).
+    TCashDriverAutoOf()
+        requires std::default_initializable<DriverType>
+        : TCashDriverAutoOf([] { return std::make_unique<DriverType>(); }) {}
+    // makeDriver: the driver object, made once by Initialize.
+    explicit TCashDriverAutoOf(DriverFactory makeDriver)
+        : Base(DriverType::EventsIID), makeDriver_(std::move(makeDriver)) {}
+
     void Initialize() override {
         this->AddEventConnectionPoint();
-        driver_ = MakeDriver();
+        driver_ = makeDriver_();
         driver_->Events.AutoObject = this;
     }
 
@@ -304,32 +333,33 @@ public:
     }
 
     HRESULT get_Properties(Variant* Value) override {
-        return this->GetSettings(driver_->Settings(), [this] { TakeSettings(); }, Value);
+        return this->GetSettings(driver_->Settings(), [this] { driver_->TakeSettings(); }, Value);
     }
     HRESULT set_Properties(const Variant& Value) override {
-        return this->PutSettings(driver_->Settings(), Value, [this] { ShowSettings(); });
+        return this->PutSettings(driver_->Settings(), Value, [this] { driver_->ShowSettings(); });
     }
     HRESULT get_AdvProperties(Variant* Value) override {
-        return this->GetSettings(driver_->AdvSettings(), [this] { TakeAdvSettings(); }, Value);
+        return this->GetSettings(driver_->AdvSettings(), [this] { driver_->TakeAdvSettings(); }, Value);
     }
     HRESULT set_AdvProperties(const Variant& Value) override {
-        return this->PutSettings(driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
+        return this->PutSettings(driver_->AdvSettings(), Value, [this] { driver_->ShowAdvSettings(); });
     }
     HRESULT set_SpoolerSetup(const Variant& Value) override {
-        return this->PutSpoolerSetup(driver_->Setup, driver_->AdvSettings(), Value, [this] { ShowAdvSettings(); });
+        return this->PutSpoolerSetup(driver_->Setup, driver_->AdvSettings(), Value,
+                                     [this] { driver_->ShowAdvSettings(); });
     }
 
     HRESULT get_ComNumber(std::uint8_t* Value) override {
-        return Guard([&] { *Value = driver_->GetComNumber(); });
+        return Guard([&] { *Value = driver_->Protocol().GetComNumber(); });
     }
     HRESULT set_ComNumber(std::uint8_t Value) override {
-        return Guard([&] { driver_->SetComNumber(Value); });
+        return Guard([&] { driver_->Protocol().SetComNumber(Value); });
     }
     HRESULT get_Baud(std::int32_t* Value) override {
-        return Guard([&] { *Value = driver_->GetBaud(); });
+        return Guard([&] { *Value = driver_->Protocol().GetBaud(); });
     }
     HRESULT set_Baud(std::int32_t Value) override {
-        return Guard([&] { driver_->SetBaud(Value); });
+        return Guard([&] { driver_->Protocol().SetBaud(Value); });
     }
     HRESULT get_InInteraction(bool* Value) override {
         return Guard([&] { *Value = driver_->GetInInteraction(); });
@@ -351,11 +381,18 @@ public:
     HRESULT get_ZReportItems(std::string* Value) override {
         return Guard([&] { *Value = driver_->Version().ZReportItems; });
     }
+    HRESULT get_Constraints(Variant* Value) override { return this->ConstraintsOf(driver_->Constraints(), Value); }
+    HRESULT get_BeginMsg(std::string* Value) override {
+        return Guard([&] { *Value = driver_->GetBeginMsg(); });
+    }
+    HRESULT get_CashModelDescription(std::string* Value) override {
+        return Guard([&] { *Value = driver_->CashModelDescription(); });
+    }
 
     // Init loads and shows the basic blob, then the driver opens its line.
     HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override {
         return this->InitWith(
-            driver_->Settings(), CashDriverProperties, [this] { ShowSettings(); },
+            driver_->Settings(), CashDriverProperties, [this] { driver_->ShowSettings(); },
             [this](std::string& cause) { return driver_->Init(cause); }, Cause, Value);
     }
     HRESULT Done() override {
@@ -374,6 +411,10 @@ public:
     HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override {
         return Guard([&] { *Value = driver_->ProgramAfterReg(Param); });
     }
+    HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                   const std::string& Description, bool Return, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->SetArt(NArt, NDep, NTax, Price, Description, Return); });
+    }
 
     // A sale of an article, split by its count.
     HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
@@ -388,6 +429,13 @@ public:
     }
     HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override {
         return Guard([&] { *Value = driver_->DelPayArt(SumWithoutNDS, Sum, NArt); });
+    }
+    HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
+                      std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->AddPayDep(Name, Count, SumWithoutNDS, Sum, NDep); });
+    }
+    HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override {
+        return Guard([&] { *Value = driver_->DelPayDep(SumWithoutNDS, Sum, NDep); });
     }
     HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override {
         return Guard([&] { *Value = driver_->AddCash(PayType, Info, Sum); });
@@ -419,17 +467,8 @@ public:
         return Guard([&] { *Value = driver_->Terminate(); });
     }
 
-protected:
-    using TCashDriverAutoObject<Default>::TCashDriverAutoObject;
-
-    virtual std::unique_ptr<DriverType> MakeDriver() = 0;
-    // The basic and the advanced settings into their frames' controls and back; a
-    // frame not made yet is left alone.
-    virtual void ShowSettings() = 0;
-    virtual void TakeSettings() = 0;
-    virtual void ShowAdvSettings() = 0;
-    virtual void TakeAdvSettings() = 0;
-
+private:
+    DriverFactory makeDriver_;
     std::unique_ptr<DriverType> driver_;
 };
 

@@ -78,12 +78,24 @@ std::string TPostCashReport::RowKey(std::int32_t nArt, const std::string& descri
     return key;
 }
 
-std::string TPostCashReport::NotBuiltLine(bool tooLarge) {
-    return tooLarge ? "     ДОВІДКУ НЕ СКЛАДЕНО: ПІДСУМОК ЗАВЕЛИКИЙ" : "     ДОВІДКУ НЕ СКЛАДЕНО";
+std::string TPostCashReport::NotBuiltLine(NotBuilt why, double day) {
+    switch (why) {
+    case NotBuilt::TooLarge: return "     ДОВІДКУ НЕ СКЛАДЕНО: ПІДСУМОК ЗАВЕЛИКИЙ";
+    case NotBuilt::DayUnread: return "     ДОВІДКУ НЕ СКЛАДЕНО: АРХІВ ЗА " + DateText(day) + " НЕ ПРОЧИТАНО";
+    default: return "     ДОВІДКУ НЕ СКЛАДЕНО";
+    }
 }
 
+namespace {
+
+// The columns the cash statement's query names (Info is not one of them).
+constexpr unsigned kCashColumns = kColDescription | kColPCount | kColSumma | kColSummaWithoutNDS | kColNArt |
+                                  kColNDep | kColData | kColTim;
+
+}  // namespace
+
 void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, kCashColumns, [&](const PaymentRow& row) {
         if (row.DescriptionNull) return;
         const Currency s = row.Sum;
         if (!IsNone(row.NArt) || !IsNone(row.NDep)) {
@@ -142,7 +154,7 @@ void TPostCashReport::BuildPeriodBody(double DateFrom, double DateTo, std::strin
     Body.clear();
     Reset();
     ScanDaysFlat(DateFrom, DateTo);
-    if (DoProgress(100)) FormatStatement(Body);
+    if (DoProgress(100) && !StoppedInDay()) FormatStatement(Body);
     ClearRows();
 }
 
@@ -150,7 +162,7 @@ void TPostCashReport::BuildServiceBody(double DateFrom, double DateTo, std::stri
     Body.clear();
     Reset();
     ScanDaysFlat(DateFrom, DateTo);
-    if (DoProgress(100)) FormatServiceStatement(Body);
+    if (DoProgress(100) && !StoppedInDay()) FormatServiceStatement(Body);
     ClearRows();
 }
 

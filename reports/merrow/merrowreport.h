@@ -56,7 +56,7 @@ public:
     static void AppendRowKey(std::string& key, std::int32_t nArt, std::string_view description);
 
 protected:
-    std::string NotBuiltLine(bool tooLarge) override;
+    std::string NotBuiltLine(NotBuilt why, double day) override;
 
 private:
     void Reset();

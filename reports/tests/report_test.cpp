@@ -227,12 +227,13 @@ TEST_F(ReportBase, TheArchiveComparesTimesAsValuesAndAFullDayEndsAtItsLastMillis
         times.push_back(row.TimeMs);
         return true;
     };
-    EXPECT_TRUE(db.ReadDay(Day(0), EncodeTime(9, 0, 0), TReport::kEndOfDay, TPaymentArchive::Order::ByTime, collect));
+    using Read = TPaymentArchive::DayRead;
+    EXPECT_EQ(db.ReadDay(Day(0), EncodeTime(9, 0, 0), TReport::kEndOfDay, kColAll, collect).kind, Read::Read);
     EXPECT_EQ(times, (std::vector<std::int32_t>{32700000, 36000000, 86399500}));
     times.clear();
-    EXPECT_TRUE(db.ReadDay(Day(0), 0, EncodeTime(9, 5, 0), TPaymentArchive::Order::ByTime, collect));
+    EXPECT_EQ(db.ReadDay(Day(0), 0, EncodeTime(9, 5, 0), kColAll, collect).kind, Read::Read);
     EXPECT_EQ(times, (std::vector<std::int32_t>{0, 32700000}));
-    EXPECT_FALSE(db.ReadDay(Day(1), 0, TReport::kEndOfDay, TPaymentArchive::Order::ByTime, collect));  // no table
+    EXPECT_EQ(db.ReadDay(Day(1), 0, TReport::kEndOfDay, kColAll, collect).kind, Read::NoTable);
     EXPECT_EQ(TPaymentArchive::TableName(EncodeDate(2003, 2, 1)), "2003-02-01_Vora");
 }
 
@@ -253,7 +254,6 @@ TEST_F(ReportBase, ATotalTooLargeToHoldIsNeverPrintedAndTheHostIsTold) {
         {"flat sum", false, 0, Period, {Pay("09:00", "Газ", big), Pay("10:00", "Газ", big)}, 4, voraLine},
         {"group sum", false, 1, Period, {Pay("09:00", "Газ", big), Pay("10:00", "Газ", big)}, 4, voraLine},
         {"grand sum", false, 1, Period, {Pay("09:00", "Газ", big), Pay("10:00", "Свет", big)}, 4, voraLine},
-        {"grand count", false, 1, Period, {Pay("09:00", "Газ", "1.00", 1e15)}, 4, voraLine},
         {"flat count", false, 0, Period, {Pay("09:00", "Газ", "1.00", 1e308), Pay("10:00", "Газ", "1.00", 1e308)}, 4,
          voraLine},
         {"operator", false, 0, Operator, {Pay("09:00", "Газ", big), Pay("10:00", "Газ", big)}, 5, voraLine},
@@ -314,7 +314,7 @@ TEST(ReportFormat, MoneyCountsAndWidths) {
         double count;
         const char* text;
     } counts[] = {{2, "2"}, {1.5, "1,500"}, {-0.0005, "-0,001"}, {0.3333, "0,333"}, {1e12, "1000000000000"},
-                  {1e15 + 0.5, "1000000000000000,500"}, {-0.0, "-0"}};
+                  {1e15 + 0.5, "1000000000000000,500"}, {-0.0, "0"}};
     for (const auto& c : counts) EXPECT_EQ(CountText(c.count), c.text) << c.count;
     // The appending forms write what the text forms give.
     for (const auto& c : counts) {

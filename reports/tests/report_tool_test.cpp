@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <sqlite3.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -40,9 +42,9 @@ protected:
         for (const char* module : {"Vora.rpt", "Merrow.rpt"})
             ASSERT_EQ(testutil::RunTool(kBin + "/tolver-regsvr", Quoted(kBin + "/" + module)), 0) << module;
     }
-    ToolRun Report(const std::string& args) {
+    ToolRun Report(const std::string& args, const std::string& env = {}) {
         const auto out = registry.dir() / "out.txt", err = registry.dir() / "err.txt";
-        const int raw = std::system((Quoted(kBin + "/tolver-report") + " " + args + " >" + Quoted(out.string()) +
+        const int raw = std::system((env + Quoted(kBin + "/tolver-report") + " " + args + " >" + Quoted(out.string()) +
                                      " 2>" + Quoted(err.string()) + " </dev/null")
                                         .c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
@@ -59,6 +61,15 @@ TEST_F(ReportTool, SaysWhichArchiveItLookedForAndExitsNonZero) {
     const std::string missing = (registry.dir() / "none.db").string();
     const std::string notes = (registry.dir() / "notes.txt").string();
     std::ofstream(notes) << "Касса 1: смена закрыта.\n";
+    const std::string empty = (registry.dir() / "empty.db").string();
+    std::ofstream{empty};
+    const std::string other = (registry.dir() / "other.db").string();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE Kassa (N INTEGER)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
     struct Case {
         const char* name;
         std::function<void()> setup;
@@ -74,6 +85,12 @@ TEST_F(ReportTool, SaysWhichArchiveItLookedForAndExitsNonZero) {
          "the payment archive " + missing + " (named by the options server's \"Архивы\") does not exist"},
         {"not a database", [&] { TOptionsStandIn::WriteSection(kArchiveSection, notes); },
          "cannot read the payment archive " + notes + ": file is not a database"},
+        {"a folder", [&] { TOptionsStandIn::WriteSection(kArchiveSection, registry.dir().string()); },
+         "cannot read the payment archive " + registry.dir().string() + ": it is a folder, not a SQLite database"},
+        {"an empty file", [&] { TOptionsStandIn::WriteSection(kArchiveSection, empty); },
+         "cannot read the payment archive " + empty + ": the file is empty, not a SQLite database"},
+        {"no payment table", [&] { TOptionsStandIn::WriteSection(kArchiveSection, other); },
+         "cannot read the payment archive " + other + ": it holds no payment table (no table named yyyy-mm-dd_Vora)"},
     };
     for (const Case& c : cases) {
         c.setup();
@@ -96,6 +113,20 @@ TEST_F(ReportTool, AMistypedDateIsNamedAndAReportThatCannotTotalFails) {
         big.Sum = Currency::Parse("500000000000000.00");
         big.TimeMs = 9 * 3600000;
         writer.WriteDay(day + 1, {big, big});
+        ArchiveRow row = big;
+        row.Sum = Currency::Parse("10.00");
+        writer.WriteDay(day + 2, {row, row});
+        writer.WriteDay(day + 3, {row});
+    }
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(archive.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "UPDATE \"2026-12-06_Vora\" SET Summa='abc' WHERE rowid=2; "
+                               "ALTER TABLE \"2026-12-07_Vora\" DROP COLUMN Info",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
     }
     TOptionsStandIn::WriteSection(kArchiveSection, archive);
 
@@ -114,6 +145,12 @@ TEST_F(ReportTool, AMistypedDateIsNamedAndAReportThatCannotTotalFails) {
         {"period Vora.VoraReport 2026-12-04 2026-12-04 --verbose", 2, "unknown option --verbose"},
         {"period Vora.VoraReport 2026-12-05 2026-12-05 --properties 1:0:", 1,
          "the report could not be built: A sum of the report is too large to hold"},
+        {"period Vora.VoraReport 2026-12-04 2026-12-04 --title", 2, "--title needs a value"},
+        {"period Merrow.MerrowReport 2026-12-06 2026-12-07", 1,
+         "the report could not be built: the day 06.12.2026 (table 2026-12-06_Vora) could not be read whole: "
+         "Summa holds the text 'abc' where an amount in ten-thousandths belongs (the row of 09:00:00)"},
+        {"period Vora.VoraReport 2026-12-07 2026-12-07", 0,
+         "the day 07.12.2026 is left out: its table 2026-12-07_Vora has no column Info, which this report reads"},
     };
     for (const Case& c : cases) {
         const ToolRun run = Report(c.args);
@@ -131,6 +168,24 @@ TEST_F(ReportTool, AMistypedDateIsNamedAndAReportThatCannotTotalFails) {
     const ToolRun run = Report("period Vora.VoraReport 2026-12-05 2026-12-05 --properties 1:0:");
     EXPECT_NE(run.out.find("ОТЧЕТ НЕ ПОСТРОЕН: ИТОГ СЛИШКОМ ВЕЛИК"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("ИТОГО"), std::string::npos) << run.out;
+    // So does the one with a day it could not read, and it names the day.
+    const ToolRun unread = Report("period Merrow.MerrowReport 2026-12-06 2026-12-07");
+    EXPECT_NE(unread.out.find("ДОВІДКУ НЕ СКЛАДЕНО: АРХІВ ЗА 06.12.2026 НЕ ПРОЧИТАНО"), std::string::npos) << unread.out;
+    EXPECT_EQ(unread.out.find("Разом"), std::string::npos) << unread.out;
+}
+
+TEST_F(ReportTool, HelpGoesToStandardOutputAndAMistypedStoreIsNotMade) {
+    ToolRun run = Report("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("usage: tolver-report list", 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "");
+
+    const std::string store = (registry.dir() / "registy.db").string();
+    run = Report("list", "TOLVER_REGISTRY=" + Quoted(store) + " ");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("the registry store " + store + " (TOLVER_REGISTRY) does not exist"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(store));
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // tolver-report: a report host on the terminal. It lists the reports of the reports
 // component category and runs one of them by period, shift or operator, showing the
-// progress and stopping cleanly on Ctrl-C. It first makes sure that the reports will
-// find their payment archive (a report without one answers all zero), and it exits
-// non-zero when they would not, when a report could not be built, or when it was
-// stopped.
+// progress and stopping cleanly on Ctrl-C (a second Ctrl-C ends it at once). It first
+// makes sure, from the report object itself, that the report holds its payment
+// archive (a report without one answers all zero), and it exits non-zero when it does
+// not, when a report could not be built, or when it was stopped. Days that a report
+// left out for a column their table lacks are named on standard error.
 
 #include <signal.h>
 #include <unistd.h>
@@ -28,10 +29,17 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int) {
+    if (interrupted.exchange(true)) {
+        // The second Ctrl-C: no waiting for the report to notice.
+        static const char said[] = "\ntolver-report: stopped by Ctrl-C\n";
+        [[maybe_unused]] const auto n = ::write(STDERR_FILENO, said, sizeof said - 1);
+        ::_exit(130);
+    }
+}
 
-int Usage() {
-    std::cerr <<
+int Usage(std::ostream& out = std::cerr, int status = 2) {
+    out <<
         "usage: tolver-report list\n"
         "       tolver-report period   REPORT FROM TO [options]\n"
         "       tolver-report shift    REPORT START END OPERATOR [options]\n"
@@ -47,7 +55,7 @@ int Usage() {
         "The registry store is " << RegistryPath() << " (TOLVER_REGISTRY).\n"
         "Exit status: 0 done, 1 no archive or the report could not be built, 2 bad arguments,\n"
         "130 stopped by Ctrl-C.\n";
-    return 2;
+    return status;
 }
 
 int Refuse(const std::string& why) {
@@ -91,10 +99,9 @@ bool DateArgument(const char* name, const std::string& value, bool endOfDay, dou
     return false;
 }
 
-// Whether the reports will find their payment archive: the file that the options
-// server answers for their section, and a SQLite database. A report without one
-// answers all zero; this says which file was looked for instead.
-bool ArchiveFound() {
+// Whether the options server names a payment archive for the reports' section; says
+// what is missing when not.
+bool ArchiveNamed() {
     std::string file, alias2, alias3;
     try {
         TOptionsAuto options;
@@ -120,16 +127,45 @@ bool ArchiveFound() {
                   << "\" names no file for the payment archive\n";
         return false;
     }
-    TPaymentArchive archive;
-    std::string why;
-    if (archive.Open(file, &why)) return true;
+    return true;
+}
+
+// Whether the report holds its payment archive, as the report itself answers: a report
+// without one answers all zero, so this says which file it was given and why instead.
+bool ArchiveHeld(IReport* report) {
+    const auto archive = ComPtr<IReportArchive>::Query(report);
+    if (!archive) return true;  // a report that cannot tell
+    std::string file, why;
+    const HRESULT hr = archive->CheckArchive(&file, &why);
+    if (hr == S_OK) return true;
+    if (FAILED(hr)) why = HResultText(hr);
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec))
+    if (!file.empty() && !std::filesystem::exists(file, ec))
         std::cerr << "tolver-report: the payment archive " << file << " (named by the options server's \""
                   << kArchiveSection << "\") does not exist\n";
     else
         std::cerr << "tolver-report: cannot read the payment archive " << file << ": " << why << "\n";
     return false;
+}
+
+// Names on standard error the days the report left out for a column their table lacks.
+void SayDaysLeftOut(IReport* report) {
+    const auto archive = ComPtr<IReportArchive>::Query(report);
+    if (!archive) return;
+    const std::string days = archive->DaysLeftOut();
+    std::size_t pos = 0;
+    while (pos < days.size()) {
+        std::size_t end = days.find("\r\n", pos);
+        if (end == std::string::npos) end = days.size();
+        const std::string line = days.substr(pos, end - pos);
+        pos = end + 2;
+        // "dd.mm.yyyy table column"
+        const std::size_t a = line.find(' '), b = line.rfind(' ');
+        if (a == std::string::npos || a == b) continue;
+        std::cerr << "tolver-report: the day " << line.substr(0, a) << " is left out: its table "
+                  << line.substr(a + 1, b - a - 1) << " has no column " << line.substr(b + 1)
+                  << ", which this report reads\n";
+    }
 }
 
 class TTerminalProgress final : public TComObject<IReportProgress> {
@@ -151,6 +187,7 @@ public:
     }
     void Done() {
         if (shown_) std::fprintf(stderr, "\r%*s\r", 48, "");
+        shown_ = false;
     }
     // Whether it answered stop.
     bool Stopped() const { return stopped_; }
@@ -223,20 +260,29 @@ int main(int argc, char** argv) {
     bool raw = false;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--title" && i + 1 < args.size())
-            title = args[++i];
-        else if (args[i] == "--properties" && i + 1 < args.size())
-            properties = args[++i];
-        else if (args[i] == "--raw")
+        if (args[i] == "--title" || args[i] == "--properties") {
+            if (i + 1 >= args.size()) return Refuse(args[i] + " needs a value (tolver-report --help)");
+            (args[i] == "--title" ? title : properties) = args[i + 1];
+            ++i;
+        } else if (args[i] == "--raw")
             raw = true;
         else if (args[i] == "--help" || args[i] == "-h")
-            return Usage();
+            return Usage(std::cout, 0);
         else if (args[i].starts_with("--"))
             return Refuse("unknown option " + args[i] + " (tolver-report --help lists them)");
         else
             words.push_back(args[i]);
     }
     const std::string command = words.empty() ? "" : words[0];
+    // A mistyped store would be made afresh, empty, and then hold no report.
+    if (const char* store = std::getenv("TOLVER_REGISTRY"); store && *store) {
+        std::error_code ec;
+        if (!std::filesystem::exists(store, ec)) {
+            std::cerr << "tolver-report: the registry store " << store
+                      << " (TOLVER_REGISTRY) does not exist; tolver-regsvr makes it when it registers a module\n";
+            return 1;
+        }
+    }
     try {
         if (command == "list") return words.size() == 1 ? List() : Usage();
 
@@ -290,7 +336,7 @@ int main(int argc, char** argv) {
                 if (c == ';') c = '\n';
             props->SetProperties(properties);
         }
-        if (!ArchiveFound()) return 1;
+        if (!ArchiveNamed()) return 1;
 
         ComPtr<TTerminalProgress> sink(new TTerminalProgress());
         const auto connection = report.query<IReportConnection>();
@@ -298,6 +344,10 @@ int main(int argc, char** argv) {
         struct sigaction sa {};
         sa.sa_handler = OnInterrupt;
         sigaction(SIGINT, &sa, nullptr);
+        if (!ArchiveHeld(report.get())) {
+            sink->Done();
+            return interrupted ? 130 : 1;
+        }
 
         ClearErrorInfo();
         std::string text;
@@ -311,11 +361,12 @@ int main(int argc, char** argv) {
             text = report->OperatorReport(from, to, &op, title);
         std::string failure;
         const bool failed = TakeErrorInfo(kReportFailed, failure);
+        sink->Done();
+        SayDaysLeftOut(report.get());
 
         // From here Ctrl-C stops the program as it always does.
         sa.sa_handler = SIG_DFL;
         sigaction(SIGINT, &sa, nullptr);
-        sink->Done();
         if (connection) connection->Unadvise(static_cast<IReportProgress*>(sink.get()));
         if (interrupted && !sink->Stopped()) {
             // Too late to stop the report: the user still asked to stop.

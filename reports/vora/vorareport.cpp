@@ -81,10 +81,15 @@ void TVoraReport::ScanDaysGrouped(double DateFrom, double DateTo) {
 
 namespace {
 
-void AppendTwo(std::string& out, int v) {
-    out += static_cast<char>('0' + v / 10 % 10);
-    out += static_cast<char>('0' + v % 10);
+char* PutTwo(char* p, int v) {
+    *p++ = static_cast<char>('0' + v / 10 % 10);
+    *p++ = static_cast<char>('0' + v % 10);
+    return p;
 }
+
+// Room for one row line: its fixed columns, the payment column (at most 37 characters
+// of at most four bytes) and the figures.
+constexpr std::size_t kRowRoom = 512;
 
 // The days that a walk from one date to the other reads.
 int DaysOf(double from, double to) {
@@ -94,49 +99,81 @@ int DaysOf(double from, double to) {
 
 }  // namespace
 
+void TVoraReport::AppendNumber(TVoraList& list) {
+    char number[16];
+    char* end = std::to_chars(number + 4, number + sizeof number, ++list.RowCount).ptr;
+    // Right-aligned in four places, wider when it must.
+    const char* begin = std::min<const char*>(number + 4, end - 4);
+    std::fill(number, number + 4, ' ');
+    list.Lines.append(begin, static_cast<std::size_t>(end - begin));
+}
+
+void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
+                                std::string_view text, double count, Currency sum) {
+    // One row is written into a buffer and appended at once: millions of them make a
+    // statement. Every text in it is cut to its column, so the buffer always holds it.
+    char line[kRowRoom];
+    char* p = line;
+    *p++ = kColumnBreak;
+    *p++ = ' ';
+    *p++ = ' ';
+    p = std::copy(dayText.begin(), dayText.end(), p);
+    *p++ = kColumnBreak;
+    p = PutTwo(p, timeMs / 3600000);
+    *p++ = kTimeSeparator;
+    p = PutTwo(p, timeMs / 60000 % 60);
+    *p++ = ' ';
+    *p++ = ' ';
+    *p++ = kColumnBreak;
+    p = PutPad(p, text, 37, 37);
+    *p++ = kColumnBreak;
+    *p++ = ' ';
+    *p++ = ' ';
+    p = PutCount(p, count, 8);
+    *p++ = kColumnBreak;
+    *p++ = ' ';
+    *p++ = ' ';
+    p = PutMoney(p, sum);
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(line, static_cast<std::size_t>(p - line));
+}
+
 void TVoraReport::AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
                             double count, Currency sum) {
-    std::string& out = list.Lines;
-    char number[16];
-    const char* end = std::to_chars(number, number + sizeof number, ++list.RowCount).ptr;
-    AppendPad(out, std::string_view(number, static_cast<std::size_t>(end - number)), 4, -1, false);
-    out += kColumnBreak;
-    out += "  ";
-    out += dayText;
-    out += kColumnBreak;
-    AppendTwo(out, timeMs / 3600000);
-    out += kTimeSeparator;
-    AppendTwo(out, timeMs / 60000 % 60);
-    out += "  ";
-    out += kColumnBreak;
-    AppendPad(out, text, 37, 37);
-    out += kColumnBreak;
-    out += "  ";
-    AppendCount(out, count, 8);
-    out += kColumnBreak;
-    out += "  ";
-    AppendMoney(out, sum);
-    out += kCRLF;
+    AppendNumber(list);
+    AppendRowTail(list.Lines, dayText, timeMs, text, count, sum);
 }
+
+// The columns each reader's query names: the flat one and the names' one read no
+// article or department, the grouped one no amount without tax.
+constexpr unsigned kFlatColumns =
+    kColData | kColTim | kColDescription | kColInfo | kColPCount | kColSumma | kColSummaWithoutNDS;
+constexpr unsigned kGroupedColumns =
+    kColDescription | kColInfo | kColData | kColTim | kColPCount | kColSumma | kColNArt | kColNDep;
 
 void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
     const std::string dayText = DayMonthText(Day) + " ";
     StartFlat();
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
-        text_.clear();
+    ReadRows(Day, TimeFrom, TimeTo, kFlatColumns, [&](const PaymentRow& row) {
+        // The payment and information columns, as the row's text cut to 37 characters
+        // holds them: 17 of the payment, the break, a blank and 18 of the information.
+        char text[kRowRoom];
+        char* p = text;
         if (!row.Info.empty()) {
-            AppendPad(text_, TrimRight(row.Description), 17, 17);
-            text_ += kColumnBreak;
-            text_ += ' ';
-            AppendPad(text_, TrimRight(row.Info), 26, 26);
+            p = PutPad(p, TrimRight(row.Description), 17, 17);
+            *p++ = kColumnBreak;
+            *p++ = ' ';
+            p = PutPad(p, TrimRight(row.Info), 18, 18);
         } else {  // the payment column alone, cut so that its break stays inside the column
-            AppendPad(text_, row.Description, 0, 36);
-            text_ += kColumnBreak;
+            p = PutPad(p, row.Description, 0, 36);
+            *p++ = kColumnBreak;
         }
+        const std::string_view payment(text, static_cast<std::size_t>(p - text));
         const Currency total = AddMoney(flatRows_.SumTotal, row.Sum);
         flatRows_.CountTotal = AddCount(flatRows_.CountTotal, row.Count);
         flatRows_.SumTotal = total;
-        AppendRow(flatRows_, dayText, row.TimeMs, text_, row.Count, row.Sum);
+        AppendRow(flatRows_, dayText, row.TimeMs, payment, row.Count, row.Sum);
     });
     ReserveAhead();
 }
@@ -150,10 +187,7 @@ void TVoraReport::ReserveAhead() {
         const double perDay = static_cast<double>(lines.size()) / daysRead_;
         const double want = static_cast<double>(lines.size()) + perDay * (walkDays_ - daysRead_) * 1.1 + kHeaderRoom;
         if (want <= static_cast<double>(lines.capacity()) || want > static_cast<double>(lines.max_size() / 2)) return;
-        try {
-            lines.reserve(static_cast<std::size_t>(want));
-        } catch (const std::bad_alloc&) {
-        }
+        ReserveText(lines, static_cast<std::size_t>(want));
     };
     if (Mode == 0)
         reserve(flatRows_.Lines);
@@ -164,30 +198,89 @@ void TVoraReport::ReserveAhead() {
 void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     if (filtered_ && filter_.empty()) return;  // nothing chosen: nothing to read
     const std::string dayText = DayMonthText(Day) + " ";
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByArticle, [&](const PaymentRow& row) {
-        if (!lastKnown_ || row.Description != lastDescription_) {
-            const std::string name(TrimRight(row.Description));
-            const std::string& key = fold_.Fold(name);
-            if (filtered_ && !filter_.count(key)) return;
-            auto it = groupIndex_.find(key);
-            if (it == groupIndex_.end()) {
-                groups_.push_back({name, {}, 0, Currency(), row.NArt, row.NDep});
-                it = groupIndex_.emplace(key, groups_.size() - 1).first;
+    // The day is read in time order and its rows are sorted into parts as they come;
+    // the parts go to their groups once the day is read.
+    DayPart* part = nullptr;
+    ReadRows(Day, TimeFrom, TimeTo, kGroupedColumns, [&](const PaymentRow& row) {
+        const bool nArtNull = row.NArtNull, nDepNull = row.NDepNull;
+        if (!part || part->Name != row.Description || part->nameNull != row.DescriptionNull || part->NArt != row.NArt ||
+            part->NDep != row.NDep || part->nArtNull != nArtNull || part->nDepNull != nDepNull) {
+            part = nullptr;
+            auto it = dayIndex_.find(row.Description);
+            if (it == dayIndex_.end()) {
+                if (filtered_ && !filter_.count(fold_.Fold(std::string(TrimRight(row.Description))))) return;
+                it = dayIndex_.emplace(row.Description, std::vector<std::size_t>()).first;
             }
-            lastDescription_ = row.Description;
-            lastGroup_ = it->second;
-            lastKnown_ = true;
+            for (std::size_t i : it->second) {
+                DayPart& p = dayParts_[i];
+                if (p.nameNull == row.DescriptionNull && p.NArt == row.NArt && p.NDep == row.NDep &&
+                    p.nArtNull == nArtNull && p.nDepNull == nDepNull) {
+                    part = &p;
+                    break;
+                }
+            }
+            if (!part) {
+                // The parts of the days before keep their room for this one.
+                it->second.push_back(partsUsed_);
+                if (partsUsed_ == dayParts_.size()) dayParts_.emplace_back();
+                part = &dayParts_[partsUsed_++];
+                part->Lines.clear();
+                part->Ends.clear();
+                part->Figures.clear();
+                part->nameNull = row.DescriptionNull;
+                part->nArtNull = nArtNull;
+                part->nDepNull = nDepNull;
+                part->NArt = row.NArt;
+                part->NDep = row.NDep;
+                part->Name = row.Description;
+            }
         }
-        TVoraList& group = groups_[lastGroup_];
-        group.SumTotal = AddMoney(group.SumTotal, row.Sum);
-        group.CountTotal = AddCount(group.CountTotal, row.Count);
-        AppendRow(group, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
+        AppendRowTail(part->Lines, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
+        part->Ends.push_back(part->Lines.size());
+        part->Figures.emplace_back(row.Count, row.Sum);
     }, filtered_ ? &filterList_ : nullptr);
+    if (!StoppedInDay()) FlushDay();
+    partsUsed_ = 0;
+    dayIndex_.clear();
     ReserveAhead();
 }
 
+void TVoraReport::FlushDay() {
+    // The order of the day's query by article: NArt, NDep, Description (a NULL before
+    // any value, texts by their bytes), then the time the parts already keep.
+    std::vector<const DayPart*> order;
+    order.reserve(partsUsed_);
+    for (std::size_t i = 0; i < partsUsed_; ++i) order.push_back(&dayParts_[i]);
+    std::stable_sort(order.begin(), order.end(), [](const DayPart* a, const DayPart* b) {
+        if (a->nArtNull != b->nArtNull) return a->nArtNull;
+        if (a->NArt != b->NArt) return a->NArt < b->NArt;
+        if (a->nDepNull != b->nDepNull) return a->nDepNull;
+        if (a->NDep != b->NDep) return a->NDep < b->NDep;
+        if (a->nameNull != b->nameNull) return a->nameNull;
+        return a->Name < b->Name;
+    });
+    for (const DayPart* p : order) {
+        const std::string name(TrimRight(p->Name));
+        const std::string& key = fold_.Fold(name);
+        auto it = groupIndex_.find(key);
+        if (it == groupIndex_.end()) {
+            groups_.push_back({name, {}, 0, Currency(), p->NArt, p->NDep});
+            it = groupIndex_.emplace(key, groups_.size() - 1).first;
+        }
+        TVoraList& group = groups_[it->second];
+        std::size_t begin = 0;
+        for (std::size_t r = 0; r < p->Ends.size(); ++r) {
+            group.SumTotal = AddMoney(group.SumTotal, p->Figures[r].second);
+            group.CountTotal = AddCount(group.CountTotal, p->Figures[r].first);
+            AppendNumber(group);
+            group.Lines.append(p->Lines, begin, p->Ends[r] - begin);
+            begin = p->Ends[r];
+        }
+    }
+}
+
 void TVoraReport::ReadDayNames(double Day, double TimeFrom, double TimeTo) {
-    ReadRows(Day, TimeFrom, TimeTo, TPaymentArchive::Order::ByTime, [&](const PaymentRow& row) {
+    ReadRows(Day, TimeFrom, TimeTo, kFlatColumns, [&](const PaymentRow& row) {
         const std::string name(TrimRight(row.Description));
         if (!name.empty()) KnownNames.Add(name);
     });
@@ -198,7 +291,9 @@ void TVoraReport::ResetRows() {
     walkDays_ = daysRead_ = 0;
     groups_.clear();
     groupIndex_.clear();
-    lastKnown_ = false;
+    dayParts_.clear();
+    partsUsed_ = 0;
+    dayIndex_.clear();
 }
 
 void TVoraReport::BuildPeriodBody(double DateFrom, double DateTo, std::string& Body) {
@@ -208,10 +303,10 @@ void TVoraReport::BuildPeriodBody(double DateFrom, double DateTo, std::string& B
         walkDays_ = DaysOf(DateFrom, DateTo);
         if (Mode == 0) {
             ScanDaysFlat(DateFrom, DateTo);
-            if (DoProgress(100)) FormatFlat(Body);
+            if (DoProgress(100) && !StoppedInDay()) FormatFlat(Body);
         } else {
             ScanDaysGrouped(DateFrom, DateTo);
-            if (DoProgress(100)) FormatGrouped(Mode == 1 ? std::string() : HeaderText, Body);
+            if (DoProgress(100) && !StoppedInDay()) FormatGrouped(Mode == 1 ? std::string() : HeaderText, Body);
         }
     } catch (...) {
         ResetRows();
@@ -265,7 +360,7 @@ void TVoraReport::FormatFlat(std::string& Body) {
     std::string text = std::move(flatRows_.Lines);
     flatRows_.Lines.clear();
     const std::size_t more = tail.size() + final.size() + 4;
-    if (text.capacity() - text.size() < more + kHeaderRoom) text.reserve(text.size() + more + kHeaderRoom);
+    if (text.capacity() - text.size() < more + kHeaderRoom) ReserveText(text, text.size() + more + kHeaderRoom);
     text += tail;
     if (!final.empty()) text += kCRLF + final + kCRLF;
     Body = std::move(text);
@@ -274,15 +369,26 @@ void TVoraReport::FormatFlat(std::string& Body) {
 void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body) {
     std::stable_sort(groups_.begin(), groups_.end(), VoraListLess);
     groupIndex_.clear();
-    lastKnown_ = false;
     int emptyLines = TIniFile(IniFileName).ReadInteger(kSection, "EmptyLines", 1);
     emptyLines = std::clamp(emptyLines, 0, kMaxEmptyLines);
-    // The totals first: a total that does not fit stops the statement before it is
-    // written.
-    Currency grandCount, grandSum;
-    for (const TVoraList& group : groups_) {
-        grandCount = AddMoney(grandCount, CountAsMoney(group.CountTotal));
-        grandSum = AddMoney(grandSum, group.SumTotal);
+    // The totals first: a sum that does not fit stops the statement before it is
+    // written. The grand count is held as fixed point as the groups' counts come to
+    // it; one that does not fit prints as a count too wide for its column does.
+    Currency grandSum;
+    for (const TVoraList& group : groups_) grandSum = AddMoney(grandSum, group.SumTotal);
+    std::string grandCount;
+    {
+        __int128 count = 0;
+        bool fits = true;
+        for (const TVoraList& group : groups_) {
+            if (!(std::fabs(group.CountTotal) * Currency::kScale < 9223372036854774784.0)) {
+                fits = false;
+                break;
+            }
+            count += Currency::FromDouble(group.CountTotal).raw();
+        }
+        fits = fits && count >= INT64_MIN && count <= INT64_MAX;
+        grandCount = fits ? CountText(Currency::FromRaw(static_cast<std::int64_t>(count))) : "...";
     }
     const std::string columns = Join({"   №", "   Дата", " Время", "  Информация", std::string(30, ' ') + "Кол-во",
                                       std::string(6, ' ') + "Сумма"}) +
@@ -298,7 +404,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
         size += Separator.size() + 2 + captions.back().size() + group.Lines.size() + totals.back().size();
     }
     const std::string grand =
-        groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, CountText(grandCount), grandSum) + kCRLF;
+        groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, grandCount, grandSum) + kCRLF;
     const std::string final = FinalText();
     const std::size_t whole = size + grand.size() + final.size() + 4 + kHeaderRoom;
     Body.clear();
@@ -311,7 +417,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
         Body += totals[0];
         g = 1;
     } else {
-        Body.reserve(whole);
+        ReserveText(Body, whole);
     }
     for (; g < groups_.size(); ++g) {
         if (g > 0) Body += Separator + kCRLF;

@@ -65,6 +65,25 @@ private:
     // text in the payment column, the count and the sum.
     void AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
                    double count, Currency sum);
+    // The number of the next row line of list, and the rest of a row line.
+    static void AppendNumber(TVoraList& list);
+    static void AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
+                              std::string_view text, double count, Currency sum);
+
+    // The rows of one day that share article, department and payment name as read,
+    // in time order: the row lines without their numbers, and each row's figures.
+    struct DayPart {
+        bool nArtNull = false, nDepNull = false, nameNull = false;
+        std::int32_t NArt = 0, NDep = 0;
+        std::string Name;       // as read
+        std::string Lines;      // each row's line from its first column break on
+        std::vector<std::size_t> Ends;  // where each row's line ends in Lines
+        std::vector<std::pair<double, Currency>> Figures;
+    };
+    // Appends a day's parts to their groups in the order of article, department, name
+    // and time, numbering the rows: the groups read as if the day had come in that
+    // order.
+    void FlushDay();
 
     bool filtered_ = false;
     std::unordered_set<std::string> filter_;
@@ -72,11 +91,10 @@ private:
     TVoraList flatRows_;
     std::vector<TVoraList> groups_;
     std::unordered_map<std::string, std::size_t> groupIndex_;  // folded name -> groups_
-    // The rows of a day come by payment name: the last name as read and its group.
-    std::string lastDescription_;
-    std::size_t lastGroup_ = 0;
-    bool lastKnown_ = false;
-    std::string text_;  // the payment column of a flat row, made afresh for each
+    std::vector<DayPart> dayParts_;
+    std::size_t partsUsed_ = 0;  // the parts of the day being read: the first ones
+    // name as read -> the parts of the day with that name (indices into dayParts_)
+    std::unordered_map<std::string, std::vector<std::size_t>> dayIndex_;
     int walkDays_ = 0;  // the days that the body's walk reads
     int daysRead_ = 0;  // and those it has read
     TFoldCache fold_;

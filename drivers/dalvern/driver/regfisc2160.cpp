@@ -119,6 +119,23 @@ TfrmDriverInfo* TRegFisc2160::InfoFrame() const { return infoFrame_.data(); }
 TfrmRegFisc2160Properties* TRegFisc2160::PropertiesFrame() const { return propertiesFrame_.data(); }
 TfrmRegFisc2160AdvProperties* TRegFisc2160::AdvPropertiesFrame() const { return advPropertiesFrame_.data(); }
 
+void TRegFisc2160::ShowSettings() {
+    if (propertiesFrame_) propertiesFrame_->PropertiesToForm();
+}
+void TRegFisc2160::TakeSettings() {
+    if (propertiesFrame_) propertiesFrame_->FormToProperties();
+}
+void TRegFisc2160::ShowAdvSettings() {
+    if (advPropertiesFrame_) advPropertiesFrame_->PropertiesToForm();
+}
+void TRegFisc2160::TakeAdvSettings() {
+    if (advPropertiesFrame_) advPropertiesFrame_->FormToProperties();
+}
+
+std::string TRegFisc2160::CashModelDescription() const {
+    return std::string(kDalvernName) + '\x01' + Version().VersionName;
+}
+
 const TCashDriverConstraints& TRegFisc2160::Version() const {
     const TCashDriverConstraints* row = RegFisc2160Version(link_->VersionIndex());
     return row ? *row : *RegFisc2160Version(kRegFisc2160DefaultRow);

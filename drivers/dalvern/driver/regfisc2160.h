@@ -27,6 +27,7 @@
 #include "drivers/contract/cashdriverauto.h"
 #include "drivers/contract/driverinfoform.h"
 #include "drivers/contract/receipttally.h"
+#include "drivers/dalvern/driver/dalvern_tlb.h"
 #include "drivers/dalvern/driver/regfisc2160link.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
@@ -36,6 +37,10 @@ namespace tolver {
 
 class TRegFisc2160 {
 public:
+    // The library's own interface and events (TCashDriverAutoOf).
+    using AutoInterface = IRegFisc2160CashDriverAuto;
+    static constexpr GUID EventsIID = IRegFisc2160CashDriverAutoEvents::IID;
+
     // Device modes a command needs.
     static constexpr std::uint8_t kModeWork = 1;
     static constexpr std::uint8_t kModeX = 2;
@@ -84,8 +89,18 @@ public:
     TfrmDriverInfo* InfoFrame() const;
     TfrmRegFisc2160Properties* PropertiesFrame() const;
     TfrmRegFisc2160AdvProperties* AdvPropertiesFrame() const;
-    // The row of the firmware-version table the engine identified (its limits).
+    // The settings into the frames' controls and back.
+    void ShowSettings();
+    void TakeSettings();
+    void ShowAdvSettings();
+    void TakeAdvSettings();
+    // The row of the firmware-version table the engine identified (its limits, which
+    // the host reads), and "РФ 2160", #1, the row's name.
     const TCashDriverConstraints& Version() const;
+    const TCashDriverConstraints* Constraints() const { return &Version(); }
+    std::string CashModelDescription() const;
+    // Empty: this register's header is not captured.
+    std::string GetBeginMsg() const { return {}; }
 
     // The host's setup as last put: articles, tax rates, cashiers, header and footer.
     TSpoolerSetup Setup;
@@ -99,8 +114,8 @@ public:
     void Done();
 
     // Department sales: the register sells by article only.
-    std::int32_t AddPayDep() const { return -1; }
-    std::int32_t DelPayDep() const { return -1; }
+    std::int32_t AddPayDep(const std::string&, double, Currency, Currency, std::int32_t) const { return -1; }
+    std::int32_t DelPayDep(Currency, Currency, std::int32_t) const { return -1; }
 
     std::int32_t AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
     std::int32_t AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
@@ -126,10 +141,6 @@ public:
     }
     std::int32_t ProgramAfterReg(const std::string&) const { return 0; }
 
-    std::uint8_t GetComNumber() const { return link_->GetComNumber(); }
-    void SetComNumber(std::uint8_t n) { link_->SetComNumber(n); }
-    std::int32_t GetBaud() const { return link_->GetBaud(); }
-    void SetBaud(std::int32_t baud) { link_->SetBaud(baud); }
     bool GetInInteraction() const { return link_->InInteraction(); }
     std::string GetID() const { return link_->DeviceId(); }
     std::string GetTrashID() const { return GetID(); }
@@ -175,6 +186,11 @@ private:
 };
 
 static_assert(CashDriverObject<TRegFisc2160>);
+
+// The automation object of the Dalvern library, class RegFisc2160CashDriverAuto: one
+// method table answers both ICashDriverAuto and IRegFisc2160CashDriverAuto; events go
+// out under IRegFisc2160CashDriverAutoEvents, which EventIID names.
+using TRegFisc2160CashDriverAuto = TCashDriverAutoOf<TRegFisc2160>;
 
 // Command-text pieces. The N lowest-order bytes of value, most significant first.
 std::string IntToBytes(int n, std::int64_t value);

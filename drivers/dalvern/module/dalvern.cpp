@@ -3,7 +3,7 @@
 // exports through which the host discovers it.
 
 #include "drivers/contract/libinfo.h"
-#include "drivers/dalvern/driver/regfisc2160auto.h"
+#include "drivers/dalvern/driver/regfisc2160.h"
 #include "drivers/dalvern/module/regfisc2160link.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/com/comserv.h"
@@ -11,7 +11,9 @@
 namespace tolver {
 namespace {
 
-TComObjectBase* CreateDriver() { return new TRegFisc2160CashDriverAuto(&MakeRegFisc2160Link); }
+TComObjectBase* CreateDriver() {
+    return new TRegFisc2160CashDriverAuto([] { return std::make_unique<TRegFisc2160>(MakeRegFisc2160Link()); });
+}
 
 ComModule& Module() {
     static ComModule module({{.clsid = CLSID_RegFisc2160CashDriverAuto,

@@ -67,6 +67,28 @@ TfrmDriverInfo* TSamsER350F::InfoFrame() const { return infoFrame_; }
 TfrmSamsER350FProperties* TSamsER350F::PropertiesFrame() const { return propertiesFrame_; }
 TfrmSamsER350FAdvProperties* TSamsER350F::AdvPropertiesFrame() const { return advPropertiesFrame_; }
 
+void TSamsER350F::ShowSettings() {
+    if (propertiesFrame_) propertiesFrame_->PropertiesToControls();
+}
+void TSamsER350F::TakeSettings() {
+    if (propertiesFrame_) propertiesFrame_->ControlsToProperties();
+}
+void TSamsER350F::ShowAdvSettings() {
+    if (advPropertiesFrame_) advPropertiesFrame_->PropertiesToControls();
+}
+void TSamsER350F::TakeAdvSettings() {
+    if (advPropertiesFrame_) advPropertiesFrame_->ControlsToProperties();
+}
+
+// The limits follow the model of the basic settings, which the user's choice in the
+// frame changes at once.
+const TCashDriverConstraints* TSamsER350F::Constraints() const { return SamsER350FVersion(settings_.Model); }
+
+std::string TSamsER350F::CashModelDescription() const {
+    const TCashDriverConstraints* row = Constraints();
+    return std::string(kSorbelName) + '\x01' + (row ? row->VersionName : std::string());
+}
+
 const TCashDriverConstraints& TSamsER350F::Version() const {
     const TCashDriverConstraints* v = SamsER350FVersion(settings_.Model);
     return v ? *v : *SamsER350FVersion(0);
@@ -204,6 +226,14 @@ int TSamsER350F::PayDepartmentFrac(const std::string& Name, double Count, Curren
     if (!price || !FractionFits(Count)) return -1;
     return SellDepartment(Name, NDep, *price, Thousandths(Count),
                           [&] { EnterFraction(*protocol_, 0, 3, Count, P, kKindShort, "", 0); });
+}
+
+int TSamsER350F::AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
+                           std::int32_t NDep) {
+    return SellByCount(
+        Count, [&] { return PayDepartment(Name, NDep, SumWithoutNDS, Sum); },
+        [&] { return PayDepartmentFrac(Name, Count, SumWithoutNDS, Sum, NDep); },
+        [&](std::int32_t n) { return PayDepartmentQty(Name, n, SumWithoutNDS, Sum, NDep); });
 }
 
 int TSamsER350F::VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum) {
@@ -355,10 +385,6 @@ int TSamsER350F::Restore() { return advSettings_.BlockKeyboard ? LockKeyboard() 
 
 // ---- the line -------------------------------------------------------------------------
 
-std::uint8_t TSamsER350F::GetComNumber() const { return protocol_->GetComNumber(); }
-void TSamsER350F::SetComNumber(std::uint8_t n) { protocol_->SetComNumber(n); }
-std::int32_t TSamsER350F::GetBaud() const { return protocol_->GetBaud(); }
-void TSamsER350F::SetBaud(std::int32_t baud) { protocol_->SetBaud(baud); }
 // In interaction once the register has answered and its identification is whole.
 bool TSamsER350F::GetInInteraction() const { return protocol_->Connected() && !protocol_->IdPending(); }
 std::string TSamsER350F::GetID() const { return protocol_->ID(); }

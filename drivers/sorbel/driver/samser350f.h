@@ -36,6 +36,10 @@ namespace tolver {
 
 class TSamsER350F {
 public:
+    // The contract's own interface and events (TCashDriverAutoOf).
+    using AutoInterface = ICashDriverAuto;
+    static constexpr GUID EventsIID = ICashDriverAutoEvents::IID;
+
     // Where the header captured from the print copy is kept (HKEY_LOCAL_MACHINE).
     static constexpr const char* kBeginMsgKey = "\\Software\\Norvale\\Spooler";
     static constexpr const char* kBeginMsgValue = "Temp";
@@ -76,10 +80,19 @@ public:
     TfrmDriverInfo* InfoFrame() const;
     TfrmSamsER350FProperties* PropertiesFrame() const;
     TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
+    // The settings into the frames' controls and back.
+    void ShowSettings();
+    void TakeSettings();
+    void ShowAdvSettings();
+    void TakeAdvSettings();
     // The firmware-version row of the basic settings' Model: the limits the operations
     // check and Constraints advertise, which follow the user's choice at once (the
     // engine takes the row over at Init).
     const TCashDriverConstraints& Version() const;
+    // The limits the host reads, and "Samsung ER-350F STU", #1, the row's name: both
+    // of the basic settings' Model, null and no name for one outside the table.
+    const TCashDriverConstraints* Constraints() const;
+    std::string CashModelDescription() const;
 
     // The host's setup as last put (departments, articles, taxes, cashiers, header,
     // decimal places).
@@ -89,6 +102,7 @@ public:
     bool HeaderCaptured = false;  // the capture has finished: found or given up
     std::string CaptureText;      // the header found in the print copy
     std::string BeginMsg;         // the header as stored and reported
+    std::string GetBeginMsg() const { return BeginMsg; }
 
     // Hands model, key-check mode, waits and priority to the engine, adapts the
     // advanced frame to the model and opens the line: 0, or -1 with cause (also for a
@@ -103,6 +117,13 @@ public:
     int PayDepartmentFrac(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
                           std::int32_t NDep);
     int VoidDepartment(std::int32_t NDep, Currency SumWithoutNDS, Currency Sum);
+    // The contract's department sale, split by its count (SellByCount), and void.
+    int AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep);
+    int DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
+        return VoidDepartment(NDep, SumWithoutNDS, Sum);
+    }
+    // -1: the register's articles are programmed from the setup only.
+    int SetArt(std::int32_t, std::int32_t, std::int32_t, Currency, const std::string&, bool) const { return -1; }
     int AddPayArt(std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
     int AddPayArtInt(std::int32_t Count, std::int32_t NArt, Currency SumWithoutNDS, Currency Sum);
     int AddPayArtFrac(std::int32_t NArt, double Count, Currency SumWithoutNDS, Currency Sum);
@@ -123,10 +144,6 @@ public:
     int Restore();
     int Terminate() { return UnlockKeyboard(); }
 
-    std::uint8_t GetComNumber() const;
-    void SetComNumber(std::uint8_t n);
-    std::int32_t GetBaud() const;
-    void SetBaud(std::int32_t baud);
     bool GetInInteraction() const;
     std::string GetID() const;
     std::string GetTrashID() const { return GetID(); }
@@ -201,5 +218,8 @@ private:
 };
 
 static_assert(CashDriverObject<TSamsER350F>);
+
+// The automation object of the Sorbel library, class CashDriverAuto.
+using TCashDriverAuto = TCashDriverAutoOf<TSamsER350F>;
 
 }  // namespace tolver

@@ -3,7 +3,7 @@
 // host discovers it.
 
 #include "drivers/contract/libinfo.h"
-#include "drivers/sorbel/driver/icashdriver.h"
+#include "drivers/sorbel/driver/samser350f.h"
 #include "drivers/sorbel/settings/samser350fsettings.h"
 #include "platform/com/comserv.h"
 

@@ -12,7 +12,7 @@
 
 #include "drivers/contract/eventreceiver.h"
 #include "drivers/contract/testing/event_recorder.h"
-#include "drivers/dalvern/driver/regfisc2160auto.h"
+#include "drivers/dalvern/driver/regfisc2160.h"
 
 namespace tolver::dalverntest {
 
@@ -101,7 +101,7 @@ public:
             auto fake = std::make_unique<RecordingLink>();
             fake->versionIndex = versionIndex;
             link = fake.get();
-            return fake;
+            return std::make_unique<TRegFisc2160>(std::move(fake));
         });
     }
 

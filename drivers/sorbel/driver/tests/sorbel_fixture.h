@@ -13,7 +13,7 @@
 
 #include "drivers/contract/eventreceiver.h"
 #include "drivers/contract/testing/event_recorder.h"
-#include "drivers/sorbel/driver/icashdriver.h"
+#include "drivers/sorbel/driver/samser350f.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "platform/serial/fakeport.h"
 #include "platform/timing/clock.h"
@@ -75,7 +75,7 @@ public:
         object = MakeComObject<TCashDriverAuto>([this] {
             auto fake = std::make_unique<TFakePort>();
             port = fake.get();
-            return std::make_unique<TSamsER350FProtocol>(std::move(fake), clock, false);
+            return std::make_unique<TSamsER350F>(std::make_unique<TSamsER350FProtocol>(std::move(fake), clock, false));
         });
         SetModel(model);
     }
