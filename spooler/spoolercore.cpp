@@ -9,7 +9,8 @@ namespace tolver {
 TSpoolerCore::TSpoolerCore(ISpoolerView& view, TObjectFactory createObject)
     : view_(view),
       binding_(store_.Setup(), std::move(createObject)),
-      cashier_(binding_.Driver(), store_.Setup(), [this] { link_.CashierSignedOn(); }),
+      receipt_(binding_.Driver()),
+      cashier_(binding_.Driver(), receipt_, store_.Setup(), [this] { link_.CashierSignedOn(); }),
       log_(store_.Setup(), view),
       relay_(view),
       link_(binding_, store_.Setup(), view, [this] { cashier_.SignOnAgain(); }) {
@@ -32,7 +33,7 @@ void TSpoolerCore::BindDriverEvents() {
     e.OnPrint = [this](std::int32_t c) { view_.PrintChar(c); };
     e.OnCommandResult = [this](std::int32_t id, std::int32_t result) {
         link_.CommandCompleted(id);
-        cashier_.CommandCompleted(id, result);
+        receipt_.CommandCompleted(id, result);
         relay_.Queue(id, result);
     };
 }

@@ -7,10 +7,11 @@
 //   - TLinkMachine: the link's state machine over the two 1 s timers;
 //   - TResultRelay: command results to every sink of every client;
 //   - TProtocolLog: the daily protocol log;
-//   - TCashierSignOn: the cashier's sign-on and the open-receipt flag.
+//   - TOpenReceipt: the one open receipt, its owner and whether it was abandoned;
+//   - TCashierSignOn: the cashier's sign-on.
 // The driver's events go to them: the log and info texts to the log, errors and
 // questions to the spooler's message box, printed characters to the cash tape, a
-// model change to the limits, a completion to the link and then the relay. The main
+// model change to the limits, a completion to the link, the receipt and the relay. The main
 // window holds one; the automation server and the dialogs reach it through the main
 // window. Everything runs on the main thread.
 
@@ -19,6 +20,7 @@
 #include "spooler/cashiersignon.h"
 #include "spooler/driverbinding.h"
 #include "spooler/linkmachine.h"
+#include "spooler/openreceipt.h"
 #include "spooler/protocollog.h"
 #include "spooler/resultrelay.h"
 #include "spooler/setupstore.h"
@@ -40,6 +42,8 @@ public:
     const TSpoolerSetup& Setup() const { return store_.Setup(); }
     TDriverBinding& Binding() { return binding_; }
     const TDriverBinding& Binding() const { return binding_; }
+    TOpenReceipt& Receipt() { return receipt_; }
+    const TOpenReceipt& Receipt() const { return receipt_; }
     TCashierSignOn& Cashier() { return cashier_; }
     const TCashierSignOn& Cashier() const { return cashier_; }
     TProtocolLog& Log() { return log_; }
@@ -60,6 +64,7 @@ private:
     ISpoolerView& view_;
     TSetupStore store_;
     TDriverBinding binding_;
+    TOpenReceipt receipt_;
     TCashierSignOn cashier_;
     TProtocolLog log_;
     TResultRelay relay_;

@@ -11,6 +11,7 @@
 
 #include "common/cashgl.h"
 #include "spooler/cashdriverauto.h"
+#include "spooler/openreceipt.h"
 
 namespace tolver::spooler {
 
@@ -30,14 +31,8 @@ public:
     // The driver wrapper; a failing driver member raises an exception, which the
     // objects swallow.
     virtual TCashDriverAutoClient& Driver() = 0;
-    // The open receipt (TCashierSignOn): open, open without a close sent, the count
-    // of receipts opened; a sale opened or joined one; the close whose acceptance
-    // closes it (the driver's result, failures as exceptions).
-    virtual bool CheckOpen() const = 0;
-    virtual bool ReceiptUnclosed() const = 0;
-    virtual std::uint64_t ReceiptNumber() const = 0;
-    virtual void ReceiptOpened() = 0;
-    virtual std::int32_t CloseReceipt(Currency Sum, TPayType PayType) = 0;
+    // The one open receipt, shared by every client.
+    virtual TOpenReceipt& Receipt() = 0;
     virtual const TSpoolerSetup& Setup() const = 0;
     // The driver's limits (all 0 before a driver is attached).
     virtual const TCashDriverConstraints& Constraints() const = 0;

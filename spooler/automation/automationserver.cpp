@@ -257,7 +257,7 @@ void AutomationServer::ReleaseOwner(const QString& owner) {
         if (object->owner == owner) paths.push_back(path);
     // Gone from the bus with its objects and its receipt open: nobody else's sale may
     // join that receipt. (One that released its objects first has handed it on.)
-    if (!paths.empty() && host_ && host_->ReceiptUnclosed() && receiptOwner_ == owner) receiptAbandoned_ = true;
+    if (!paths.empty() && host_) host_->Receipt().OwnerLeft(owner.toStdString());
     for (const QString& path : paths) Release(path);
 }
 
@@ -442,16 +442,19 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
     }
     try {
         if (host_) CheckTextBounds(m, message.arguments(), host_->Constraints());
-        const bool wasOpen = host_ && host_->CheckOpen();
-        if (!wasOpen) {
-            receiptOwner_.clear();
-            receiptAbandoned_ = false;
-        }
-        // A receipt whose close is on its way is no longer joined.
-        if (receiptAbandoned_ && host_->ReceiptUnclosed() && (m.flags & bus::kJoinsReceipt))
+        if (host_ && host_->Receipt().Abandoned() && (m.flags & bus::kJoinsReceipt))
             throw EOleError(kUnfinishedCheckText, E_FAIL);
-        const std::uint64_t receipt = host_ ? host_->ReceiptNumber() : 0;
-        const QString owner = object.owner;  // a modal member may outlive the object
+        // A receipt that the member opens is the caller's; the spooler's own work
+        // afterwards is nobody's.
+        struct Caller {
+            AutomationHost* host;
+            Caller(AutomationHost* h, const QString& owner) : host(h) {
+                if (host) host->Receipt().SetCaller(owner.toStdString());
+            }
+            ~Caller() {
+                if (host) host->Receipt().SetCaller({});
+            }
+        } caller(host_, object.owner);
         // A modal member answers when its dialog has closed; the others at once.
         if (m.flags & bus::kModal) message.setDelayedReply(true);
         QDBusConnection connection = connection_;
@@ -461,10 +464,6 @@ void AutomationServer::HandleObject(Object& object, const QDBusMessage& message)
             answer.setArguments(out);
             QDBusConnection(connection).send(answer);
         });
-        if (host_ && host_->ReceiptNumber() != receipt) {
-            receiptOwner_ = owner;  // the call opened a receipt
-            receiptAbandoned_ = false;
-        }
     } catch (const EOleError& e) {
         connection_.send(HResultError(message, e.ErrorCode(), e.what()));
     } catch (const std::exception& e) {

@@ -72,11 +72,6 @@ private:
     std::uint64_t nextId_ = 1;
     bool registered_ = false;
     bool nameTaken_ = false;
-    // The client whose member opened the receipt now open, and whether it has left the
-    // bus since (then the receipt waits for a close: CloseCheck, or a member that
-    // closes a receipt first).
-    QString receiptOwner_;
-    bool receiptAbandoned_ = false;
 };
 
 }  // namespace tolver::spooler

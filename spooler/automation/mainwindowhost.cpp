@@ -43,13 +43,7 @@ MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main) {}
 MainWindowHost::~MainWindowHost() = default;
 
 TCashDriverAutoClient& MainWindowHost::Driver() { return main_.Core().Binding().Driver(); }
-bool MainWindowHost::CheckOpen() const { return main_.Core().Cashier().CheckOpen(); }
-bool MainWindowHost::ReceiptUnclosed() const { return main_.Core().Cashier().ReceiptUnclosed(); }
-std::uint64_t MainWindowHost::ReceiptNumber() const { return main_.Core().Cashier().ReceiptNumber(); }
-void MainWindowHost::ReceiptOpened() { main_.Core().Cashier().ReceiptOpened(); }
-std::int32_t MainWindowHost::CloseReceipt(Currency Sum, TPayType PayType) {
-    return main_.Core().Cashier().CloseReceipt(Sum, PayType);
-}
+TOpenReceipt& MainWindowHost::Receipt() { return main_.Core().Receipt(); }
 const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Core().Setup(); }
 const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Core().Binding().Constraints(); }
 

@@ -29,11 +29,7 @@ public:
     void Detach() { detached_ = true; }
 
     TCashDriverAutoClient& Driver() override;
-    bool CheckOpen() const override;
-    bool ReceiptUnclosed() const override;
-    std::uint64_t ReceiptNumber() const override;
-    void ReceiptOpened() override;
-    std::int32_t CloseReceipt(Currency Sum, TPayType PayType) override;
+    TOpenReceipt& Receipt() override;
     const TSpoolerSetup& Setup() const override;
     const TCashDriverConstraints& Constraints() const override;
     void AddClient(AutomationClient* client) override;

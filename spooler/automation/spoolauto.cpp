@@ -1,6 +1,7 @@
 #include "spooler/automation/spoolauto.h"
 
 #include <exception>
+#include <type_traits>
 
 #include "common/utilgl.h"
 #include "common/xtcollection.h"
@@ -56,15 +57,53 @@ auto Reported(F&& f) {
 
 // The spooler may close unless a receipt is open; then Info says why not.
 bool CanExitNow(AutomationHost* mainForm, std::string& Info) {
-    if (!mainForm || !mainForm->CheckOpen()) return true;
+    if (!mainForm || !mainForm->Receipt().Open()) return true;
     Info = kUnfinishedCheckText;
     return false;
 }
 
-std::string DriverId(AutomationHost* mainForm) {
-    std::string value;
-    if (mainForm) Swallow([&] { value = mainForm->Driver().Call(&ICashDriverAuto::get_ID); });
-    return value;
+constexpr const auto& kTable = bus::kSpoolAutoMembers;
+constexpr const auto& kTable1 = bus::kSpoolAuto1Members;
+
+// The flags of a member's row, by its name, at compile time.
+template <const auto& Table, bus::MemberName Name>
+constexpr unsigned FlagsOf() {
+    constexpr int index = bus::MemberIndex(Table, Name.view());
+    static_assert(index >= 0, "the member table has no row of this name");
+    return Table[index].flags;
+}
+
+// What a member's row asks of the receipt before the member runs: an unclosed
+// receipt closed in cash first (kClosesReceipt; a failure is swallowed), and false
+// where the member needs an unclosed receipt and there is none (kNeedsReceipt).
+bool ReceiptReady(AutomationHost& host, unsigned flags) {
+    if (flags & bus::kClosesReceipt) Swallow([&] { host.Receipt().CloseFirst(); });
+    return !(flags & bus::kNeedsReceipt) || host.Receipt().Unclosed();
+}
+
+// What a member answers when it cannot ask the driver: -1 for a command, else empty.
+template <class R>
+R Initial() {
+    if constexpr (std::is_same_v<R, std::int32_t>)
+        return -1;
+    else
+        return R{};
+}
+
+// A member that only forwards to the driver member of the same arguments, after its
+// row's receipt rules. Without a main window, without the receipt it needs, or when
+// the driver fails, it answers Initial.
+template <const auto& Table, bus::MemberName Name, class... P, class... A>
+auto Forward(AutomationHost* host, HRESULT (ICashDriverAuto::*member)(P...), const A&... args) {
+    using R = decltype(host->Driver().Call(member, args...));
+    if constexpr (std::is_void_v<R>) {
+        if (host && ReceiptReady(*host, FlagsOf<Table, Name>())) Swallow([&] { host->Driver().Call(member, args...); });
+    } else {
+        R value = Initial<R>();
+        if (host && ReceiptReady(*host, FlagsOf<Table, Name>()))
+            Swallow([&] { value = host->Driver().Call(member, args...); });
+        return value;
+    }
 }
 
 void ShowReports(AutomationHost* mainForm) {
@@ -92,15 +131,11 @@ PreparedWindow& Prepared() {
 
 void TSpoolAuto::CloseCheck(Currency Avans) {
     if (!mainForm_) return;
-    Swallow([&] { mainForm_->CloseReceipt(Avans, TPayType::Cash); });
-}
-
-void TSpoolAuto::CloseOpenCheck() {
-    if (mainForm_->ReceiptUnclosed()) CloseCheck(Currency());
+    Swallow([&] { mainForm_->Receipt().Close(Avans, TPayType::Cash); });
 }
 
 void TSpoolAuto::SaleResult(std::int32_t result) {
-    if (result >= 0) mainForm_->ReceiptOpened();
+    if (result >= 0) mainForm_->Receipt().Opened();
 }
 
 void TSpoolAuto::AddPayDep(Currency SumWithoutNDS, Currency, Currency Sum, std::int32_t NDep) {
@@ -118,8 +153,7 @@ void TSpoolAuto::AddPayArt(Currency SumWithoutNDS, Currency, Currency Sum, std::
 }
 
 void TSpoolAuto::SetIdent(const std::string& text) {
-    if (!mainForm_) return;
-    Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::AddInfo, text); });
+    Forward<kTable, "Ident">(mainForm_, &ICashDriverAuto::AddInfo, text);
 }
 
 std::string TSpoolAuto::DriverInfo() {
@@ -128,15 +162,16 @@ std::string TSpoolAuto::DriverInfo() {
     return out;
 }
 
+// Only a printed cash move closes the receipt first: it is not a row rule.
 void TSpoolAuto::AddCash(Currency Sum, bool Print) {
     if (!mainForm_ || !Print) return;
-    CloseOpenCheck();
+    ReceiptReady(*mainForm_, bus::kClosesReceipt);
     Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::AddCash, Sum, TPayType::Cash, std::string()); });
 }
 
 void TSpoolAuto::ReturnCash(Currency Sum, bool Print) {
     if (!mainForm_ || !Print) return;
-    CloseOpenCheck();
+    ReceiptReady(*mainForm_, bus::kClosesReceipt);
     Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::ReturnCash, Sum, TPayType::Cash, std::string()); });
 }
 
@@ -149,7 +184,7 @@ void TSpoolAuto::Reg(std::function<void()> done) {
 
 void TSpoolAuto::Prepare(std::int32_t pHandle, std::int32_t aID) { Prepared() = {owner_, pHandle, aID}; }
 
-std::string TSpoolAuto::ID() { return DriverId(mainForm_); }
+std::string TSpoolAuto::ID() { return Forward<kTable, "ID">(mainForm_, &ICashDriverAuto::get_ID); }
 
 bool TSpoolAuto::CanExit(std::string& Info) { return CanExitNow(mainForm_, Info); }
 
@@ -184,12 +219,8 @@ std::vector<TSpoolAuto1::Sink> TSpoolAuto1::SinkList() const {
     return out;
 }
 
-void TSpoolAuto1::CloseOpenCheck() {
-    if (mainForm_->ReceiptUnclosed()) CloseCheck(Currency(), TPayType::Cash);
-}
-
 void TSpoolAuto1::SaleResult(Currency Sum, std::int32_t result) {
-    if (Sum > Currency() && result >= 0) mainForm_->ReceiptOpened();
+    if (Sum > Currency() && result >= 0) mainForm_->Receipt().Opened();
 }
 
 std::int32_t TSpoolAuto1::AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
@@ -214,32 +245,24 @@ std::int32_t TSpoolAuto1::AddPayArt(double Count, Currency SumWithoutNDS, Curren
 }
 
 std::int32_t TSpoolAuto1::AddCash(Currency Sum, TPayType PayType, const std::string& Info) {
-    std::int32_t value = -1;
-    if (!mainForm_) return value;
-    CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::AddCash, Sum, PayType, Info); });
-    return value;
+    return Forward<kTable1, "AddCash">(mainForm_, &ICashDriverAuto::AddCash, Sum, PayType, Info);
 }
 
 std::int32_t TSpoolAuto1::ReturnCash(Currency Sum, TPayType PayType, const std::string& Info) {
-    std::int32_t value = -1;
-    if (!mainForm_) return value;
-    CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::ReturnCash, Sum, PayType, Info); });
-    return value;
+    return Forward<kTable1, "ReturnCash">(mainForm_, &ICashDriverAuto::ReturnCash, Sum, PayType, Info);
 }
 
 std::int32_t TSpoolAuto1::CloseCheck(Currency Sum, TPayType PayType) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
-    Swallow([&] { value = mainForm_->CloseReceipt(Sum, PayType); });
+    Swallow([&] { value = mainForm_->Receipt().Close(Sum, PayType); });
     return value;
 }
 
 std::int32_t TSpoolAuto1::RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password) {
     std::int32_t value = -1;
     if (!mainForm_) return value;
-    CloseOpenCheck();
+    ReceiptReady(*mainForm_, FlagsOf<kTable1, "RegOp">());
     const RegOpPassword split = SplitRegOpPassword(Password);
     Swallow([&] { value = mainForm_->RegisterCashier(NOp, NameOp, split.doReports, split.password); });
     return value;
@@ -248,23 +271,19 @@ std::int32_t TSpoolAuto1::RegOp(std::int32_t NOp, const std::string& NameOp, con
 std::int32_t TSpoolAuto1::UnRegOp() {
     std::int32_t value = -1;
     if (!mainForm_) return value;
-    CloseOpenCheck();
+    ReceiptReady(*mainForm_, FlagsOf<kTable1, "UnRegOp">());
     Swallow([&] { value = mainForm_->UnregisterCashier(); });
     return value;
 }
 
 bool TSpoolAuto1::InInteraction() {
-    bool value = false;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_InInteraction); });
-    return value;
+    return Forward<kTable1, "InInteraction">(mainForm_, &ICashDriverAuto::get_InInteraction);
 }
 
-std::string TSpoolAuto1::ID() { return DriverId(mainForm_); }
+std::string TSpoolAuto1::ID() { return Forward<kTable1, "ID">(mainForm_, &ICashDriverAuto::get_ID); }
 
 std::int32_t TSpoolAuto1::AddInfo(const std::string& Text) {
-    std::int32_t value = -1;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::AddInfo, Text); });
-    return value;
+    return Forward<kTable1, "AddInfo">(mainForm_, &ICashDriverAuto::AddInfo, Text);
 }
 
 bool TSpoolAuto1::CanExit(std::string& Info) { return CanExitNow(mainForm_, Info); }
@@ -282,51 +301,31 @@ void TSpoolAuto1::SetControlEnabled(bool value) {
 }
 
 std::int32_t TSpoolAuto1::DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
-    std::int32_t value = -1;
-    if (mainForm_ && mainForm_->ReceiptUnclosed())
-        Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::DelPayDep, SumWithoutNDS, Sum, NDep); });
-    return value;
+    return Forward<kTable1, "DelPayDep">(mainForm_, &ICashDriverAuto::DelPayDep, SumWithoutNDS, Sum, NDep);
 }
 
 std::int32_t TSpoolAuto1::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
-    std::int32_t value = -1;
-    if (mainForm_ && mainForm_->ReceiptUnclosed())
-        Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::DelPayArt, SumWithoutNDS, Sum, NArt); });
-    return value;
+    return Forward<kTable1, "DelPayArt">(mainForm_, &ICashDriverAuto::DelPayArt, SumWithoutNDS, Sum, NArt);
 }
 
 std::string TSpoolAuto1::XReportItems() {
-    std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_XReportItems); });
-    return value;
+    return Forward<kTable1, "XReportItems">(mainForm_, &ICashDriverAuto::get_XReportItems);
 }
 
 std::string TSpoolAuto1::ZReportItems() {
-    std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_ZReportItems); });
-    return value;
+    return Forward<kTable1, "ZReportItems">(mainForm_, &ICashDriverAuto::get_ZReportItems);
 }
 
 std::int32_t TSpoolAuto1::GetXReport(const std::string& Items) {
-    std::int32_t value = -1;
-    if (!mainForm_) return value;
-    CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::GetXReport, Items); });
-    return value;
+    return Forward<kTable1, "GetXReport">(mainForm_, &ICashDriverAuto::GetXReport, Items);
 }
 
 std::int32_t TSpoolAuto1::GetZReport(const std::string& Items) {
-    std::int32_t value = -1;
-    if (!mainForm_) return value;
-    CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::GetZReport, Items); });
-    return value;
+    return Forward<kTable1, "GetZReport">(mainForm_, &ICashDriverAuto::GetZReport, Items);
 }
 
 std::string TSpoolAuto1::TrashID() {
-    std::string value;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::get_TrashID); });
-    return value;
+    return Forward<kTable1, "TrashID">(mainForm_, &ICashDriverAuto::get_TrashID);
 }
 
 std::string TSpoolAuto1::ArtItems() { return mainForm_ ? ItemNumbers(mainForm_->Setup().ArtList) : std::string(); }
@@ -372,18 +371,12 @@ std::int32_t TSpoolAuto1::GetDepParams(std::int32_t N, std::string& Description,
 }
 
 std::int32_t TSpoolAuto1::OpenCheck(const std::string& Info) {
-    std::int32_t value = -1;
-    if (!mainForm_) return value;
-    CloseOpenCheck();
-    Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::OpenCheck, Info); });
-    return value;
+    return Forward<kTable1, "OpenCheck">(mainForm_, &ICashDriverAuto::OpenCheck, Info);
 }
 
 std::int32_t TSpoolAuto1::SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
                                  const std::string& Description, bool Return) {
-    std::int32_t value = -1;
-    if (mainForm_) Swallow([&] { value = mainForm_->Driver().Call(&ICashDriverAuto::SetArt, NArt, NDep, NTax, Price, Description, Return); });
-    return value;
+    return Forward<kTable1, "SetArt">(mainForm_, &ICashDriverAuto::SetArt, NArt, NDep, NTax, Price, Description, Return);
 }
 
 std::string TSpoolAuto1::BeginMsg() {

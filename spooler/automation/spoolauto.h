@@ -71,7 +71,6 @@ public:
     bool CanExit(std::string& Info);
 
 private:
-    void CloseOpenCheck();
     void SaleResult(std::int32_t result);
 
     AutomationHost* mainForm_;
@@ -132,7 +131,6 @@ public:
     std::string BeginMsg();
 
 private:
-    void CloseOpenCheck();
     // Sale bookkeeping: a positive sum that the driver accepted opens the receipt.
     void SaleResult(Currency Sum, std::int32_t result);
 

@@ -32,13 +32,10 @@ public:
     virtual void GetXReport(const std::string& items) { throw std::runtime_error("no driver"); }
     virtual void GetZReport(const std::string& items) { throw std::runtime_error("no driver"); }
     virtual void GetProgram(const std::string& items) { throw std::runtime_error("no driver"); }
-    // CloseCheck(0, Cash).
-    virtual void CloseCheck() { throw std::runtime_error("no driver"); }
+    // An unclosed receipt closed in cash (CloseCheck(0, Cash)).
+    virtual void CloseReceiptFirst() { throw std::runtime_error("no driver"); }
     // The live driver object (Setup.DriverSetup.DriverObject), null without one.
     virtual ComPtr<IDispatch> DriverObject() const { return {}; }
-
-    // A receipt is open and no close has been sent for it.
-    virtual bool ReceiptUnclosed() const = 0;
 
     // Saves the live setup to the registry store.
     virtual void SaveSetup() = 0;

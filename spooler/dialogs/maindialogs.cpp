@@ -29,9 +29,8 @@ public:
     void GetXReport(const std::string& items) override { driver().Call(&ICashDriverAuto::GetXReport, items); }
     void GetZReport(const std::string& items) override { driver().Call(&ICashDriverAuto::GetZReport, items); }
     void GetProgram(const std::string& items) override { driver().Call(&ICashDriverAuto::GetProgram, items); }
-    void CloseCheck() override { core().Cashier().CloseReceipt(Currency(), TPayType::Cash); }
+    void CloseReceiptFirst() override { core().Receipt().CloseFirst(); }
     ComPtr<IDispatch> DriverObject() const override { return main_.Core().Binding().DriverObject(); }
-    bool ReceiptUnclosed() const override { return main_.Core().Cashier().ReceiptUnclosed(); }
     void SaveSetup() override { core().Store().SaveSetup(); }
     void ApplySettings() override { core().ApplySettings(); }
     void ReleaseDriverObject() override { core().Binding().ReleaseDriverObject(); }

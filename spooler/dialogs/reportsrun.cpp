@@ -12,7 +12,7 @@ namespace {
 template <class Send>
 void SendPicks(TDialogHost& host, Send send) {
     try {
-        if (host.ReceiptUnclosed()) host.CloseCheck();
+        host.CloseReceiptFirst();
         send();
     } catch (...) {
     }

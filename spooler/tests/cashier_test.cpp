@@ -23,16 +23,16 @@ TEST_F(CashierTest, SignOnClosesTheReceiptAndRunsReportsAroundRegOp) {
     setup.AutoZReportsBefore = "1;";
     setup.AutoXReportsAfter = "2;";
     setup.AutoZReportsAfter = "";
-    core.Cashier().ReceiptOpened();
+    core.Receipt().Opened();
     driver->Calls.clear();
     driver->NextId = 10;
     EXPECT_EQ(core.Cashier().RegisterCashier(2, "Петров", true, ""), 13);
     const std::vector<std::string> expected = {"CloseCheck(0,0)", "GetXReport(0;)", "GetZReport(1;)",
                                                "RegOp(2,Петров,77)", "ProgramAfterReg(BeginMsg)", "GetXReport(2;)"};
     EXPECT_EQ(driver->Calls, expected);
-    EXPECT_TRUE(core.Cashier().CheckOpen());  // until the register takes the close
+    EXPECT_TRUE(core.Receipt().Open());  // until the register takes the close
     driver->RaiseCommandResult(10, 0);
-    EXPECT_FALSE(core.Cashier().CheckOpen());
+    EXPECT_FALSE(core.Receipt().Open());
     EXPECT_EQ(core.Cashier().CashierN(), 2);
 
     // Without reports none runs; a typed password goes as typed.
@@ -65,12 +65,12 @@ TEST_F(CashierTest, TheLinkSignsOnAgainOnlyACashierItLost) {
     auto* op = static_cast<TCashOpProperties*>(setup.OpList.CreateItem(2));
     op->Password = "77";
     ASSERT_GT(core.Cashier().RegisterCashier(2, "Петров", false, ""), 0);
-    core.Cashier().ReceiptOpened();  // a sale opened the receipt
+    core.Receipt().Opened();  // a sale opened the receipt
     driver->Calls.clear();
     Ticks(3);  // good polls
     EXPECT_TRUE(driver->CallsOf("RegOp").empty());
     EXPECT_TRUE(driver->CallsOf("CloseCheck").empty());
-    EXPECT_TRUE(core.Cashier().CheckOpen());
+    EXPECT_TRUE(core.Receipt().Open());
 
     // The register goes silent long enough for the failure box, then answers again.
     setup.DriverSetup.NotificationOn = false;
@@ -91,10 +91,10 @@ TEST_F(CashierTest, TheLinkSignsOnAgainOnlyACashierItLost) {
 
 TEST_F(CashierTest, CloseCheckFromTheMenuSwallowsErrors) {
     Start();
-    core.Cashier().ReceiptOpened();
+    core.Receipt().Opened();
     driver->Failing.insert("CloseCheck");
     core.Cashier().CloseCheckNow();
-    EXPECT_TRUE(core.Cashier().CheckOpen());  // nothing closed it
+    EXPECT_TRUE(core.Receipt().Open());  // nothing closed it
 }
 
 // ---- the open receipt --------------------------------------------------------------------
@@ -104,47 +104,54 @@ TEST_F(CashierTest, CloseCheckFromTheMenuSwallowsErrors) {
 // again by the members that close a receipt first.
 TEST_F(CashierTest, TheReceiptClosesWhenTheRegisterTakesTheClose) {
     Start();
-    TCashierSignOn& receipt = core.Cashier();
-    receipt.ReceiptOpened();
-    const std::uint64_t first = receipt.ReceiptNumber();
+    TOpenReceipt& receipt = core.Receipt();
+    receipt.SetCaller("a");
+    receipt.Opened();
     driver->Calls.clear();
     driver->NextId = 20;
-    EXPECT_EQ(receipt.CloseReceipt(Currency::Parse("10"), TPayType::Cash), 20);
-    EXPECT_TRUE(receipt.CheckOpen());
-    EXPECT_FALSE(receipt.ReceiptUnclosed());
-    receipt.UnregisterCashier();  // closes first, but the close is on its way
+    EXPECT_EQ(receipt.Close(Currency::Parse("10"), TPayType::Cash), 20);
+    EXPECT_TRUE(receipt.Open());
+    EXPECT_FALSE(receipt.Unclosed());
+    core.Cashier().UnregisterCashier();  // closes first, but the close is on its way
     EXPECT_EQ(driver->CallsOf("CloseCheck").size(), 1u);
 
     driver->RaiseCommandResult(20, -1);  // refused: still open, and closed first again
-    EXPECT_TRUE(receipt.CheckOpen());
-    EXPECT_TRUE(receipt.ReceiptUnclosed());
-    EXPECT_EQ(receipt.ReceiptNumber(), first);
+    EXPECT_TRUE(receipt.Open());
+    EXPECT_TRUE(receipt.Unclosed());
+    EXPECT_EQ(receipt.Owner(), "a");
     driver->NextId = 30;
-    receipt.UnregisterCashier();
+    core.Cashier().UnregisterCashier();
     EXPECT_EQ(driver->CallsOf("CloseCheck").size(), 2u);
     driver->RaiseCommandResult(29, 0);  // another command's outcome changes nothing
-    EXPECT_TRUE(receipt.CheckOpen());
+    EXPECT_TRUE(receipt.Open());
     driver->RaiseCommandResult(30, 0);
-    EXPECT_FALSE(receipt.CheckOpen());
+    EXPECT_FALSE(receipt.Open());
+    EXPECT_EQ(receipt.Owner(), "");
 }
 
-// A sale queued behind a close on its way opens the next receipt: it stays open when
-// that close is accepted, and joins the old one when it is refused.
+// A sale queued behind a close on its way opens the next receipt, its caller's: it
+// stays open when that close is accepted, and joins the old one when it is refused.
+// An owner that leaves the bus abandons only a receipt that is not being closed.
 TEST_F(CashierTest, ASaleBehindAPendingCloseOpensTheNextReceipt) {
     Start();
     for (const std::int32_t outcome : {0, -1}) {
         SCOPED_TRACE(outcome);
-        TCashierSignOn receipt(core.Binding().Driver(), setup);
-        receipt.ReceiptOpened();
+        TOpenReceipt receipt(core.Binding().Driver());
+        receipt.SetCaller("a");
+        receipt.Opened();
         driver->NextId = 40;
-        receipt.CloseReceipt(Currency(), TPayType::Cash);
-        const std::uint64_t before = receipt.ReceiptNumber();
-        receipt.ReceiptOpened();
-        EXPECT_EQ(receipt.ReceiptNumber(), before + 1);
-        EXPECT_TRUE(receipt.ReceiptUnclosed());  // a close-first member closes the new one
+        receipt.Close(Currency(), TPayType::Cash);
+        receipt.OwnerLeft("a");
+        EXPECT_FALSE(receipt.Abandoned());
+        receipt.SetCaller("b");
+        receipt.Opened();
+        EXPECT_EQ(receipt.Owner(), "b");
+        EXPECT_TRUE(receipt.Unclosed());  // a close-first member closes the new one
         receipt.CommandCompleted(40, outcome);
-        EXPECT_TRUE(receipt.CheckOpen());
-        EXPECT_TRUE(receipt.ReceiptUnclosed());
+        EXPECT_TRUE(receipt.Open());
+        EXPECT_TRUE(receipt.Unclosed());
+        receipt.OwnerLeft("b");
+        EXPECT_TRUE(receipt.Abandoned());
     }
 }
 }  // namespace

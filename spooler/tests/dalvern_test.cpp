@@ -69,7 +69,7 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
 
     std::vector<int> ids;
     ids.push_back(core.Cashier().RegisterCashier(2, "Анна", false, "1234"));
-    core.Cashier().ReceiptOpened();
+    core.Receipt().Opened();
     ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::AddPayArt, 1, Currency::Parse("10"), Currency::Parse("12"), 5));
     ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::DelPayArt, Currency::Parse("10"), Currency::Parse("12"), 5));
     ids.push_back(core.Binding().Driver().Call(&ICashDriverAuto::AddCash, Currency::Parse("100"), TPayType::Cash, ""));
@@ -98,7 +98,7 @@ TEST_F(DalvernInTheSpooler, APauseWhileASaleIsAwaitedBooksItOnce) {
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
     auto client = std::make_shared<TResultClient>();
     core.Relay().AddClient(client);
-    core.Cashier().ReceiptOpened();
+    core.Receipt().Opened();
     const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayArt, 1, Currency::Parse("12.34"), Currency::Parse("12.34"), 5);
     const int close = core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash);
     ASSERT_GT(sale, 0);

@@ -55,7 +55,7 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
 
     const int reg = core.Cashier().RegisterCashier(1, "Кассир 1", false, "5173");
     const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayDep, "Хлеб", 1, Currency::Parse("10"), Currency::Parse("12"), 1);
-    core.Cashier().ReceiptOpened();
+    core.Receipt().Opened();
     const int close = core.Binding().Driver().Call(&ICashDriverAuto::CloseCheck, Currency::Parse("20"), TPayType::Cash);
     ASSERT_GT(reg, 0);
     ASSERT_GT(sale, 0);
@@ -99,20 +99,20 @@ TEST_F(SpoolerEndToEnd, AShortTenderIsRefusedAndTheReceiptStaysOpen) {
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
     auto client = std::make_shared<TResultClient>();
     core.Relay().AddClient(client);
-    TCashierSignOn& receipt = core.Cashier();
-    ASSERT_GT(receipt.RegisterCashier(1, "Кассир 1", false, "5173"), 0);
+    TOpenReceipt& receipt = core.Receipt();
+    ASSERT_GT(core.Cashier().RegisterCashier(1, "Кассир 1", false, "5173"), 0);
     const int sale = core.Binding().Driver().Call(&ICashDriverAuto::AddPayDep, "", 1, Currency::Parse("30"),
                                                   Currency::Parse("30"), 1);
     ASSERT_GT(sale, 0);
-    receipt.ReceiptOpened();
-    EXPECT_EQ(receipt.CloseReceipt(Currency::Parse("10"), TPayType::Cash), -1);
-    EXPECT_TRUE(receipt.CheckOpen());
-    const int close = receipt.CloseReceipt(Currency::Parse("50"), TPayType::Cash);
+    receipt.Opened();
+    EXPECT_EQ(receipt.Close(Currency::Parse("10"), TPayType::Cash), -1);
+    EXPECT_TRUE(receipt.Open());
+    const int close = receipt.Close(Currency::Parse("50"), TPayType::Cash);
     ASSERT_GT(close, 0);
-    EXPECT_TRUE(receipt.CheckOpen());
+    EXPECT_TRUE(receipt.Open());
     ASSERT_TRUE(RunUntil([&] { return !client->sink->Results(close).empty(); }, 120000));
     EXPECT_EQ(client->sink->Results(close), std::vector<int>{0});
-    EXPECT_FALSE(receipt.CheckOpen());
+    EXPECT_FALSE(receipt.Open());
     const auto tape = [&] { return main.frmPrint()->Lines().join("\n"); };
     ASSERT_TRUE(RunUntil([&] { return tape().contains("СДАЧА"); }, 10000)) << tape().toStdString();
     EXPECT_TRUE(tape().contains(QRegularExpression("НАЛИЧНЫМИ +50\\.00"))) << tape().toStdString();

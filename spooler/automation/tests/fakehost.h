@@ -3,11 +3,14 @@
 // driver that records every call on the host as text and answers with the next
 // command id (or fails on request); it keeps the client list, relays command results
 // to the clients as the real one does, and holds the sign-on dialog open until the
-// test closes it.
+// test closes it. Its open receipt is the spooler's own, whose register accepts every
+// close by the time the test looks (checkOpen).
 
 #include <QTimer>
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,8 +32,22 @@ public:
     std::vector<std::string> calls;
     bool driverFails = false;      // every driver member raises an error
     std::int32_t nextResult = 1;   // the id the next command gets; -1 refuses
-    bool checkOpen = false;
-    std::uint64_t receipts = 0;    // receipts opened
+    // The open receipt as the tests set and read it: reading it first has the register
+    // accept the closes sent so far; setting it opens a receipt, or forgets it (false).
+    struct ReceiptFlag {
+        FakeHost& host;
+        operator bool() const {
+            host.AcceptCloses();
+            return host.receipt_->Open();
+        }
+        ReceiptFlag& operator=(bool open) {
+            host.AcceptCloses();
+            if (!open) host.receipt_.emplace(host.wrapper_);
+            else if (!host.receipt_->Open()) host.receipt_->Opened();
+            return *this;
+        }
+    } checkOpen{*this};
+    std::vector<std::int32_t> closes;  // the ids of the closes sent, until accepted
     TSpoolerSetup setup;
     TCashDriverConstraints constraints;
     std::vector<AutomationClient*> clients;
@@ -43,18 +60,9 @@ public:
 
     // ---- AutomationHost
     TCashDriverAutoClient& Driver() override { return wrapper_; }
-    bool CheckOpen() const override { return checkOpen; }
-    bool ReceiptUnclosed() const override { return checkOpen; }
-    std::uint64_t ReceiptNumber() const override { return receipts; }
-    void ReceiptOpened() override {
-        if (!checkOpen) ++receipts;
-        checkOpen = true;
-    }
-    // The register accepts the close at once.
-    std::int32_t CloseReceipt(Currency Sum, TPayType PayType) override {
-        const std::int32_t id = wrapper_.Call(&ICashDriverAuto::CloseCheck, Sum, PayType);
-        checkOpen = false;
-        return id;
+    TOpenReceipt& Receipt() override { return *receipt_; }
+    void AcceptCloses() {
+        for (const std::int32_t id : std::exchange(closes, {})) receipt_->CommandCompleted(id, 0);
     }
     const TSpoolerSetup& Setup() const override { return setup; }
     const TCashDriverConstraints& Constraints() const override { return constraints; }
@@ -120,6 +128,7 @@ public:
 private:
     ComPtr<FakeHostDriver> driver_;
     TCashDriverAuto1 wrapper_;
+    std::optional<TOpenReceipt> receipt_{std::in_place, wrapper_};
 };
 
 inline constexpr GUID IID_FakeHostDriverEvents = MakeGUID("{6A0E3C51-2F4B-4D8E-9B17-5C3D2A8E4F60}");
@@ -148,7 +157,9 @@ public:
         return Command("ReturnCash(" + Sum.ToString() + "," + std::to_string(int(PayType)) + "," + Info + ")", Value);
     }
     HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override {
-        return Command("CloseCheck(" + Sum.ToString() + "," + std::to_string(int(PayType)) + ")", Value);
+        const HRESULT hr = Command("CloseCheck(" + Sum.ToString() + "," + std::to_string(int(PayType)) + ")", Value);
+        if (SUCCEEDED(hr) && *Value > 0) host_.closes.push_back(*Value);
+        return hr;
     }
     HRESULT AddInfo(const std::string& Text, std::int32_t* Value) override { return Command("AddInfo(" + Text + ")", Value); }
     HRESULT get_InInteraction(bool* Value) override { return Query("InInteraction", Value, true); }

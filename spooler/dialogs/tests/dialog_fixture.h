@@ -42,12 +42,12 @@ public:
     void GetZReport(const std::string& items) override { Record("Z:" + items); }
     void GetProgram(const std::string& items) override { Record("P:" + items); }
     // The register accepts the close at once.
-    void CloseCheck() override {
+    void CloseReceiptFirst() override {
+        if (!checkOpen) return;
         Record("CloseCheck");
         checkOpen = false;
     }
     ComPtr<IDispatch> DriverObject() const override { return liveObject; }
-    bool ReceiptUnclosed() const override { return checkOpen; }
     void SaveSetup() override {
         ++saves;
         calls.push_back("Save");
