@@ -687,7 +687,8 @@ TEST_F(Engine, OnlyAReplyWhileIdleLiftsTheLock) {
 // The register acknowledges a frame before it answers it, so a status ahead of the
 // ACK (one it sent of its own accord, or the previous command's second) is not the
 // answer: a refusal there must neither fail this command nor a booking pass for the
-// next one. Only where the ACK never comes is the status taken as the answer.
+// next one. Where the ACK never comes it is no answer either (the register may never
+// have had the frame): the lost ACK's NUL fillers follow and no result yet.
 TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
     struct Case {
         const char* what;
@@ -697,7 +698,7 @@ TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
     } cases[] = {
         {"a refusal ahead of the ACK, then the OK", Status(0x01, 0x04), true, {{1, 0}}},
         {"an OK ahead of the ACK, then a refusal", Status(0x01), true, {{1, -1}}},
-        {"an OK and no ACK at all", Status(0x01), false, {{1, 0}}},
+        {"an OK and no ACK at all", Status(0x01), false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -714,9 +715,10 @@ TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
             EXPECT_TRUE(Logged("состояние до ACK не ответ на команду"));
             Reply(c.results[0].second == 0 ? Status(0x01) : Status(0x01, 0x08));
         } else {
-            Run(1000);  // the ACK wait runs out: the held status answers, no NUL goes out
-            EXPECT_TRUE(Logged("нет ACK, ответ на команду - состояние до него"));
-            EXPECT_EQ(port->TakeSent(), "");
+            Run(1501);  // the ACK wait runs out: the filler goes out
+            EXPECT_TRUE(Logged("нет ACK, состояние до него не ответ на команду"));
+            EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateAckLost);
+            EXPECT_EQ(port->TakeSent(), std::string(1, '\0'));
         }
         EXPECT_EQ(results, c.results);
     }
