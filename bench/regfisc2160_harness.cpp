@@ -306,7 +306,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
         }
     };
 
-    link.SetComNumber(kCom);
+    driver.Protocol().SetComNumber(kCom);
     driver.Settings().IgnoreReplyFormatError = false;
     std::string cause;
     if (driver.Init(cause) != 0) {

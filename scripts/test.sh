@@ -8,7 +8,7 @@ scripts/setup.sh
 
 jobs=$(nproc)
 build=build/asan
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVER_SANITIZE=ON -DTOLVER_TESTS=ON
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVER_SANITIZE=ON -DTOLVER_TESTS=ON -DTOLVER_BENCH=ON
 cmake --build "$build" -j "$jobs"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

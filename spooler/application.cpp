@@ -34,7 +34,7 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 void SetUpSpoolerApplication(QApplication& app) {
     QApplication::setApplicationName("Spooler");
     QApplication::setWindowIcon(SpoolerIcon());
-    // The program lives in the tray: it ends when its main window's close road ends.
+    // The program lives in the tray: it ends when its main window's closing sequence ends.
     QApplication::setQuitOnLastWindowClosed(false);
     static bool filtering = false;
     if (!std::exchange(filtering, true)) g_previousHandler = qInstallMessageHandler(&FilterMessages);

@@ -10,7 +10,7 @@ TCashDriverAutoClient::TCashDriverAutoClient() { InitServerData(); }
 TCashDriverAutoClient::~TCashDriverAutoClient() { Disconnect(); }
 
 void TCashDriverAutoClient::InitServerData() {
-    serverData_ = {CLSID_CashDriverAuto, ICashDriverAuto::IID, ICashDriverAutoEvents::IID, 500};
+    serverData_ = {kDefaultClassID, ICashDriverAuto::IID, ICashDriverAutoEvents::IID, 500};
 }
 
 void TCashDriverAutoClient::Connect() {

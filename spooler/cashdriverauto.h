@@ -33,6 +33,9 @@ public:
         GUID EventIID;
         std::int32_t Version;
     };
+    // The class Connect creates unless the server description names another: the
+    // Sorbel library's CashDriverAuto.
+    static constexpr GUID kDefaultClassID = MakeGUID("{849C7025-B964-11D4-8407-00104B205A89}");
     static constexpr const char* kNotConnected =
         "DefaultInterface is NULL. Component is not connected to Server. You must call 'Connect' or 'ConnectTo' "
         "before this operation";

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QPainter>
 
 #include <algorithm>
@@ -32,6 +33,13 @@ TComCombo::TComCombo(QWidget* parent) : QComboBox(parent) {
     f.setPixelSize(13);
     setFont(f);
     setIconSize(QSize(16, 15));
+    // A device's stable name is longer than the box: the whole text shows as its tip.
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { setToolTip(currentText()); });
+}
+
+// The list opens as wide as its longest item, so that no device name is cut.
+void TComCombo::FitList() {
+    if (view()) view()->setMinimumWidth(view()->sizeHintForColumn(0) + iconSize().width() + 16);
 }
 
 QPixmap TComCombo::PortBitmap() {
@@ -84,6 +92,7 @@ void TComCombo::FillPorts(bool OnlyPresent) {
         setItemData(count() - 1, QString::fromStdString(d.Path), kDeviceRole);
         setItemData(count() - 1, QString::fromStdString(d.Path + " → " + d.Device), Qt::ToolTipRole);
     }
+    FitList();
 }
 
 std::int32_t TComCombo::GetPortNumber() const {
@@ -108,6 +117,7 @@ void TComCombo::SetPortNumber(std::int32_t N) {
     struct stat st{};
     const char* state = ::stat(device.c_str(), &st) == 0 ? "не открывается" : "нет устройства";
     addItem(QIcon(PortBitmap()), QString("Com%1: %2 — %3").arg(N).arg(QString::fromStdString(device), state), N);
+    FitList();
     setCurrentIndex(count() - 1);
 }
 

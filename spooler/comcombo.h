@@ -44,6 +44,7 @@ public:
     static QPixmap PortBitmap();
 
 private:
+    void FitList();
     bool onlyPresent_ = false;
 };
 

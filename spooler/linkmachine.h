@@ -11,7 +11,7 @@
 // Restore is done at once (or fails), lsRestoring while it runs; a failed connect
 // leaves the state and shows its error. RequestDisconnect terminates: lsStopped at
 // once, or lsTerminating while Terminate runs. In lsStopped the pending action runs:
-// a reconnect, or the quit that the close road waits for (CanQuit). A poll that the
+// a reconnect, or the quit that the closing sequence waits for (CanQuit). A poll that the
 // register answers signs the last cashier on again once after the link came back;
 // every kFailedPollsPerBox-th failed poll asks whether to go on telling.
 
@@ -80,7 +80,7 @@ public:
     void SetPendingAction(TPendingAction action) { pending_ = action; }
     // "Пауза": the link goes down and comes back after its box is closed.
     void Pause();
-    // The close road: false while the link is still being taken down (the close is
+    // The closing sequence: false while the link is still being taken down (the close is
     // refused now and posted again once CanQuit is set).
     bool CloseQuery();
 
@@ -112,7 +112,7 @@ private:
     bool driverError_ = false;
     bool lastPollOk_ = false;
     bool canQuit_ = false;
-    bool closing_ = false;  // the close road has begun
+    bool closing_ = false;  // the closing sequence has begun
     bool notifyDeclined_ = false;
     bool cashierRestored_ = false;
     std::int32_t restoreId_ = -1;

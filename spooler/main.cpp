@@ -14,7 +14,7 @@
 #include "platform/shell/ionlyonce.h"
 #include "spooler/application.h"
 #include "spooler/automation/automationbus.h"
-#include "spooler/automation/mainwindowhost.h"
+#include "spooler/automation/spoolerautomation.h"
 #include "spooler/dialogs/maindialogs.h"
 #include "spooler/mainform.h"
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     QObject::connect(&main, &TfrmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     int code = 0;
     if (automation.NameTaken()) {
-        // It came up meanwhile: this one goes the close road at once.
+        // It came up meanwhile: this one goes through the closing sequence at once.
         sayAnotherOnBus();
         code = 1;
         QMetaObject::invokeMethod(&main, &QWidget::close, Qt::QueuedConnection);

@@ -299,7 +299,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         if (RxTrayIcon) hide();
         return;
     }
-    // The close road: the link goes down first; the close is posted again once it has.
+    // The closing sequence: the link goes down first; the close is posted again once it has.
     if (!core_.Link().CloseQuery()) {
         event->ignore();
         return;

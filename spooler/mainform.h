@@ -70,7 +70,7 @@ public:
     QTimer timerState, timerState1, timerCommandResult;
 
 signals:
-    // The close road has ended and the window closes: the program ends.
+    // The closing sequence has ended and the window closes: the program ends.
     void closed();
 
 public slots:

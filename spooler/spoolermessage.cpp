@@ -161,7 +161,7 @@ void TfrmMyMessage::resizeEvent(QResizeEvent* event) {
     const int w = width(), h = height();
     const int top = h - kButtonHeight - 8;
     lText->setGeometry(8, 8, w - 16, top - 16);
-    // Yes and No side by side at the bottom right (Yes at 128 in the designed width),
+    // Yes and No side by side at the bottom right (Yes at 128 in the box's fixed width),
     // OK alone in the middle (at 109).
     if (yesNo_) {
         bOk->setGeometry(w - 2 * kButtonWidth - 15, top, kButtonWidth, kButtonHeight);

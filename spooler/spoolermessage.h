@@ -88,7 +88,7 @@ private:
     TSpoolerMessageHandler previous_;
 };
 
-// The box itself, as designed: dialog border, stays on top, client area 293 x 153.
+// The box itself: dialog border, stays on top, client area 293 x 153.
 class TfrmMyMessage : public QDialog {
     Q_OBJECT
 public:

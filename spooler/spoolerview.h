@@ -17,7 +17,7 @@ public:
     virtual void PrintChar(std::int32_t code) = 0;  // the cash tape
     virtual void StartCommandResultTimer() = 0;     // the 50 ms delivery timer
     virtual void PushDriverProperties() = 0;        // the connection dialog, before a reconnect
-    // Closes the main window from the event loop (the close road follows).
+    // Closes the main window from the event loop (the closing sequence follows).
     virtual void PostClose() = 0;
     // Shows a message box from the event loop, after the current call has returned.
     virtual void PostMessage(const std::string& text, const std::string& title) = 0;

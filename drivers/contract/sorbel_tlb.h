@@ -1,8 +1,8 @@
 #pragma once
-// The driver contract: type library "Sorbel" with the dual interface
-// ICashDriverAuto that every cash-register driver answers, the events that a
-// driver raises (by the DISPIDs of ICashDriverAutoEvents), the creatable class
-// CashDriverAuto and the payment types.
+// The driver contract: the dual interface ICashDriverAuto that every cash-register
+// driver answers, the events that a driver raises (by the DISPIDs of
+// ICashDriverAutoEvents) and the payment types. A driver's own identity (class,
+// library, ProgID) is its own: drivers/sorbel/driver/sorbel_typelib.h for Sorbel.
 //
 // Conventions of the operations: a queued operation returns at once with a command
 // id (counting up from 1 in each driver object), 0 when nothing will be reported, or
@@ -30,75 +30,130 @@
 
 namespace tolver {
 
-inline constexpr GUID LIBID_Sorbel = MakeGUID("{849C7020-B964-11D4-8407-00104B205A89}");
-inline constexpr GUID CLSID_CashDriverAuto = MakeGUID("{849C7025-B964-11D4-8407-00104B205A89}");
 inline constexpr GUID GUID_TPayType = MakeGUID("{FDD1F781-67E7-11D5-8410-00104B205A89}");
 
 enum class TPayType : std::int32_t { Cash = 0, Check = 1, Credit = 2 };
 inline const char* AutomationTypeName(TPayType) { return "TPayType"; }
 
-// Slots 7 to 48 (0 to 6 are IDispatch's). Integer results of the operations are
-// declared in the type library as VT_HRESULT; they carry ordinary integers.
+// Slots from 7 (0 to 6 are IDispatch's), in declaration order; each member's slot and
+// DISPID are written once, in its row of TypeInfo() below, which is checked against
+// the declaration's slot. Integer results of the operations are declared in the type
+// library as VT_HRESULT; they carry ordinary integers.
 class ICashDriverAuto : public IDispatch {
 public:
     static constexpr GUID IID = MakeGUID("{849C7021-B964-11D4-8407-00104B205A89}");
     using Base = IDispatch;
     static const InterfaceInfo& TypeInfo();
 
-    virtual HRESULT get_PropertiesForm(std::int32_t* Value) = 0;  // 7, DISPID 1
-    virtual HRESULT get_InfoForm(std::int32_t* Value) = 0;        // 8, DISPID 2
-    virtual HRESULT get_Properties(Variant* Value) = 0;           // 9, DISPID 3
-    virtual HRESULT set_Properties(const Variant& Value) = 0;     // 10
-    virtual HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) = 0;  // 11, 4
-    virtual HRESULT Done() = 0;                                       // 12, DISPID 5
-    virtual HRESULT get_ComNumber(std::uint8_t* Value) = 0;           // 13, DISPID 6
-    virtual HRESULT set_ComNumber(std::uint8_t Value) = 0;            // 14
-    virtual HRESULT get_Baud(std::int32_t* Value) = 0;                // 15, DISPID 7
-    virtual HRESULT set_Baud(std::int32_t Value) = 0;                 // 16
-    virtual HRESULT get_AdvProperties(Variant* Value) = 0;            // 17, DISPID 8
-    virtual HRESULT set_AdvProperties(const Variant& Value) = 0;      // 18
-    virtual HRESULT get_AdvPropertiesForm(std::int32_t* Value) = 0;   // 19, DISPID 9
-    virtual HRESULT get_ProgramItems(std::string* Value) = 0;         // 20, DISPID 10
-    virtual HRESULT get_XReportItems(std::string* Value) = 0;         // 21, DISPID 11
-    virtual HRESULT get_ZReportItems(std::string* Value) = 0;         // 22, DISPID 12
-    virtual HRESULT GetXReport(const std::string& Items, std::int32_t* Value) = 0;  // 23, DISPID 13
-    virtual HRESULT GetZReport(const std::string& Items, std::int32_t* Value) = 0;  // 24, DISPID 14
-    virtual HRESULT GetProgram(const std::string& Items, std::int32_t* Value) = 0;  // 25, DISPID 15
-    virtual HRESULT set_SpoolerSetup(const Variant& Value) = 0;                      // 26, DISPID 16
+    virtual HRESULT get_PropertiesForm(std::int32_t* Value) = 0;
+    virtual HRESULT get_InfoForm(std::int32_t* Value) = 0;
+    virtual HRESULT get_Properties(Variant* Value) = 0;
+    virtual HRESULT set_Properties(const Variant& Value) = 0;
+    virtual HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) = 0;
+    virtual HRESULT Done() = 0;
+    virtual HRESULT get_ComNumber(std::uint8_t* Value) = 0;
+    virtual HRESULT set_ComNumber(std::uint8_t Value) = 0;
+    virtual HRESULT get_Baud(std::int32_t* Value) = 0;
+    virtual HRESULT set_Baud(std::int32_t Value) = 0;
+    virtual HRESULT get_AdvProperties(Variant* Value) = 0;
+    virtual HRESULT set_AdvProperties(const Variant& Value) = 0;
+    virtual HRESULT get_AdvPropertiesForm(std::int32_t* Value) = 0;
+    virtual HRESULT get_ProgramItems(std::string* Value) = 0;
+    virtual HRESULT get_XReportItems(std::string* Value) = 0;
+    virtual HRESULT get_ZReportItems(std::string* Value) = 0;
+    virtual HRESULT GetXReport(const std::string& Items, std::int32_t* Value) = 0;
+    virtual HRESULT GetZReport(const std::string& Items, std::int32_t* Value) = 0;
+    virtual HRESULT GetProgram(const std::string& Items, std::int32_t* Value) = 0;
+    virtual HRESULT set_SpoolerSetup(const Variant& Value) = 0;
     virtual HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
-                              std::int32_t NDep, std::int32_t* Value) = 0;  // 27, DISPID 17
+                              std::int32_t NDep, std::int32_t* Value) = 0;
     virtual HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
-                              std::int32_t* Value) = 0;  // 28, DISPID 21
+                              std::int32_t* Value) = 0;
     virtual HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info,
-                            std::int32_t* Value) = 0;                                // 29, DISPID 24
-    virtual HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) = 0;  // 30, DISPID 25
+                            std::int32_t* Value) = 0;
+    virtual HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) = 0;
     virtual HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
-                          std::int32_t* Value) = 0;                                  // 31, DISPID 26
-    virtual HRESULT UnRegOp(std::int32_t* Value) = 0;                                // 32, DISPID 27
-    virtual HRESULT get_InInteraction(bool* Value) = 0;                              // 33, DISPID 28
-    virtual HRESULT get_ID(std::string* Value) = 0;                                  // 34, DISPID 29
-    virtual HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) = 0;     // 35, DISPID 33
-    virtual HRESULT Restore(std::int32_t* Value) = 0;                                // 36, DISPID 30
-    virtual HRESULT Terminate(std::int32_t* Value) = 0;                              // 37, DISPID 31
-    virtual HRESULT get_EventIID(std::string* Value) = 0;                            // 38, DISPID 32
-    virtual HRESULT get_Constraints(Variant* Value) = 0;                             // 39, DISPID 34
+                          std::int32_t* Value) = 0;
+    virtual HRESULT UnRegOp(std::int32_t* Value) = 0;
+    virtual HRESULT get_InInteraction(bool* Value) = 0;
+    virtual HRESULT get_ID(std::string* Value) = 0;
+    virtual HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) = 0;
+    virtual HRESULT Restore(std::int32_t* Value) = 0;
+    virtual HRESULT Terminate(std::int32_t* Value) = 0;
+    virtual HRESULT get_EventIID(std::string* Value) = 0;
+    virtual HRESULT get_Constraints(Variant* Value) = 0;
     virtual HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info,
-                               std::int32_t* Value) = 0;  // 40, DISPID 18
+                               std::int32_t* Value) = 0;
     virtual HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
-                              std::int32_t* Value) = 0;  // 41, DISPID 19
+                              std::int32_t* Value) = 0;
     virtual HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
-                              std::int32_t* Value) = 0;                                  // 42, DISPID 22
-    virtual HRESULT get_TrashID(std::string* Value) = 0;                                 // 43, DISPID 23
-    virtual HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) = 0;         // 44, DISPID 20
-    virtual HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) = 0;  // 45, DISPID 35
+                              std::int32_t* Value) = 0;
+    virtual HRESULT get_TrashID(std::string* Value) = 0;
+    virtual HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) = 0;
+    virtual HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) = 0;
     virtual HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
-                           const std::string& Description, bool Return, std::int32_t* Value) = 0;  // 46, DISPID 36
-    virtual HRESULT get_BeginMsg(std::string* Value) = 0;              // 47, DISPID 37
-    virtual HRESULT get_CashModelDescription(std::string* Value) = 0;  // 48, DISPID 38
+                           const std::string& Description, bool Return, std::int32_t* Value) = 0;
+    virtual HRESULT get_BeginMsg(std::string* Value) = 0;
+    virtual HRESULT get_CashModelDescription(std::string* Value) = 0;
 
 protected:
     ~ICashDriverAuto() = default;
 };
+
+// Name, DISPID, slot and parameter names of each member, in slot order.
+inline const InterfaceInfo& ICashDriverAuto::TypeInfo() {
+    using I = ICashDriverAuto;
+    static const InterfaceInfo info(
+        "ICashDriverAuto", IID, InterfaceKind::Dual, "Dispatch interface for CashDriverAuto Object",
+        {
+            Get<&I::get_PropertiesForm>("PropertiesForm", 1, 7),
+            Get<&I::get_InfoForm>("InfoForm", 2, 8),
+            Get<&I::get_Properties>("Properties", 3, 9),
+            Put<&I::set_Properties>("Properties", 3, 10),
+            Method<&I::Init>("Init", 4, 11, "CashDriverProperties", "Cause", "Value").ResultAs(VT_HRESULT),
+            Method<&I::Done>("Done", 5, 12),
+            Get<&I::get_ComNumber>("ComNumber", 6, 13),
+            Put<&I::set_ComNumber>("ComNumber", 6, 14),
+            Get<&I::get_Baud>("Baud", 7, 15),
+            Put<&I::set_Baud>("Baud", 7, 16),
+            Get<&I::get_AdvProperties>("AdvProperties", 8, 17),
+            Put<&I::set_AdvProperties>("AdvProperties", 8, 18),
+            Get<&I::get_AdvPropertiesForm>("AdvPropertiesForm", 9, 19),
+            Get<&I::get_ProgramItems>("ProgramItems", 10, 20),
+            Get<&I::get_XReportItems>("XReportItems", 11, 21),
+            Get<&I::get_ZReportItems>("ZReportItems", 12, 22),
+            Method<&I::GetXReport>("GetXReport", 13, 23, "Items", "Value").ResultAs(VT_HRESULT),
+            Method<&I::GetZReport>("GetZReport", 14, 24, "Items", "Value").ResultAs(VT_HRESULT),
+            Method<&I::GetProgram>("GetProgram", 15, 25, "Items", "Value").ResultAs(VT_HRESULT),
+            Put<&I::set_SpoolerSetup>("SpoolerSetup", 16, 26),
+            Method<&I::AddPayDep>("AddPayDep", 17, 27, "Name", "Count", "SumWithoutNDS", "Sum", "NDep", "Value")
+                .ResultAs(VT_HRESULT),
+            Method<&I::AddPayArt>("AddPayArt", 21, 28, "Count", "SumWithoutNDS", "Sum", "NArt", "Value")
+                .ResultAs(VT_HRESULT),
+            Method<&I::AddCash>("AddCash", 24, 29, "Sum", "PayType", "Info", "Value").ResultAs(VT_HRESULT),
+            Method<&I::CloseCheck>("CloseCheck", 25, 30, "Sum", "PayType", "Value").ResultAs(VT_HRESULT),
+            Method<&I::RegOp>("RegOp", 26, 31, "NOp", "NameOp", "Password", "Value").ResultAs(VT_HRESULT),
+            Method<&I::UnRegOp>("UnRegOp", 27, 32, "Value").ResultAs(VT_HRESULT),
+            Get<&I::get_InInteraction>("InInteraction", 28, 33),
+            Get<&I::get_ID>("ID", 29, 34),
+            Method<&I::AddInfo>("AddInfo", 33, 35, "Value", "Value1").ResultAs(VT_HRESULT),
+            Method<&I::Restore>("Restore", 30, 36, "Value").ResultAs(VT_HRESULT),
+            Method<&I::Terminate>("Terminate", 31, 37, "Value").ResultAs(VT_HRESULT),
+            Get<&I::get_EventIID>("EventIID", 32, 38),
+            Get<&I::get_Constraints>("Constraints", 34, 39),
+            Method<&I::ReturnCash>("ReturnCash", 18, 40, "Sum", "PayType", "Info", "Value").ResultAs(VT_HRESULT),
+            Method<&I::DelPayDep>("DelPayDep", 19, 41, "SumWithoutNDS", "Sum", "NDep", "Value").ResultAs(VT_HRESULT),
+            Method<&I::DelPayArt>("DelPayArt", 22, 42, "SumWithoutNDS", "Sum", "NArt", "Value").ResultAs(VT_HRESULT),
+            Get<&I::get_TrashID>("TrashID", 23, 43),
+            Method<&I::OpenCheck>("OpenCheck", 20, 44, "Info", "Value").ResultAs(VT_HRESULT),
+            Method<&I::ProgramAfterReg>("ProgramAfterReg", 35, 45, "Param", "Value").ResultAs(VT_HRESULT),
+            Method<&I::SetArt>("SetArt", 36, 46, "NArt", "NDep", "NTax", "Price", "Description", "Return", "Value")
+                .ResultAs(VT_HRESULT),
+            Get<&I::get_BeginMsg>("BeginMsg", 37, 47),
+            Get<&I::get_CashModelDescription>("CashModelDescription", 38, 48),
+        });
+    return info;
+}
 
 // The events (a dispatch-only interface: a sink answers this identifier, or the one
 // a driver names in EventIID, with its IDispatch). Every event returns nothing.
@@ -122,8 +177,5 @@ protected:
 };
 
 const EnumInfo& TPayTypeInfo();
-// Version 1.0, locale 1033: ICashDriverAuto, ICashDriverAutoEvents, CashDriverAuto,
-// TPayType.
-const TypeLibInfo& SorbelTypeLibrary();
 
 }  // namespace tolver

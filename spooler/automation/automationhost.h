@@ -33,12 +33,15 @@ public:
     virtual TCashDriverAutoClient& Driver() = 0;
     // The one open receipt, shared by every client.
     virtual TOpenReceipt& Receipt() = 0;
+    // The driver has opened the register's line: false while the last connect failed
+    // (its cause is in the status window), when commands would wait for ever.
+    virtual bool DriverReady() const = 0;
     virtual const TSpoolerSetup& Setup() const = 0;
     // The driver's limits (all 0 before a driver is attached).
     virtual const TCashDriverConstraints& Constraints() const = 0;
 
     // Appends to / removes from Clients; removing the last one closes the main window
-    // by the close road.
+    // by the closing sequence.
     virtual void AddClient(AutomationClient* client) = 0;
     virtual void RemoveClient(AutomationClient* client) = 0;
 

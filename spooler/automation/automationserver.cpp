@@ -203,7 +203,7 @@ std::size_t AutomationServer::ClientCount() const {
 }
 
 void AutomationServer::SendPrepareMessage() {
-    const PreparedWindow& target = Prepared();
+    const PreparedWindow& target = prepared_;
     if (target.handle <= 0 || target.owner.empty()) return;
     QDBusMessage signal = QDBusMessage::createTargetedSignal(QString::fromStdString(target.owner),
                                                              QLatin1String(bus::kFactoryPath),
@@ -226,7 +226,7 @@ QString AutomationServer::CreateObject(bool current, const QString& owner) {
     if (current)
         object->auto1 = std::make_unique<TSpoolAuto1>(host_);
     else
-        object->auto0 = std::make_unique<TSpoolAuto>(host_, owner.toStdString());
+        object->auto0 = std::make_unique<TSpoolAuto>(host_, owner.toStdString(), &prepared_);
     const QString path = object->path;
     objects_.emplace(path, std::move(object));
     if (!watched) {

@@ -18,6 +18,7 @@
 #include <span>
 
 #include "spooler/automation/automationbus.h"
+#include "spooler/automation/spoolauto.h"
 
 class QDBusMessage;
 class QDBusServiceWatcher;
@@ -72,6 +73,7 @@ private:
     std::uint64_t nextId_ = 1;
     bool registered_ = false;
     bool nameTaken_ = false;
+    PreparedWindow prepared_;  // the window that a SpoolAuto object's Prepare named
 };
 
 }  // namespace tolver::spooler

@@ -1,10 +1,7 @@
 #include "spooler/automation/mainwindowhost.h"
 
 #include <QTimer>
-#include <cstdio>
 
-#include "spooler/automation/automationserver.h"
-#include "spooler/automation/serverswitches.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolerclient.h"
 
@@ -44,6 +41,7 @@ MainWindowHost::~MainWindowHost() = default;
 
 TCashDriverAutoClient& MainWindowHost::Driver() { return main_.Core().Binding().Driver(); }
 TOpenReceipt& MainWindowHost::Receipt() { return main_.Core().Receipt(); }
+bool MainWindowHost::DriverReady() const { return !main_.Core().Link().DriverError(); }
 const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Core().Setup(); }
 const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Core().Binding().Constraints(); }
 
@@ -85,32 +83,6 @@ std::string MainWindowHost::GetBeginMsg() { return main_.Core().GetBeginMsg(); }
 void MainWindowHost::SetControlEnabled(bool enabled) {
     for (QAction* item : {main_.N11, main_.N10, main_.N8, main_.nPause}) item->setEnabled(enabled);
     main_.PopupMenu1->setDefaultAction(enabled ? main_.N10 : main_.N7);
-}
-
-// ---- the server of the program ----------------------------------------------------
-
-TSpoolerAutomation::TSpoolerAutomation(TfrmMain& main)
-    : host_(std::make_unique<MainWindowHost>(main)), server_(std::make_unique<AutomationServer>(host_.get())) {
-    QString error;
-    if (server_->Start(&error)) return;
-    nameTaken_ = server_->NameTaken();
-    if (!nameTaken_) std::fprintf(stderr, "Spooler: no automation server: %s\n", qPrintable(error));
-}
-
-TSpoolerAutomation::~TSpoolerAutomation() { Close(); }
-
-void TSpoolerAutomation::Close() {
-    if (!server_) return;
-    server_->SendPrepareMessage();
-    host_->Detach();
-    server_.reset();
-    host_.reset();
-}
-
-int TSpoolerAutomation::HandleCommandLine(const QStringList& args) {
-    std::vector<std::string> list;
-    for (const QString& a : args) list.push_back(a.toStdString());
-    return HandleRegistrationSwitches(ParseServerSwitches(list));
 }
 
 }  // namespace tolver::spooler

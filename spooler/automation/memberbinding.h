@@ -29,33 +29,34 @@
 #include "platform/com/hresult.h"
 #include "platform/variant/variant.h"
 #include "spooler/automation/automationbus.h"
+#include "spooler/automation/buswire.h"
 
 namespace tolver::spooler {
 
-// How each argument type crosses the bus, with the checks common to every argument of
-// that type.
+// Each argument type of a member function with its type letter, crossing the bus as
+// buswire.h says, with the checks common to every argument of that type.
 template <class T>
 struct BusValue;
 
 template <>
 struct BusValue<Currency> {
     static constexpr char kType = 'x';
-    static Currency Read(const QVariant& v) { return Currency::FromRaw(v.toLongLong()); }
-    static QVariant Write(Currency c) { return QVariant::fromValue<qlonglong>(c.raw()); }
+    static Currency Read(const QVariant& v) { return bus::FromWire<kType>(v); }
+    static QVariant Write(Currency c) { return bus::ToWire<kType>(c); }
 };
 
 template <>
 struct BusValue<std::int32_t> {
     static constexpr char kType = 'i';
-    static std::int32_t Read(const QVariant& v) { return v.toInt(); }
-    static QVariant Write(std::int32_t v) { return QVariant::fromValue<int>(v); }
+    static std::int32_t Read(const QVariant& v) { return bus::FromWire<kType>(v); }
+    static QVariant Write(std::int32_t v) { return bus::ToWire<kType>(v); }
 };
 
 template <>
 struct BusValue<TPayType> {
     static constexpr char kType = 'i';
     static TPayType Read(const QVariant& v) {
-        const std::int32_t n = v.toInt();
+        const std::int32_t n = bus::FromWire<kType>(v);
         if (n < 0 || n > 2) throw EOleError("PayType: 0 (Cash), 1 (Check) или 2 (Credit)", E_INVALIDARG);
         return static_cast<TPayType>(n);
     }
@@ -65,7 +66,7 @@ template <>
 struct BusValue<double> {
     static constexpr char kType = 'd';
     static double Read(const QVariant& v) {
-        const double d = v.toDouble();
+        const double d = bus::FromWire<kType>(v);
         if (!std::isfinite(d)) throw EOleError("Количество не является числом", E_INVALIDARG);
         return d;
     }
@@ -74,15 +75,15 @@ struct BusValue<double> {
 template <>
 struct BusValue<std::string> {
     static constexpr char kType = 's';
-    static std::string Read(const QVariant& v) { return v.toString().toStdString(); }
-    static QVariant Write(const std::string& s) { return QString::fromStdString(s); }
+    static std::string Read(const QVariant& v) { return bus::FromWire<kType>(v); }
+    static QVariant Write(const std::string& s) { return bus::ToWire<kType>(s); }
 };
 
 template <>
 struct BusValue<bool> {
     static constexpr char kType = 'b';
-    static bool Read(const QVariant& v) { return v.toBool(); }
-    static QVariant Write(bool b) { return QVariant::fromValue<bool>(b); }
+    static bool Read(const QVariant& v) { return bus::FromWire<kType>(v); }
+    static QVariant Write(bool b) { return bus::ToWire<kType>(b); }
 };
 
 // A member's answer: its out arguments, at once or, for a modal member, later.

@@ -81,6 +81,10 @@ bool ReceiptReady(AutomationHost& host, unsigned flags) {
     return !(flags & bus::kNeedsReceipt) || host.Receipt().Unclosed();
 }
 
+// Whether commands may go to the driver: a main window, and a driver whose line is
+// open. A driver that could not open the register's line would queue them for ever.
+bool TakesCommands(AutomationHost* host) { return host && host->DriverReady(); }
+
 // What a member answers when it cannot ask the driver: -1 for a command, else empty.
 template <class R>
 R Initial() {
@@ -91,8 +95,9 @@ R Initial() {
 }
 
 // A member that only forwards to the driver member of the same arguments, after its
-// row's receipt rules. Without a main window, without the receipt it needs, or when
-// the driver fails, it answers Initial.
+// row's receipt rules. Without a main window, without the receipt it needs, when the
+// driver fails, or for a command (an Integer answer) while the driver takes none, it
+// answers Initial.
 template <const auto& Table, bus::MemberName Name, class... P, class... A>
 auto Forward(AutomationHost* host, HRESULT (ICashDriverAuto::*member)(P...), const A&... args) {
     using R = decltype(host->Driver().Call(member, args...));
@@ -100,7 +105,8 @@ auto Forward(AutomationHost* host, HRESULT (ICashDriverAuto::*member)(P...), con
         if (host && ReceiptReady(*host, FlagsOf<Table, Name>())) Swallow([&] { host->Driver().Call(member, args...); });
     } else {
         R value = Initial<R>();
-        if (host && ReceiptReady(*host, FlagsOf<Table, Name>()))
+        const bool ready = std::is_same_v<R, std::int32_t> ? TakesCommands(host) : host != nullptr;
+        if (ready && ReceiptReady(*host, FlagsOf<Table, Name>()))
             Swallow([&] { value = host->Driver().Call(member, args...); });
         return value;
     }
@@ -122,15 +128,11 @@ RegOpPassword SplitRegOpPassword(const std::string& password) {
     return out;
 }
 
-PreparedWindow& Prepared() {
-    static PreparedWindow window;
-    return window;
-}
 
 // ---- SpoolAuto -----------------------------------------------------------------------
 
 void TSpoolAuto::CloseCheck(Currency Avans) {
-    if (!mainForm_) return;
+    if (!TakesCommands(mainForm_)) return;
     Swallow([&] { mainForm_->Receipt().Close(Avans, TPayType::Cash); });
 }
 
@@ -143,12 +145,12 @@ void TSpoolAuto::AddPayDep(Currency SumWithoutNDS, Currency, Currency Sum, std::
 }
 
 void TSpoolAuto::AddPayDepName(const std::string& Name, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep) {
-    if (!mainForm_) return;
+    if (!TakesCommands(mainForm_)) return;
     Swallow([&] { SaleResult(mainForm_->Driver().Call(&ICashDriverAuto::AddPayDep, Name, 1, SumWithoutNDS, Sum, NDep)); });
 }
 
 void TSpoolAuto::AddPayArt(Currency SumWithoutNDS, Currency, Currency Sum, std::int32_t NArt) {
-    if (!mainForm_) return;
+    if (!TakesCommands(mainForm_)) return;
     Swallow([&] { SaleResult(mainForm_->Driver().Call(&ICashDriverAuto::AddPayArt, 1, SumWithoutNDS, Sum, NArt)); });
 }
 
@@ -164,13 +166,13 @@ std::string TSpoolAuto::DriverInfo() {
 
 // Only a printed cash move closes the receipt first: it is not a row rule.
 void TSpoolAuto::AddCash(Currency Sum, bool Print) {
-    if (!mainForm_ || !Print) return;
+    if (!TakesCommands(mainForm_) || !Print) return;
     ReceiptReady(*mainForm_, bus::kClosesReceipt);
     Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::AddCash, Sum, TPayType::Cash, std::string()); });
 }
 
 void TSpoolAuto::ReturnCash(Currency Sum, bool Print) {
-    if (!mainForm_ || !Print) return;
+    if (!TakesCommands(mainForm_) || !Print) return;
     ReceiptReady(*mainForm_, bus::kClosesReceipt);
     Swallow([&] { mainForm_->Driver().Call(&ICashDriverAuto::ReturnCash, Sum, TPayType::Cash, std::string()); });
 }
@@ -182,7 +184,9 @@ void TSpoolAuto::Reg(std::function<void()> done) {
     mainForm_->ShowRegDialog([done = std::move(done)](std::int32_t) { done(); });
 }
 
-void TSpoolAuto::Prepare(std::int32_t pHandle, std::int32_t aID) { Prepared() = {owner_, pHandle, aID}; }
+void TSpoolAuto::Prepare(std::int32_t pHandle, std::int32_t aID) {
+    if (prepared_) *prepared_ = {owner_, pHandle, aID};
+}
 
 std::string TSpoolAuto::ID() { return Forward<kTable, "ID">(mainForm_, &ICashDriverAuto::get_ID); }
 
@@ -226,7 +230,7 @@ void TSpoolAuto1::SaleResult(Currency Sum, std::int32_t result) {
 std::int32_t TSpoolAuto1::AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
                                     std::int32_t NDep) {
     std::int32_t value = -1;
-    if (!mainForm_) return value;
+    if (!TakesCommands(mainForm_)) return value;
     Swallow([&] {
         value = mainForm_->Driver().Call(&ICashDriverAuto::AddPayDep, Name, Count, SumWithoutNDS, Sum, NDep);
         SaleResult(Sum, value);
@@ -236,7 +240,7 @@ std::int32_t TSpoolAuto1::AddPayDep(const std::string& Name, double Count, Curre
 
 std::int32_t TSpoolAuto1::AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt) {
     std::int32_t value = -1;
-    if (!mainForm_) return value;
+    if (!TakesCommands(mainForm_)) return value;
     Swallow([&] {
         value = mainForm_->Driver().Call(&ICashDriverAuto::AddPayArt, Count, SumWithoutNDS, Sum, NArt);
         SaleResult(Sum, value);
@@ -254,14 +258,14 @@ std::int32_t TSpoolAuto1::ReturnCash(Currency Sum, TPayType PayType, const std::
 
 std::int32_t TSpoolAuto1::CloseCheck(Currency Sum, TPayType PayType) {
     std::int32_t value = -1;
-    if (!mainForm_) return value;
+    if (!TakesCommands(mainForm_)) return value;
     Swallow([&] { value = mainForm_->Receipt().Close(Sum, PayType); });
     return value;
 }
 
 std::int32_t TSpoolAuto1::RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password) {
     std::int32_t value = -1;
-    if (!mainForm_) return value;
+    if (!TakesCommands(mainForm_)) return value;
     ReceiptReady(*mainForm_, FlagsOf<kTable1, "RegOp">());
     const RegOpPassword split = SplitRegOpPassword(Password);
     Swallow([&] { value = mainForm_->RegisterCashier(NOp, NameOp, split.doReports, split.password); });
@@ -270,7 +274,7 @@ std::int32_t TSpoolAuto1::RegOp(std::int32_t NOp, const std::string& NameOp, con
 
 std::int32_t TSpoolAuto1::UnRegOp() {
     std::int32_t value = -1;
-    if (!mainForm_) return value;
+    if (!TakesCommands(mainForm_)) return value;
     ReceiptReady(*mainForm_, FlagsOf<kTable1, "UnRegOp">());
     Swallow([&] { value = mainForm_->UnregisterCashier(); });
     return value;

@@ -30,20 +30,20 @@ RegOpPassword SplitRegOpPassword(const std::string& password);
 template <class Object>
 struct MemberBinding;
 
-// The window that Prepare named, for the whole program (the last call wins, whichever
-// object made it): the client that called it, the window handle and the id.
+// The window that Prepare named, one for the whole server (the last call wins,
+// whichever object made it): the client that called it, the window handle and the id.
 struct PreparedWindow {
     std::string owner;
     std::int32_t handle = 0;
     std::int32_t id = 0;
 };
-PreparedWindow& Prepared();
 
 class TSpoolAuto {
 public:
-    // owner: the client that the object was made for (Prepare names its window).
-    explicit TSpoolAuto(AutomationHost* mainForm, std::string owner = {})
-        : mainForm_(mainForm), owner_(std::move(owner)) {}
+    // owner: the client that the object was made for; prepared: where Prepare names
+    // its window (none: Prepare keeps nothing).
+    explicit TSpoolAuto(AutomationHost* mainForm, std::string owner = {}, PreparedWindow* prepared = nullptr)
+        : mainForm_(mainForm), owner_(std::move(owner)), prepared_(prepared) {}
 
     // One binding per row of bus::kSpoolAutoMembers.
     static std::span<const MemberBinding<TSpoolAuto>> Bindings();
@@ -75,6 +75,7 @@ private:
 
     AutomationHost* mainForm_;
     std::string owner_;
+    PreparedWindow* prepared_;
 };
 
 class TSpoolAuto1 : public AutomationClient {

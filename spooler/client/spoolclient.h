@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "platform/variant/variant.h"
+#include "spooler/automation/buswire.h"
 #include "spooler/automation/automationbus.h"
 
 namespace tolver::spooler::client {
@@ -80,43 +81,6 @@ protected:
 
 namespace detail {
 
-// A C++ value as an argument of the given D-Bus type, and back.
-template <char Type, class A>
-QVariant ToBus(const A& a) {
-    using V = std::remove_cvref_t<A>;
-    if constexpr (Type == 'x') {
-        static_assert(std::is_same_v<V, Currency>, "an amount is a Currency");
-        return QVariant::fromValue<qlonglong>(a.raw());
-    } else if constexpr (Type == 'i') {
-        static_assert((std::is_integral_v<V> && !std::is_same_v<V, bool>) || std::is_enum_v<V>, "a whole number");
-        return QVariant::fromValue<int>(static_cast<int>(a));
-    } else if constexpr (Type == 'd') {
-        static_assert(std::is_arithmetic_v<V> && !std::is_same_v<V, bool>, "a number");
-        return QVariant::fromValue<double>(static_cast<double>(a));
-    } else if constexpr (Type == 's') {
-        static_assert(std::is_convertible_v<const A&, std::string_view>, "a text");
-        const std::string_view text = a;
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    } else {
-        static_assert(Type == 'b' && std::is_same_v<V, bool>, "a Boolean");
-        return QVariant::fromValue<bool>(a);
-    }
-}
-
-template <char Type>
-auto FromBus(const QVariant& v) {
-    if constexpr (Type == 'x')
-        return Currency::FromRaw(v.toLongLong());
-    else if constexpr (Type == 'i')
-        return static_cast<std::int32_t>(v.toInt());
-    else if constexpr (Type == 'd')
-        return v.toDouble();
-    else if constexpr (Type == 's')
-        return v.toString().toStdString();
-    else
-        return v.toBool();
-}
-
 // Whether every out argument but a last Value is an in/out parameter.
 constexpr bool OutsAreInOutsOrValue(const bus::Member& m) {
     const std::size_t n = bus::ArgCount(m.out);
@@ -160,11 +124,11 @@ private:
     auto CallRow(std::index_sequence<K...>, A&&... args) {
         constexpr const bus::Member& row = Table[Index];
         const QList<QVariant> out = call(QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size())),
-                                         {detail::ToBus<bus::ArgAt(row.in, K).type>(args)...});
+                                         {bus::ToWire<bus::ArgAt(row.in, K).type>(args)...});
         (WriteBack<Index, K>(out, std::forward<A>(args)), ...);
         constexpr std::size_t outs = bus::ArgCount(row.out);
         if constexpr (outs > 0 && bus::ArgAt(row.out, outs - 1).name == "Value")
-            return detail::FromBus<bus::ArgAt(row.out, outs - 1).type>(out.value(static_cast<int>(outs - 1)));
+            return bus::FromWire<bus::ArgAt(row.out, outs - 1).type>(out.value(static_cast<int>(outs - 1)));
     }
 
     template <int Index, std::size_t K, class A>
@@ -173,7 +137,7 @@ private:
         constexpr bus::Arg a = bus::ArgAt(row.in, K);
         constexpr int at = bus::OutIndex(row, a.name);
         if constexpr (at >= 0 && std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>)
-            arg = detail::FromBus<a.type>(out.value(at));
+            arg = bus::FromWire<a.type>(out.value(at));
     }
 };
 

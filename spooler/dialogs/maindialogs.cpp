@@ -49,7 +49,7 @@ private:
 
 class TSpoolerDialogs final : public ISpoolerDialogs {
 public:
-    // Created in the designed order: connection, settings, reports, programming.
+    // Created in this order: connection, settings, reports, programming.
     explicit TSpoolerDialogs(TfrmMain& main)
         : host_(main),
           model_(std::make_unique<TfrmModel>(host_)),

@@ -38,7 +38,7 @@ public:
 
 protected:
     TCheckListWindow(TDialogHost& host, const char* caption, const char* storageKey);
-    // Lays content out and makes the two buttons (named as designed).
+    // Lays content out and makes the two buttons with the object names given.
     void Build(QWidget* content, const char* runName, const char* closeName, const char* note);
     void changeEvent(QEvent* event) override;
 

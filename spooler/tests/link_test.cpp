@@ -1,6 +1,6 @@
 // The link's state machine against a scriptable driver and a recording view: the
 // connect sequence and its failures, the restore and terminate waits, the polls and
-// the failure box, the pause and the close road.
+// the failure box, the pause and the closing sequence.
 
 #include <gtest/gtest.h>
 
@@ -174,7 +174,7 @@ TEST_F(LinkTest, PauseHoldsTheLinkDownWhileItsBoxIsOpen) {
     EXPECT_EQ(link.State(), lsConnected);
 }
 
-// ---- the close road ------------------------------------------------------------------
+// ---- the closing sequence ------------------------------------------------------------------
 
 TEST_F(LinkTest, CloseRoadTakesTheLinkDownFirst) {
     Start();

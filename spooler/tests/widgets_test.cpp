@@ -113,6 +113,9 @@ TEST(CashTape, TheThousandAndFirstLineClearsIt) {
 }
 
 TEST(CashTape, KeysDoNotEditItAndTheReceiptPicture) {
+    TfrmPrint empty;  // a register that sends no print copy
+    empty.show();
+    SavePng(empty, "cash_tape_empty");
     TfrmPrint tape;
     const std::string receipt =
         "   МАГАЗИН \"РОМАШКА\"\n  ДОБРО ПОЖАЛОВАТЬ\n\nКАССИР 1\nОТДЕЛ 01        12.50\nОТДЕЛ 02         3.00\n"
@@ -305,12 +308,12 @@ TEST_F(MainWindowTest, AWindowManagersCloseMinimizeAndMaximizeLeaveTheStatusWind
     EXPECT_FALSE(wmClose.isAccepted());
     EXPECT_TRUE(main.isVisible());  // no tray: the window carries the menu and stays
     EXPECT_EQ(core.Link().PendingAction(), paNone);
-    EXPECT_EQ(core.Link().State(), lsConnected);  // the close road has not begun
+    EXPECT_EQ(core.Link().State(), lsConnected);  // the closing sequence has not begun
     for (const Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
         main.setWindowState(state);
         EXPECT_TRUE(QTest::qWaitFor([&] { return main.windowState() == Qt::WindowNoState; }, 5000)) << state;
     }
-    // "Выход" still takes the close road to its end.
+    // "Выход" still takes the closing sequence to its end.
     main.N5->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
 }

@@ -15,11 +15,29 @@ const InterfaceInfo& ITestDriverAuto::TypeInfo() {
     static const InterfaceInfo info = [] {
         using I = ITestDriverAuto;
         std::vector<MemberInfo> members = ICashDriverAuto::TypeInfo().Members();
-        members.push_back(Method<&I::RaiseCommandResult>("RaiseCommandResult", 101, 49, "CommandID", "CommandResult"));
-        members.push_back(Method<&I::RaiseLog>("RaiseLog", 102, 50, "Text"));
+        // The own members' slots follow the contract's.
+        const int next = members.back().slot + 1;
+        members.push_back(Method<&I::RaiseCommandResult>("RaiseCommandResult", 101, next, "CommandID", "CommandResult"));
+        members.push_back(Method<&I::RaiseLog>("RaiseLog", 102, next + 1, "Text"));
         return InterfaceInfo("ITestDriverAuto", I::IID, InterfaceKind::Dual, "Test driver", std::move(members));
     }();
     return info;
+}
+
+const TypeLibInfo& TestDriverTypeLibrary() {
+    static const TypeLibInfo lib{
+        .name = "TestDriver",
+        .help = "Test Driver Library",
+        .libid = LIBID_TestDriver,
+        .major = 1,
+        .minor = 0,
+        .lcid = 1033,
+        .interfaces = {&ITestDriverAuto::TypeInfo(), &ICashDriverAutoEvents::TypeInfo()},
+        .coclasses = {{"TestDriver", CLSID_TestDriver, "TestDriver Object", &ITestDriverAuto::TypeInfo(),
+                       &ICashDriverAutoEvents::TypeInfo()}},
+        .enums = {&TPayTypeInfo()},
+    };
+    return lib;
 }
 
 namespace {
@@ -157,7 +175,7 @@ ComModule& Module() {
                               .progId = kProgId,
                               .description = "TestDriver Object",
                               .create = &CreateObjectOf<TTestDriverAuto>,
-                              .typeLib = &SorbelTypeLibrary()}});
+                              .typeLib = &TestDriverTypeLibrary()}});
     return module;
 }
 

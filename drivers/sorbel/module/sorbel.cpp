@@ -4,6 +4,7 @@
 
 #include "drivers/contract/libinfo.h"
 #include "drivers/sorbel/driver/samser350f.h"
+#include "drivers/sorbel/driver/sorbel_typelib.h"
 #include "drivers/sorbel/settings/samser350fsettings.h"
 #include "platform/com/comserv.h"
 

@@ -31,6 +31,7 @@ public:
 
     std::vector<std::string> calls;
     bool driverFails = false;      // every driver member raises an error
+    bool lineClosed = false;       // the driver could not open the register's line
     std::int32_t nextResult = 1;   // the id the next command gets; -1 refuses
     // The open receipt as the tests set and read it: reading it first has the register
     // accept the closes sent so far; setting it opens a receipt, or forgets it (false).
@@ -61,6 +62,7 @@ public:
     // ---- AutomationHost
     TCashDriverAutoClient& Driver() override { return wrapper_; }
     TOpenReceipt& Receipt() override { return *receipt_; }
+    bool DriverReady() const override { return !lineClosed; }
     void AcceptCloses() {
         for (const std::int32_t id : std::exchange(closes, {})) receipt_->CommandCompleted(id, 0);
     }

@@ -231,6 +231,38 @@ TEST(SpoolAutoFailures, FailingDriverLeavesTheInitialValues) {
     }
 }
 
+// A driver that could not open the register's line would queue commands that never
+// get a result: every command is refused, nothing reaches the driver, and the
+// questions are still answered.
+TEST(SpoolAutoFailures, ADriverWithoutItsLineTakesNoCommand) {
+    FakeHost host;
+    host.lineClosed = true;
+    host.checkOpen = true;
+    TSpoolAuto1 client(&host);
+    TSpoolAuto legacy(&host);
+    const std::int32_t commands[] = {
+        client.AddPayArt(1, Cy("1"), Cy("1"), 1),
+        client.AddPayDep("", 1, Cy("1"), Cy("1"), 1),
+        client.DelPayArt(Cy("1"), Cy("1"), 1),
+        client.CloseCheck(Cy("5"), TPayType::Cash),
+        client.AddCash(Cy("5"), TPayType::Cash, ""),
+        client.ReturnCash(Cy("5"), TPayType::Cash, ""),
+        client.RegOp(1, "", "1"),
+        client.UnRegOp(),
+        client.GetXReport("0;"),
+        client.OpenCheck("x"),
+        client.AddInfo("x"),
+        client.SetArt(1, 1, 1, Cy("1"), "a", false),
+    };
+    for (const std::int32_t value : commands) EXPECT_EQ(value, -1);
+    legacy.AddPayArt(Cy("1"), Cy("0"), Cy("1"), 1);
+    legacy.CloseCheck(Cy("0"));
+    legacy.AddCash(Cy("5"), true);
+    EXPECT_EQ(client.ID(), "ER-350F 1234");
+    EXPECT_EQ(host.calls, std::vector<std::string>{"ID"});
+    EXPECT_TRUE(host.checkOpen);
+}
+
 TEST(SpoolAutoFailures, WithoutMainWindowMembersAnswerTheirInitialValues) {
     TSpoolAuto1 client(nullptr);
     TSpoolAuto legacy(nullptr);

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 
 #include "drivers/contract/driverinfoform.h"
+#include "drivers/sorbel/driver/sorbel_typelib.h"
 #include "drivers/sorbel/driver/tests/sorbel_fixture.h"
 #include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
 #include "drivers/sorbel/forms/samser350fpropertiesform.h"
@@ -247,5 +248,14 @@ TEST_F(SorbelAuto, EventsGoToTheOneSink) {
 }
 
 }  // namespace
+
+// The library's identity: its class carries the contract's events as default source.
+TEST(SorbelTypeLibrary, ClassCashDriverAutoWithTheContractsEvents) {
+    const TypeLibInfo& lib = SorbelTypeLibrary();
+    EXPECT_EQ(lib.help, "Sorbel Library");
+    ASSERT_EQ(lib.coclasses.size(), 1u);
+    EXPECT_EQ(GUIDToString(lib.coclasses[0].clsid), "{849C7025-B964-11D4-8407-00104B205A89}");
+    EXPECT_EQ(lib.coclasses[0].defaultSource, &ICashDriverAutoEvents::TypeInfo());
+}
 
 TOLVER_GUI_TEST_MAIN()
