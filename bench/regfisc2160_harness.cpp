@@ -189,9 +189,10 @@ struct Outcome {
 
 // With TOLVER_HARNESS_TRACE set, each difference between the journal and the results
 // is printed with the engine's log lines before its result.
-void Trace(const char* what, std::int32_t id, const std::vector<std::string>& stream, std::size_t at) {
+void Trace(const char* what, std::int32_t id, const std::string& booking, const std::vector<std::string>& stream,
+           std::size_t at) {
     if (!std::getenv("TOLVER_HARNESS_TRACE")) return;
-    std::printf("---- %s: id %d\n", what, id);
+    std::printf("---- %s: id %d, \"%s\"\n", what, id, booking.c_str());
     for (std::size_t i = at > 60 ? at - 60 : 0; i < at && i < stream.size(); ++i) std::printf("%s", stream[i].c_str());
 }
 
@@ -450,7 +451,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
                                 : sim.ExecutedCount(text) == 0 ? dcNotCarriedOut
                                                                : dcOther;
             ++f.done[c];
-            Trace(kDoneCauses[c], b.id, stream, o.at);
+            Trace(kDoneCauses[c], b.id, b.line, stream, o.at);
         }
         if (o.result != 0 && times > 0) {
             FailedCause c = fcOther;
@@ -463,7 +464,7 @@ Figures RunSeed(unsigned seed, int commandTarget) {
             else if (!o.error.empty() && !comm)
                 c = sim.ReceivedCount(text) > 1 ? fcResentRefused : fcErrorStatus;
             ++f.failed[c];
-            Trace(kFailedCauses[c], b.id, stream, o.at);
+            Trace(kFailedCauses[c], b.id, b.line, stream, o.at);
         }
     }
     for (const Receipt& r : receipts) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 #include <thread>
+#include <unordered_set>
 
 #include "platform/base/textcase.h"
 
@@ -49,20 +50,39 @@ const std::string& TFoldCache::Fold(const std::string& name) {
 
 namespace {
 
-// tolver_fold(text): the text with its control characters as blanks, without
-// trailing blanks, case-folded.
-void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// The payment names a reading keeps, and what each name as read was found to be.
+struct Chosen {
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    std::unordered_set<std::string> names;  // without trailing blanks, case-folded
+    std::unordered_map<std::string, bool, Hash, std::equal_to<>> seen;
+
+    bool Keeps(std::string_view raw) {
+        const auto it = seen.find(raw);
+        if (it != seen.end()) return it->second;
+        std::string text(raw);
+        BlankControls(text);
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        const bool keeps = names.count(CaseFold(text)) > 0;
+        if (seen.size() >= 4096) seen.clear();
+        seen.emplace(std::string(raw), keeps);
+        return keeps;
+    }
+};
+
+// tolver_chosen(text): 1 when the text, its control characters as blanks and without
+// trailing blanks, case-folded, is one of the chosen names; NULL is none.
+void ChosenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
     if (!p) {
-        sqlite3_result_null(ctx);
+        sqlite3_result_int(ctx, 0);
         return;
     }
-    std::string text(p, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
-    BlankControls(text);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
     try {
-        const std::string& folded = static_cast<TFoldCache*>(sqlite3_user_data(ctx))->Fold(text);
-        sqlite3_result_text(ctx, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+        const std::string_view raw(p, static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+        sqlite3_result_int(ctx, static_cast<Chosen*>(sqlite3_user_data(ctx))->Keeps(raw) ? 1 : 0);
     } catch (...) {
         sqlite3_result_error_nomem(ctx);
     }
@@ -99,9 +119,9 @@ bool TPaymentArchive::Open(const std::string& fileName, std::string* why) {
             return refuse("file is not a database");
         }
     }
-    auto fold = std::make_unique<TFoldCache>();
-    if (sqlite3_create_function_v2(db, "tolver_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, fold.get(),
-                                   &FoldFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    auto chosen = std::make_unique<Chosen>();
+    if (sqlite3_create_function_v2(db, "tolver_chosen", 1, SQLITE_UTF8, chosen.get(), &ChosenFunction, nullptr,
+                                   nullptr, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return refuse("out of memory");
     }
@@ -109,14 +129,14 @@ bool TPaymentArchive::Open(const std::string& fileName, std::string* why) {
     sqlite3_progress_handler(db, 1000, &TPaymentArchive::OnProgress, this);
     db_ = db;
     fileName_ = fileName;
-    fold_ = std::move(fold);
+    chosen_ = std::shared_ptr<void>(chosen.release(), [](void* c) { delete static_cast<Chosen*>(c); });
     return true;
 }
 
 void TPaymentArchive::Close() {
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
-    fold_.reset();
+    chosen_.reset();
     fileName_.clear();
 }
 
@@ -285,7 +305,6 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                                                   const std::vector<std::string>* names) {
     DayRead result;
     if (!db_) return result;
-    if (names && names->size() > kMaxBoundNames) names = nullptr;
     Reading reading(*this);
     const std::string table = TableName(day);
 
@@ -335,9 +354,10 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                       // (and refused) rather than passed over.
                       "\" WHERE (Tim>=?1 AND Tim<=?2 OR typeof(Tim) NOT IN ('integer','real','null'))";
     if (names) {
-        sql += " AND tolver_fold(Description) IN (";
-        for (std::size_t i = 0; i < names->size(); ++i) sql += i ? ",?" : "?";
-        sql += ")";
+        auto& chosen = *static_cast<Chosen*>(chosen_.get());
+        chosen.names = std::unordered_set<std::string>(names->begin(), names->end());
+        chosen.seen.clear();
+        sql += " AND tolver_chosen(Description)";
     }
     sql += " ORDER BY Data, Tim";
     Statement st;
@@ -349,9 +369,6 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
     const std::int32_t from = TimeMs(timeFrom), to = TimeMs(timeTo);
     sqlite3_bind_int(st.s, 1, from);
     sqlite3_bind_int(st.s, 2, to);
-    for (std::size_t i = 0; names && i < names->size(); ++i)
-        sqlite3_bind_text(st.s, static_cast<int>(i + 3), (*names)[i].data(), static_cast<int>((*names)[i].size()),
-                          SQLITE_STATIC);
     PaymentRow row;
     std::int64_t n = 0;
     auto wrong = [&](int c, const char* name, const char* wanted) {
@@ -360,6 +377,10 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                                             : "the row of " + TimeText(row.TimeMs)) +
                                     ")");
     };
+    // The column of each place of the query before Tim, whose type is asked only when
+    // the reader reads it.
+    static const unsigned kSelected[7] = {kColDescription, kColInfo, kColPCount, kColSumma, kColSummaWithoutNDS,
+                                          kColNArt, kColNDep};
     int types[8] = {};
     auto int32 = [&](int c, const char* name, std::int32_t& out) {
         switch (types[c]) {
@@ -401,7 +422,8 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
             Failed(day, rc);
         }
         ++n;
-        for (int c = 0; c < 8; ++c) types[c] = sqlite3_column_type(st.s, c);
+        for (int c = 0; c < 7; ++c) types[c] = (columns & kSelected[c]) ? sqlite3_column_type(st.s, c) : SQLITE_NULL;
+        types[7] = sqlite3_column_type(st.s, 7);
         row.TimeMs = 0;
         int32(7, "Tim", row.TimeMs);
         row.DescriptionNull = types[0] == SQLITE_NULL;

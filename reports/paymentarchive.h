@@ -131,13 +131,10 @@ public:
     // the wrong kind, a damaged file or a lock that outlasts the wait raises
     // EArchiveRead (the rows handed out before stay handed out).
     // names, when given: only the rows whose payment name without trailing blanks,
-    // case-folded, is one of them (already folded); more than a query can bind are
-    // left to the caller to sort out.
+    // case-folded, is one of them (already folded).
     DayRead ReadDay(double day, double timeFrom, double timeTo, unsigned columns,
                     const std::function<bool(const PaymentRow&)>& each,
                     const std::vector<std::string>* names = nullptr);
-
-    static constexpr std::size_t kMaxBoundNames = 500;
 
 private:
     class Reading;
@@ -150,7 +147,7 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string fileName_;
-    std::unique_ptr<TFoldCache> fold_;
+    std::shared_ptr<void> chosen_;  // the names a reading keeps, for its query's function
     Watch watch_;
     // The state of the reading under way.
     bool reading_ = false;

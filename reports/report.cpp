@@ -49,12 +49,18 @@ double AddCount(double a, double b) {
 
 void ReserveText(std::string& text, std::size_t size) {
     if (size <= text.capacity()) return;
+    constexpr std::uintptr_t kLarge = 2u << 20;
+    // A room of 8 MB and more is made larger than the most that the C library ever
+    // serves from its heap (32 MB), so that it is mapped on its own and goes back to
+    // the system as soon as it is freed: a statement that copies its groups into its
+    // text lets each go as it is copied. What is never written is never taken.
+    constexpr std::size_t kOwnMapping = (32u << 20) + kLarge;
+    if (size >= 4 * kLarge && size < kOwnMapping) size = kOwnMapping;
     try {
         text.reserve(size);
     } catch (const std::bad_alloc&) {
         return;
     }
-    constexpr std::uintptr_t kLarge = 2u << 20;
     if (text.capacity() < 4 * kLarge) return;
     // Only the large pages that lie wholly inside the room, and only as advice.
     const auto at = reinterpret_cast<std::uintptr_t>(text.data());
@@ -256,12 +262,21 @@ std::string TReport::ReportText(const std::function<std::string()>& header,
     std::string text, why;
     NotBuilt kind = NotBuilt::Failed;
     double day = 0;
+    struct Pending {
+        TReport& r;
+        ~Pending() {
+            r.pendingHeader_.clear();
+            r.headerInBody_ = false;
+        }
+    } pending{*this};
     try {
         text = header();
+        pendingHeader_ = text;
+        headerInBody_ = false;
         std::string built;
         InOneView([&] { body(built); });
         // In the room in front that a large body leaves for it: no second copy.
-        built.insert(0, text);
+        if (!headerInBody_) built.insert(0, text);
         return built;
     } catch (const ETotalOverflow& e) {
         kind = NotBuilt::TooLarge;

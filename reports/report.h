@@ -138,6 +138,13 @@ protected:
     // could not be read.
     virtual std::string NotBuiltLine(NotBuilt why, double day);
 
+    // The header of the report call under way (empty outside one), for a builder of a
+    // large body to write in front of it as it starts; the builder calls HeaderInBody
+    // once the body it gives begins with it, so that the body is not moved to make
+    // room for the header.
+    const std::string& PendingHeader() const { return pendingHeader_; }
+    void HeaderInBody() { headerInBody_ = !pendingHeader_.empty(); }
+
     // Whether the walk was stopped inside a day: that day was not read whole, so its
     // rows are not to be shown.
     bool StoppedInDay() const { return stoppedInDay_; }
@@ -173,6 +180,8 @@ private:
     std::vector<ComPtr<IUnknown>> sinks_;
     std::unique_ptr<TPaymentArchive> query_;
     std::string openWhy_;                // why there is no archive
+    std::string pendingHeader_;
+    bool headerInBody_ = false;
     std::vector<std::string> leftOut_;  // the days the last call left out
     bool stoppedInDay_ = false;
     int scanRead_ = 0;      // days of the walk under way read so far

@@ -103,18 +103,21 @@ void TPostCashReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
                 Opening = Currency();
                 OpeningSeen = true;
             }
-            AppendRowKey(key_, row.NArt, row.Description);
-            // Keys as read are looked up first; the case-folded look-up runs once
-            // per spelling.
-            auto exact = exactIndex_.find(key_);
-            if (exact == exactIndex_.end()) {
+            // The description as read and the article's number are looked up first;
+            // the key is made and case-folded once per spelling.
+            const std::int64_t number = IsNone(row.NArt) ? -1 : row.NArt < 0 ? -std::int64_t{row.NArt} : row.NArt;
+            std::vector<std::pair<std::int64_t, std::size_t>>& spellings = exactIndex_[row.Description];
+            auto exact = std::find_if(spellings.begin(), spellings.end(),
+                                      [&](const auto& e) { return e.first == number; });
+            if (exact == spellings.end()) {
+                AppendRowKey(key_, row.NArt, row.Description);
                 std::string folded = CaseFold(key_);
                 auto it = rowIndex_.find(folded);
                 if (it == rowIndex_.end()) {
                     it = rowIndex_.emplace(std::move(folded), rows_.size()).first;
                     rows_.push_back({key_, 0, Currency(), row.NArt, row.NDep});
                 }
-                exact = exactIndex_.emplace(key_, it->second).first;
+                exact = spellings.insert(spellings.end(), {number, it->second});
             }
             TCashPay& pay = rows_[exact->second];
             pay.Sum = AddMoney(pay.Sum, s);

@@ -66,7 +66,8 @@ private:
 
     std::vector<TCashPay> rows_;
     std::unordered_map<std::string, std::size_t> rowIndex_;    // folded key -> rows_
-    std::unordered_map<std::string, std::size_t> exactIndex_;  // key as read -> rows_
+    // description as read -> (article number, or -1 for none; its row in rows_)
+    std::unordered_map<std::string, std::vector<std::pair<std::int64_t, std::size_t>>> exactIndex_;
     std::string key_;                                         // the key of the row being read
 };
 

@@ -345,7 +345,8 @@ std::string TVoraReport::FinalText() const {
 
 void TVoraReport::StartFlat() {
     if (!flatRows_.Lines.empty()) return;
-    flatRows_.Lines = Join({"   №", "   Дата", " Время", "  Платеж", std::string(12, ' ') + "Информация",
+    // The report's header first: the rows are the statement's text as they are read.
+    flatRows_.Lines = PendingHeader() + Join({"   №", "   Дата", " Время", "  Платеж", std::string(12, ' ') + "Информация",
                             std::string(12, ' ') + "Кол-во", std::string(6, ' ') + "Сумма"}) +
                       kCRLF + Rule() + kCRLF;
 }
@@ -364,6 +365,7 @@ void TVoraReport::FormatFlat(std::string& Body) {
     text += tail;
     if (!final.empty()) text += kCRLF + final + kCRLF;
     Body = std::move(text);
+    HeaderInBody();
 }
 
 void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body) {
@@ -406,19 +408,23 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     const std::string grand =
         groups_.empty() ? std::string() : TotalLine("ИТОГО:", 4, grandCount, grandSum) + kCRLF;
     const std::string final = FinalText();
-    const std::size_t whole = size + grand.size() + final.size() + 4 + kHeaderRoom;
+    const std::string& header = PendingHeader();
+    const std::size_t whole = header.size() + size + grand.size() + final.size() + 4 + kHeaderRoom;
     Body.clear();
     // The first group's lines are taken over when their room holds the whole body (a
     // statement narrowed to one payment), else each group is copied in and let go.
+    // The report's header goes in front as the body starts.
     std::size_t g = 0;
     if (!groups_.empty() && groups_[0].Lines.capacity() >= whole) {
         Body = std::move(groups_[0].Lines);
-        Body.insert(0, captions[0]);
+        Body.insert(0, header + captions[0]);
         Body += totals[0];
         g = 1;
     } else {
         ReserveText(Body, whole);
+        Body = header;
     }
+    HeaderInBody();
     for (; g < groups_.size(); ++g) {
         if (g > 0) Body += Separator + kCRLF;
         Body += captions[g];

@@ -31,7 +31,7 @@ constexpr const char* kLogTimerAck = "коррекция таймера ожид
 constexpr const char* kLogNulFiller = "досылаем байт #0";
 constexpr const char* kLogStatusEarly = "<- состояние до ACK %s %s %s %s";
 constexpr const char* kLogEarlyNotAnswer = "состояние до ACK не ответ на команду";
-constexpr const char* kLogEarlyTaken = "нет ACK, ответ на команду - состояние до него";
+constexpr const char* kLogEarlyDropped = "нет ACK, состояние до него не ответ на команду";
 constexpr const char* kLogLateAck = "ACK после ожидания: команда принята, ждем ответа";
 constexpr const char* kLogNakForFiller = "<- NAK на байт #0";
 constexpr const char* kLogStatusDropped = "<- состояние отброшено %s %s %s %s";
@@ -248,9 +248,16 @@ void TRegFisc2160Protocol::CloseAfterCurrent() {
 bool TRegFisc2160Protocol::SettleClose() {
     // The error states act in the next step, with results to report.
     if (state_ == StateErrorStatus || state_ == StateMalformed || state_ == StateNoReply) return false;
-    if (sentOut_ && !queue_.Empty() && !closeTimer_.Expired(Clock(), closeWait_)) return false;
+    if (sentOut_ && !queue_.Empty()) {
+        if (!closeTimer_.Expired(Clock(), closeWait_)) return false;
+        // Past its time-out: the command in flight ends with -1, as silence ends it.
+        SetError(kCommError, kDetailNoReply);
+        LogError();
+        Raise(OnError, GetErrorText());
+        if (Stopped()) return true;
+    }
     const bool reopen = reopenPending_;
-    Close();  // past its time-out, a command still in flight ends with -1
+    Close();
     if (reopen) {
         std::string cause;
         if (Open(cause) != 0) Raise(OnError, cause);
@@ -427,17 +434,6 @@ void TRegFisc2160Protocol::HoldStatus(const TReply& r) {
     LogText(StatusBits(kLogStatusEarly, r));
     SendFrame(std::string(1, kACK));
     held_.push_back(r);
-}
-
-void TRegFisc2160Protocol::TakeHeldStatuses() {
-    LogText(kLogEarlyTaken);
-    acked_ = true;
-    std::deque<TReply> held;
-    held.swap(held_);
-    for (const TReply& r : held) {
-        if (CountStatus(r)) EffectiveStatus(r, StateCommandSent);
-        if (state_ != StateCommandSent) break;
-    }
 }
 
 void TRegFisc2160Protocol::LogDropped(const TReply& r) {
@@ -631,11 +627,15 @@ void TRegFisc2160Protocol::StepModeSwitchAfter() {
 
 void TRegFisc2160Protocol::StepCommandSentAfter() {
     if (ackTimer_.Expired(Clock(), kAckTimeout)) {
-        if (held_.empty())
-            NoAckError();
-        else
-            TakeHeldStatuses();
-        if (state_ != StateCommandSent) return;
+        // A status held while the ACK never came is still no answer: the register may
+        // never have had the frame. The lost ACK's road (fillers, then the register's
+        // NAK and the frame again, or its late ACK) tells.
+        if (!held_.empty()) {
+            LogText(kLogEarlyDropped);
+            held_.clear();
+        }
+        NoAckError();
+        return;
     }
     if (replyTimer_.Expired(Clock(), replyTimeout_)) {
         SetError(kCommError, kDetailNoReply);

@@ -178,12 +178,9 @@ private:
     bool CountStatus(const TReply& r);
     // An effective status in state 0, 1 or 2 (s).
     void EffectiveStatus(const TReply& r, std::uint8_t s);
-    // A status that came in state 2 before the frame's ACK: acknowledged and kept, not
-    // taken as the frame's answer unless the ACK never comes.
+    // A status that came in state 2 before the frame's ACK: acknowledged and kept
+    // aside, never taken as the frame's answer.
     void HoldStatus(const TReply& r);
-    // The ACK wait of state 2 ran out with statuses held: the ACK was lost on the line
-    // and they are the register's answer.
-    void TakeHeldStatuses();
     // A reply that a waiting state (210, 254) does not act on, logged as it is dropped.
     void LogDropped(const TReply& r);
     // The register acknowledged the frame after the engine gave up waiting for it:
@@ -243,7 +240,8 @@ private:
     // The last frame sent has been acknowledged (an ACK, or a data reply, which only
     // comes once the register has taken the frame).
     bool acked_ = false;
-    // Statuses that came before the ACK of the command in flight.
+    // Statuses that came before the ACK of the command in flight (logged as dropped
+    // when the ACK or its time-out comes).
     std::deque<TReply> held_;
     // The state whose frame lost its ACK (0, 1 or 2), where a late ACK leads back.
     std::uint8_t ackLostFrom_ = StateIdle;

@@ -214,6 +214,32 @@ TEST_F(EndToEnd, ASaleInFlightAtAReopenIsBookedOnce) {
     }
 }
 
+// The operator's Pause as the spooler runs it, while the register prints the sale
+// (its status 20 s late): Terminate, the spooler's wait, Done, Init at once. The sale
+// finishes with 0 and is booked once; the close queued behind it goes out after the
+// reopen's identification, not before.
+TEST_F(EndToEnd, APauseWaitsForTheSaleInFlight) {
+    const std::string sale = std::string(")\x00\x05\x00\x00\x03\xE8\x00\x00\x04\xD2", 11);  // 12.34
+    Bench b;
+    b.sim.AddFaults(ParseRf2160Faults("cmd 2 late-reply 20000"));  // cmd 1 is the mode switch
+    const int first = b.engine->AddCommand(sale, 1, kLong, "");
+    const int close = b.engine->AddCommand("18", 1, kLong, "");
+    b.Open();
+    ASSERT_TRUE(testutil::RunUntil([&] { return b.sim.ExecutedCount(sale) == 1; }, 120000));
+    b.engine->Terminate();
+    const std::int64_t done = b.clock.NowMs() + 2500;
+    ASSERT_TRUE(testutil::RunUntil([&] { return b.clock.NowMs() >= done; }, 120000));
+    EXPECT_EQ(b.sim.ExecutedCount("18"), 0);
+    b.engine->CloseAfterCurrent();
+    b.Open();
+    ASSERT_TRUE(b.RunUntilAnswered({first, close}));
+    EXPECT_EQ(b.results[first], std::vector<int>{0});
+    EXPECT_EQ(b.results[close], std::vector<int>{0});
+    EXPECT_EQ(b.sim.Journal(), (std::vector<std::string>{"sale art 5 qty 1.000 price 12.34 sum 12.34",
+                                                         "close 1 total 12.34 cash"}));
+    EXPECT_EQ(b.sim.ReceivedCount("S1"), 2);  // the reopen identified the register again
+}
+
 // An ACK or NAK byte inside a frame that has not reached its declared length. Read
 // as data, the status completes the command; cut there, as a byte-by-byte reading
 // of the stream would, the status would be lost and the command failed by silence

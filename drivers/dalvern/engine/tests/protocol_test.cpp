@@ -687,7 +687,8 @@ TEST_F(Engine, OnlyAReplyWhileIdleLiftsTheLock) {
 // The register acknowledges a frame before it answers it, so a status ahead of the
 // ACK (one it sent of its own accord, or the previous command's second) is not the
 // answer: a refusal there must neither fail this command nor a booking pass for the
-// next one. Only where the ACK never comes is the status taken as the answer.
+// next one. Where the ACK never comes it is no answer either (the register may never
+// have had the frame): the lost ACK's NUL fillers follow and no result yet.
 TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
     struct Case {
         const char* what;
@@ -697,7 +698,7 @@ TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
     } cases[] = {
         {"a refusal ahead of the ACK, then the OK", Status(0x01, 0x04), true, {{1, 0}}},
         {"an OK ahead of the ACK, then a refusal", Status(0x01), true, {{1, -1}}},
-        {"an OK and no ACK at all", Status(0x01), false, {{1, 0}}},
+        {"an OK and no ACK at all", Status(0x01), false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -714,9 +715,10 @@ TEST_F(Engine, AStatusAheadOfTheAckIsNotTheCommandsAnswer) {
             EXPECT_TRUE(Logged("состояние до ACK не ответ на команду"));
             Reply(c.results[0].second == 0 ? Status(0x01) : Status(0x01, 0x08));
         } else {
-            Run(1000);  // the ACK wait runs out: the held status answers, no NUL goes out
-            EXPECT_TRUE(Logged("нет ACK, ответ на команду - состояние до него"));
-            EXPECT_EQ(port->TakeSent(), "");
+            Run(1501);  // the ACK wait runs out: the filler goes out
+            EXPECT_TRUE(Logged("нет ACK, состояние до него не ответ на команду"));
+            EXPECT_EQ(engine->State(), TRegFisc2160Protocol::StateAckLost);
+            EXPECT_EQ(port->TakeSent(), std::string(1, '\0'));
         }
         EXPECT_EQ(results, c.results);
     }
@@ -774,31 +776,36 @@ TEST_F(Engine, ALateAckIsTakenInEachQuietStateAndTheFrameNotSentAgain) {
 
 // A Pause as the spooler runs it: Terminate, its wait, Done, Init. Nothing new goes
 // out once terminating; the command in flight finishes before the port closes, and a
-// reopen asked for meanwhile follows once it has. A status that never comes ends it
-// with -1 after its own reply time-out.
+// reopen asked for meanwhile follows once it has. A status that never comes, or an
+// ACK that never comes from a silent register, ends it with -1 and the error of
+// silence after its own reply time-out.
 TEST_F(Engine, APauseLetsTheCommandInFlightFinishAndSendsNothingNew) {
-    for (const bool answered : {true, false}) {
-        SCOPED_TRACE(answered ? "its status comes" : "its status never comes");
+    enum { kStatusComes, kNoStatus, kNoAck };
+    for (const int how : {kStatusComes, kNoStatus, kNoAck}) {
+        SCOPED_TRACE(how == kStatusComes ? "its status comes" : how == kNoStatus ? "no status" : "no ACK");
         Fresh();
         OpenIdentified();
         const int a = engine->AddCommand("A", 1, kLong, "");
         const int b = engine->AddCommand("B", 1, kLong, "");
         ASSERT_EQ(RunUntilSent(), Frame("A"));
-        Reply(kAck);
+        if (how != kNoAck) Reply(kAck);
         engine->Terminate();
-        Run(2500);  // the spooler's wait: no poll, no command
-        EXPECT_EQ(port->TakeSent(), "");
+        Run(2500);  // the spooler's wait: no poll, no command (NUL fillers while the ACK is awaited)
+        EXPECT_EQ(port->TakeSent(), how == kNoAck ? std::string(3, '\0') : "");
         engine->CloseAfterCurrent();
         EXPECT_TRUE(engine->PortOpen());
         EXPECT_TRUE(engine->Closing());
         Open();  // Init right after Done: the reopen waits for A
         EXPECT_TRUE(engine->PortOpen());
-        if (answered) {
+        if (how == kStatusComes) {
             Reply(Status(0x01));
             EXPECT_EQ(results, (Results{{a, 0}}));
         } else {
-            Run(60000);
+            // At the latest the command's own 60 s and its ACK wait after the Done.
+            const std::int64_t guard = clock.NowMs() + 61000;
+            while (results.empty() && clock.NowMs() < guard) engine->Step();
             EXPECT_EQ(results, (Results{{a, -1}}));
+            EXPECT_EQ(errors, std::vector<std::string>{"Ошибка коммуникации\r\n -нет ответа на команду"});
         }
         // Reopened: the identification first, then B.
         EXPECT_FALSE(engine->Closing());
