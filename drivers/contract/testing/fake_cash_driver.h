@@ -59,10 +59,11 @@ struct TDriverCall {
         if (member->kind == MemberKind::PropertyGet) return Name();
         if (member->kind == MemberKind::PropertyPut) return Name() + "=" + ArgText(args.at(0));
         std::string text = Name() + "(";
+        const char* separator = "";
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (member->params[i].dir != ParamDir::In) continue;
-            if (text.back() != '(') text += ',';
-            text += ArgText(args[i]);
+            text += separator + ArgText(args[i]);
+            separator = ",";
         }
         return text + ")";
     }
