@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <span>
 #include <stdexcept>
@@ -95,6 +96,12 @@ public:
     void On(const std::string& key, Answer answer) { answers_[key] = std::move(answer); }
     void Returns(const std::string& key, Variant value) {
         On(key, [value = std::move(value)](TDriverCall&) { return value; });
+    }
+    // A property whose get answers the value last put, initial before the first put.
+    void Keeps(const std::string& name, Variant initial) {
+        auto value = std::make_shared<Variant>(std::move(initial));
+        On(name + "=", [value](TDriverCall& call) { return *value = call.args.at(0); });
+        On(name, [value](TDriverCall&) { return *value; });
     }
 
     // Calls whose text begins with prefix.

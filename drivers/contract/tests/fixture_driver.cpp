@@ -1,13 +1,13 @@
-// A small driver module for the tests: it registers itself, answers the contract and
-// an interface of its own, and raises the contract's events under its own events
-// identifier. Operations queue nothing: each one completes at once and reports its
-// outcome through OnCommandResult.
+// A small driver module for the tests: it registers itself, answers the contract (by
+// the contract's fake) and an interface of its own, and raises the contract's events
+// under its own events identifier. Operations queue nothing: each one completes at
+// once and reports its outcome through OnCommandResult.
 
 #include "drivers/contract/tests/fixture_driver.h"
 
 #include "common/cashgl.h"
 #include "drivers/contract/libinfo.h"
-#include "platform/com/connpoint.h"
+#include "drivers/contract/testing/fake_cash_driver.h"
 
 namespace tolver::fixture {
 
@@ -42,132 +42,61 @@ const TypeLibInfo& TestDriverTypeLibrary() {
 
 namespace {
 
-class TTestDriverAuto final : public TConnectableAutoObject<ITestDriverAuto> {
+// The contract's fake with a register that takes every sale at once.
+class TTestDriverAuto final : public testutil::TFakeCashDriverOf<ITestDriverAuto> {
 public:
-    TTestDriverAuto() { events_ = &ConnectionPoints.Add(IID_ITestDriverEvents, SinkLimit::Single); }
-
-    HRESULT get_PropertiesForm(std::int32_t* Value) override { return Set(Value, 0); }
-    HRESULT get_InfoForm(std::int32_t* Value) override { return Set(Value, 0); }
-    HRESULT get_Properties(Variant* Value) override { return Set(Value, properties_); }
-    HRESULT set_Properties(const Variant& Value) override {
-        return Guard([&] { properties_ = Value; });
-    }
-    HRESULT Init(const Variant& CashDriverProperties, std::string* Cause, std::int32_t* Value) override {
-        return Guard([&] {
-            const bool ok = CashDriverProperties.isArray();
-            *Cause = ok ? "" : "Ошибка инициализации";
-            *Value = ok ? 0 : -1;
+    TTestDriverAuto() : TFakeCashDriverOf(IID_ITestDriverEvents) {
+        using testutil::TDriverCall;
+        Keeps("Properties", Variant());
+        Keeps("AdvProperties", Variant());
+        Keeps("SpoolerSetup", Variant());
+        Keeps("ComNumber", std::uint8_t{1});
+        Keeps("Baud", 9600);
+        Returns("ProgramItems", "Articles;");
+        Returns("XReportItems", "X1;X2;");
+        Returns("ZReportItems", "Z1;");
+        Returns("InInteraction", true);
+        Returns("ID", "TEST-1");
+        Returns("TrashID", "TEST-1");
+        Returns("Constraints", VarArray({"Test", 16, 100, 4, 8}));
+        Returns("CashModelDescription", std::string(kName) + '\x01' + "1.0");
+        // Nothing to run: the reports are done, programming and a few operations refused.
+        for (const char* done : {"GetXReport", "GetZReport", "ProgramAfterReg"}) Returns(done, 0);
+        for (const char* refused : {"GetProgram", "Restore", "Terminate", "DelPayDep", "SetArt"}) Returns(refused, -1);
+        On("Init", [](TDriverCall& call) {
+            const bool ok = call.args[0].isArray();
+            call.args[1] = Variant(ok ? "" : "Ошибка инициализации");
+            return Variant(ok ? 0 : -1);
         });
-    }
-    HRESULT Done() override { return S_OK; }
-    HRESULT get_ComNumber(std::uint8_t* Value) override { return Set(Value, comNumber_); }
-    HRESULT set_ComNumber(std::uint8_t Value) override {
-        comNumber_ = Value;
-        return S_OK;
-    }
-    HRESULT get_Baud(std::int32_t* Value) override { return Set(Value, baud_); }
-    HRESULT set_Baud(std::int32_t Value) override {
-        baud_ = Value;
-        return S_OK;
-    }
-    HRESULT get_AdvProperties(Variant* Value) override { return Set(Value, advProperties_); }
-    HRESULT set_AdvProperties(const Variant& Value) override {
-        return Guard([&] { advProperties_ = Value; });
-    }
-    HRESULT get_AdvPropertiesForm(std::int32_t* Value) override { return Set(Value, 0); }
-    HRESULT get_ProgramItems(std::string* Value) override { return Set(Value, std::string("Articles;")); }
-    HRESULT get_XReportItems(std::string* Value) override { return Set(Value, std::string("X1;X2;")); }
-    HRESULT get_ZReportItems(std::string* Value) override { return Set(Value, std::string("Z1;")); }
-    HRESULT GetXReport(const std::string&, std::int32_t* Value) override { return Set(Value, 0); }
-    HRESULT GetZReport(const std::string&, std::int32_t* Value) override { return Set(Value, 0); }
-    HRESULT GetProgram(const std::string&, std::int32_t* Value) override { return Set(Value, -1); }
-    HRESULT set_SpoolerSetup(const Variant& Value) override {
-        return Guard([&] { setup_ = Value; });
-    }
-    HRESULT AddPayDep(const std::string& Name, double Count, Currency, Currency Sum, std::int32_t NDep,
-                      std::int32_t* Value) override {
-        return Guard([&] {
-            if (NDep < 1 || NDep > 16) throw Exception("Department " + std::to_string(NDep) + " is out of range");
-            *Value = Complete();
+        On("AddPayDep", [this](TDriverCall& call) {
+            const std::int32_t nDep = call.args[4].toInt32();
+            if (nDep < 1 || nDep > 16) throw Exception("Department " + std::to_string(nDep) + " is out of range");
+            return Variant(Complete());
         });
-    }
-    HRESULT AddPayArt(double, Currency, Currency, std::int32_t, std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT AddCash(Currency, TPayType, const std::string&, std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT CloseCheck(Currency, TPayType PayType, std::int32_t* Value) override {
-        return Guard([&] { *Value = PayType == TPayType::Cash ? Complete() : -1; });
-    }
-    HRESULT RegOp(std::int32_t, const std::string&, const std::string&, std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT UnRegOp(std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT get_InInteraction(bool* Value) override { return Set(Value, true); }
-    HRESULT get_ID(std::string* Value) override { return Set(Value, std::string("TEST-1")); }
-    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override {
-        return Guard([&] {
-            events_->Raise(ICashDriverAutoEvents::OnProtocolLog, "AddInfo: " + Value);
-            *Value1 = Complete();
+        On("CloseCheck", [this](TDriverCall& call) {
+            return Variant(static_cast<TPayType>(call.args[1].toInt32()) == TPayType::Cash ? Complete() : -1);
         });
-    }
-    HRESULT Restore(std::int32_t* Value) override { return Set(Value, -1); }
-    HRESULT Terminate(std::int32_t* Value) override { return Set(Value, -1); }
-    HRESULT get_EventIID(std::string* Value) override {
-        return Guard([&] { *Value = GUIDToString(IID_ITestDriverEvents); });
-    }
-    HRESULT get_Constraints(Variant* Value) override {
-        return Guard([&] { *Value = VarArray({"Test", 16, 100, 4, 8}); });
-    }
-    HRESULT ReturnCash(Currency, TPayType, const std::string&, std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT DelPayDep(Currency, Currency, std::int32_t, std::int32_t* Value) override { return Set(Value, -1); }
-    HRESULT DelPayArt(Currency, Currency, std::int32_t, std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT get_TrashID(std::string* Value) override { return Set(Value, std::string("TEST-1")); }
-    HRESULT OpenCheck(const std::string&, std::int32_t* Value) override {
-        return Guard([&] { *Value = Complete(); });
-    }
-    HRESULT ProgramAfterReg(const std::string&, std::int32_t* Value) override { return Set(Value, 0); }
-    HRESULT SetArt(std::int32_t, std::int32_t, std::int32_t, Currency, const std::string&, bool,
-                   std::int32_t* Value) override {
-        return Set(Value, -1);
-    }
-    HRESULT get_BeginMsg(std::string* Value) override { return Set(Value, std::string()); }
-    HRESULT get_CashModelDescription(std::string* Value) override {
-        return Set(Value, std::string(kName) + '\x01' + "1.0");
+        On("AddInfo", [this](TDriverCall& call) {
+            RaiseText(ICashDriverAutoEvents::OnProtocolLog, "AddInfo: " + call.args[0].toString());
+            return Variant(Complete());
+        });
+        OnOperation = [this](const TDriverCall&) { return Complete(); };
     }
 
     HRESULT RaiseCommandResult(std::int32_t CommandID, std::int32_t CommandResult) override {
-        return events_->Raise(ICashDriverAutoEvents::OnCommandResult, CommandID, CommandResult);
+        return TFakeCashDriverOf::RaiseCommandResult(CommandID, CommandResult);
     }
     HRESULT RaiseLog(const std::string& Text) override {
-        return events_->Raise(ICashDriverAutoEvents::OnProtocolLog, Text);
+        return RaiseText(ICashDriverAutoEvents::OnProtocolLog, Text);
     }
 
 private:
-    template <class T, class V>
-    static HRESULT Set(T* out, const V& value) {
-        return Guard([&] { *out = value; });
-    }
-
     // A command id whose success is reported at once.
     std::int32_t Complete() {
-        const std::int32_t id = ++lastId_;
-        events_->Raise(ICashDriverAutoEvents::OnCommandResult, id, 0);
+        const std::int32_t id = NextId++;
+        RaiseCommandResult(id, 0);
         return id;
     }
-
-    TConnectionPoint* events_ = nullptr;
-    Variant properties_, advProperties_, setup_;
-    std::uint8_t comNumber_ = 1;
-    std::int32_t baud_ = 9600;
-    std::int32_t lastId_ = 0;
 };
 
 ComModule& Module() {
