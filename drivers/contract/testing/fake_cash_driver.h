@@ -76,7 +76,7 @@ class TFakeCashDriverOf : public TConnectableAutoObject<Interface> {
 public:
     using Answer = std::function<Variant(TDriverCall&)>;
 
-    explicit TFakeCashDriverOf(const GUID& eventsIid) : eventsIid_(eventsIid) {
+    explicit TFakeCashDriverOf(const GUID& eventsIid) {
         events_ = &this->ConnectionPoints.Add(eventsIid, SinkLimit::Single);
         Returns("EventIID", GUIDToString(eventsIid));
     }
@@ -113,7 +113,6 @@ public:
     }
 
     // ---- events ----------------------------------------------------------------------
-    const GUID& EventsIID() const { return eventsIid_; }
     HRESULT RaiseCommandResult(std::int32_t id, std::int32_t result) {
         return events_->Raise(ICashDriverAutoEvents::OnCommandResult, id, result);
     }
@@ -124,12 +123,13 @@ public:
 
     // ---- the contract: every member by Take ------------------------------------------
     using I = ICashDriverAuto;
-    // clang-format off
     HRESULT get_PropertiesForm(std::int32_t* Value) override { return Take<&I::get_PropertiesForm>(Value); }
     HRESULT get_InfoForm(std::int32_t* Value) override { return Take<&I::get_InfoForm>(Value); }
     HRESULT get_Properties(Variant* Value) override { return Take<&I::get_Properties>(Value); }
     HRESULT set_Properties(const Variant& Value) override { return Take<&I::set_Properties>(Value); }
-    HRESULT Init(const Variant& P, std::string* Cause, std::int32_t* Value) override { return Take<&I::Init>(P, Cause, Value); }
+    HRESULT Init(const Variant& P, std::string* Cause, std::int32_t* Value) override {
+        return Take<&I::Init>(P, Cause, Value);
+    }
     HRESULT Done() override { return Take<&I::Done>(); }
     HRESULT get_ComNumber(std::uint8_t* Value) override { return Take<&I::get_ComNumber>(Value); }
     HRESULT set_ComNumber(std::uint8_t Value) override { return Take<&I::set_ComNumber>(Value); }
@@ -141,48 +141,72 @@ public:
     HRESULT get_ProgramItems(std::string* Value) override { return Take<&I::get_ProgramItems>(Value); }
     HRESULT get_XReportItems(std::string* Value) override { return Take<&I::get_XReportItems>(Value); }
     HRESULT get_ZReportItems(std::string* Value) override { return Take<&I::get_ZReportItems>(Value); }
-    HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override { return Take<&I::GetXReport>(Items, Value); }
-    HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override { return Take<&I::GetZReport>(Items, Value); }
-    HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override { return Take<&I::GetProgram>(Items, Value); }
+    HRESULT GetXReport(const std::string& Items, std::int32_t* Value) override {
+        return Take<&I::GetXReport>(Items, Value);
+    }
+    HRESULT GetZReport(const std::string& Items, std::int32_t* Value) override {
+        return Take<&I::GetZReport>(Items, Value);
+    }
+    HRESULT GetProgram(const std::string& Items, std::int32_t* Value) override {
+        return Take<&I::GetProgram>(Items, Value);
+    }
     HRESULT set_SpoolerSetup(const Variant& Value) override { return Take<&I::set_SpoolerSetup>(Value); }
     HRESULT AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NDep,
-                      std::int32_t* Value) override { return Take<&I::AddPayDep>(Name, Count, SumWithoutNDS, Sum, NDep, Value); }
-    HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override {
-        return Take<&I::AddPayArt>(Count, SumWithoutNDS, Sum, NArt, Value); }
+                      std::int32_t* Value) override {
+        return Take<&I::AddPayDep>(Name, Count, SumWithoutNDS, Sum, NDep, Value);
+    }
+    HRESULT AddPayArt(double Count, Currency SumWithoutNDS, Currency Sum, std::int32_t NArt,
+                      std::int32_t* Value) override {
+        return Take<&I::AddPayArt>(Count, SumWithoutNDS, Sum, NArt, Value);
+    }
     HRESULT AddCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override {
-        return Take<&I::AddCash>(Sum, PayType, Info, Value); }
-    HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override { return Take<&I::CloseCheck>(Sum, PayType, Value); }
-    HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password, std::int32_t* Value) override {
-        return Take<&I::RegOp>(NOp, NameOp, Password, Value); }
+        return Take<&I::AddCash>(Sum, PayType, Info, Value);
+    }
+    HRESULT CloseCheck(Currency Sum, TPayType PayType, std::int32_t* Value) override {
+        return Take<&I::CloseCheck>(Sum, PayType, Value);
+    }
+    HRESULT RegOp(std::int32_t NOp, const std::string& NameOp, const std::string& Password,
+                  std::int32_t* Value) override {
+        return Take<&I::RegOp>(NOp, NameOp, Password, Value);
+    }
     HRESULT UnRegOp(std::int32_t* Value) override { return Take<&I::UnRegOp>(Value); }
     HRESULT get_InInteraction(bool* Value) override { return Take<&I::get_InInteraction>(Value); }
     HRESULT get_ID(std::string* Value) override { return Take<&I::get_ID>(Value); }
-    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override { return Take<&I::AddInfo>(Value, Value1); }
+    HRESULT AddInfo(const std::string& Value, std::int32_t* Value1) override {
+        return Take<&I::AddInfo>(Value, Value1);
+    }
     HRESULT Restore(std::int32_t* Value) override { return Take<&I::Restore>(Value); }
     HRESULT Terminate(std::int32_t* Value) override { return Take<&I::Terminate>(Value); }
     HRESULT get_EventIID(std::string* Value) override { return Take<&I::get_EventIID>(Value); }
     HRESULT get_Constraints(Variant* Value) override { return Take<&I::get_Constraints>(Value); }
     HRESULT ReturnCash(Currency Sum, TPayType PayType, const std::string& Info, std::int32_t* Value) override {
-        return Take<&I::ReturnCash>(Sum, PayType, Info, Value); }
+        return Take<&I::ReturnCash>(Sum, PayType, Info, Value);
+    }
     HRESULT DelPayDep(Currency SumWithoutNDS, Currency Sum, std::int32_t NDep, std::int32_t* Value) override {
-        return Take<&I::DelPayDep>(SumWithoutNDS, Sum, NDep, Value); }
+        return Take<&I::DelPayDep>(SumWithoutNDS, Sum, NDep, Value);
+    }
     HRESULT DelPayArt(Currency SumWithoutNDS, Currency Sum, std::int32_t NArt, std::int32_t* Value) override {
-        return Take<&I::DelPayArt>(SumWithoutNDS, Sum, NArt, Value); }
+        return Take<&I::DelPayArt>(SumWithoutNDS, Sum, NArt, Value);
+    }
     HRESULT get_TrashID(std::string* Value) override { return Take<&I::get_TrashID>(Value); }
-    HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override { return Take<&I::OpenCheck>(Info, Value); }
-    HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override { return Take<&I::ProgramAfterReg>(Param, Value); }
-    HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price, const std::string& Description,
-                   bool Return, std::int32_t* Value) override {
-        return Take<&I::SetArt>(NArt, NDep, NTax, Price, Description, Return, Value); }
+    HRESULT OpenCheck(const std::string& Info, std::int32_t* Value) override {
+        return Take<&I::OpenCheck>(Info, Value);
+    }
+    HRESULT ProgramAfterReg(const std::string& Param, std::int32_t* Value) override {
+        return Take<&I::ProgramAfterReg>(Param, Value);
+    }
+    HRESULT SetArt(std::int32_t NArt, std::int32_t NDep, std::int32_t NTax, Currency Price,
+                   const std::string& Description, bool Return, std::int32_t* Value) override {
+        return Take<&I::SetArt>(NArt, NDep, NTax, Price, Description, Return, Value);
+    }
     HRESULT get_BeginMsg(std::string* Value) override { return Take<&I::get_BeginMsg>(Value); }
     HRESULT get_CashModelDescription(std::string* Value) override { return Take<&I::get_CashModelDescription>(Value); }
-    // clang-format on
 
 private:
     // The contract's row of the member whose C++ function is Fn.
     template <auto Fn>
     static const MemberInfo& RowOf() {
-        static const MemberInfo& row = [] () -> const MemberInfo& {
+        static const MemberInfo& row = []() -> const MemberInfo& {
             for (const MemberInfo& m : ICashDriverAuto::TypeInfo().Members())
                 if (m.compiledSlot == detail::VirtualSlot(Fn)) return m;
             throw std::logic_error("a member without a row in the contract's table");
@@ -193,8 +217,8 @@ private:
     // Records the call, then answers it as the script says.
     template <auto Fn, class... A>
     HRESULT Take(A... a) {
-        const MemberInfo& row = RowOf<Fn>();
         return Guard([&] {
+            const MemberInfo& row = RowOf<Fn>();
             // Every parameter before the result is an argument; a pointer one is in/out.
             constexpr std::size_t argCount = sizeof...(A) - (detail::Thunk<Fn>::hasResult ? 1 : 0);
             std::tuple<A...> params(a...);
@@ -238,11 +262,11 @@ private:
 
     template <std::size_t N, class F>
     static void ForEach(F&& f) {
-        [&]<std::size_t... K>(std::index_sequence<K...>) { (f.template operator()<K>(), ...); }(
-            std::make_index_sequence<N>{});
+        [&]<std::size_t... K>(std::index_sequence<K...>) {
+            (f.template operator()<K>(), ...);
+        }(std::make_index_sequence<N>{});
     }
 
-    GUID eventsIid_;
     TConnectionPoint* events_ = nullptr;
     std::map<std::string, Answer> answers_;
 };
