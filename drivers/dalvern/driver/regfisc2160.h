@@ -29,6 +29,7 @@
 #include "drivers/contract/receipttally.h"
 #include "drivers/dalvern/driver/dalvern_tlb.h"
 #include "drivers/dalvern/driver/regfisc2160link.h"
+#include "drivers/dalvern/engine/regfisc2160commands.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
@@ -40,25 +41,6 @@ public:
     // The library's own interface and events (TCashDriverAutoOf).
     using AutoInterface = IRegFisc2160CashDriverAuto;
     static constexpr GUID EventsIID = IRegFisc2160CashDriverAutoEvents::IID;
-
-    // Device modes a command needs.
-    static constexpr std::uint8_t kModeWork = 1;
-    static constexpr std::uint8_t kModeX = 2;
-    static constexpr std::uint8_t kModeZ = 3;
-    static constexpr std::uint8_t kModeProgram = 4;
-    static constexpr std::uint8_t kModeAdmin = 5;
-    // Option bits of a command.
-    static constexpr std::int32_t kShortWait = 0x01;
-    static constexpr std::int32_t kLongWait = 0x02;
-    static constexpr std::int32_t kReportWait = 0x04;
-    static constexpr std::int32_t kDropOnFormatError = 0x10;
-    // The largest value a 4-byte field carries; more would wrap on the register. It
-    // also bounds a tender, a cash move and a receipt's total (21 474 836.47).
-    static constexpr std::int64_t kMaxField4 = 0x7FFFFFFF;
-    // Cashier passwords are sent as eight digits.
-    static constexpr std::int64_t kMaxPassword = 99999999;
-    // Fiscal-memory numbers are sent as four digits.
-    static constexpr int kMaxFiscalNumber = 9999;
 
     // A date or number range the operator chose, or none when cancelled.
     struct DateRange {
@@ -192,15 +174,6 @@ static_assert(CashDriverObject<TRegFisc2160>);
 // out under IRegFisc2160CashDriverAutoEvents, which EventIID names.
 using TRegFisc2160CashDriverAuto = TCashDriverAutoOf<TRegFisc2160>;
 
-// Command-text pieces. The N lowest-order bytes of value, most significant first.
-std::string IntToBytes(int n, std::int64_t value);
-// The decimal digits of a value of 0 or more, with zeros on the left to width.
-std::string Digits(std::int64_t value, int width);
-// Round(value × 100), a half to the even neighbour.
-std::int64_t Hundredths(Currency value);
-// Client text (UTF-8) in the register's code page, control characters as blanks,
-// cut or padded with blanks on the right to width characters (no padding for width 0).
-std::string DeviceText(const std::string& text, std::size_t width);
 // A password the register takes: decimal digits (an optional sign) within 0..99999999.
 std::optional<std::int64_t> ParsePassword(const std::string& text);
 

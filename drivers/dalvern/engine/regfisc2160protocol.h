@@ -50,15 +50,8 @@ public:
         StateNak = 254,
         StateNoReply = 255,
     };
-    // Option bits of a command.
-    enum : std::int32_t {
-        OptShortTimeout = 0x01,
-        OptLongTimeout = 0x02,
-        OptReportTimeout = 0x04,
-        OptKeepOnError = 0x08,
-        OptDropOnFormatError = 0x10,
-    };
-    static constexpr const char* kModePassword = "73920461";
+    // Option bits of a command (regfisc2160commands.h).
+    using enum TRegFisc2160Option;
     static constexpr std::chrono::milliseconds kAckTimeout{1000};
     static constexpr std::chrono::milliseconds kAckLostResend{500};  // the NUL filler's pace
     static constexpr std::chrono::milliseconds kPollInterval{3000};
