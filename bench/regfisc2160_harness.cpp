@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "drivers/dalvern/driver/regfisc2160.h"
-#include "drivers/dalvern/module/regfisc2160link.h"
+#include "drivers/dalvern/module/regfisc2160reallink.h"
 #include "platform/registry/temp_registry.h"
 #include "sim/rf2160/rf2160sim.h"
 #include "sim/simline.h"

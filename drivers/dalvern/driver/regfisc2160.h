@@ -24,11 +24,11 @@
 #include <QPointer>
 
 #include "common/cashgl.h"
-#include "drivers/contract/cashdriverauto.h"
+#include "drivers/contract/cashdriverobject.h"
 #include "drivers/contract/driverinfoform.h"
 #include "drivers/contract/receipttally.h"
 #include "drivers/dalvern/driver/dalvern_tlb.h"
-#include "drivers/dalvern/driver/regfisc2160link.h"
+#include "drivers/dalvern/driver/regfisc2160enginelink.h"
 #include "drivers/dalvern/engine/regfisc2160commands.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"

@@ -4,7 +4,7 @@
 
 #include "drivers/contract/libinfo.h"
 #include "drivers/dalvern/driver/regfisc2160.h"
-#include "drivers/dalvern/module/regfisc2160link.h"
+#include "drivers/dalvern/module/regfisc2160reallink.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/com/comserv.h"
 

@@ -22,7 +22,7 @@
 #include <QTime>
 
 #include "common/cashgl.h"
-#include "drivers/contract/cashdriverauto.h"
+#include "drivers/contract/cashdriverobject.h"
 #include "drivers/contract/driverinfoform.h"
 #include "drivers/contract/receipttally.h"
 #include "drivers/contract/sorbel_tlb.h"

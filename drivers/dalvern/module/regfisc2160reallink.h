@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "drivers/dalvern/driver/regfisc2160link.h"
+#include "drivers/dalvern/driver/regfisc2160enginelink.h"
 
 namespace tolver {
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the "РФ 2160" driver object needs of its protocol engine: the command queue,
 // the identified firmware row, the line and the engine's callbacks. The shipped
-// driver runs it on the real engine (regfisc2160link.cpp); the tests of the command
+// driver runs it on the real engine (regfisc2160reallink.cpp); the tests of the command
 // texts put a recording queue in its place.
 
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "drivers/dalvern/module/regfisc2160link.h"
+#include "drivers/dalvern/module/regfisc2160reallink.h"
 
 #include "drivers/dalvern/engine/regfisc2160protocol.h"
 
