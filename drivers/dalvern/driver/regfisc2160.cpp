@@ -46,10 +46,10 @@ std::optional<std::int64_t> ParsePassword(const std::string& text) {
 
 // ---- life ------------------------------------------------------------------------------
 
-TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
-    : link_(std::move(link)) {
-    Events.RelayFrom(*link_);
-    link_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
+TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Protocol> protocol)
+    : protocol_(protocol ? std::move(protocol) : std::make_unique<TRegFisc2160Protocol>()) {
+    Events.RelayFrom(*protocol_);
+    protocol_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
 
     AskDates = [](const std::string& prompt) -> std::optional<DateRange> {
         TfrmCashDates dialog;
@@ -68,7 +68,7 @@ TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
     GetRegFisc2160DefaultProperties(settings_);
     propertiesFrame_ = new TfrmRegFisc2160Properties;
     propertiesFrame_->Settings = &settings_;
-    propertiesFrame_->FirmwareText = [this] { return link_->FirmwareText(); };
+    propertiesFrame_->FirmwareText = [] { return RegFisc2160FirmwareText(); };
     propertiesFrame_->FillPriorities();
     propertiesFrame_->PropertiesToForm();
     advPropertiesFrame_ = new TfrmRegFisc2160AdvProperties;
@@ -80,7 +80,13 @@ TRegFisc2160::~TRegFisc2160() {
     delete infoFrame_.data();
     delete propertiesFrame_.data();
     delete advPropertiesFrame_.data();
-    link_->Close();
+    // The line closes once the command in flight has its outcome; with the driver
+    // object gone it closes at once and nothing more is reported.
+    protocol_->CloseAfterCurrent();
+    protocol_->OnLog = protocol_->OnInfo = protocol_->OnError = protocol_->OnQuery = nullptr;
+    protocol_->OnPrint = nullptr;
+    protocol_->OnCommandResult = nullptr;
+    protocol_->Close();
 }
 
 TfrmDriverInfo* TRegFisc2160::InfoFrame() const { return infoFrame_.data(); }
@@ -105,26 +111,26 @@ std::string TRegFisc2160::CashModelDescription() const {
 }
 
 const TCashDriverConstraints& TRegFisc2160::Version() const {
-    const TCashDriverConstraints* row = RegFisc2160Version(link_->VersionIndex());
+    const TCashDriverConstraints* row = RegFisc2160Version(protocol_->VersionIndex());
     return row ? *row : *RegFisc2160Version(kRegFisc2160DefaultRow);
 }
 
 std::int32_t TRegFisc2160::Init(std::string& cause) {
     PrintingInfo = false;
     try {
-        link_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
+        protocol_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
         // The settings keep these waits in whole seconds.
-        link_->SetWaits(std::chrono::seconds(settings_.WaitCheckOutPrint),
-                        std::chrono::seconds(settings_.WaitCheckOutLongPrint));
-        link_->ApplyPriority(settings_.Priority);
-        return link_->Open(cause);
+        protocol_->SetWaitCheckOutPrint(std::chrono::seconds(settings_.WaitCheckOutPrint));
+        protocol_->SetWaitCheckOutLongPrint(std::chrono::seconds(settings_.WaitCheckOutLongPrint));
+        protocol_->ApplyPriority(settings_.Priority);
+        return protocol_->Open(cause);
     } catch (const std::exception& e) {
         cause = e.what();
         return -1;
     }
 }
 
-void TRegFisc2160::Done() { link_->Close(); }
+void TRegFisc2160::Done() { protocol_->CloseAfterCurrent(); }
 
 // The receipt's lines follow every outcome; the drawer opens once the register has
 // taken the close or the cash move that wanted it, before anything queued later.
@@ -132,7 +138,7 @@ void TRegFisc2160::CommandResult(std::int32_t id, std::int32_t result) {
     receipt_.Result(id, result);
     if (const auto it = drawerAfter_.find(id); it != drawerAfter_.end()) {
         drawerAfter_.erase(it);
-        if (result == 0) link_->AddMessageNext(kCmdOpenDrawer, kModeWork, OptShortTimeout);
+        if (result == 0) protocol_->AddMessageNext(kCmdOpenDrawer, kModeWork, OptShortTimeout);
     }
     Events.CommandResult(id, result);
 }
@@ -180,7 +186,7 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
     std::int32_t id = -1;
     // The quantity in thousandths; a fraction that rounds to nothing sells nothing.
     const double quantity = std::nearbyint(Count * 1000.0);
-    const bool oldest = link_->VersionIndex() == 0;
+    const bool oldest = protocol_->VersionIndex() == 0;
     const double quantityLimit = oldest || kind == ZeroSale ? 9.0e18 : static_cast<double>(kMaxField4);
     // What the line adds to the receipt: none for a sale at the register's price.
     const std::int64_t price = kind == Sale || kind == Payout ? (kind == Sale ? Hundredths(Sum) : -Hundredths(Sum)) : 0;
@@ -208,12 +214,12 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
                 // price sells at the register's price on every firmware.
                 if (SetArt(NArt, art->NDep, art->NTax, price, art->Description, art->Return) > 0 ||
                     kind == ZeroSale)
-                    id = link_->AddCommand(plain, kModeWork, OptLongTimeout, {});
+                    id = protocol_->AddCommand(plain, kModeWork, OptLongTimeout, {});
             }
         } else if (kind == ZeroSale) {
-            id = link_->AddCommand(plain, kModeWork, OptLongTimeout, {});
+            id = protocol_->AddCommand(plain, kModeWork, OptLongTimeout, {});
         } else if (price >= 0 && price <= kMaxField4) {
-            id = link_->AddCommand(kCmdPricedSale + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, price), kModeWork,
+            id = protocol_->AddCommand(kCmdPricedSale + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, price), kModeWork,
                                    OptLongTimeout, {});
         }
     }
@@ -237,7 +243,7 @@ std::int32_t TRegFisc2160::SetArt(std::int32_t NArt, std::int32_t NDep, std::int
     text += '\0';
     text += static_cast<char>((NDep * 16) % 256);  // department 16 gives 0
     text += IntToBytes(4, NArt) + DeviceText(Description, 24) + IntToBytes(4, price) + IntToBytes(4, 9999999);
-    return link_->AddCommand(text, kModeWork, OptShortTimeout, {});
+    return protocol_->AddCommand(text, kModeWork, OptShortTimeout, {});
 }
 
 // The register's void takes the receipt's last line whatever it was: it is sent only
@@ -251,7 +257,7 @@ std::int32_t TRegFisc2160::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::
     if (!last || last->article != NArt) return -1;
     const std::int64_t sum = Hundredths(Sum);
     if (last->amount && sum != last->price && sum != *last->amount && -sum != *last->amount) return -1;
-    const std::int32_t id = link_->AddCommand(kCmdVoidLast, kModeWork, OptLongTimeout, {});
+    const std::int32_t id = protocol_->AddCommand(kCmdVoidLast, kModeWork, OptLongTimeout, {});
     receipt_.VoidLast(id);
     return id;
 }
@@ -282,7 +288,7 @@ std::int32_t TRegFisc2160::PrintInfoText(const std::string& Text) {
         while (!piece.empty() && piece.back() == ' ') piece.pop_back();
         if (piece.empty()) continue;
         piece.resize(24, ' ');
-        link_->AddMessage(kCmdPrintText + piece, kModeWork, OptLongTimeout, {});
+        protocol_->AddMessage(kCmdPrintText + piece, kModeWork, OptLongTimeout, {});
     }
     return 0;
 }
@@ -324,7 +330,7 @@ std::int32_t TRegFisc2160::CloseCheck(TPayType PayType, Currency Sum) {
     }
     const std::string text = tendered ? std::string(kCmdCloseTendered) + PayTypeChar(PayType) + IntToBytes(8, tender)
                                       : std::string(kCmdCloseExact) + PayTypeChar(PayType);
-    const std::int32_t id = link_->AddCommand(text, kModeWork, OptLongTimeout, {});
+    const std::int32_t id = protocol_->AddCommand(text, kModeWork, OptLongTimeout, {});
     receipt_.Close(id);
     OpenMoneyBoxAfter(id);
     return id;
@@ -335,7 +341,7 @@ std::int32_t TRegFisc2160::CashMove(const char* code, TPayType PayType, const st
     if (Sum <= Currency() || sum <= 0 || sum > kMaxField4) return -1;
     PrintNow(Info);
     const std::int32_t id =
-        link_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, sum), kModeWork, OptLongTimeout, {});
+        protocol_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, sum), kModeWork, OptLongTimeout, {});
     OpenMoneyBoxAfter(id);
     return id;
 }
@@ -356,12 +362,12 @@ std::int32_t TRegFisc2160::RegOp(std::int32_t NOp, const std::string& Password) 
     CashierPassword = Password;
     const auto password = ParsePassword(Password);
     if (!password) return -1;
-    return link_->AddCommand(kCmdSignOn + Digits(NOp, 2) + Digits(*password, 8), kModeWork, OptShortTimeout, {});
+    return protocol_->AddCommand(kCmdSignOn + Digits(NOp, 2) + Digits(*password, 8), kModeWork, OptShortTimeout, {});
 }
 
 std::int32_t TRegFisc2160::UnRegOp() {
     CashierNumber = -1;
-    return link_->AddCommand(kCmdSignOff, kModeWork, OptShortTimeout, {});
+    return protocol_->AddCommand(kCmdSignOff, kModeWork, OptShortTimeout, {});
 }
 
 }  // namespace tolver

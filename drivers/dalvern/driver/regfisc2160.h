@@ -1,6 +1,6 @@
 #pragma once
 // TRegFisc2160: the driver object of the fiscal register "РФ 2160". It owns the
-// protocol engine (through TRegFisc2160Link), the settings objects with their frames
+// protocol engine, the settings objects with their frames
 // and a private copy of the host's setup, and turns every operation of the driver
 // contract into command texts on the engine's queue: letters as Windows-1251 bytes,
 // names and free texts in the register's code page, numbers as digits or as raw
@@ -28,8 +28,8 @@
 #include "drivers/contract/driverinfoform.h"
 #include "drivers/contract/receipttally.h"
 #include "drivers/dalvern/driver/dalvern_tlb.h"
-#include "drivers/dalvern/driver/regfisc2160enginelink.h"
 #include "drivers/dalvern/engine/regfisc2160commands.h"
+#include "drivers/dalvern/engine/regfisc2160protocol.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
@@ -50,8 +50,9 @@ public:
         int from = 1, to = 1;
     };
 
-    // link: the engine (not null).
-    explicit TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link);
+    // protocol: the engine to drive; by default one on the default line (a termios
+    // port on the system clock, platform/serial/defaultline.h).
+    explicit TRegFisc2160(std::unique_ptr<TRegFisc2160Protocol> protocol = nullptr);
     ~TRegFisc2160();
     TRegFisc2160(const TRegFisc2160&) = delete;
     TRegFisc2160& operator=(const TRegFisc2160&) = delete;
@@ -64,7 +65,7 @@ public:
     // The moment the date and time programming items set.
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
 
-    TRegFisc2160Link& Protocol() { return *link_; }
+    TRegFisc2160Protocol& Protocol() { return *protocol_; }
     TCashRegFisc2160DriverProperties& Settings() { return settings_; }
     TCashRegFisc2160DriverAdvProperties& AdvSettings() { return advSettings_; }
     // The frames; null once the host has destroyed one with its window.
@@ -118,13 +119,13 @@ public:
     // for the next Init.
     std::int32_t Restore() const { return 0; }
     std::int32_t Terminate() {
-        link_->Terminate();
+        protocol_->Terminate();
         return 0;
     }
     std::int32_t ProgramAfterReg(const std::string&) const { return 0; }
 
-    bool GetInInteraction() const { return link_->InInteraction(); }
-    std::string GetID() const { return link_->DeviceId(); }
+    bool GetInInteraction() const { return protocol_->InInteraction() != 0; }
+    std::string GetID() const { return protocol_->DeviceId(); }
     std::string GetTrashID() const { return GetID(); }
 
     // Reports and programming by 0-based position: 0 when queued, -1 when Items
@@ -154,7 +155,7 @@ private:
     void ProgramArticles();
     std::string TaxFields(bool withAdv) const;
 
-    std::unique_ptr<TRegFisc2160Link> link_;
+    std::unique_ptr<TRegFisc2160Protocol> protocol_;
     TReceiptTally receipt_;
     // Closes and cash moves whose acceptance opens the drawer.
     std::set<std::int32_t> drawerAfter_;

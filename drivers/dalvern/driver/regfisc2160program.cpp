@@ -50,16 +50,16 @@ std::string DateDigits(const QDate& d) { return d.toString("ddMMyy").toStdString
 
 }  // namespace
 
-void TRegFisc2160::Message(const std::string& text) { link_->AddMessage({}, kModeNone, OptShortTimeout, text); }
+void TRegFisc2160::Message(const std::string& text) { protocol_->AddMessage({}, kModeNone, OptShortTimeout, text); }
 
 // ---- X and Z reports ------------------------------------------------------------------
 
 std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
     const TChosenItems items(Items);
     if (!items.AnyBefore(kXReportItemCount)) return -1;
-    const bool oldest = link_->VersionIndex() == 0;
+    const bool oldest = protocol_->VersionIndex() == 0;
     const auto report = [this](const std::string& text, std::int32_t options = OptReportTimeout) {
-        link_->AddCommandNoId(text, kModeX, options);
+        protocol_->AddMessage(text, kModeX, options, {});
     };
     const auto dates = [&](const char* prompt, const char* code) {
         const std::optional<DateRange> range = AskDates(prompt);
@@ -102,9 +102,9 @@ std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
 std::int32_t TRegFisc2160::GetZReport(const std::string& Items) {
     const TChosenItems items(Items);
     if (!items.AnyBefore(kZReportItemCount)) return -1;
-    const bool oldest = link_->VersionIndex() == 0;
+    const bool oldest = protocol_->VersionIndex() == 0;
     const auto report = [this](const char* text) {
-        link_->AddCommandNoId(text, kModeZ, OptReportTimeout);
+        protocol_->AddMessage(text, kModeZ, OptReportTimeout, {});
         if (CashierNumber != -1) RegOp(CashierNumber, CashierPassword);
     };
     if (items.Has(kZArticles)) {
@@ -143,13 +143,13 @@ std::int32_t TRegFisc2160::GetProgram(const std::string& Items) {
     }
     if (items.Has(kProgramFiscalCodes)) {
         if (!advSettings_.TaxCode.empty())
-            link_->AddCommand(kCmdTaxCode + DeviceText(advSettings_.TaxCode, 14), kModeAdmin, OptShortTimeout, {});
+            protocol_->AddCommand(kCmdTaxCode + DeviceText(advSettings_.TaxCode, 14), kModeAdmin, OptShortTimeout, {});
         if (!advSettings_.RegistrationCode.empty())
-            link_->AddCommand(kCmdRegistrationCode + DeviceText(advSettings_.RegistrationCode, 14), kModeAdmin, OptShortTimeout, {});
+            protocol_->AddCommand(kCmdRegistrationCode + DeviceText(advSettings_.RegistrationCode, 14), kModeAdmin, OptShortTimeout, {});
     }
     if (items.Has(kProgramArticles)) ProgramArticles();
     if (items.Has(kProgramTaxRates)) {
-        if (link_->VersionIndex() == 0)
+        if (protocol_->VersionIndex() == 0)
             ProgramTaxRates();
         else
             ProgramTaxRatesEx();
@@ -161,8 +161,8 @@ std::int32_t TRegFisc2160::GetProgram(const std::string& Items) {
         }
     }
     if (items.Has(kProgramTaxAccumulation))
-        link_->AddCommand(SetOptionText(kOptionTaxAccumulation, advSettings_.TaxAccumulation), kModeAdmin, OptShortTimeout, {});
-    if (items.Has(kProgramCutter)) link_->AddCommand(SetOptionText(kOptionCutter, advSettings_.AutoCutOff), kModeAdmin, OptShortTimeout, {});
+        protocol_->AddCommand(SetOptionText(kOptionTaxAccumulation, advSettings_.TaxAccumulation), kModeAdmin, OptShortTimeout, {});
+    if (items.Has(kProgramCutter)) protocol_->AddCommand(SetOptionText(kOptionCutter, advSettings_.AutoCutOff), kModeAdmin, OptShortTimeout, {});
     Message("Программирование окончено");
     return 0;
 }
@@ -175,18 +175,18 @@ void TRegFisc2160::ProgramArticles() {
 }
 
 std::int32_t TRegFisc2160::ProgramDate(const QDateTime& When) {
-    return link_->AddCommand(kCmdDate + DateDigits(When.date()), kModeProgram, OptShortTimeout, {});
+    return protocol_->AddCommand(kCmdDate + DateDigits(When.date()), kModeProgram, OptShortTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramTime(const QDateTime& When) {
-    return link_->AddCommand(kCmdTime + When.time().toString("HHmmss").toStdString(), kModeProgram, OptShortTimeout, {});
+    return protocol_->AddCommand(kCmdTime + When.time().toString("HHmmss").toStdString(), kModeProgram, OptShortTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramLine(const char* code, int N, int lines, const std::string& Text) {
     if (N < 1 || N > lines || N > 9) return -1;
     const std::size_t width = static_cast<std::size_t>(Version().MsgLineWidth);
     std::string text = DeviceText(Utf8Left(Text, width), 35);
-    return link_->AddCommand(code + std::to_string(N) + text, kModeProgram, OptLongTimeout, {});
+    return protocol_->AddCommand(code + std::to_string(N) + text, kModeProgram, OptLongTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramHeaderLine(int N, const std::string& Text) {
@@ -225,18 +225,18 @@ std::string TRegFisc2160::TaxFields(bool withAdv) const {
 }
 
 std::int32_t TRegFisc2160::ProgramTaxRates() {
-    return link_->AddCommand(kCmdTaxRates + TaxFields(false), kModeProgram, OptLongTimeout, {});
+    return protocol_->AddCommand(kCmdTaxRates + TaxFields(false), kModeProgram, OptLongTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramTaxRatesEx() {
-    return link_->AddCommand(kCmdTaxRatesWithLevies + TaxFields(true), kModeProgram, OptLongTimeout, {});
+    return protocol_->AddCommand(kCmdTaxRatesWithLevies + TaxFields(true), kModeProgram, OptLongTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramCashier(std::int32_t N, const std::string& Name, const std::string& Password) {
     if (N < 1 || N > Version().MaxOp) return -1;
     const auto password = ParsePassword(Password);
     if (!password) return -1;
-    return link_->AddCommand(kCmdCashier + Digits(N, 2) + Digits(*password, 8) + DeviceText(Name, 24), kModeProgram,
+    return protocol_->AddCommand(kCmdCashier + Digits(N, 2) + Digits(*password, 8) + DeviceText(Name, 24), kModeProgram,
                              OptShortTimeout, {});
 }
 
