@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "drivers/contract/driverinfoform.h"
 #include "drivers/dalvern/forms/cashdialogs.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
@@ -47,7 +46,8 @@ std::optional<std::int64_t> ParsePassword(const std::string& text) {
 // ---- life ------------------------------------------------------------------------------
 
 TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Protocol> protocol)
-    : protocol_(protocol ? std::move(protocol) : std::make_unique<TRegFisc2160Protocol>()) {
+    : TRegFisc2160Frames(settings_, advSettings_),
+      protocol_(protocol ? std::move(protocol) : std::make_unique<TRegFisc2160Protocol>()) {
     Events.RelayFrom(*protocol_);
     protocol_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
 
@@ -64,22 +64,15 @@ TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Protocol> protocol)
         return NumberRange{dialog.seditNFrom->value(), dialog.seditNTo->value()};
     };
 
-    infoFrame_ = new TfrmDriverInfo;
     GetRegFisc2160DefaultProperties(settings_);
-    propertiesFrame_ = new TfrmRegFisc2160Properties;
-    propertiesFrame_->Settings = &settings_;
-    propertiesFrame_->FirmwareText = [] { return RegFisc2160FirmwareText(); };
-    propertiesFrame_->FillPriorities();
-    propertiesFrame_->PropertiesToForm();
-    advPropertiesFrame_ = new TfrmRegFisc2160AdvProperties;
-    advPropertiesFrame_->Settings = &advSettings_;
-    advPropertiesFrame_->PropertiesToForm();
+    PropertiesFrame()->FirmwareText = [] { return RegFisc2160FirmwareText(); };
+    PropertiesFrame()->FillPriorities();
+    ShowSettings();
+    ShowAdvSettings();
 }
 
 TRegFisc2160::~TRegFisc2160() {
-    delete infoFrame_.data();
-    delete propertiesFrame_.data();
-    delete advPropertiesFrame_.data();
+    DestroyFrames();
     // The line closes once the command in flight has its outcome; with the driver
     // object gone it closes at once and nothing more is reported.
     protocol_->CloseAfterCurrent();
@@ -87,23 +80,6 @@ TRegFisc2160::~TRegFisc2160() {
     protocol_->OnPrint = nullptr;
     protocol_->OnCommandResult = nullptr;
     protocol_->Close();
-}
-
-TfrmDriverInfo* TRegFisc2160::InfoFrame() const { return infoFrame_.data(); }
-TfrmRegFisc2160Properties* TRegFisc2160::PropertiesFrame() const { return propertiesFrame_.data(); }
-TfrmRegFisc2160AdvProperties* TRegFisc2160::AdvPropertiesFrame() const { return advPropertiesFrame_.data(); }
-
-void TRegFisc2160::ShowSettings() {
-    if (propertiesFrame_) propertiesFrame_->PropertiesToForm();
-}
-void TRegFisc2160::TakeSettings() {
-    if (propertiesFrame_) propertiesFrame_->FormToProperties();
-}
-void TRegFisc2160::ShowAdvSettings() {
-    if (advPropertiesFrame_) advPropertiesFrame_->PropertiesToForm();
-}
-void TRegFisc2160::TakeAdvSettings() {
-    if (advPropertiesFrame_) advPropertiesFrame_->FormToProperties();
 }
 
 std::string TRegFisc2160::CashModelDescription() const {

@@ -21,11 +21,10 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QPointer>
 
 #include "common/cashgl.h"
 #include "drivers/contract/cashdriverobject.h"
-#include "drivers/contract/driverinfoform.h"
+#include "drivers/contract/driverframes.h"
 #include "drivers/contract/receipttally.h"
 #include "drivers/dalvern/driver/dalvern_tlb.h"
 #include "drivers/dalvern/engine/regfisc2160commands.h"
@@ -36,7 +35,14 @@
 
 namespace tolver {
 
-class TRegFisc2160 {
+using TRegFisc2160Frames = TDriverFrames<
+    TSettingsFrame<TfrmRegFisc2160Properties, &TfrmRegFisc2160Properties::PropertiesToForm,
+                   &TfrmRegFisc2160Properties::FormToProperties>,
+    TSettingsFrame<TfrmRegFisc2160AdvProperties, &TfrmRegFisc2160AdvProperties::PropertiesToForm,
+                   &TfrmRegFisc2160AdvProperties::FormToProperties>>;
+
+// The frames and their Show and Take members come from TRegFisc2160Frames.
+class TRegFisc2160 : public TRegFisc2160Frames {
 public:
     // The library's own interface and events (TCashDriverAutoOf).
     using AutoInterface = IRegFisc2160CashDriverAuto;
@@ -68,15 +74,6 @@ public:
     TRegFisc2160Protocol& Protocol() { return *protocol_; }
     TCashRegFisc2160DriverProperties& Settings() { return settings_; }
     TCashRegFisc2160DriverAdvProperties& AdvSettings() { return advSettings_; }
-    // The frames; null once the host has destroyed one with its window.
-    TfrmDriverInfo* InfoFrame() const;
-    TfrmRegFisc2160Properties* PropertiesFrame() const;
-    TfrmRegFisc2160AdvProperties* AdvPropertiesFrame() const;
-    // The settings into the frames' controls and back.
-    void ShowSettings();
-    void TakeSettings();
-    void ShowAdvSettings();
-    void TakeAdvSettings();
     // The row of the firmware-version table the engine identified (its limits, which
     // the host reads), and "РФ 2160", #1, the row's name.
     const TCashDriverConstraints& Version() const;
@@ -161,11 +158,6 @@ private:
     std::set<std::int32_t> drawerAfter_;
     TCashRegFisc2160DriverProperties settings_;
     TCashRegFisc2160DriverAdvProperties advSettings_;
-    // Frames may be docked into the host's windows; a frame the host destroyed with
-    // its window is not freed again.
-    QPointer<TfrmDriverInfo> infoFrame_;
-    QPointer<TfrmRegFisc2160Properties> propertiesFrame_;
-    QPointer<TfrmRegFisc2160AdvProperties> advPropertiesFrame_;
 };
 
 static_assert(CashDriverObject<TRegFisc2160>);
