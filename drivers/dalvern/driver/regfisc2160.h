@@ -1,10 +1,10 @@
 #pragma once
 // TRegFisc2160: the driver object of the fiscal register "РФ 2160". It owns the
-// protocol engine, the settings objects with their frames
-// and a private copy of the host's setup, and turns every operation of the driver
-// contract into command texts on the engine's queue: letters as Windows-1251 bytes,
-// names and free texts in the register's code page, numbers as digits or as raw
-// big-endian bytes. Each operation checks its arguments against the limits of the
+// protocol engine, the settings objects with their frames and a private copy of the
+// host's setup, and turns every operation of the driver contract into command texts
+// on the engine's queue (regfisc2160commands.h): letters as Windows-1251 bytes, names
+// and free texts in the register's code page, numbers as digits or as raw big-endian
+// bytes. Each operation checks its arguments against the limits of the
 // current firmware row first and returns at once: the id of its command, -1 when
 // refused (nothing queued), or 0 where stated. The outcome arrives later as
 // OnCommandResult. Reports and programming are in regfisc2160program.cpp.
