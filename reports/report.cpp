@@ -207,7 +207,7 @@ bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(do
 
 void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                        const std::function<void(const PaymentRow&)>& each,
-                       const std::vector<std::string>* names) {
+                       const std::vector<std::string>* names, const std::function<void()>& restart) {
     if (!query_) return;
     const TPaymentArchive::DayRead read = query_->ReadDay(
         Day, TimeFrom, TimeTo, columns,
@@ -215,7 +215,7 @@ void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned colu
             each(row);
             return true;
         },
-        names);
+        names, restart);
     if (read.kind == TPaymentArchive::DayRead::MissingColumn)
         leftOut_.push_back(DateText(Day) + " " + TPaymentArchive::TableName(Day) + " " + read.column);
     else if (read.kind == TPaymentArchive::DayRead::Stopped)

@@ -160,9 +160,12 @@ protected:
     // columns is left out and noted (DaysLeftOut); a day that cannot be read whole
     // raises EArchiveRead; the sinks are asked within the day as well, and a stop
     // there ends the walk (StoppedInDay). What each raises goes on to the caller.
+    // restart, when given, lets the day be read in its stored order (see
+    // TPaymentArchive::ReadDay): it brings the reader back to where the day began.
     void ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                   const std::function<void(const PaymentRow&)>& each,
-                  const std::vector<std::string>* names = nullptr);
+                  const std::vector<std::string>* names = nullptr,
+                  const std::function<void()>& restart = nullptr);
     // Runs f with the archive read as one view and the sinks asked within days.
     template <class F>
     void InOneView(F&& f);

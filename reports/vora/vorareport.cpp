@@ -99,21 +99,20 @@ int DaysOf(double from, double to) {
 
 }  // namespace
 
-void TVoraReport::AppendNumber(TVoraList& list) {
-    char number[16];
-    char* end = std::to_chars(number + 4, number + sizeof number, ++list.RowCount).ptr;
+char* TVoraReport::PutNumber(char* p, int number) {
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     // Right-aligned in four places, wider when it must.
-    const char* begin = std::min<const char*>(number + 4, end - 4);
-    std::fill(number, number + 4, ' ');
-    list.Lines.append(begin, static_cast<std::size_t>(end - begin));
+    for (std::ptrdiff_t fill = 4 - (end - digits); fill > 0; --fill) *p++ = ' ';
+    return std::copy(static_cast<const char*>(digits), end, p);
 }
 
-void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
-                                std::string_view text, double count, Currency sum) {
-    // One row is written into a buffer and appended at once: millions of them make a
-    // statement. Every text in it is cut to its column, so the buffer always holds it.
-    char line[kRowRoom];
-    char* p = line;
+void TVoraReport::AppendNumber(TVoraList& list) {
+    char number[16];
+    list.Lines.append(number, static_cast<std::size_t>(PutNumber(number, ++list.RowCount) - number));
+}
+
+char* TVoraReport::PutRowHead(char* p, const std::string& dayText, std::int32_t timeMs) {
     *p++ = kColumnBreak;
     *p++ = ' ';
     *p++ = ' ';
@@ -125,7 +124,10 @@ void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, st
     *p++ = ' ';
     *p++ = ' ';
     *p++ = kColumnBreak;
-    p = PutPad(p, text, 37, 37);
+    return p;
+}
+
+char* TVoraReport::PutRowFigures(char* p, double count, Currency sum) {
     *p++ = kColumnBreak;
     *p++ = ' ';
     *p++ = ' ';
@@ -136,13 +138,18 @@ void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, st
     p = PutMoney(p, sum);
     *p++ = '\r';
     *p++ = '\n';
-    out.append(line, static_cast<std::size_t>(p - line));
+    return p;
 }
 
-void TVoraReport::AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
-                            double count, Currency sum) {
-    AppendNumber(list);
-    AppendRowTail(list.Lines, dayText, timeMs, text, count, sum);
+void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
+                                std::string_view text, double count, Currency sum) {
+    // One row is written into a buffer and appended at once: millions of them make a
+    // statement. Every text in it is cut to its column, so the buffer always holds it.
+    char line[kRowRoom];
+    char* p = PutRowHead(line, dayText, timeMs);
+    p = PutPad(p, text, 37, 37);
+    p = PutRowFigures(p, count, sum);
+    out.append(line, static_cast<std::size_t>(p - line));
 }
 
 // The columns each reader's query names: the flat one and the names' one read no
@@ -155,26 +162,43 @@ constexpr unsigned kGroupedColumns =
 void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
     const std::string dayText = DayMonthText(Day) + " ";
     StartFlat();
-    ReadRows(Day, TimeFrom, TimeTo, kFlatColumns, [&](const PaymentRow& row) {
-        // The payment and information columns, as the row's text cut to 37 characters
-        // holds them: 17 of the payment, the break, a blank and 18 of the information.
-        char text[kRowRoom];
-        char* p = text;
-        if (!row.Info.empty()) {
-            p = PutPad(p, TrimRight(row.Description), 17, 17);
-            *p++ = kColumnBreak;
-            *p++ = ' ';
-            p = PutPad(p, TrimRight(row.Info), 18, 18);
-        } else {  // the payment column alone, cut so that its break stays inside the column
-            p = PutPad(p, row.Description, 0, 36);
-            *p++ = kColumnBreak;
-        }
-        const std::string_view payment(text, static_cast<std::size_t>(p - text));
-        const Currency total = AddMoney(flatRows_.SumTotal, row.Sum);
-        flatRows_.CountTotal = AddCount(flatRows_.CountTotal, row.Count);
-        flatRows_.SumTotal = total;
-        AppendRow(flatRows_, dayText, row.TimeMs, payment, row.Count, row.Sum);
-    });
+    // Where the day began, should it be read again.
+    const TVoraList start{{}, {}, flatRows_.CountTotal, flatRows_.SumTotal, 0, 0, flatRows_.RowCount};
+    const std::size_t startSize = flatRows_.Lines.size();
+    ReadRows(
+        Day, TimeFrom, TimeTo, kFlatColumns,
+        [&](const PaymentRow& row) {
+            const Currency total = AddMoney(flatRows_.SumTotal, row.Sum);
+            flatRows_.CountTotal = AddCount(flatRows_.CountTotal, row.Count);
+            flatRows_.SumTotal = total;
+            char line[kRowRoom];
+            char* p = PutNumber(line, ++flatRows_.RowCount);
+            p = PutRowHead(p, dayText, row.TimeMs);
+            // The payment and information columns, 37 characters: 17 of the payment,
+            // the break, a blank and 18 of the information; or the payment alone, cut
+            // so that its break stays inside the column.
+            if (!row.Info.empty()) {
+                p = PutPad(p, TrimRight(row.Description), 17, 17);
+                *p++ = kColumnBreak;
+                *p++ = ' ';
+                p = PutPad(p, TrimRight(row.Info), 18, 18);
+            } else {
+                char* const column = p;
+                p = PutPad(p, row.Description, 0, 36);
+                *p++ = kColumnBreak;
+                const std::size_t chars = CharPrefix(std::string_view(column, p - column), -1).second;
+                if (chars < 37) p = std::fill_n(p, 37 - chars, ' ');
+            }
+            p = PutRowFigures(p, row.Count, row.Sum);
+            flatRows_.Lines.append(line, static_cast<std::size_t>(p - line));
+        },
+        nullptr,
+        [&] {
+            flatRows_.Lines.resize(startSize);
+            flatRows_.RowCount = start.RowCount;
+            flatRows_.CountTotal = start.CountTotal;
+            flatRows_.SumTotal = start.SumTotal;
+        });
     ReserveAhead();
 }
 
@@ -238,7 +262,11 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
         AppendRowTail(part->Lines, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
         part->Ends.push_back(part->Lines.size());
         part->Figures.emplace_back(row.Count, row.Sum);
-    }, filtered_ ? &filterList_ : nullptr);
+    }, filtered_ ? &filterList_ : nullptr, [&] {
+        part = nullptr;
+        partsUsed_ = 0;
+        dayIndex_.clear();
+    });
     if (!StoppedInDay()) FlushDay();
     partsUsed_ = 0;
     dayIndex_.clear();

@@ -61,11 +61,14 @@ private:
     // After a day of a statement: room for the rest of the walk.
     void ReserveAhead();
     std::string FinalText() const;
-    // Appends the next row line of list: its number, dayText ("dd.mm "), the time,
-    // text in the payment column, the count and the sum.
-    void AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
-                   double count, Currency sum);
-    // The number of the next row line of list, and the rest of a row line.
+    // The parts of a row line: its number, right-aligned in four places; the columns
+    // before the payment column (dayText "dd.mm ", the time); those after it (the
+    // count and the sum, and the line's end). Each writes at p and returns the end.
+    static char* PutNumber(char* p, int number);
+    static char* PutRowHead(char* p, const std::string& dayText, std::int32_t timeMs);
+    static char* PutRowFigures(char* p, double count, Currency sum);
+    // The number of the next row line of list, and the rest of a row line with text
+    // in the payment column.
     static void AppendNumber(TVoraList& list);
     static void AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
                               std::string_view text, double count, Currency sum);
