@@ -389,7 +389,15 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
         bool dayNull = false;
         std::int32_t lastTime = 0;
         sqlite3_value* v[9] = {};
-        int types[9] = {};
+        int types[9] = {SQLITE_NULL, SQLITE_NULL, SQLITE_NULL, SQLITE_NULL, SQLITE_NULL,
+                        SQLITE_NULL, SQLITE_NULL, SQLITE_NULL, SQLITE_NULL};
+        // The places of the query that this pass reads: those the reader names, Tim,
+        // and Data for the order of the stored pass.
+        static const unsigned kPlaces[7] = {kColDescription, kColInfo, kColPCount, kColSumma, kColSummaWithoutNDS,
+                                            kColNArt, kColNDep};
+        unsigned read = 1u << 7 | (stored ? 1u << 8 : 0);
+        for (int c = 0; c < 7; ++c)
+            if (columns & kPlaces[c]) read |= 1u << c;
         struct Wrong {};
         auto wrong = [&](int c, const char* name, const char* wanted) {
             if (stored) throw Wrong{};
@@ -440,10 +448,12 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                     Failed(day, rc);
                 }
                 ++n;
-                // Each column's value once; the columns the reader does not name are NULL.
+                // Each column's value once, of those the pass reads; the others are NULL.
                 for (int c = 0; c < 9; ++c) {
-                    v[c] = sqlite3_column_value(st.s, c);
-                    types[c] = sqlite3_value_type(v[c]);
+                    if (read & (1u << c)) {
+                        v[c] = sqlite3_column_value(st.s, c);
+                        types[c] = sqlite3_value_type(v[c]);
+                    }
                 }
                 row.TimeMs = 0;
                 int32(7, "Tim", row.TimeMs);
