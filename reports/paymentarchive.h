@@ -150,6 +150,7 @@ private:
     [[noreturn]] void Failed(double day, int rc) const;
 
     sqlite3* db_ = nullptr;
+    bool smallCache_ = false;  // the page cache made small for reading days
     std::string fileName_;
     std::shared_ptr<void> chosen_;  // the names a reading keeps, for its query's function
     Watch watch_;

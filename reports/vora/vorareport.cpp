@@ -287,15 +287,35 @@ void TVoraReport::FlushDay() {
         if (a->nameNull != b->nameNull) return a->nameNull;
         return a->Name < b->Name;
     });
+    // Each part's group, and what the day adds to each group: a group takes room once
+    // for the rest of the walk at the day's rate, rather than growing by copies.
+    std::vector<std::size_t> groupOf;
+    groupOf.reserve(order.size());
+    dayBytes_.assign(groups_.size(), 0);
     for (const DayPart* p : order) {
         const std::string name(TrimRight(p->Name));
         const std::string& key = fold_.Fold(name);
         auto it = groupIndex_.find(key);
         if (it == groupIndex_.end()) {
             groups_.push_back({name, {}, 0, Currency(), p->NArt, p->NDep});
+            dayBytes_.push_back(0);
             it = groupIndex_.emplace(key, groups_.size() - 1).first;
         }
-        TVoraList& group = groups_[it->second];
+        groupOf.push_back(it->second);
+        // The lines and their numbers, four places each unless wider.
+        dayBytes_[it->second] += p->Lines.size() + 8 * p->Ends.size();
+    }
+    const int daysLeft = std::max(walkDays_ - daysRead_, 1);
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        std::string& lines = groups_[g].Lines;
+        if (dayBytes_[g] == 0 || lines.capacity() - lines.size() >= dayBytes_[g]) continue;
+        const double want = static_cast<double>(lines.size()) + static_cast<double>(dayBytes_[g]) * daysLeft * 1.1 +
+                            kHeaderRoom;
+        if (want < static_cast<double>(lines.max_size() / 2)) ReserveText(lines, static_cast<std::size_t>(want));
+    }
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const DayPart* p = order[i];
+        TVoraList& group = groups_[groupOf[i]];
         std::size_t begin = 0;
         for (std::size_t r = 0; r < p->Ends.size(); ++r) {
             group.SumTotal = AddMoney(group.SumTotal, p->Figures[r].second);
@@ -397,6 +417,10 @@ void TVoraReport::FormatFlat(std::string& Body) {
 }
 
 void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body) {
+    // The day parts are done with: their room goes before the body is written.
+    std::vector<DayPart>().swap(dayParts_);
+    partsUsed_ = 0;
+    dayIndex_.clear();
     std::stable_sort(groups_.begin(), groups_.end(), VoraListLess);
     groupIndex_.clear();
     int emptyLines = TIniFile(IniFileName).ReadInteger(kSection, "EmptyLines", 1);

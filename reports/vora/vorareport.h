@@ -96,6 +96,7 @@ private:
     std::unordered_map<std::string, std::size_t> groupIndex_;  // folded name -> groups_
     std::vector<DayPart> dayParts_;
     std::size_t partsUsed_ = 0;  // the parts of the day being read: the first ones
+    std::vector<std::size_t> dayBytes_;  // what the day being flushed adds to each group
     // name as read -> the parts of the day with that name (indices into dayParts_)
     std::unordered_map<std::string, std::vector<std::size_t>> dayIndex_;
     int walkDays_ = 0;  // the days that the body's walk reads
