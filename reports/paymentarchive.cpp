@@ -355,11 +355,16 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
     const std::string select = "SELECT " + col(kColDescription, "Description") + ", " + col(kColInfo, "Info") + ", " +
                                col(kColPCount, "PCount") + ", " + col(kColSumma, "Summa") + ", " +
                                col(kColSummaWithoutNDS, "SummaWithoutNDS") + ", " + col(kColNArt, "NArt") + ", " +
-                               col(kColNDep, "NDep") + ", Tim, Data FROM \"" + table +
-                               // A time that is not a number may belong to the range: it is
-                               // read (and refused) rather than passed over.
-                               "\" WHERE (Tim>=?1 AND Tim<=?2 OR typeof(Tim) NOT IN ('integer','real','null'))" +
-                               (names ? " AND tolver_chosen(Description)" : "");
+                               col(kColNDep, "NDep") + ", Tim, Data FROM \"" + table + "\"";
+    // The query's order takes the rows of the range; a time that is not a number may
+    // belong to it: it is read (and refused) rather than passed over. The stored
+    // pass takes the range itself (an integer time in it, no NULL), and reads any
+    // other time again in the query's order.
+    const std::string chosenOnly = names ? "tolver_chosen(Description)" : "";
+    const std::string ordered =
+        select + " WHERE (Tim>=?1 AND Tim<=?2 OR typeof(Tim) NOT IN ('integer','real','null'))" +
+        (names ? " AND " + chosenOnly : "") + " ORDER BY Data, Tim";
+    const std::string storedSql = names ? select + " WHERE " + chosenOnly : select;
     if (names) {
         auto& chosen = *static_cast<Chosen*>(chosen_.get());
         chosen.names = std::unordered_set<std::string>(names->begin(), names->end());
@@ -378,15 +383,17 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
     PaymentRow row;
     std::int64_t n = 0;
     auto pass = [&](bool stored) -> Pass {
-        const std::string sql = stored ? select : select + " ORDER BY Data, Tim";
+        const std::string& sql = stored ? storedSql : ordered;
         Statement st;
         const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr);
         if (prepared != SQLITE_OK) {
             if (stopped_) return Pass::Stopped;
             Failed(day, prepared);
         }
-        sqlite3_bind_int(st.s, 1, from);
-        sqlite3_bind_int(st.s, 2, to);
+        if (!stored) {
+            sqlite3_bind_int(st.s, 1, from);
+            sqlite3_bind_int(st.s, 2, to);
+        }
         n = 0;
         bool handed = false;
         // The stored pass: the day text of its first row and the time of the last.
@@ -459,6 +466,12 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                         v[c] = sqlite3_column_value(st.s, c);
                         types[c] = sqlite3_value_type(v[c]);
                     }
+                }
+                if (stored) {
+                    if (types[7] == SQLITE_NULL) continue;
+                    if (types[7] != SQLITE_INTEGER) throw Wrong{};
+                    const sqlite3_int64 time = sqlite3_value_int64(v[7]);
+                    if (time < from || time > to) continue;
                 }
                 row.TimeMs = 0;
                 int32(7, "Tim", row.TimeMs);

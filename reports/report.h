@@ -31,6 +31,10 @@ inline constexpr std::size_t kHeaderRoom = 4096;
 // touching them page by page would cost as much as reading the archive.
 void ReserveText(std::string& text, std::size_t size);
 
+// Appends from to `to` and lets from go (empty, without room), giving its memory back
+// as it is copied where it lies in a room of its own (see ReserveText).
+void MoveText(std::string& to, std::string& from);
+
 // Runs f(text), a report call's body: no failure leaves it; on one the text built so
 // far goes back.
 template <class F>

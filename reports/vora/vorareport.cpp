@@ -480,8 +480,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     for (; g < groups_.size(); ++g) {
         if (g > 0) Body += Separator + kCRLF;
         Body += captions[g];
-        Body += groups_[g].Lines;
-        std::string().swap(groups_[g].Lines);
+        MoveText(Body, groups_[g].Lines);
         Body += totals[g];
     }
     Body += grand;
