@@ -312,7 +312,7 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
     // A day is read once from end to end: a small page cache serves it as well as a
     // large one, and the memory stays with the report's text. (Set once the archive's
     // schema can be read, which may wait for a writer.)
-    if (!smallCache_) smallCache_ = sqlite3_exec(db_, "PRAGMA cache_size=-512", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!smallCache_) smallCache_ = sqlite3_exec(db_, "PRAGMA cache_size=-128", nullptr, nullptr, nullptr) == SQLITE_OK;
 
     // The columns the table has: a missing table is a day without payments, a
     // missing column leaves the day out.
