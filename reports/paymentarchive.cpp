@@ -506,7 +506,11 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                 int32(6, "NDep", row.NDep);
                 row.NArtNull = types[5] == SQLITE_NULL;
                 row.NDepNull = types[6] == SQLITE_NULL;
-                if (to > from) partRead_ = std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0);
+                // The part read only grows: a day read again shows no progress until
+                // it passes where the first reading stopped.
+                if (to > from)
+                    partRead_ = std::max(partRead_,
+                                         std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0));
                 ++rowsSinceAsk_;
                 handed = true;
                 if (!stored) {
