@@ -387,6 +387,7 @@ public:
     void StartCommandResultTimer() override {}
     void PushDriverProperties() override {}
     void PostClose() override {}
+    int ShowMessage(const std::string&, const std::string&, bool) override { return 0; }
     void PostMessage(const std::string&, const std::string&) override {}
     void LinkChanged() override {}
 };

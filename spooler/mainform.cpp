@@ -218,6 +218,10 @@ void TfrmMain::PushDriverProperties() {
 
 void TfrmMain::PostClose() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
 
+int TfrmMain::ShowMessage(const std::string& text, const std::string& title, bool yesNo) {
+    return ShowSpoolerMessage(text, title, yesNo);
+}
+
 void TfrmMain::PostMessage(const std::string& text, const std::string& title) {
     QMetaObject::invokeMethod(this, [text, title] { ShowSpoolerMessage(text, title, false); }, Qt::QueuedConnection);
 }

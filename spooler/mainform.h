@@ -100,6 +100,7 @@ private:
     void StartCommandResultTimer() override;
     void PushDriverProperties() override;
     void PostClose() override;
+    int ShowMessage(const std::string& text, const std::string& title, bool yesNo) override;
     void PostMessage(const std::string& text, const std::string& title) override;
     void LinkChanged() override;
 

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "spooler/spoolermessage.h"
+#include "spooler/spoolernotice.h"
 
 namespace tolver {
 
@@ -28,8 +28,8 @@ void TSpoolerCore::BindDriverEvents() {
     e.OnModelChange = [this] { binding_.ReadConstraints(); };
     e.OnProtocolLog = [this](const std::string& t) { log_.Write(t); };
     e.OnProtocolInfo = [this](const std::string& t) { log_.Write(t); };
-    e.OnProtocolError = [](const std::string& t) { ShowSpoolerMessage(t, kTitleError, false); };
-    e.OnProtocolQuery = [](const std::string& t) { ShowSpoolerMessage(t, kTitleQuery, false); };
+    e.OnProtocolError = [this](const std::string& t) { view_.ShowMessage(t, kTitleError, false); };
+    e.OnProtocolQuery = [this](const std::string& t) { view_.ShowMessage(t, kTitleQuery, false); };
     e.OnPrint = [this](std::int32_t c) { view_.PrintChar(c); };
     e.OnCommandResult = [this](std::int32_t id, std::int32_t result) {
         link_.CommandCompleted(id);

@@ -19,6 +19,8 @@ public:
     virtual void PushDriverProperties() = 0;        // the connection dialog, before a reconnect
     // Closes the main window from the event loop (the closing sequence follows).
     virtual void PostClose() = 0;
+    // The spooler's message box (spoolermessage.h): 0 for "Да" or "OK", -1 otherwise.
+    virtual int ShowMessage(const std::string& text, const std::string& title, bool yesNo) = 0;
     // Shows a message box from the event loop, after the current call has returned.
     virtual void PostMessage(const std::string& text, const std::string& title) = 0;
     // The link's state, its connect error or the last poll's outcome changed.

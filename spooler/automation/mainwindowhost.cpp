@@ -3,37 +3,22 @@
 #include <QTimer>
 
 #include "spooler/mainform.h"
-#include "spooler/spoolerclient.h"
 
 namespace tolver::spooler {
 
-// A SpoolAuto1 object as an entry of the main window's Clients. The relay may hold
-// the entry a moment longer than the object lives, so the entry forgets the object
-// when it leaves.
+// A SpoolAuto1 object as an entry of the relay's clients. The relay may hold the
+// entry a moment longer than the object lives, so the entry forgets the object when
+// it leaves.
 class MainWindowHost::ClientEntry : public ISpoolerClient {
-    class SinkCall : public ISpoolerSink {
-    public:
-        explicit SinkCall(AutomationClient::Sink sink) : sink_(std::move(sink)) {}
-        void OnCommandResult(std::int32_t CommandID, std::int32_t CommandResult) override {
-            sink_(CommandID, CommandResult);
-        }
-
-    private:
-        AutomationClient::Sink sink_;
-    };
-
 public:
-    explicit ClientEntry(AutomationClient* client) : client_(client) {}
+    explicit ClientEntry(ISpoolerClient* client) : client_(client) {}
     void Forget() { client_ = nullptr; }
     std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override {
-        std::vector<std::shared_ptr<ISpoolerSink>> out;
-        if (client_)
-            for (auto& sink : client_->SinkList()) out.push_back(std::make_shared<SinkCall>(std::move(sink)));
-        return out;
+        return client_ ? client_->Sinks() : std::vector<std::shared_ptr<ISpoolerSink>>{};
     }
 
 private:
-    AutomationClient* client_;
+    ISpoolerClient* client_;
 };
 
 MainWindowHost::MainWindowHost(TfrmMain& main) : main_(main) {}
@@ -45,13 +30,13 @@ bool MainWindowHost::DriverReady() const { return !main_.Core().Link().DriverErr
 const TSpoolerSetup& MainWindowHost::Setup() const { return main_.Core().Setup(); }
 const TCashDriverConstraints& MainWindowHost::Constraints() const { return main_.Core().Binding().Constraints(); }
 
-void MainWindowHost::AddClient(AutomationClient* client) {
+void MainWindowHost::AddClient(ISpoolerClient* client) {
     auto entry = std::make_shared<ClientEntry>(client);
     clients_[client] = entry;
     main_.Core().Relay().AddClient(entry);
 }
 
-void MainWindowHost::RemoveClient(AutomationClient* client) {
+void MainWindowHost::RemoveClient(ISpoolerClient* client) {
     auto it = clients_.find(client);
     if (it == clients_.end()) return;
     const std::shared_ptr<ClientEntry> entry = it->second;

@@ -10,7 +10,6 @@
 
 namespace tolver {
 class TfrmMain;
-class ISpoolerClient;
 }  // namespace tolver
 
 namespace tolver::spooler {
@@ -28,8 +27,8 @@ public:
     bool DriverReady() const override;
     const TSpoolerSetup& Setup() const override;
     const TCashDriverConstraints& Constraints() const override;
-    void AddClient(AutomationClient* client) override;
-    void RemoveClient(AutomationClient* client) override;
+    void AddClient(ISpoolerClient* client) override;
+    void RemoveClient(ISpoolerClient* client) override;
     std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
                                  const std::string& Password) override;
     std::int32_t UnregisterCashier() override;
@@ -43,7 +42,7 @@ private:
     class ClientEntry;
 
     TfrmMain& main_;
-    std::map<AutomationClient*, std::shared_ptr<ClientEntry>> clients_;
+    std::map<ISpoolerClient*, std::shared_ptr<ClientEntry>> clients_;
     bool detached_ = false;
 };
 

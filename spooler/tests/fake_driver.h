@@ -13,6 +13,7 @@
 #include "drivers/contract/sorbel_tlb.h"
 #include "platform/com/connpoint.h"
 #include "platform/com/hresult.h"
+#include "spooler/spoolermessage.h"
 #include "spooler/spoolerview.h"
 
 namespace tolver::testing {
@@ -165,6 +166,10 @@ public:
     void StartCommandResultTimer() override { ++TimerStarts; }
     void PushDriverProperties() override { ++Pushes; }
     void PostClose() override { ++Closes; }
+    // The boxes go to the box itself, which the tests script (TSpoolerMessageScript).
+    int ShowMessage(const std::string& text, const std::string& title, bool yesNo) override {
+        return ShowSpoolerMessage(text, title, yesNo);
+    }
     void PostMessage(const std::string& text, const std::string&) override { Posted.push_back(text); }
     void LinkChanged() override { ++LinkChanges; }
 };
