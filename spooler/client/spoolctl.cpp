@@ -220,20 +220,25 @@ int Monitor() {
     return kNoSpooler;
 }
 
-int Run(std::vector<std::string> args) {
+// The command line: the flags, the command and its --<argument> values.
+struct Invocation {
     bool legacy = false, wait = false;
     int timeoutSeconds = 60;
     std::string command;
     std::map<std::string, std::string> options;
+};
+
+Invocation ParseCommandLine(const std::vector<std::string>& args) {
+    Invocation inv;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--spoolauto") legacy = true;
-        else if (a == "--wait") wait = true;
-        else if (a == "--help" || a == "-h") command = "help";
+        if (a == "--spoolauto") inv.legacy = true;
+        else if (a == "--wait") inv.wait = true;
+        else if (a == "--help" || a == "-h") inv.command = "help";
         else if (a == "--timeout") {
             if (i + 1 >= args.size()) throw UsageError{"--timeout needs seconds"};
-            timeoutSeconds = ParseInt("timeout", args[++i]);
-            if (timeoutSeconds <= 0) throw UsageError{"--timeout needs seconds above 0"};
+            inv.timeoutSeconds = ParseInt("timeout", args[++i]);
+            if (inv.timeoutSeconds <= 0) throw UsageError{"--timeout needs seconds above 0"};
         } else if (a.starts_with("--")) {
             std::string name = a.substr(2), value;
             if (const auto eq = name.find('='); eq != std::string::npos) {
@@ -243,25 +248,28 @@ int Run(std::vector<std::string> args) {
                 if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
                 value = args[++i];
             }
-            options[name] = value;
-        } else if (command.empty()) command = a;
+            inv.options[name] = value;
+        } else if (inv.command.empty()) inv.command = a;
         else throw UsageError{"unexpected argument: " + a};
     }
-    if (command.empty() || command == "help") {
-        PrintHelp();
-        return command.empty() ? kUsage : kOk;
-    }
-    if (command == "monitor") return Monitor();
+    return inv;
+}
 
-    std::span<const bus::Member> table = legacy ? std::span<const bus::Member>(bus::kSpoolAutoMembers)
-                                                : std::span<const bus::Member>(bus::kSpoolAuto1Members);
+const bus::Member& FindMember(const Invocation& inv) {
+    std::span<const bus::Member> table = inv.legacy ? std::span<const bus::Member>(bus::kSpoolAutoMembers)
+                                                    : std::span<const bus::Member>(bus::kSpoolAuto1Members);
     const bus::Member* member = nullptr;
     for (const bus::Member& m : table)
-        if (Kebab(m.name) == command || m.name == command || m.alias == command) member = &m;
-    if (!member) throw UsageError{"unknown command: " + command + " (spoolctl help lists them)"};
+        if (Kebab(m.name) == inv.command || m.name == inv.command || m.alias == inv.command) member = &m;
+    if (!member) throw UsageError{"unknown command: " + inv.command + " (spoolctl help lists them)"};
+    return *member;
+}
 
-    // The arguments in declaration order, from the options or their defaults.
-    const std::vector<Arg> in = ParseArgs(member->in);
+// The member's arguments in declaration order, from the options (taken out of
+// options) or their defaults; an option left over is an error.
+QList<QVariant> CallArgs(const bus::Member& member, std::map<std::string, std::string> options,
+                         const std::string& command) {
+    const std::vector<Arg> in = ParseArgs(member.in);
     QList<QVariant> callArgs;
     std::optional<QVariant> sum;
     for (const Arg& arg : in) {
@@ -271,7 +279,7 @@ int Run(std::vector<std::string> args) {
                 value = ParseValue(arg, option, it->second);
                 options.erase(it);
             }
-        if (!value) value = DefaultValue(*member, arg);
+        if (!value) value = DefaultValue(member, arg);
         if (!value && arg.name != "SumWithoutNDS") throw UsageError{"--" + OptionNames(arg.name).back() + " is required"};
         if (arg.name == "Sum") sum = value;
         callArgs.push_back(value ? *value : QVariant());
@@ -282,59 +290,37 @@ int Run(std::vector<std::string> args) {
             callArgs[static_cast<int>(i)] = *sum;
         }
     if (!options.empty()) throw UsageError{"unknown option --" + options.begin()->first + " for " + command};
+    return callArgs;
+}
 
-    const std::vector<Arg> out = ParseArgs(member->out);
-    // A member whose only answer is an Integer Value answers a command id (or -1).
-    const bool returnsId = member->out == "i:Value";
-    if (wait && (legacy || !returnsId)) throw UsageError{"--wait needs a command that returns a command id"};
-
-    std::unique_ptr<SpoolObject> object;
-    std::map<std::int32_t, std::int32_t> results;
-    // The result waited for ends the wait; so does the spooler leaving the bus (no
-    // result can come then) and the time-out. The wait blocks in the event loop.
-    std::int32_t awaited = 0;
-    QEventLoop waiting;
-    if (legacy)
-        object = std::make_unique<SpoolAuto>();
-    else {
-        auto current = std::make_unique<SpoolAuto1>();
-        if (wait)
-            current->Advise([&](std::int32_t id, std::int32_t result) {
-                results.emplace(id, result);
-                if (id == awaited) waiting.quit();
-            });
-        object = std::move(current);
-    }
-    const QList<QVariant> values = object->call(QString::fromUtf8(member->name.data(), member->name.size()), callArgs);
+// The answer as one value a line, named where there are several.
+void PrintAnswer(const std::vector<Arg>& out, const QList<QVariant>& values) {
     for (std::size_t i = 0; i < out.size() && static_cast<int>(i) < values.size(); ++i) {
         const QString text = Text(values[static_cast<int>(i)], out[i].type);
         if (out.size() == 1) std::printf("%s\n", qPrintable(text));
         else std::printf("%.*s=%s\n", static_cast<int>(out[i].name.size()), out[i].name.data(), qPrintable(text));
     }
     std::fflush(stdout);
-    // An Integer Value of -1 is a refusal (an item not found, too), whether or not
-    // the member answers command ids.
-    const bool hasValue = !out.empty() && out.back().name == "Value" && out.back().type == 'i';
-    if (hasValue && values.value(values.size() - 1).toInt() < 0) return kRefused;
-    if (!returnsId) return kOk;
-    const std::int32_t id = values.value(values.size() - 1).toInt();
-    // 0: done without a command id, so no result will come.
-    if (!wait || id == 0) return kOk;
+}
 
+// Waits in loop for the result of id, which ends the wait; so do the spooler leaving
+// the bus (no result can come then) and the time-out.
+int AwaitResult(SpoolObject& object, QEventLoop& loop, std::int32_t& awaited,
+                const std::map<std::int32_t, std::int32_t>& results, std::int32_t id, int timeoutSeconds) {
     bool spoolerLeft = false;
     if (!results.count(id)) {
         awaited = id;
-        QDBusServiceWatcher watcher(QLatin1String(bus::kServiceName), object->connection(),
+        QDBusServiceWatcher watcher(QLatin1String(bus::kServiceName), object.connection(),
                                     QDBusServiceWatcher::WatchForUnregistration);
-        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &waiting, [&] {
+        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, [&] {
             spoolerLeft = true;
-            waiting.quit();
+            loop.quit();
         });
         QTimer timeout;
         timeout.setSingleShot(true);
-        QObject::connect(&timeout, &QTimer::timeout, &waiting, &QEventLoop::quit);
+        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
         timeout.start(std::chrono::milliseconds(std::min<long long>(timeoutSeconds * 1000LL, INT32_MAX)));
-        waiting.exec();
+        loop.exec();
     }
     auto it = results.find(id);
     if (it == results.end()) {
@@ -347,6 +333,50 @@ int Run(std::vector<std::string> args) {
     }
     std::printf("result %d %d\n", id, it->second);
     return it->second == 0 ? kOk : kRefused;
+}
+
+int Run(const std::vector<std::string>& args) {
+    const Invocation inv = ParseCommandLine(args);
+    if (inv.command.empty() || inv.command == "help") {
+        PrintHelp();
+        return inv.command.empty() ? kUsage : kOk;
+    }
+    if (inv.command == "monitor") return Monitor();
+
+    const bus::Member& member = FindMember(inv);
+    const QList<QVariant> callArgs = CallArgs(member, inv.options, inv.command);
+    const std::vector<Arg> out = ParseArgs(member.out);
+    // A member whose only answer is an Integer Value answers a command id (or -1).
+    const bool returnsId = member.out == "i:Value";
+    if (inv.wait && (inv.legacy || !returnsId)) throw UsageError{"--wait needs a command that returns a command id"};
+
+    // The sink is advised before the call, so a result that comes at once is kept.
+    std::unique_ptr<SpoolObject> object;
+    std::map<std::int32_t, std::int32_t> results;
+    std::int32_t awaited = 0;
+    QEventLoop waiting;
+    if (inv.legacy)
+        object = std::make_unique<SpoolAuto>();
+    else {
+        auto current = std::make_unique<SpoolAuto1>();
+        if (inv.wait)
+            current->Advise([&](std::int32_t id, std::int32_t result) {
+                results.emplace(id, result);
+                if (id == awaited) waiting.quit();
+            });
+        object = std::move(current);
+    }
+    const QList<QVariant> values = object->call(QString::fromUtf8(member.name.data(), member.name.size()), callArgs);
+    PrintAnswer(out, values);
+    // An Integer Value of -1 is a refusal (an item not found, too), whether or not
+    // the member answers command ids.
+    const bool hasValue = !out.empty() && out.back().name == "Value" && out.back().type == 'i';
+    if (hasValue && values.value(values.size() - 1).toInt() < 0) return kRefused;
+    if (!returnsId) return kOk;
+    const std::int32_t id = values.value(values.size() - 1).toInt();
+    // 0: done without a command id, so no result will come.
+    if (!inv.wait || id == 0) return kOk;
+    return AwaitResult(*object, waiting, awaited, results, id, inv.timeoutSeconds);
 }
 
 }  // namespace
