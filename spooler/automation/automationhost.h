@@ -1,8 +1,8 @@
 #pragma once
-// What the automation objects need of the main window: its shared state, the driver
+// What the automation objects need of the spooler: its shared state, the driver
 // (through the client wrapper, whose failures arrive as exceptions), the cashier
-// sign-on, the reports window and the tray menu. The main window implements it; the
-// tests put a fake in its place.
+// sign-on, the reports window and the tray menu. CoreHost implements it over the core
+// (the windows through the core's view); the tests put a fake in its place.
 
 #include <cstdint>
 #include <functional>

@@ -5,6 +5,7 @@
 // polls answer and which members fail.
 
 #include <deque>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -172,6 +173,11 @@ public:
     }
     void PostMessage(const std::string& text, const std::string&) override { Posted.push_back(text); }
     void LinkChanged() override { ++LinkChanges; }
+    void Started(const std::string&) override {}
+    void PostRegDialog(std::function<void(std::int32_t)> done) override { done(-1); }
+    void ShowReports() override {}
+    std::string DriverInfo() override { return {}; }
+    void SetControlEnabled(bool) override {}
 };
 
 }  // namespace tolver::testing

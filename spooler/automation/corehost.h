@@ -1,7 +1,8 @@
 #pragma once
-// The automation objects' view of the real main window (TfrmMain): its shared state,
-// the driver wrapper, the sign-on, the reports window and the tray menu; and each
-// SpoolAuto1 object entered into the clients of the main window's result relay.
+// The automation objects' view of the spooler's core: its shared state, the driver
+// wrapper and the sign-on; the sign-on dialog, the reports window and the menu through
+// the core's view (the main window). Each SpoolAuto1 object is entered into the
+// clients of the core's result relay.
 
 #include <map>
 #include <memory>
@@ -9,17 +10,18 @@
 #include "spooler/automation/automationhost.h"
 
 namespace tolver {
-class TfrmMain;
+class TSpoolerCore;
 }  // namespace tolver
 
 namespace tolver::spooler {
 
-class MainWindowHost : public AutomationHost {
+class CoreHost : public AutomationHost {
 public:
-    explicit MainWindowHost(TfrmMain& main);
-    ~MainWindowHost();
+    explicit CoreHost(TSpoolerCore& core);
+    ~CoreHost();
 
-    // From now on clients leave without touching the main window (it is closing).
+    // From now on clients leave without touching the core's relay (the main window is
+    // closing).
     void Detach() { detached_ = true; }
 
     TCashDriverAutoClient& Driver() override;
@@ -41,7 +43,7 @@ public:
 private:
     class ClientEntry;
 
-    TfrmMain& main_;
+    TSpoolerCore& core_;
     std::map<ISpoolerClient*, std::shared_ptr<ClientEntry>> clients_;
     bool detached_ = false;
 };
