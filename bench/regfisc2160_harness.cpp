@@ -32,7 +32,6 @@
 #include <vector>
 
 #include "drivers/dalvern/driver/regfisc2160.h"
-#include "drivers/dalvern/module/regfisc2160link.h"
 #include "platform/registry/temp_registry.h"
 #include "sim/rf2160/rf2160sim.h"
 #include "sim/simline.h"
@@ -115,59 +114,18 @@ std::string Money(std::int64_t hundredths) {
     return buf;
 }
 
-// The driver's link to the real engine, recording the text of every command with an
-// id, so that the harness can ask the register how often that text reached it.
-class TRecordingLink final : public TRegFisc2160Link {
+// The real engine, recording the text of every command with an id, so that the
+// harness can ask the register how often that text reached it.
+class TRecordingEngine final : public TRegFisc2160Protocol {
 public:
-    explicit TRecordingLink(std::unique_ptr<TRegFisc2160Link> inner) : inner_(std::move(inner)) {
-        inner_->OnLog = [this](const std::string& t) { Relay(OnLog, t); };
-        inner_->OnInfo = [this](const std::string& t) { Relay(OnInfo, t); };
-        inner_->OnError = [this](const std::string& t) { Relay(OnError, t); };
-        inner_->OnQuery = [this](const std::string& t) { Relay(OnQuery, t); };
-        inner_->OnPrint = [this](std::int32_t c) {
-            if (OnPrint) OnPrint(c);
-        };
-        inner_->OnCommandResult = [this](std::int32_t id, std::int32_t r) {
-            if (OnCommandResult) OnCommandResult(id, r);
-        };
-    }
-    std::int32_t AddCommand(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
-                            const std::string& Description) override {
-        const std::int32_t id = inner_->AddCommand(Text, Mode, Options, Description);
+    int AddCommand(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
+                   const std::string& Description) override {
+        const int id = TRegFisc2160Protocol::AddCommand(Text, Mode, Options, Description);
         if (id > 0) texts[id] = Text;
         return id;
     }
-    void AddMessage(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
-                    const std::string& Description) override {
-        inner_->AddMessage(Text, Mode, Options, Description);
-    }
-    void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
-        inner_->AddMessageNext(Text, Mode, Options);
-    }
-    int VersionIndex() const override { return inner_->VersionIndex(); }
-    std::string FirmwareText() const override { return inner_->FirmwareText(); }
-    std::string DeviceId() const override { return inner_->DeviceId(); }
-    bool InInteraction() const override { return inner_->InInteraction(); }
-    void SetIgnoreReplyFormatError(bool value) override { inner_->SetIgnoreReplyFormatError(value); }
-    void SetWaits(std::chrono::seconds print, std::chrono::seconds longPrint) override {
-        inner_->SetWaits(print, longPrint);
-    }
-    void ApplyPriority(std::uint8_t priority) override { inner_->ApplyPriority(priority); }
-    std::int32_t Open(std::string& cause) override { return inner_->Open(cause); }
-    void Close() override { inner_->Close(); }
-    void Terminate() override { inner_->Terminate(); }
-    std::uint8_t GetComNumber() const override { return inner_->GetComNumber(); }
-    void SetComNumber(std::uint8_t value) override { inner_->SetComNumber(value); }
-    std::int32_t GetBaud() const override { return inner_->GetBaud(); }
-    void SetBaud(std::int32_t value) override { inner_->SetBaud(value); }
 
     std::map<std::int32_t, std::string> texts;
-
-private:
-    static void Relay(const std::function<void(const std::string&)>& to, const std::string& text) {
-        if (to) to(text);
-    }
-    std::unique_ptr<TRegFisc2160Link> inner_;
 };
 
 // What the register books for a command the host queued, and the id it got.
@@ -215,10 +173,10 @@ Figures RunSeed(unsigned seed, int commandTarget) {
     f.faults = n;
     sim.AddFaults(ParseRf2160Faults(script));
 
-    auto owned = std::make_unique<TRecordingLink>(MakeRegFisc2160Link());
-    TRecordingLink& recorder = *owned;
+    auto owned = std::make_unique<TRecordingEngine>();
+    TRecordingEngine& recorder = *owned;
     TRegFisc2160 driver(std::move(owned));
-    TRegFisc2160Link& link = driver.Protocol();
+    TRegFisc2160Protocol& link = driver.Protocol();
     // One ordered record of what the engine logged and when the register carried out
     // a command: both happen inside the engine's steps, on this thread.
     std::vector<std::string> stream;

@@ -3,12 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "drivers/contract/driverinfoform.h"
-#include "drivers/dalvern/engine/regfisc2160code.h"
 #include "drivers/dalvern/forms/cashdialogs.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
-#include "platform/variant/codepage.h"
 
 #include <QDateEdit>
 #include <QLabel>
@@ -16,50 +13,20 @@
 
 namespace tolver {
 
+using namespace fisc2160;
+
 namespace {
 
 // The pay-type character of the close and cash commands.
 char PayTypeChar(TPayType t) {
     switch (t) {
-        case TPayType::Check: return '6';
-        case TPayType::Credit: return '7';
-        default: return '8';
+        case TPayType::Check: return kPayCheque;
+        case TPayType::Credit: return kPayCredit;
+        default: return kPayCash;
     }
 }
 
 }  // namespace
-
-std::string Digits(std::int64_t value, int width) {
-    std::string s = std::to_string(value);
-    if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
-    return s;
-}
-
-std::string IntToBytes(int n, std::int64_t value) {
-    std::string out(static_cast<std::size_t>(n), '\0');
-    auto u = static_cast<std::uint64_t>(value);
-    for (int i = n - 1; i >= 0; --i, u >>= 8) out[static_cast<std::size_t>(i)] = static_cast<char>(u & 0xFF);
-    return out;
-}
-
-std::int64_t Hundredths(Currency value) {
-    // raw is in ten-thousandths: divide by 100 with the half going to the even neighbour.
-    const std::int64_t raw = value.raw();
-    std::int64_t q = raw / 100, r = raw % 100;  // truncated toward zero
-    if (r < 0) {
-        r += 100;
-        --q;
-    }
-    if (r > 50 || (r == 50 && (q & 1) != 0)) ++q;
-    return q;
-}
-
-std::string DeviceText(const std::string& text, std::size_t width) {
-    std::string s = TextToDos(Utf8ToCp1251(text));
-    if (width == 0) return s;
-    s.resize(width, ' ');
-    return s;
-}
 
 std::optional<std::int64_t> ParsePassword(const std::string& text) {
     std::size_t i = 0;
@@ -70,7 +37,7 @@ std::optional<std::int64_t> ParsePassword(const std::string& text) {
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') return std::nullopt;
         v = v * 10 + (text[i] - '0');
-        if (v > TRegFisc2160::kMaxPassword) return std::nullopt;
+        if (v > kMaxPassword) return std::nullopt;
     }
     if (negative && v != 0) return std::nullopt;
     return v;
@@ -78,10 +45,11 @@ std::optional<std::int64_t> ParsePassword(const std::string& text) {
 
 // ---- life ------------------------------------------------------------------------------
 
-TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
-    : link_(std::move(link)) {
-    Events.RelayFrom(*link_);
-    link_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
+TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Protocol> protocol)
+    : TRegFisc2160Frames(settings_, advSettings_),
+      protocol_(protocol ? std::move(protocol) : std::make_unique<TRegFisc2160Protocol>()) {
+    Events.RelayFrom(*protocol_);
+    protocol_->OnCommandResult = [this](std::int32_t id, std::int32_t result) { CommandResult(id, result); };
 
     AskDates = [](const std::string& prompt) -> std::optional<DateRange> {
         TfrmCashDates dialog;
@@ -96,40 +64,22 @@ TRegFisc2160::TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link)
         return NumberRange{dialog.seditNFrom->value(), dialog.seditNTo->value()};
     };
 
-    infoFrame_ = new TfrmDriverInfo;
     GetRegFisc2160DefaultProperties(settings_);
-    propertiesFrame_ = new TfrmRegFisc2160Properties;
-    propertiesFrame_->Settings = &settings_;
-    propertiesFrame_->FirmwareText = [this] { return link_->FirmwareText(); };
-    propertiesFrame_->FillPriorities();
-    propertiesFrame_->PropertiesToForm();
-    advPropertiesFrame_ = new TfrmRegFisc2160AdvProperties;
-    advPropertiesFrame_->Settings = &advSettings_;
-    advPropertiesFrame_->PropertiesToForm();
+    PropertiesFrame()->FirmwareText = [] { return RegFisc2160FirmwareText(); };
+    PropertiesFrame()->FillPriorities();
+    ShowSettings();
+    ShowAdvSettings();
 }
 
 TRegFisc2160::~TRegFisc2160() {
-    delete infoFrame_.data();
-    delete propertiesFrame_.data();
-    delete advPropertiesFrame_.data();
-    link_->Close();
-}
-
-TfrmDriverInfo* TRegFisc2160::InfoFrame() const { return infoFrame_.data(); }
-TfrmRegFisc2160Properties* TRegFisc2160::PropertiesFrame() const { return propertiesFrame_.data(); }
-TfrmRegFisc2160AdvProperties* TRegFisc2160::AdvPropertiesFrame() const { return advPropertiesFrame_.data(); }
-
-void TRegFisc2160::ShowSettings() {
-    if (propertiesFrame_) propertiesFrame_->PropertiesToForm();
-}
-void TRegFisc2160::TakeSettings() {
-    if (propertiesFrame_) propertiesFrame_->FormToProperties();
-}
-void TRegFisc2160::ShowAdvSettings() {
-    if (advPropertiesFrame_) advPropertiesFrame_->PropertiesToForm();
-}
-void TRegFisc2160::TakeAdvSettings() {
-    if (advPropertiesFrame_) advPropertiesFrame_->FormToProperties();
+    DestroyFrames();
+    // The line closes once the command in flight has its outcome; with the driver
+    // object gone it closes at once and nothing more is reported.
+    protocol_->CloseAfterCurrent();
+    protocol_->OnLog = protocol_->OnInfo = protocol_->OnError = protocol_->OnQuery = nullptr;
+    protocol_->OnPrint = nullptr;
+    protocol_->OnCommandResult = nullptr;
+    protocol_->Close();
 }
 
 std::string TRegFisc2160::CashModelDescription() const {
@@ -137,26 +87,26 @@ std::string TRegFisc2160::CashModelDescription() const {
 }
 
 const TCashDriverConstraints& TRegFisc2160::Version() const {
-    const TCashDriverConstraints* row = RegFisc2160Version(link_->VersionIndex());
+    const TCashDriverConstraints* row = RegFisc2160Version(protocol_->VersionIndex());
     return row ? *row : *RegFisc2160Version(kRegFisc2160DefaultRow);
 }
 
 std::int32_t TRegFisc2160::Init(std::string& cause) {
     PrintingInfo = false;
     try {
-        link_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
+        protocol_->SetIgnoreReplyFormatError(settings_.IgnoreReplyFormatError);
         // The settings keep these waits in whole seconds.
-        link_->SetWaits(std::chrono::seconds(settings_.WaitCheckOutPrint),
-                        std::chrono::seconds(settings_.WaitCheckOutLongPrint));
-        link_->ApplyPriority(settings_.Priority);
-        return link_->Open(cause);
+        protocol_->SetWaitCheckOutPrint(std::chrono::seconds(settings_.WaitCheckOutPrint));
+        protocol_->SetWaitCheckOutLongPrint(std::chrono::seconds(settings_.WaitCheckOutLongPrint));
+        protocol_->ApplyPriority(settings_.Priority);
+        return protocol_->Open(cause);
     } catch (const std::exception& e) {
         cause = e.what();
         return -1;
     }
 }
 
-void TRegFisc2160::Done() { link_->Close(); }
+void TRegFisc2160::Done() { protocol_->CloseAfterCurrent(); }
 
 // The receipt's lines follow every outcome; the drawer opens once the register has
 // taken the close or the cash move that wanted it, before anything queued later.
@@ -164,7 +114,7 @@ void TRegFisc2160::CommandResult(std::int32_t id, std::int32_t result) {
     receipt_.Result(id, result);
     if (const auto it = drawerAfter_.find(id); it != drawerAfter_.end()) {
         drawerAfter_.erase(it);
-        if (result == 0) link_->AddMessageNext("0", kModeWork, kShortWait);
+        if (result == 0) protocol_->AddMessageNext(kCmdOpenDrawer, kModeWork, OptShortTimeout);
     }
     Events.CommandResult(id, result);
 }
@@ -212,7 +162,7 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
     std::int32_t id = -1;
     // The quantity in thousandths; a fraction that rounds to nothing sells nothing.
     const double quantity = std::nearbyint(Count * 1000.0);
-    const bool oldest = link_->VersionIndex() == 0;
+    const bool oldest = protocol_->VersionIndex() == 0;
     const double quantityLimit = oldest || kind == ZeroSale ? 9.0e18 : static_cast<double>(kMaxField4);
     // What the line adds to the receipt: none for a sale at the register's price.
     const std::int64_t price = kind == Sale || kind == Payout ? (kind == Sale ? Hundredths(Sum) : -Hundredths(Sum)) : 0;
@@ -231,7 +181,7 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
     }
     if (kind != Refused && quantity >= 1.0 && quantity <= quantityLimit) {
         const auto q = static_cast<std::int64_t>(quantity);
-        const std::string plain = " " + IntToBytes(2, NArt) + IntToBytes(8, q);
+        const std::string plain = kCmdSale + IntToBytes(2, NArt) + IntToBytes(8, q);
         if (oldest) {
             if (art) {
                 const Currency price = kind == ZeroSale ? art->Price : Sum;
@@ -240,13 +190,13 @@ std::int32_t TRegFisc2160::SellArticle(std::int32_t NArt, double Count, bool cou
                 // price sells at the register's price on every firmware.
                 if (SetArt(NArt, art->NDep, art->NTax, price, art->Description, art->Return) > 0 ||
                     kind == ZeroSale)
-                    id = link_->AddCommand(plain, kModeWork, kLongWait, {});
+                    id = protocol_->AddCommand(plain, kModeWork, OptLongTimeout, {});
             }
         } else if (kind == ZeroSale) {
-            id = link_->AddCommand(plain, kModeWork, kLongWait, {});
+            id = protocol_->AddCommand(plain, kModeWork, OptLongTimeout, {});
         } else if (price >= 0 && price <= kMaxField4) {
-            id = link_->AddCommand(")" + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, price), kModeWork,
-                                   kLongWait, {});
+            id = protocol_->AddCommand(kCmdPricedSale + IntToBytes(2, NArt) + IntToBytes(4, q) + IntToBytes(4, price), kModeWork,
+                                   OptLongTimeout, {});
         }
     }
     if (id > 0) receipt_.Add({id, NArt, price, amount});
@@ -263,13 +213,13 @@ std::int32_t TRegFisc2160::SetArt(std::int32_t NArt, std::int32_t NDep, std::int
     const std::int64_t hundredths = Hundredths(Price);
     if (hundredths < -kMaxField4 || hundredths > kMaxField4) return -1;
     const std::int64_t price = hundredths < 0 ? -hundredths : hundredths;
-    std::string text = "PP" + IntToBytes(2, NArt);
+    std::string text = kCmdProgramArticle + IntToBytes(2, NArt);
     text += static_cast<char>(NTax & 0xFF);
     text += static_cast<char>(Return ? 0x80 : 0x00);
     text += '\0';
     text += static_cast<char>((NDep * 16) % 256);  // department 16 gives 0
     text += IntToBytes(4, NArt) + DeviceText(Description, 24) + IntToBytes(4, price) + IntToBytes(4, 9999999);
-    return link_->AddCommand(text, kModeWork, kShortWait, {});
+    return protocol_->AddCommand(text, kModeWork, OptShortTimeout, {});
 }
 
 // The register's void takes the receipt's last line whatever it was: it is sent only
@@ -283,7 +233,7 @@ std::int32_t TRegFisc2160::DelPayArt(Currency SumWithoutNDS, Currency Sum, std::
     if (!last || last->article != NArt) return -1;
     const std::int64_t sum = Hundredths(Sum);
     if (last->amount && sum != last->price && sum != *last->amount && -sum != *last->amount) return -1;
-    const std::int32_t id = link_->AddCommand("k", kModeWork, kLongWait, {});
+    const std::int32_t id = protocol_->AddCommand(kCmdVoidLast, kModeWork, OptLongTimeout, {});
     receipt_.VoidLast(id);
     return id;
 }
@@ -314,7 +264,7 @@ std::int32_t TRegFisc2160::PrintInfoText(const std::string& Text) {
         while (!piece.empty() && piece.back() == ' ') piece.pop_back();
         if (piece.empty()) continue;
         piece.resize(24, ' ');
-        link_->AddMessage("@" + piece, kModeWork, kLongWait, {});
+        protocol_->AddMessage(kCmdPrintText + piece, kModeWork, OptLongTimeout, {});
     }
     return 0;
 }
@@ -354,9 +304,9 @@ std::int32_t TRegFisc2160::CloseCheck(TPayType PayType, Currency Sum) {
         PrintNow(CheckInfo);
         CheckInfo.clear();
     }
-    const std::string text = tendered ? std::string("2") + PayTypeChar(PayType) + IntToBytes(8, tender)
-                                      : std::string("1") + PayTypeChar(PayType);
-    const std::int32_t id = link_->AddCommand(text, kModeWork, kLongWait, {});
+    const std::string text = tendered ? std::string(kCmdCloseTendered) + PayTypeChar(PayType) + IntToBytes(8, tender)
+                                      : std::string(kCmdCloseExact) + PayTypeChar(PayType);
+    const std::int32_t id = protocol_->AddCommand(text, kModeWork, OptLongTimeout, {});
     receipt_.Close(id);
     OpenMoneyBoxAfter(id);
     return id;
@@ -367,17 +317,17 @@ std::int32_t TRegFisc2160::CashMove(const char* code, TPayType PayType, const st
     if (Sum <= Currency() || sum <= 0 || sum > kMaxField4) return -1;
     PrintNow(Info);
     const std::int32_t id =
-        link_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, sum), kModeWork, kLongWait, {});
+        protocol_->AddCommand(code + std::string(1, PayTypeChar(PayType)) + IntToBytes(8, sum), kModeWork, OptLongTimeout, {});
     OpenMoneyBoxAfter(id);
     return id;
 }
 
 std::int32_t TRegFisc2160::AddCash(TPayType PayType, const std::string& Info, Currency Sum) {
-    return CashMove("91", PayType, Info, Sum);
+    return CashMove(kCmdCashIn, PayType, Info, Sum);
 }
 
 std::int32_t TRegFisc2160::ReturnCash(TPayType PayType, const std::string& Info, Currency Sum) {
-    return CashMove("90", PayType, Info, Sum);
+    return CashMove(kCmdCashOut, PayType, Info, Sum);
 }
 
 // ---- cashiers -----------------------------------------------------------------------------
@@ -388,12 +338,12 @@ std::int32_t TRegFisc2160::RegOp(std::int32_t NOp, const std::string& Password) 
     CashierPassword = Password;
     const auto password = ParsePassword(Password);
     if (!password) return -1;
-    return link_->AddCommand("5" + Digits(NOp, 2) + Digits(*password, 8), kModeWork, kShortWait, {});
+    return protocol_->AddCommand(kCmdSignOn + Digits(NOp, 2) + Digits(*password, 8), kModeWork, OptShortTimeout, {});
 }
 
 std::int32_t TRegFisc2160::UnRegOp() {
     CashierNumber = -1;
-    return link_->AddCommand("6", kModeWork, kShortWait, {});
+    return protocol_->AddCommand(kCmdSignOff, kModeWork, OptShortTimeout, {});
 }
 
 }  // namespace tolver

@@ -1,10 +1,10 @@
 #pragma once
 // TRegFisc2160: the driver object of the fiscal register "РФ 2160". It owns the
-// protocol engine (through TRegFisc2160Link), the settings objects with their frames
-// and a private copy of the host's setup, and turns every operation of the driver
-// contract into command texts on the engine's queue: letters as Windows-1251 bytes,
-// names and free texts in the register's code page, numbers as digits or as raw
-// big-endian bytes. Each operation checks its arguments against the limits of the
+// protocol engine, the settings objects with their frames and a private copy of the
+// host's setup, and turns every operation of the driver contract into command texts
+// on the engine's queue (regfisc2160commands.h): letters as Windows-1251 bytes, names
+// and free texts in the register's code page, numbers as digits or as raw big-endian
+// bytes. Each operation checks its arguments against the limits of the
 // current firmware row first and returns at once: the id of its command, -1 when
 // refused (nothing queued), or 0 where stated. The outcome arrives later as
 // OnCommandResult. Reports and programming are in regfisc2160program.cpp.
@@ -21,44 +21,32 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QPointer>
 
 #include "common/cashgl.h"
-#include "drivers/contract/cashdriverauto.h"
-#include "drivers/contract/driverinfoform.h"
+#include "drivers/contract/cashdriverobject.h"
+#include "drivers/contract/driverframes.h"
 #include "drivers/contract/receipttally.h"
 #include "drivers/dalvern/driver/dalvern_tlb.h"
-#include "drivers/dalvern/driver/regfisc2160link.h"
+#include "drivers/dalvern/engine/regfisc2160commands.h"
+#include "drivers/dalvern/engine/regfisc2160protocol.h"
 #include "drivers/dalvern/forms/regfisc2160advpropertiesform.h"
 #include "drivers/dalvern/forms/regfisc2160propertiesform.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 
 namespace tolver {
 
-class TRegFisc2160 {
+using TRegFisc2160Frames = TDriverFrames<
+    TSettingsFrame<TfrmRegFisc2160Properties, &TfrmRegFisc2160Properties::PropertiesToForm,
+                   &TfrmRegFisc2160Properties::FormToProperties>,
+    TSettingsFrame<TfrmRegFisc2160AdvProperties, &TfrmRegFisc2160AdvProperties::PropertiesToForm,
+                   &TfrmRegFisc2160AdvProperties::FormToProperties>>;
+
+// The frames and their Show and Take members come from TRegFisc2160Frames.
+class TRegFisc2160 : public TRegFisc2160Frames {
 public:
     // The library's own interface and events (TCashDriverAutoOf).
     using AutoInterface = IRegFisc2160CashDriverAuto;
     static constexpr GUID EventsIID = IRegFisc2160CashDriverAutoEvents::IID;
-
-    // Device modes a command needs.
-    static constexpr std::uint8_t kModeWork = 1;
-    static constexpr std::uint8_t kModeX = 2;
-    static constexpr std::uint8_t kModeZ = 3;
-    static constexpr std::uint8_t kModeProgram = 4;
-    static constexpr std::uint8_t kModeAdmin = 5;
-    // Option bits of a command.
-    static constexpr std::int32_t kShortWait = 0x01;
-    static constexpr std::int32_t kLongWait = 0x02;
-    static constexpr std::int32_t kReportWait = 0x04;
-    static constexpr std::int32_t kDropOnFormatError = 0x10;
-    // The largest value a 4-byte field carries; more would wrap on the register. It
-    // also bounds a tender, a cash move and a receipt's total (21 474 836.47).
-    static constexpr std::int64_t kMaxField4 = 0x7FFFFFFF;
-    // Cashier passwords are sent as eight digits.
-    static constexpr std::int64_t kMaxPassword = 99999999;
-    // Fiscal-memory numbers are sent as four digits.
-    static constexpr int kMaxFiscalNumber = 9999;
 
     // A date or number range the operator chose, or none when cancelled.
     struct DateRange {
@@ -68,8 +56,9 @@ public:
         int from = 1, to = 1;
     };
 
-    // link: the engine (not null).
-    explicit TRegFisc2160(std::unique_ptr<TRegFisc2160Link> link);
+    // protocol: the engine to drive; by default one on the default line (a termios
+    // port on the system clock, platform/serial/defaultline.h).
+    explicit TRegFisc2160(std::unique_ptr<TRegFisc2160Protocol> protocol = nullptr);
     ~TRegFisc2160();
     TRegFisc2160(const TRegFisc2160&) = delete;
     TRegFisc2160& operator=(const TRegFisc2160&) = delete;
@@ -82,18 +71,9 @@ public:
     // The moment the date and time programming items set.
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
 
-    TRegFisc2160Link& Protocol() { return *link_; }
+    TRegFisc2160Protocol& Protocol() { return *protocol_; }
     TCashRegFisc2160DriverProperties& Settings() { return settings_; }
     TCashRegFisc2160DriverAdvProperties& AdvSettings() { return advSettings_; }
-    // The frames; null once the host has destroyed one with its window.
-    TfrmDriverInfo* InfoFrame() const;
-    TfrmRegFisc2160Properties* PropertiesFrame() const;
-    TfrmRegFisc2160AdvProperties* AdvPropertiesFrame() const;
-    // The settings into the frames' controls and back.
-    void ShowSettings();
-    void TakeSettings();
-    void ShowAdvSettings();
-    void TakeAdvSettings();
     // The row of the firmware-version table the engine identified (its limits, which
     // the host reads), and "РФ 2160", #1, the row's name.
     const TCashDriverConstraints& Version() const;
@@ -136,13 +116,13 @@ public:
     // for the next Init.
     std::int32_t Restore() const { return 0; }
     std::int32_t Terminate() {
-        link_->Terminate();
+        protocol_->Terminate();
         return 0;
     }
     std::int32_t ProgramAfterReg(const std::string&) const { return 0; }
 
-    bool GetInInteraction() const { return link_->InInteraction(); }
-    std::string GetID() const { return link_->DeviceId(); }
+    bool GetInInteraction() const { return protocol_->InInteraction() != 0; }
+    std::string GetID() const { return protocol_->DeviceId(); }
     std::string GetTrashID() const { return GetID(); }
 
     // Reports and programming by 0-based position: 0 when queued, -1 when Items
@@ -172,17 +152,12 @@ private:
     void ProgramArticles();
     std::string TaxFields(bool withAdv) const;
 
-    std::unique_ptr<TRegFisc2160Link> link_;
+    std::unique_ptr<TRegFisc2160Protocol> protocol_;
     TReceiptTally receipt_;
     // Closes and cash moves whose acceptance opens the drawer.
     std::set<std::int32_t> drawerAfter_;
     TCashRegFisc2160DriverProperties settings_;
     TCashRegFisc2160DriverAdvProperties advSettings_;
-    // Frames may be docked into the host's windows; a frame the host destroyed with
-    // its window is not freed again.
-    QPointer<TfrmDriverInfo> infoFrame_;
-    QPointer<TfrmRegFisc2160Properties> propertiesFrame_;
-    QPointer<TfrmRegFisc2160AdvProperties> advPropertiesFrame_;
 };
 
 static_assert(CashDriverObject<TRegFisc2160>);
@@ -192,15 +167,6 @@ static_assert(CashDriverObject<TRegFisc2160>);
 // out under IRegFisc2160CashDriverAutoEvents, which EventIID names.
 using TRegFisc2160CashDriverAuto = TCashDriverAutoOf<TRegFisc2160>;
 
-// Command-text pieces. The N lowest-order bytes of value, most significant first.
-std::string IntToBytes(int n, std::int64_t value);
-// The decimal digits of a value of 0 or more, with zeros on the left to width.
-std::string Digits(std::int64_t value, int width);
-// Round(value × 100), a half to the even neighbour.
-std::int64_t Hundredths(Currency value);
-// Client text (UTF-8) in the register's code page, control characters as blanks,
-// cut or padded with blanks on the right to width characters (no padding for width 0).
-std::string DeviceText(const std::string& text, std::size_t width);
 // A password the register takes: decimal digits (an optional sign) within 0..99999999.
 std::optional<std::int64_t> ParsePassword(const std::string& text);
 

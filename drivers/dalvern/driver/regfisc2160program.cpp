@@ -9,22 +9,13 @@
 
 #include "drivers/contract/chosenitems.h"
 #include "drivers/dalvern/driver/regfisc2160.h"
-#include "drivers/dalvern/engine/regfisc2160code.h"
-#include "platform/variant/codepage.h"
 #include "platform/variant/utf.h"
 
 namespace tolver {
-namespace {
 
-// Report commands (letters as Windows-1251 bytes).
-constexpr const char* kDailyX = "I\xE0X";      // IаX
-constexpr const char* kCashiersX = "I\xE6X";   // IжX
-constexpr const char* kArticlesX = "I\xE8X";   // IиX
-constexpr const char* kDailyZ = "I\xE0Z";      // IаZ
-constexpr const char* kCashiersZ = "I\xE6Z";   // IжZ
-constexpr const char* kArticlesZ = "I\xE8Z";   // IиZ
-constexpr const char* kPeriodic = "J\xEEX";    // JоX
-constexpr const char* kPeriodicShort = "J\xEES";  // JоS
+using namespace fisc2160;
+
+namespace {
 
 // The items by position in the firmware row's lists.
 enum XReportItem {
@@ -59,16 +50,16 @@ std::string DateDigits(const QDate& d) { return d.toString("ddMMyy").toStdString
 
 }  // namespace
 
-void TRegFisc2160::Message(const std::string& text) { link_->AddMessage({}, 0, kShortWait, text); }
+void TRegFisc2160::Message(const std::string& text) { protocol_->AddMessage({}, kModeNone, OptShortTimeout, text); }
 
 // ---- X and Z reports ------------------------------------------------------------------
 
 std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
     const TChosenItems items(Items);
     if (!items.AnyBefore(kXReportItemCount)) return -1;
-    const bool oldest = link_->VersionIndex() == 0;
-    const auto report = [this](const std::string& text, std::int32_t options = kReportWait) {
-        link_->AddCommandNoId(text, kModeX, options);
+    const bool oldest = protocol_->VersionIndex() == 0;
+    const auto report = [this](const std::string& text, std::int32_t options = OptReportTimeout) {
+        protocol_->AddMessage(text, kModeX, options, {});
     };
     const auto dates = [&](const char* prompt, const char* code) {
         const std::optional<DateRange> range = AskDates(prompt);
@@ -85,23 +76,23 @@ std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
             report(text);
         }
     };
-    if (items.Has(kXDaily)) report(kDailyX);
-    if (items.Has(kXCashiers)) report(kCashiersX);
+    if (items.Has(kXDaily)) report(kCmdDailyX);
+    if (items.Has(kXCashiers)) report(kCmdCashiersX);
     if (items.Has(kXArticles)) {
         if (oldest)
             Message("Текущий отчет по артикулам на версии прошивки " + OldestVersion() + " работает некорректно");
         else
-            report(kArticlesX);
+            report(kCmdArticlesX);
     }
-    if (items.Has(kXPeriodicDates)) dates("Введите период дат для периодического отчета по датам фискальной памяти.", kPeriodic);
-    if (items.Has(kXPeriodicDatesShort)) dates("Введите период дат для периодического отчета по датам фискальной памяти (сокращенного).", kPeriodicShort);
-    if (items.Has(kXPeriodicNumbers)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти.", kPeriodic);
-    if (items.Has(kXPeriodicNumbersShort)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти (сокращенного).", kPeriodicShort);
+    if (items.Has(kXPeriodicDates)) dates("Введите период дат для периодического отчета по датам фискальной памяти.", kCmdPeriodic);
+    if (items.Has(kXPeriodicDatesShort)) dates("Введите период дат для периодического отчета по датам фискальной памяти (сокращенного).", kCmdPeriodicShort);
+    if (items.Has(kXPeriodicNumbers)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти.", kCmdPeriodic);
+    if (items.Has(kXPeriodicNumbersShort)) numbers("Введите интервал номеров для периодического отчета по номерам фискальной памяти (сокращенного).", kCmdPeriodicShort);
     if (items.Has(kXProgramming)) {
         if (oldest)
             Message("Отчет программирования в режиме связи с компьютером на версии прошивки " + OldestVersion() + " не работает.\r\n" + "Этот отчет работает только в автономном режиме");
         else
-            report("SP", kReportWait | kDropOnFormatError);
+            report(kCmdProgrammingReport, OptReportTimeout | OptDropOnFormatError);
     }
     return 0;
 }
@@ -111,20 +102,20 @@ std::int32_t TRegFisc2160::GetXReport(const std::string& Items) {
 std::int32_t TRegFisc2160::GetZReport(const std::string& Items) {
     const TChosenItems items(Items);
     if (!items.AnyBefore(kZReportItemCount)) return -1;
-    const bool oldest = link_->VersionIndex() == 0;
+    const bool oldest = protocol_->VersionIndex() == 0;
     const auto report = [this](const char* text) {
-        link_->AddCommandNoId(text, kModeZ, kReportWait);
+        protocol_->AddMessage(text, kModeZ, OptReportTimeout, {});
         if (CashierNumber != -1) RegOp(CashierNumber, CashierPassword);
     };
     if (items.Has(kZArticles)) {
         if (oldest)
             Message("Обнуляющий отчет по артикулам на версии прошивки " + OldestVersion() + " работает некорректно");
         else
-            report(kArticlesZ);
+            report(kCmdArticlesZ);
     }
-    if (items.Has(kZCashiers)) report(kCashiersZ);
+    if (items.Has(kZCashiers)) report(kCmdCashiersZ);
     if (items.Has(kZDaily)) {
-        report(kDailyZ);
+        report(kCmdDailyZ);
         if (oldest) {
             // The daily Z report clears the oldest firmware's articles: program them again.
             Message("Сейчас будет выполнено перепрограммирование артикулов, дождитесь его окончания...");
@@ -152,13 +143,13 @@ std::int32_t TRegFisc2160::GetProgram(const std::string& Items) {
     }
     if (items.Has(kProgramFiscalCodes)) {
         if (!advSettings_.TaxCode.empty())
-            link_->AddCommand("PY" + DeviceText(advSettings_.TaxCode, 14), kModeAdmin, kShortWait, {});
+            protocol_->AddCommand(kCmdTaxCode + DeviceText(advSettings_.TaxCode, 14), kModeAdmin, OptShortTimeout, {});
         if (!advSettings_.RegistrationCode.empty())
-            link_->AddCommand("PA" + DeviceText(advSettings_.RegistrationCode, 14), kModeAdmin, kShortWait, {});
+            protocol_->AddCommand(kCmdRegistrationCode + DeviceText(advSettings_.RegistrationCode, 14), kModeAdmin, OptShortTimeout, {});
     }
     if (items.Has(kProgramArticles)) ProgramArticles();
     if (items.Has(kProgramTaxRates)) {
-        if (link_->VersionIndex() == 0)
+        if (protocol_->VersionIndex() == 0)
             ProgramTaxRates();
         else
             ProgramTaxRatesEx();
@@ -170,8 +161,8 @@ std::int32_t TRegFisc2160::GetProgram(const std::string& Items) {
         }
     }
     if (items.Has(kProgramTaxAccumulation))
-        link_->AddCommand(advSettings_.TaxAccumulation ? "PJ0501" : "PJ0500", kModeAdmin, kShortWait, {});
-    if (items.Has(kProgramCutter)) link_->AddCommand(advSettings_.AutoCutOff ? "PJ0401" : "PJ0400", kModeAdmin, kShortWait, {});
+        protocol_->AddCommand(SetOptionText(kOptionTaxAccumulation, advSettings_.TaxAccumulation), kModeAdmin, OptShortTimeout, {});
+    if (items.Has(kProgramCutter)) protocol_->AddCommand(SetOptionText(kOptionCutter, advSettings_.AutoCutOff), kModeAdmin, OptShortTimeout, {});
     Message("Программирование окончено");
     return 0;
 }
@@ -184,26 +175,26 @@ void TRegFisc2160::ProgramArticles() {
 }
 
 std::int32_t TRegFisc2160::ProgramDate(const QDateTime& When) {
-    return link_->AddCommand("PG" + DateDigits(When.date()), kModeProgram, kShortWait, {});
+    return protocol_->AddCommand(kCmdDate + DateDigits(When.date()), kModeProgram, OptShortTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramTime(const QDateTime& When) {
-    return link_->AddCommand("PF" + When.time().toString("HHmmss").toStdString(), kModeProgram, kShortWait, {});
+    return protocol_->AddCommand(kCmdTime + When.time().toString("HHmmss").toStdString(), kModeProgram, OptShortTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramLine(const char* code, int N, int lines, const std::string& Text) {
     if (N < 1 || N > lines || N > 9) return -1;
     const std::size_t width = static_cast<std::size_t>(Version().MsgLineWidth);
     std::string text = DeviceText(Utf8Left(Text, width), 35);
-    return link_->AddCommand(code + std::to_string(N) + text, kModeProgram, kLongWait, {});
+    return protocol_->AddCommand(code + std::to_string(N) + text, kModeProgram, OptLongTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramHeaderLine(int N, const std::string& Text) {
-    return ProgramLine("PH", N, Version().HeaderLines, Text);
+    return ProgramLine(kCmdHeaderLine, N, Version().HeaderLines, Text);
 }
 
 std::int32_t TRegFisc2160::ProgramTrailerLine(int N, const std::string& Text) {
-    return ProgramLine("PI", N, Version().FooterLines, Text);
+    return ProgramLine(kCmdFooterLine, N, Version().FooterLines, Text);
 }
 
 // MaxTax fields of five characters, the rate times 1000 right-aligned ("20000",
@@ -234,19 +225,19 @@ std::string TRegFisc2160::TaxFields(bool withAdv) const {
 }
 
 std::int32_t TRegFisc2160::ProgramTaxRates() {
-    return link_->AddCommand("PT" + TaxFields(false), kModeProgram, kLongWait, {});
+    return protocol_->AddCommand(kCmdTaxRates + TaxFields(false), kModeProgram, OptLongTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramTaxRatesEx() {
-    return link_->AddCommand("PU" + TaxFields(true), kModeProgram, kLongWait, {});
+    return protocol_->AddCommand(kCmdTaxRatesWithLevies + TaxFields(true), kModeProgram, OptLongTimeout, {});
 }
 
 std::int32_t TRegFisc2160::ProgramCashier(std::int32_t N, const std::string& Name, const std::string& Password) {
     if (N < 1 || N > Version().MaxOp) return -1;
     const auto password = ParsePassword(Password);
     if (!password) return -1;
-    return link_->AddCommand("PC" + Digits(N, 2) + Digits(*password, 8) + DeviceText(Name, 24), kModeProgram,
-                             kShortWait, {});
+    return protocol_->AddCommand(kCmdCashier + Digits(N, 2) + Digits(*password, 8) + DeviceText(Name, 24), kModeProgram,
+                             OptShortTimeout, {});
 }
 
 }  // namespace tolver

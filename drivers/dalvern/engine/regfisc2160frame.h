@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "drivers/dalvern/engine/regfisc2160commands.h"
+
 namespace tolver {
 
 namespace fisc2160 {
@@ -62,17 +64,8 @@ private:
     std::string buffer_;
 };
 
-// The device modes that statuses report and commands require.
-enum : std::uint8_t {
-    kModeNone = 0,
-    kModeWork = 1,     // РАБОТА
-    kModeX = 2,        // X
-    kModeZ = 3,        // Z
-    kModeProgram = 4,  // ПРОГРАММИРОВАНИЕ
-    kModeAdmin = 5,    // АДМИНИСТРАТОР
-};
-
-// The lowest set bit among bits 0..4 of the mode flags as 1..5; 0 when none is set.
+// The lowest set bit among bits 0..4 of the mode flags as the device mode 1..5
+// (regfisc2160commands.h); 0 when none is set.
 std::uint8_t ModeFromFlags(std::uint8_t modeFlags);
 // The text of the error class named by the lowest set bit; empty for 0.
 std::string ErrorClassText(std::uint8_t errorFlags);

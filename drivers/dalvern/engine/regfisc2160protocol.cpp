@@ -46,9 +46,6 @@ constexpr const char* kDetailFormat = "ошибка формата ответа 
 constexpr const char* kDetailNoReply = "нет ответа на команду";
 constexpr const char* kUnknownFirmware = "неизвестная ";
 
-constexpr const char* kStatusRequest = "[";
-constexpr const char* kIdentifyRequest = "S1";
-
 // The raw error-class bits that decide an error status's handling.
 constexpr std::uint8_t kErrorFormat = 0x04;
 constexpr std::uint8_t kErrorLock = 0x80;
@@ -322,7 +319,7 @@ void TRegFisc2160Protocol::SendFrame(const std::string& text) {
 void TRegFisc2160Protocol::SendModeSwitch(std::uint8_t mode) {
     statusCount_ = versionIndex_ != 0 ? 1 : 0;
     char text[16];
-    std::snprintf(text, sizeof text, "o%1.1d%s", mode, kModePassword);
+    std::snprintf(text, sizeof text, "%s%1.1d%s", fisc2160::kCmdModeSwitch, mode, fisc2160::kModePassword);
     SendFrame(text);
 }
 
@@ -545,11 +542,11 @@ void TRegFisc2160Protocol::StepIdleAfter() {
         // cannot tell: every poll restarts it.)
         if (statusPending_ || identifySent_) inInteraction_ = 0;
         if (identifyPending_) {
-            Poll(kIdentifyRequest);
+            Poll(fisc2160::kCmdIdentify);
             identifySent_ = true;
         } else {
             statusPending_ = true;
-            Poll(kStatusRequest);
+            Poll(fisc2160::kCmdStatus);
         }
         }
     }
@@ -722,7 +719,7 @@ void TRegFisc2160Protocol::Reidentify() {
     }
     identifySent_ = true;
     SelectTimeout(OptShortTimeout);
-    SendFrame(kIdentifyRequest);
+    SendFrame(fisc2160::kCmdIdentify);
     ackTimer_.Start(Clock());
 }
 

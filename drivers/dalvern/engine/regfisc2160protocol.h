@@ -50,15 +50,8 @@ public:
         StateNak = 254,
         StateNoReply = 255,
     };
-    // Option bits of a command.
-    enum : std::int32_t {
-        OptShortTimeout = 0x01,
-        OptLongTimeout = 0x02,
-        OptReportTimeout = 0x04,
-        OptKeepOnError = 0x08,
-        OptDropOnFormatError = 0x10,
-    };
-    static constexpr const char* kModePassword = "73920461";
+    // Option bits of a command (regfisc2160commands.h).
+    using enum TRegFisc2160Option;
     static constexpr std::chrono::milliseconds kAckTimeout{1000};
     static constexpr std::chrono::milliseconds kAckLostResend{500};  // the NUL filler's pace
     static constexpr std::chrono::milliseconds kPollInterval{3000};
@@ -81,12 +74,16 @@ public:
     // operator message: never sent, its description goes to OnQuery when it reaches
     // the head. A text over 999 bytes cannot be framed: nothing is queued and the
     // result is -1.
-    int AddCommand(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description);
-    int AddMessage(const std::string& text, std::uint8_t mode, std::int32_t options, const std::string& description);
+    // The queue calls and what identification found are virtual: a driver's tests
+    // record what is queued and set the firmware row in their place.
+    virtual int AddCommand(const std::string& text, std::uint8_t mode, std::int32_t options,
+                           const std::string& description);
+    virtual int AddMessage(const std::string& text, std::uint8_t mode, std::int32_t options,
+                           const std::string& description);
     int AddCommandNoId(const std::string& text, std::uint8_t mode, std::int32_t options);
     // A command without a result that goes next: at the head of the queue, or right
     // after the command in hand. 0, or -1 as for AddMessage.
-    int AddMessageNext(const std::string& text, std::uint8_t mode, std::int32_t options);
+    virtual int AddMessageNext(const std::string& text, std::uint8_t mode, std::int32_t options);
 
     // 0, or -1 with text "Ошибка при открытии COM<n>". Resets the state machine (the
     // queues and the ids stay, less a command in flight, as at Close) and discards
@@ -114,6 +111,7 @@ public:
     void ApplyPriority(int priority);
     void SetBusy(std::uint8_t value) { inInteraction_ = value; }
     void SetIgnoreReplyFormatError(bool on) { ignoreReplyFormatError_ = on; }
+    bool IgnoreReplyFormatError() const { return ignoreReplyFormatError_; }
     // The print waits of the settings (whole seconds), kept for the driver; the reply
     // time-outs are the fixed ones below.
     void SetWaitCheckOutPrint(std::chrono::seconds wait) { waitCheckOutPrint_ = wait; }
@@ -139,8 +137,8 @@ public:
     std::uint8_t State() const { return state_; }
     std::uint8_t InInteraction() const { return inInteraction_; }
     std::uint8_t DeviceMode() const { return deviceMode_; }
-    std::uint8_t VersionIndex() const { return versionIndex_; }
-    const std::string& DeviceId() const { return deviceId_; }
+    virtual std::uint8_t VersionIndex() const { return versionIndex_; }
+    virtual const std::string& DeviceId() const { return deviceId_; }
     // What the identification found: the version, or "неизвестная " and the text.
     const std::string& FirmwareText() const { return firmwareText_; }
     bool IdentifyPending() const { return identifyPending_; }

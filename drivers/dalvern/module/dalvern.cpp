@@ -4,22 +4,17 @@
 
 #include "drivers/contract/libinfo.h"
 #include "drivers/dalvern/driver/regfisc2160.h"
-#include "drivers/dalvern/module/regfisc2160link.h"
 #include "drivers/dalvern/settings/regfisc2160gl.h"
 #include "platform/com/comserv.h"
 
 namespace tolver {
 namespace {
 
-TComObjectBase* CreateDriver() {
-    return new TRegFisc2160CashDriverAuto([] { return std::make_unique<TRegFisc2160>(MakeRegFisc2160Link()); });
-}
-
 ComModule& Module() {
     static ComModule module({{.clsid = CLSID_RegFisc2160CashDriverAuto,
                               .progId = kDalvernProgId,
                               .description = "RegFisc2160CashDriverAuto Object",
-                              .create = &CreateDriver,
+                              .create = &CreateObjectOf<TRegFisc2160CashDriverAuto>,
                               .typeLib = &DalvernTypeLibrary()}});
     return module;
 }

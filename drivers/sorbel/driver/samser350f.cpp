@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "common/utilgl.h"
-#include "drivers/contract/driverinfoform.h"
 #include "drivers/sorbel/engine/samser350fkeys.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
 #include "drivers/sorbel/forms/samser350fadvpropertiesform.h"
@@ -31,7 +30,8 @@ std::int64_t Thousandths(double count) { return std::llround(count * 1000); }
 }  // namespace
 
 TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
-    : protocol_(protocol ? std::move(protocol) : std::make_unique<TSamsER350FProtocol>()) {
+    : TSamsER350FFrames(settings_, advSettings_),
+      protocol_(protocol ? std::move(protocol) : std::make_unique<TSamsER350FProtocol>()) {
     IniFileName = GetAppPath() + "Spooler.ini";
     LoadBeginMsg();
 
@@ -42,42 +42,18 @@ TSamsER350F::TSamsER350F(std::unique_ptr<TSamsER350FProtocol> protocol)
     };
     protocol_->OnPrint = [this](int c) { CapturePrintChar(c); };  // the header capture first
 
-    infoFrame_ = new TfrmDriverInfo;
     GetSorbelDefaultProperties(settings_);
-    propertiesFrame_ = new TfrmSamsER350FProperties;
-    propertiesFrame_->Settings = &settings_;
-    propertiesFrame_->FillLists();
-    propertiesFrame_->PropertiesToControls();
-    advPropertiesFrame_ = new TfrmSamsER350FAdvProperties;
-    advPropertiesFrame_->Settings = &advSettings_;
-    advPropertiesFrame_->FillLists(settings_.Model);
-    advPropertiesFrame_->PropertiesToControls();
-    propertiesFrame_->OnModelSelect = [this](int model) { ModelChanged(model); };
+    PropertiesFrame()->FillLists();
+    ShowSettings();
+    AdvPropertiesFrame()->FillLists(settings_.Model);
+    ShowAdvSettings();
+    PropertiesFrame()->OnModelSelect = [this](int model) { ModelChanged(model); };
 }
 
 TSamsER350F::~TSamsER350F() {
     // The engine stops first, so that no event reaches the frames as they go.
     protocol_.reset();
-    delete infoFrame_.data();
-    delete propertiesFrame_.data();
-    delete advPropertiesFrame_.data();
-}
-
-TfrmDriverInfo* TSamsER350F::InfoFrame() const { return infoFrame_; }
-TfrmSamsER350FProperties* TSamsER350F::PropertiesFrame() const { return propertiesFrame_; }
-TfrmSamsER350FAdvProperties* TSamsER350F::AdvPropertiesFrame() const { return advPropertiesFrame_; }
-
-void TSamsER350F::ShowSettings() {
-    if (propertiesFrame_) propertiesFrame_->PropertiesToControls();
-}
-void TSamsER350F::TakeSettings() {
-    if (propertiesFrame_) propertiesFrame_->ControlsToProperties();
-}
-void TSamsER350F::ShowAdvSettings() {
-    if (advPropertiesFrame_) advPropertiesFrame_->PropertiesToControls();
-}
-void TSamsER350F::TakeAdvSettings() {
-    if (advPropertiesFrame_) advPropertiesFrame_->ControlsToProperties();
+    DestroyFrames();
 }
 
 // The limits follow the model of the basic settings, which the user's choice in the
@@ -390,11 +366,11 @@ bool TSamsER350F::GetInInteraction() const { return protocol_->Connected() && !p
 std::string TSamsER350F::GetID() const { return protocol_->ID(); }
 
 void TSamsER350F::ModelChanged(int model) {
-    if (advPropertiesFrame_) {
-        advPropertiesFrame_->SetModel(model);
+    if (TfrmSamsER350FAdvProperties* frame = AdvPropertiesFrame()) {
+        frame->SetModel(model);
         // The refilled lists show the settings again rather than no selection, which
         // a later AdvProperties get would read as 255.
-        advPropertiesFrame_->PropertiesToControls();
+        ShowAdvSettings();
     }
     Events.Raise(ICashDriverAutoEvents::OnModelChange, {});
 }

@@ -18,12 +18,11 @@
 #include <string>
 #include <vector>
 
-#include <QPointer>
 #include <QTime>
 
 #include "common/cashgl.h"
-#include "drivers/contract/cashdriverauto.h"
-#include "drivers/contract/driverinfoform.h"
+#include "drivers/contract/cashdriverobject.h"
+#include "drivers/contract/driverframes.h"
 #include "drivers/contract/receipttally.h"
 #include "drivers/contract/sorbel_tlb.h"
 #include "drivers/sorbel/engine/samser350fprotocol.h"
@@ -34,7 +33,14 @@
 
 namespace tolver {
 
-class TSamsER350F {
+using TSamsER350FFrames = TDriverFrames<
+    TSettingsFrame<TfrmSamsER350FProperties, &TfrmSamsER350FProperties::PropertiesToControls,
+                   &TfrmSamsER350FProperties::ControlsToProperties>,
+    TSettingsFrame<TfrmSamsER350FAdvProperties, &TfrmSamsER350FAdvProperties::PropertiesToControls,
+                   &TfrmSamsER350FAdvProperties::ControlsToProperties>>;
+
+// The frames and their Show and Take members come from TSamsER350FFrames.
+class TSamsER350F : public TSamsER350FFrames {
 public:
     // The contract's own interface and events (TCashDriverAutoOf).
     using AutoInterface = ICashDriverAuto;
@@ -76,15 +82,6 @@ public:
     TSamsER350FProtocol& Protocol() { return *protocol_; }
     TCashSamsER350FDriverProperties& Settings() { return settings_; }
     TCashSamsER350FDriverAdvProperties& AdvSettings() { return advSettings_; }
-    // The frames; null once the host has destroyed one with its window.
-    TfrmDriverInfo* InfoFrame() const;
-    TfrmSamsER350FProperties* PropertiesFrame() const;
-    TfrmSamsER350FAdvProperties* AdvPropertiesFrame() const;
-    // The settings into the frames' controls and back.
-    void ShowSettings();
-    void TakeSettings();
-    void ShowAdvSettings();
-    void TakeAdvSettings();
     // The firmware-version row of the basic settings' Model: the limits the operations
     // check and Constraints advertise, which follow the user's choice at once (the
     // engine takes the row over at Init).
@@ -210,11 +207,6 @@ private:
     TReceiptTally receipt_;  // the open receipt's lines, for the tender check
     TCashSamsER350FDriverProperties settings_;
     TCashSamsER350FDriverAdvProperties advSettings_;
-    // Frames may be docked into the host's windows; a frame the host destroyed with
-    // its window is not freed again.
-    QPointer<TfrmDriverInfo> infoFrame_;
-    QPointer<TfrmSamsER350FProperties> propertiesFrame_;
-    QPointer<TfrmSamsER350FAdvProperties> advPropertiesFrame_;
 };
 
 static_assert(CashDriverObject<TSamsER350F>);

@@ -82,13 +82,13 @@ TEST(DalvernTypeLibrary, RepeatsTheContractMemberForMember) {
 // without a sink events are dropped quietly.
 TEST_F(DalvernAuto, EventsGoToTheSinkOfEventIID) {
     EXPECT_EQ(Get("EventIID").toString(), "{7D198E65-EF35-4020-88D9-CAD20B5ED401}");
-    d.link->OnCommandResult(3, 0);  // nobody listens yet
+    d.engine->OnCommandResult(3, 0);  // nobody listens yet
     std::vector<Raised>& events = d.Connect();
     EXPECT_EQ(d.receiver.EventIID(), IRegFisc2160CashDriverAutoEvents::IID);
-    d.link->OnCommandResult(4, -1);
-    d.link->OnCommandResult(0, 0);
-    d.link->OnQuery(std::string(300, 'x'));
-    d.link->OnLog("-> ACK");
+    d.engine->OnCommandResult(4, -1);
+    d.engine->OnCommandResult(0, 0);
+    d.engine->OnQuery(std::string(300, 'x'));
+    d.engine->OnLog("-> ACK");
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].id, 6);
     EXPECT_EQ(events[0].args, (std::vector<Variant>{4, -1}));
@@ -128,7 +128,7 @@ TEST_F(DalvernAuto, LimitsAndDescriptionFollowTheIdentifiedFirmware) {
     EXPECT_EQ(c.MaxArt, 8000);
     EXPECT_EQ(c.MsgLineWidth, 35);
     EXPECT_EQ(Get("CashModelDescription").toString(), "РФ 2160\x01" "2160.01.O");
-    d.link->versionIndex = 0;
+    d.engine->versionIndex = 0;
     VariantToCashDriverConstraints(c, Get("Constraints"));
     EXPECT_EQ(c.VersionName, "26.10.0");
     EXPECT_EQ(Get("CashModelDescription").toString(), "РФ 2160\x01" "26.10.0");
@@ -187,18 +187,18 @@ TEST_F(DalvernAuto, InitHandsTheSettingsToTheEngine) {
     const Variant blob = VarArray({VarArray({3, "Dalvern.RegFisc2160CashDriverAuto"}), 6, 5, 30, true});
     ASSERT_EQ(d->Init(blob, &cause, &v), S_OK);
     EXPECT_EQ(v, 0);
-    EXPECT_TRUE(d.link->open);
-    EXPECT_EQ(d.link->priority, 6);
-    EXPECT_TRUE(d.link->ignoreFormatErrors);
+    EXPECT_TRUE(d.engine->PortOpen());
+    EXPECT_EQ(d.engine->Priority(), 6);
+    EXPECT_TRUE(d.engine->IgnoreReplyFormatError());
     EXPECT_EQ(d.Driver().PropertiesFrame()->comboPriority->currentIndex(), 6);
     d->Done();
-    EXPECT_FALSE(d.link->open);
+    EXPECT_FALSE(d.engine->PortOpen());
 
     // A blob that does not read, and a port that does not open.
     ASSERT_EQ(d->Init(Variant("x"), &cause, &v), S_OK);
     EXPECT_EQ(v, -1);
     EXPECT_EQ(cause, "Ошибка инициализации");
-    d.link->openResult = -1;
+    d.port->failOpen = true;
     ASSERT_EQ(d->Init(blob, &cause, &v), S_OK);
     EXPECT_EQ(v, -1);
     EXPECT_EQ(cause, "Ошибка при открытии COM1");
@@ -207,18 +207,18 @@ TEST_F(DalvernAuto, InitHandsTheSettingsToTheEngine) {
 // Members with nothing to wait for answer 0 and queue nothing; the line goes to the engine.
 TEST_F(DalvernAuto, QuietMembers) {
     for (const char* name : {"Restore", "Terminate"}) EXPECT_EQ(DispatchCall(d.object.get(), name).toInt32(), 0);
-    EXPECT_TRUE(d.link->terminated);  // the engine sends nothing new until the next Init
+    EXPECT_TRUE(d.engine->Terminating());  // the engine sends nothing new until the next Init
     EXPECT_EQ(DispatchCall(d.object.get(), "ProgramAfterReg", {"BeginMsg"}).toInt32(), 0);
     EXPECT_EQ(DispatchCall(d.object.get(), "OpenCheck", {"Чек"}).toInt32(), 0);
     EXPECT_EQ(DispatchCall(d.object.get(), "AddInfo", {"Текст"}).toInt32(), 0);
     EXPECT_TRUE(d.Take().empty());
     Put("ComNumber", Variant(std::uint8_t{4}));
     Put("Baud", Variant(19200));
-    EXPECT_EQ(d.link->com, 4);
+    EXPECT_EQ(d.engine->GetComNumber(), 4);
     EXPECT_EQ(Get("Baud").toInt32(), 19200);
     EXPECT_EQ(Get("ID").toString(), "0123456789");
     EXPECT_EQ(Get("TrashID").toString(), "0123456789");
-    d.link->interacting = true;
+    d.engine->SetBusy(1);
     EXPECT_EQ(Get("InInteraction"), Variant(true));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Test support: the Dalvern automation object on a recording queue in place of the
-// engine, the commands it queued in a comparable form, and a sink that records the
+// Test support: the Dalvern automation object on an engine whose queue records, on a
+// fake line, the commands it queued in a comparable form, and a sink that records the
 // events it raises.
 
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 #include "drivers/contract/eventreceiver.h"
 #include "drivers/contract/testing/event_recorder.h"
 #include "drivers/dalvern/driver/regfisc2160.h"
+#include "platform/serial/fakeport.h"
+#include "platform/timing/clock.h"
 
 namespace tolver::dalverntest {
 
@@ -43,48 +45,34 @@ inline std::ostream& operator<<(std::ostream& os, const Cmd& c) {
 }
 using Cmds = std::vector<Cmd>;
 
-class RecordingLink final : public TRegFisc2160Link {
+// The engine on a fake line (no pump thread, a fake clock) whose queue records what
+// the driver queues, with the firmware row and the device id the tests give.
+class RecordingEngine final : public TRegFisc2160Protocol {
 public:
-    Cmds queued;
-    int versionIndex = 3;
-    std::int32_t nextId = 0;
-    std::string firmware, deviceId = "0123456789";
-    bool interacting = false, open = false, ignoreFormatErrors = false, terminated = false;
-    int priority = -1;
-    std::uint8_t com = 1;
-    std::int32_t baud = 9600;
-    std::int32_t openResult = 0;
+    RecordingEngine(std::unique_ptr<TFakePort> line, TClock& clock)
+        : TRegFisc2160Protocol(std::move(line), clock, false) {}
 
-    std::int32_t AddCommand(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
-                            const std::string& Description) override {
+    Cmds queued;
+    std::uint8_t versionIndex = 3;
+    std::int32_t nextId = 0;
+    std::string deviceId = "0123456789";
+
+    int AddCommand(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
+                   const std::string& Description) override {
         queued.push_back({Text, Mode, Options, Description, true});
         return ++nextId;
     }
-    void AddMessage(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
-                    const std::string& Description) override {
+    int AddMessage(const std::string& Text, std::uint8_t Mode, std::int32_t Options,
+                   const std::string& Description) override {
         queued.push_back({Text, Mode, Options, Description, false});
+        return 0;
     }
-    void AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
+    int AddMessageNext(const std::string& Text, std::uint8_t Mode, std::int32_t Options) override {
         queued.push_back({Text, Mode, Options, "", false, true});
+        return 0;
     }
-    int VersionIndex() const override { return versionIndex; }
-    std::string FirmwareText() const override { return firmware; }
-    std::string DeviceId() const override { return deviceId; }
-    bool InInteraction() const override { return interacting; }
-    void SetIgnoreReplyFormatError(bool value) override { ignoreFormatErrors = value; }
-    void SetWaits(std::chrono::seconds, std::chrono::seconds) override {}
-    void ApplyPriority(std::uint8_t value) override { priority = value; }
-    std::int32_t Open(std::string& cause) override {
-        open = openResult == 0;
-        if (!open) cause = "Ошибка при открытии COM1";
-        return openResult;
-    }
-    void Close() override { open = false; }
-    void Terminate() override { terminated = true; }
-    std::uint8_t GetComNumber() const override { return com; }
-    void SetComNumber(std::uint8_t value) override { com = value; }
-    std::int32_t GetBaud() const override { return baud; }
-    void SetBaud(std::int32_t value) override { baud = value; }
+    std::uint8_t VersionIndex() const override { return versionIndex; }
+    const std::string& DeviceId() const override { return deviceId; }
 };
 
 // Every event with its DISPID and arguments, as a host receives them through EventIID.
@@ -93,14 +81,16 @@ inline TDriverEvents RecordInto(std::vector<Raised>& events) {
     return testutil::RecordEvents([&events](Raised e) { events.push_back(std::move(e)); });
 }
 
-// The automation object on a recording queue with the firmware row given.
+// The automation object on the recording engine with the firmware row given.
 class DalvernOnRecorder {
 public:
     explicit DalvernOnRecorder(int versionIndex = 3) {
         object = MakeComObject<TRegFisc2160CashDriverAuto>([this, versionIndex] {
-            auto fake = std::make_unique<RecordingLink>();
-            fake->versionIndex = versionIndex;
-            link = fake.get();
+            auto line = std::make_unique<TFakePort>();
+            port = line.get();
+            auto fake = std::make_unique<RecordingEngine>(std::move(line), clock);
+            fake->versionIndex = static_cast<std::uint8_t>(versionIndex);
+            engine = fake.get();
             return std::make_unique<TRegFisc2160>(std::move(fake));
         });
     }
@@ -109,7 +99,7 @@ public:
     TRegFisc2160& Driver() { return object->Driver(); }
     Cmds Take() {
         Cmds c;
-        c.swap(link->queued);
+        c.swap(engine->queued);
         return c;
     }
 
@@ -120,7 +110,9 @@ public:
         return events;
     }
 
-    RecordingLink* link = nullptr;
+    TFakeClock clock;
+    TFakePort* port = nullptr;
+    RecordingEngine* engine = nullptr;
     ComPtr<TRegFisc2160CashDriverAuto> object;
     std::vector<Raised> events;
     TDriverEventReceiver receiver;

@@ -101,14 +101,14 @@ TEST_P(Operations, QueueTheirCommandTexts) {
     DalvernOnRecorder d(c.version);
     if (c.prepare) c.prepare(d);
     d.Take();
-    const std::int32_t before = d.link->nextId;
+    const std::int32_t before = d.engine->nextId;
     const std::int32_t result = c.call(*d.object);
     const Cmds cmds = d.Take();
     EXPECT_EQ(cmds, c.cmds);
     if (c.refused)
         EXPECT_EQ(result, -1);
     else
-        EXPECT_EQ(result, d.link->nextId > before ? d.link->nextId : 0);
+        EXPECT_EQ(result, d.engine->nextId > before ? d.engine->nextId : 0);
 }
 
 const OpCase kOperations[] = {
@@ -454,22 +454,22 @@ TEST(ReceiptLines, AVoidNamesTheLastLineStanding) {
     EXPECT_EQ(d.Take(), Cmds{Id("k", 1, 2)});
     EXPECT_EQ(Void(d, "3", 6), -1);  // already voided: bread is last now
 
-    d.link->OnCommandResult(bread, 0);
-    d.link->OnCommandResult(milk, 0);
-    d.link->OnCommandResult(voidMilk, -1);  // the register kept milk
+    d.engine->OnCommandResult(bread, 0);
+    d.engine->OnCommandResult(milk, 0);
+    d.engine->OnCommandResult(voidMilk, -1);  // the register kept milk
     EXPECT_EQ(Void(d, "12", 5), -1);
     const std::int32_t again = Void(d, "3", 6);
     EXPECT_GT(again, 0);
-    d.link->OnCommandResult(again, 0);
+    d.engine->OnCommandResult(again, 0);
     EXPECT_GT(Void(d, "12", 5), 0);
 
     // A sale the register refused is no line; one at the register's price is voided
     // by its article.
     const std::int32_t zero = Sell(*d.object, 1, "0", "0", 7);
     const std::int32_t refused = Sell(*d.object, 1, "4", "4", 8);
-    d.link->OnCommandResult(refused, -1);
+    d.engine->OnCommandResult(refused, -1);
     EXPECT_EQ(Void(d, "4", 8), -1);
-    d.link->OnCommandResult(zero, 0);
+    d.engine->OnCommandResult(zero, 0);
     EXPECT_GT(Void(d, "1.23", 7), 0);
 }
 
@@ -487,7 +487,7 @@ TEST(ReceiptLines, ATenderCoversTheTotal) {
     const std::int32_t close = Close(d, "20");
     EXPECT_EQ(d.Take(), Cmds{Id("28" + B("00 00 00 00 00 00 07 D0"), 1, 2)});
     EXPECT_GT(Close(d, "1"), 0);  // the next receipt has no lines yet
-    d.link->OnCommandResult(close, -1);
+    d.engine->OnCommandResult(close, -1);
     EXPECT_EQ(Close(d, "19.99"), -1);
     EXPECT_GT(Close(d, "0"), 0);  // exact payment is never refused
 
@@ -507,17 +507,17 @@ TEST(ReceiptLines, TheDrawerOpensAfterAnAcceptedCloseOrCashMove) {
     Sell(*d.object, 1, "5", "5", 5);
     const std::int32_t refused = Close(d, "10");
     d.Take();
-    d.link->OnCommandResult(refused, -1);
+    d.engine->OnCommandResult(refused, -1);
     EXPECT_TRUE(d.Take().empty());
     const std::int32_t close = Close(d, "10");
     std::int32_t cashIn = 0;
     d->AddCash(C("50"), TPayType::Cash, "", &cashIn);
     d.Take();
-    d.link->OnCommandResult(close, 0);
+    d.engine->OnCommandResult(close, 0);
     EXPECT_EQ(d.Take(), Cmds{Drawer()});
-    d.link->OnCommandResult(cashIn, 0);
+    d.engine->OnCommandResult(cashIn, 0);
     EXPECT_EQ(d.Take(), Cmds{Drawer()});
-    d.link->OnCommandResult(cashIn, 0);  // once only
+    d.engine->OnCommandResult(cashIn, 0);  // once only
     EXPECT_TRUE(d.Take().empty());
 }
 
