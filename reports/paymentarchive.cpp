@@ -136,6 +136,7 @@ bool TPaymentArchive::Open(const std::string& fileName, std::string* why) {
 void TPaymentArchive::Close() {
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
+    smallCache_ = false;
     chosen_.reset();
     fileName_.clear();
 }
@@ -302,11 +303,16 @@ std::string Kind(sqlite3_stmt* s, int col) {
 
 TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, double timeTo, unsigned columns,
                                                   const std::function<bool(const PaymentRow&)>& each,
-                                                  const std::vector<std::string>* names) {
+                                                  const std::vector<std::string>* names,
+                                                  const std::function<void()>& restart) {
     DayRead result;
     if (!db_) return result;
     Reading reading(*this);
     const std::string table = TableName(day);
+    // A day is read once from end to end: a small page cache serves it as well as a
+    // large one, and the memory stays with the report's text. (Set once the archive's
+    // schema can be read, which may wait for a writer.)
+    if (!smallCache_) smallCache_ = sqlite3_exec(db_, "PRAGMA cache_size=-128", nullptr, nullptr, nullptr) == SQLITE_OK;
 
     // The columns the table has: a missing table is a day without payments, a
     // missing column leaves the day out.
@@ -346,107 +352,188 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
 
     // The columns the reader does not name are not read (NULL in their place).
     auto col = [&](unsigned bit, const char* name) { return std::string(columns & bit ? name : "NULL"); };
-    std::string sql = "SELECT " + col(kColDescription, "Description") + ", " + col(kColInfo, "Info") + ", " +
-                      col(kColPCount, "PCount") + ", " + col(kColSumma, "Summa") + ", " +
-                      col(kColSummaWithoutNDS, "SummaWithoutNDS") + ", " + col(kColNArt, "NArt") + ", " +
-                      col(kColNDep, "NDep") + ", Tim FROM \"" + table +
-                      // A time that is not a number may belong to the range: it is read
-                      // (and refused) rather than passed over.
-                      "\" WHERE (Tim>=?1 AND Tim<=?2 OR typeof(Tim) NOT IN ('integer','real','null'))";
+    const std::string select = "SELECT " + col(kColDescription, "Description") + ", " + col(kColInfo, "Info") + ", " +
+                               col(kColPCount, "PCount") + ", " + col(kColSumma, "Summa") + ", " +
+                               col(kColSummaWithoutNDS, "SummaWithoutNDS") + ", " + col(kColNArt, "NArt") + ", " +
+                               col(kColNDep, "NDep") + ", Tim, Data FROM \"" + table + "\"";
+    // The query's order takes the rows of the range; a time that is not a number may
+    // belong to it: it is read (and refused) rather than passed over. The stored
+    // pass takes the range itself (an integer time in it, no NULL), and reads any
+    // other time again in the query's order.
+    const std::string chosenOnly = names ? "tolver_chosen(Description)" : "";
+    const std::string ordered =
+        select + " WHERE (Tim>=?1 AND Tim<=?2 OR typeof(Tim) NOT IN ('integer','real','null'))" +
+        (names ? " AND " + chosenOnly : "") + " ORDER BY Data, Tim";
+    const std::string storedSql = names ? select + " WHERE " + chosenOnly : select;
     if (names) {
         auto& chosen = *static_cast<Chosen*>(chosen_.get());
         chosen.names = std::unordered_set<std::string>(names->begin(), names->end());
         chosen.seen.clear();
-        sql += " AND tolver_chosen(Description)";
-    }
-    sql += " ORDER BY Data, Tim";
-    Statement st;
-    const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr);
-    if (prepared != SQLITE_OK) {
-        if (stopped_) return {DayRead::Stopped, {}};
-        Failed(day, prepared);
     }
     const std::int32_t from = TimeMs(timeFrom), to = TimeMs(timeTo);
-    sqlite3_bind_int(st.s, 1, from);
-    sqlite3_bind_int(st.s, 2, to);
+
+    // A day is read in the order in which its rows are stored, which is time order
+    // when the point-of-sale program wrote them as they came, without the index's
+    // lookup of every row. That order is checked as the rows come: a row that does
+    // not come strictly after the one before by day and time (or of another day
+    // text), a value of the wrong kind, a failure of the file or of the reader, and
+    // the day is read again in the query's order, the reader first told to forget
+    // the day's rows (restart). Without a restart the query's order is read at once.
+    enum class Pass { Done, Stopped, Again };
     PaymentRow row;
     std::int64_t n = 0;
-    auto wrong = [&](int c, const char* name, const char* wanted) {
-        throw EArchiveRead(day, std::string(name) + " holds " + Kind(st.s, c) + " where " + wanted + " belongs (" +
-                                    (c == 7 ? "row " + std::to_string(n) + " of the day"
-                                            : "the row of " + TimeText(row.TimeMs)) +
-                                    ")");
-    };
-    // The column of each place of the query before Tim, whose type is asked only when
-    // the reader reads it.
-    static const unsigned kSelected[7] = {kColDescription, kColInfo, kColPCount, kColSumma, kColSummaWithoutNDS,
-                                          kColNArt, kColNDep};
-    int types[8] = {};
-    auto int32 = [&](int c, const char* name, std::int32_t& out) {
-        switch (types[c]) {
-        case SQLITE_NULL: out = 0; return;
-        case SQLITE_INTEGER: {
-            const sqlite3_int64 v = sqlite3_column_int64(st.s, c);
-            if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()) {
-                out = static_cast<std::int32_t>(v);
+    auto pass = [&](bool stored) -> Pass {
+        const std::string& sql = stored ? storedSql : ordered;
+        Statement st;
+        const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr);
+        if (prepared != SQLITE_OK) {
+            if (stopped_) return Pass::Stopped;
+            Failed(day, prepared);
+        }
+        if (!stored) {
+            sqlite3_bind_int(st.s, 1, from);
+            sqlite3_bind_int(st.s, 2, to);
+        }
+        n = 0;
+        bool handed = false;
+        // The stored pass: the day text of its first row and the time of the last.
+        std::string dayText;
+        bool dayNull = false;
+        std::int32_t lastTime = 0;
+        sqlite3_value* v[9] = {};
+        int types[9] = {SQLITE_NULL, SQLITE_NULL, SQLITE_NULL, SQLITE_NULL, SQLITE_NULL,
+                        SQLITE_NULL, SQLITE_NULL, SQLITE_NULL, SQLITE_NULL};
+        // The places of the query that this pass reads: those the reader names, Tim,
+        // and Data for the order of the stored pass.
+        static const unsigned kPlaces[7] = {kColDescription, kColInfo, kColPCount, kColSumma, kColSummaWithoutNDS,
+                                            kColNArt, kColNDep};
+        unsigned read = 1u << 7 | (stored ? 1u << 8 : 0);
+        for (int c = 0; c < 7; ++c)
+            if (columns & kPlaces[c]) read |= 1u << c;
+        struct Wrong {};
+        auto wrong = [&](int c, const char* name, const char* wanted) {
+            if (stored) throw Wrong{};
+            throw EArchiveRead(day, std::string(name) + " holds " + Kind(st.s, c) + " where " + wanted + " belongs (" +
+                                        (c == 7 ? "row " + std::to_string(n) + " of the day"
+                                                : "the row of " + TimeText(row.TimeMs)) +
+                                        ")");
+        };
+        auto int32 = [&](int c, const char* name, std::int32_t& out) {
+            switch (types[c]) {
+            case SQLITE_NULL: out = 0; return;
+            case SQLITE_INTEGER: {
+                const sqlite3_int64 x = sqlite3_value_int64(v[c]);
+                if (x >= std::numeric_limits<std::int32_t>::min() && x <= std::numeric_limits<std::int32_t>::max()) {
+                    out = static_cast<std::int32_t>(x);
+                    return;
+                }
+                wrong(c, name, "a 32-bit integer");
                 return;
             }
-            wrong(c, name, "a 32-bit integer");
-            return;
-        }
-        default: wrong(c, name, "an integer"); return;
+            default: wrong(c, name, "an integer"); return;
+            }
+        };
+        auto money = [&](int c, const char* name, Currency& out) {
+            switch (types[c]) {
+            case SQLITE_NULL: out = Currency(); return;
+            case SQLITE_INTEGER: out = Currency::FromRaw(sqlite3_value_int64(v[c])); return;
+            default: wrong(c, name, "an amount in ten-thousandths");
+            }
+        };
+        // Into out, whose room is kept from row to row.
+        auto text = [&](int c, std::string& out) {
+            if (types[c] == SQLITE_NULL) {
+                out.clear();
+                return;
+            }
+            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v[c]));
+            out.assign(p ? p : "", p ? static_cast<std::size_t>(sqlite3_value_bytes(v[c])) : 0);
+            BlankControls(out);
+        };
+        try {
+            for (;;) {
+                const int rc = sqlite3_step(st.s);
+                if (rc == SQLITE_DONE) return Pass::Done;
+                if (rc != SQLITE_ROW) {
+                    if (stopped_) return Pass::Stopped;
+                    if (stored && rc != SQLITE_BUSY && !lockedOut_) throw Wrong{};
+                    Failed(day, rc);
+                }
+                ++n;
+                // Each column's value once, of those the pass reads; the others are NULL.
+                for (int c = 0; c < 9; ++c) {
+                    if (read & (1u << c)) {
+                        v[c] = sqlite3_column_value(st.s, c);
+                        types[c] = sqlite3_value_type(v[c]);
+                    }
+                }
+                if (stored) {
+                    if (types[7] == SQLITE_NULL) continue;
+                    if (types[7] != SQLITE_INTEGER) throw Wrong{};
+                    const sqlite3_int64 time = sqlite3_value_int64(v[7]);
+                    if (time < from || time > to) continue;
+                }
+                row.TimeMs = 0;
+                int32(7, "Tim", row.TimeMs);
+                if (stored) {
+                    // Strictly after the row before, on the same day text.
+                    const char* p = types[8] == SQLITE_NULL ? nullptr
+                                                            : reinterpret_cast<const char*>(sqlite3_value_text(v[8]));
+                    if (types[8] != SQLITE_NULL && types[8] != SQLITE_TEXT) throw Wrong{};
+                    const std::string_view data(p ? p : "", p ? static_cast<std::size_t>(sqlite3_value_bytes(v[8])) : 0);
+                    if (n == 1) {
+                        dayNull = !p;
+                        dayText.assign(data);
+                    } else if (row.TimeMs <= lastTime || dayNull != !p || data != dayText) {
+                        throw Wrong{};
+                    }
+                    lastTime = row.TimeMs;
+                }
+                row.DescriptionNull = types[0] == SQLITE_NULL;
+                text(0, row.Description);
+                text(1, row.Info);
+                switch (types[2]) {
+                case SQLITE_NULL: row.Count = 0; break;
+                case SQLITE_INTEGER:
+                case SQLITE_FLOAT: row.Count = sqlite3_value_double(v[2]); break;
+                default: wrong(2, "PCount", "a number");
+                }
+                if (!std::isfinite(row.Count)) wrong(2, "PCount", "a number");
+                money(3, "Summa", row.Sum);
+                Currency withoutTax;
+                money(4, "SummaWithoutNDS", withoutTax);
+                int32(5, "NArt", row.NArt);
+                int32(6, "NDep", row.NDep);
+                row.NArtNull = types[5] == SQLITE_NULL;
+                row.NDepNull = types[6] == SQLITE_NULL;
+                // The part read only grows: a day read again shows no progress until
+                // it passes where the first reading stopped.
+                if (to > from)
+                    partRead_ = std::max(partRead_,
+                                         std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0));
+                ++rowsSinceAsk_;
+                handed = true;
+                if (!stored) {
+                    if (!each(row)) return Pass::Done;
+                    continue;
+                }
+                // What the reader raises is raised again by the query's order, where
+                // the rows come in the order whose sums it refused.
+                try {
+                    if (!each(row)) return Pass::Done;
+                } catch (...) {
+                    throw Wrong{};
+                }
+            }
+        } catch (const Wrong&) {
+            if (handed) restart();
+            return Pass::Again;
         }
     };
-    auto money = [&](int c, const char* name, Currency& out) {
-        switch (types[c]) {
-        case SQLITE_NULL: out = Currency(); return;
-        case SQLITE_INTEGER: out = Currency::FromRaw(sqlite3_column_int64(st.s, c)); return;
-        default: wrong(c, name, "an amount in ten-thousandths");
-        }
-    };
-    // Into out, whose room is kept from row to row.
-    auto text = [&](int c, std::string& out) {
-        if (types[c] == SQLITE_NULL) {
-            out.clear();
-            return;
-        }
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.s, c));
-        out.assign(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(st.s, c)) : 0);
-        BlankControls(out);
-    };
-    for (;;) {
-        const int rc = sqlite3_step(st.s);
-        if (rc == SQLITE_DONE) return result;
-        if (rc != SQLITE_ROW) {
-            if (stopped_) return {DayRead::Stopped, {}};
-            Failed(day, rc);
-        }
-        ++n;
-        for (int c = 0; c < 7; ++c) types[c] = (columns & kSelected[c]) ? sqlite3_column_type(st.s, c) : SQLITE_NULL;
-        types[7] = sqlite3_column_type(st.s, 7);
-        row.TimeMs = 0;
-        int32(7, "Tim", row.TimeMs);
-        row.DescriptionNull = types[0] == SQLITE_NULL;
-        text(0, row.Description);
-        text(1, row.Info);
-        switch (types[2]) {
-        case SQLITE_NULL: row.Count = 0; break;
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT: row.Count = sqlite3_column_double(st.s, 2); break;
-        default: wrong(2, "PCount", "a number");
-        }
-        if (!std::isfinite(row.Count)) wrong(2, "PCount", "a number");
-        money(3, "Summa", row.Sum);
-        Currency withoutTax;
-        money(4, "SummaWithoutNDS", withoutTax);
-        int32(5, "NArt", row.NArt);
-        int32(6, "NDep", row.NDep);
-        row.NArtNull = types[5] == SQLITE_NULL;
-        row.NDepNull = types[6] == SQLITE_NULL;
-        if (to > from) partRead_ = std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0);
-        ++rowsSinceAsk_;
-        if (!each(row)) return result;
-    }
+    Pass done = restart ? pass(true) : Pass::Again;
+    if (done == Pass::Again) done = pass(false);
+    if (done == Pass::Stopped) return {DayRead::Stopped, {}};
+    return result;
 }
 
 }  // namespace tolver

@@ -132,9 +132,13 @@ public:
     // EArchiveRead (the rows handed out before stay handed out).
     // names, when given: only the rows whose payment name without trailing blanks,
     // case-folded, is one of them (already folded).
+    // restart, when given, lets the rows be read in the order they are stored while
+    // that is time order: it is called when the day is to be read again from its
+    // start, and each is then to forget the day's rows handed out before.
     DayRead ReadDay(double day, double timeFrom, double timeTo, unsigned columns,
                     const std::function<bool(const PaymentRow&)>& each,
-                    const std::vector<std::string>* names = nullptr);
+                    const std::vector<std::string>* names = nullptr,
+                    const std::function<void()>& restart = nullptr);
 
 private:
     class Reading;
@@ -146,6 +150,7 @@ private:
     [[noreturn]] void Failed(double day, int rc) const;
 
     sqlite3* db_ = nullptr;
+    bool smallCache_ = false;  // the page cache made small for reading days
     std::string fileName_;
     std::shared_ptr<void> chosen_;  // the names a reading keeps, for its query's function
     Watch watch_;

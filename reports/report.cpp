@@ -47,14 +47,19 @@ double AddCount(double a, double b) {
     return sum;
 }
 
+namespace {
+
+constexpr std::uintptr_t kLarge = 2u << 20;
+// A room of 8 MB and more is made larger than the most that the C library ever
+// serves from its heap (32 MB), so that it is mapped on its own and goes back to the
+// system as soon as it is freed: a statement that copies its groups into its text
+// lets each go as it is copied. What is never written is never taken.
+constexpr std::size_t kOwnMapping = (32u << 20) + kLarge;
+
+}  // namespace
+
 void ReserveText(std::string& text, std::size_t size) {
     if (size <= text.capacity()) return;
-    constexpr std::uintptr_t kLarge = 2u << 20;
-    // A room of 8 MB and more is made larger than the most that the C library ever
-    // serves from its heap (32 MB), so that it is mapped on its own and goes back to
-    // the system as soon as it is freed: a statement that copies its groups into its
-    // text lets each go as it is copied. What is never written is never taken.
-    constexpr std::size_t kOwnMapping = (32u << 20) + kLarge;
     if (size >= 4 * kLarge && size < kOwnMapping) size = kOwnMapping;
     try {
         text.reserve(size);
@@ -66,6 +71,29 @@ void ReserveText(std::string& text, std::size_t size) {
     const auto at = reinterpret_cast<std::uintptr_t>(text.data());
     const std::uintptr_t begin = (at + kLarge - 1) & ~(kLarge - 1), end = (at + text.capacity()) & ~(kLarge - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void MoveText(std::string& to, std::string& from) {
+    if (from.capacity() < kOwnMapping) {
+        to += from;
+        std::string().swap(from);
+        return;
+    }
+    // In steps of a large page: the whole large pages copied so far go back to the
+    // system at once, so that the text and its source are never both held whole.
+    const auto at = reinterpret_cast<std::uintptr_t>(from.data());
+    std::uintptr_t released = (at + kLarge - 1) & ~(kLarge - 1);
+    for (std::size_t done = 0; done < from.size();) {
+        const std::size_t n = std::min<std::size_t>(kLarge, from.size() - done);
+        to.append(from.data() + done, n);
+        done += n;
+        const std::uintptr_t end = (at + done) & ~(kLarge - 1);
+        if (end > released) {
+            ::madvise(reinterpret_cast<void*>(released), end - released, MADV_DONTNEED);
+            released = end;
+        }
+    }
+    std::string().swap(from);
 }
 
 std::string TextOfLines(const std::vector<std::string>& lines) {
@@ -207,7 +235,7 @@ bool TReport::ScanShifts(const THostOperator& Operator, void (TReport::*scan)(do
 
 void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                        const std::function<void(const PaymentRow&)>& each,
-                       const std::vector<std::string>* names) {
+                       const std::vector<std::string>* names, const std::function<void()>& restart) {
     if (!query_) return;
     const TPaymentArchive::DayRead read = query_->ReadDay(
         Day, TimeFrom, TimeTo, columns,
@@ -215,7 +243,7 @@ void TReport::ReadRows(double Day, double TimeFrom, double TimeTo, unsigned colu
             each(row);
             return true;
         },
-        names);
+        names, restart);
     if (read.kind == TPaymentArchive::DayRead::MissingColumn)
         leftOut_.push_back(DateText(Day) + " " + TPaymentArchive::TableName(Day) + " " + read.column);
     else if (read.kind == TPaymentArchive::DayRead::Stopped)

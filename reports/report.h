@@ -31,6 +31,10 @@ inline constexpr std::size_t kHeaderRoom = 4096;
 // touching them page by page would cost as much as reading the archive.
 void ReserveText(std::string& text, std::size_t size);
 
+// Appends from to `to` and lets from go (empty, without room), giving its memory back
+// as it is copied where it lies in a room of its own (see ReserveText).
+void MoveText(std::string& to, std::string& from);
+
 // Runs f(text), a report call's body: no failure leaves it; on one the text built so
 // far goes back.
 template <class F>
@@ -160,9 +164,12 @@ protected:
     // columns is left out and noted (DaysLeftOut); a day that cannot be read whole
     // raises EArchiveRead; the sinks are asked within the day as well, and a stop
     // there ends the walk (StoppedInDay). What each raises goes on to the caller.
+    // restart, when given, lets the day be read in its stored order (see
+    // TPaymentArchive::ReadDay): it brings the reader back to where the day began.
     void ReadRows(double Day, double TimeFrom, double TimeTo, unsigned columns,
                   const std::function<void(const PaymentRow&)>& each,
-                  const std::vector<std::string>* names = nullptr);
+                  const std::vector<std::string>* names = nullptr,
+                  const std::function<void()>& restart = nullptr);
     // Runs f with the archive read as one view and the sinks asked within days.
     template <class F>
     void InOneView(F&& f);

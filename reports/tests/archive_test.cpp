@@ -206,6 +206,65 @@ TEST_F(HostileArchive, ControlCharactersOfTextsAreBlanksAndAHugeGrandCountShowsD
     }
 }
 
+TEST_F(HostileArchive, ADayStoredOutOfTimeOrderReadsAsInTimeOrder) {
+    // Each day's rows stored in the order given, and the same rows stored in time
+    // order: the statements must be the same, so must what could not be read.
+    const std::string big = "500000000000000.00";
+    struct Case {
+        const char* name;
+        std::vector<ArchiveRow> stored;
+        std::string why;  // what the statement says could not be read, if anything
+    } cases[] = {
+        {"a late row stored last, twins in time, several parts of a group",
+         {Pay("08:00", "Газ", "1.00", 1, 0, 3, "a"), Pay("09:00", "газ ", "2.00", 1, 0, 3, "b"),
+          Pay("09:00", "Газ", "3.00", 1, 0, 3, "c"), Pay("11:00", "Марка", "4.00", 2, 2, 7),
+          Pay("10:00", "Газ", "5.00", 1, 0, 3, "d"), Pay("07:00", "Марка", "6.00", 1, 2, 7)},
+         ""},
+        {"the earliest bad row stored after a later one",
+         {Pay("08:00", "Газ", "1.00", 1, 0, 3), Pay("10:00", "Газ", "2.00", 1, 0, 3),
+          Pay("09:30", "Газ", "3.00", 1, 0, 3), Pay("09:00", "Газ", "4.00", 1, 0, 3)},
+         "Summa holds the text 'x' where an amount in ten-thousandths belongs (the row of 09:00:00)"},
+        {"sums that overflow only in the stored order",
+         {Pay("08:00", "Газ", big, 1, 0, 3), Pay("10:00", "Газ", big, 1, 0, 3), Pay("09:00", "Газ", "-" + big, 1, 0, 3)},
+         ""},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string stored = (registry.dir() / ("stored" + std::to_string(n) + ".db")).string();
+        const std::string sorted = (registry.dir() / ("sorted" + std::to_string(n) + ".db")).string();
+        ++n;
+        std::vector<ArchiveRow> inTime = c.stored;
+        std::stable_sort(inTime.begin(), inTime.end(),
+                         [](const ArchiveRow& a, const ArchiveRow& b) { return a.TimeMs < b.TimeMs; });
+        // The rows in time order from the start of the day on, then the day itself.
+        std::vector<ArchiveRow> early;
+        for (int i = 0; i < 3000; ++i) early.push_back(Pay("06:00", "Вода", "1.00", 1, 0, 1));
+        for (int i = 0; i < 3000; ++i) early[i].TimeMs += i;
+        std::vector<ArchiveRow> storedDay = early, sortedDay = early;
+        storedDay.insert(storedDay.end(), c.stored.begin(), c.stored.end());
+        sortedDay.insert(sortedDay.end(), inTime.begin(), inTime.end());
+        TArchiveWriter(stored).WriteDay(Day(0), storedDay);
+        TArchiveWriter(sorted).WriteDay(Day(0), sortedDay);
+        if (!c.why.empty()) {
+            for (const std::string& file : {stored, sorted}) {
+                Exec(file, "UPDATE \"" + TPaymentArchive::TableName(Day(0)) + "\" SET Summa='x' WHERE Tim IN (" +
+                               std::to_string(9 * 3600000) + ", " + std::to_string(10 * 3600000) + ")");
+            }
+        }
+        for (Statement s : {Flat, EachPayment, Cash}) {
+            const std::string label = std::string(c.name) + ", " + kStatementNames[s];
+            std::string whyStored, whySorted;
+            const std::string text = Run(s, stored, &whyStored);
+            EXPECT_EQ(text, Run(s, sorted, &whySorted)) << label;
+            EXPECT_EQ(whyStored, whySorted) << label;
+            if (c.why.empty())
+                EXPECT_EQ(whyStored, "") << label;
+            else
+                EXPECT_NE(whyStored.find(c.why), std::string::npos) << label << ": " << whyStored;
+        }
+    }
+}
+
 class LockedArchive : public HostileArchive {
 protected:
     void SetUp() override {

@@ -99,21 +99,20 @@ int DaysOf(double from, double to) {
 
 }  // namespace
 
-void TVoraReport::AppendNumber(TVoraList& list) {
-    char number[16];
-    char* end = std::to_chars(number + 4, number + sizeof number, ++list.RowCount).ptr;
+char* TVoraReport::PutNumber(char* p, int number) {
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     // Right-aligned in four places, wider when it must.
-    const char* begin = std::min<const char*>(number + 4, end - 4);
-    std::fill(number, number + 4, ' ');
-    list.Lines.append(begin, static_cast<std::size_t>(end - begin));
+    for (std::ptrdiff_t fill = 4 - (end - digits); fill > 0; --fill) *p++ = ' ';
+    return std::copy(static_cast<const char*>(digits), end, p);
 }
 
-void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
-                                std::string_view text, double count, Currency sum) {
-    // One row is written into a buffer and appended at once: millions of them make a
-    // statement. Every text in it is cut to its column, so the buffer always holds it.
-    char line[kRowRoom];
-    char* p = line;
+void TVoraReport::AppendNumber(TVoraList& list) {
+    char number[16];
+    list.Lines.append(number, static_cast<std::size_t>(PutNumber(number, ++list.RowCount) - number));
+}
+
+char* TVoraReport::PutRowHead(char* p, const std::string& dayText, std::int32_t timeMs) {
     *p++ = kColumnBreak;
     *p++ = ' ';
     *p++ = ' ';
@@ -125,7 +124,10 @@ void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, st
     *p++ = ' ';
     *p++ = ' ';
     *p++ = kColumnBreak;
-    p = PutPad(p, text, 37, 37);
+    return p;
+}
+
+char* TVoraReport::PutRowFigures(char* p, double count, Currency sum) {
     *p++ = kColumnBreak;
     *p++ = ' ';
     *p++ = ' ';
@@ -136,13 +138,18 @@ void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, st
     p = PutMoney(p, sum);
     *p++ = '\r';
     *p++ = '\n';
-    out.append(line, static_cast<std::size_t>(p - line));
+    return p;
 }
 
-void TVoraReport::AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
-                            double count, Currency sum) {
-    AppendNumber(list);
-    AppendRowTail(list.Lines, dayText, timeMs, text, count, sum);
+void TVoraReport::AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
+                                std::string_view text, double count, Currency sum) {
+    // One row is written into a buffer and appended at once: millions of them make a
+    // statement. Every text in it is cut to its column, so the buffer always holds it.
+    char line[kRowRoom];
+    char* p = PutRowHead(line, dayText, timeMs);
+    p = PutPad(p, text, 37, 37);
+    p = PutRowFigures(p, count, sum);
+    out.append(line, static_cast<std::size_t>(p - line));
 }
 
 // The columns each reader's query names: the flat one and the names' one read no
@@ -155,26 +162,43 @@ constexpr unsigned kGroupedColumns =
 void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
     const std::string dayText = DayMonthText(Day) + " ";
     StartFlat();
-    ReadRows(Day, TimeFrom, TimeTo, kFlatColumns, [&](const PaymentRow& row) {
-        // The payment and information columns, as the row's text cut to 37 characters
-        // holds them: 17 of the payment, the break, a blank and 18 of the information.
-        char text[kRowRoom];
-        char* p = text;
-        if (!row.Info.empty()) {
-            p = PutPad(p, TrimRight(row.Description), 17, 17);
-            *p++ = kColumnBreak;
-            *p++ = ' ';
-            p = PutPad(p, TrimRight(row.Info), 18, 18);
-        } else {  // the payment column alone, cut so that its break stays inside the column
-            p = PutPad(p, row.Description, 0, 36);
-            *p++ = kColumnBreak;
-        }
-        const std::string_view payment(text, static_cast<std::size_t>(p - text));
-        const Currency total = AddMoney(flatRows_.SumTotal, row.Sum);
-        flatRows_.CountTotal = AddCount(flatRows_.CountTotal, row.Count);
-        flatRows_.SumTotal = total;
-        AppendRow(flatRows_, dayText, row.TimeMs, payment, row.Count, row.Sum);
-    });
+    // Where the day began, should it be read again.
+    const TVoraList start{{}, {}, flatRows_.CountTotal, flatRows_.SumTotal, 0, 0, flatRows_.RowCount};
+    const std::size_t startSize = flatRows_.Lines.size();
+    ReadRows(
+        Day, TimeFrom, TimeTo, kFlatColumns,
+        [&](const PaymentRow& row) {
+            const Currency total = AddMoney(flatRows_.SumTotal, row.Sum);
+            flatRows_.CountTotal = AddCount(flatRows_.CountTotal, row.Count);
+            flatRows_.SumTotal = total;
+            char line[kRowRoom];
+            char* p = PutNumber(line, ++flatRows_.RowCount);
+            p = PutRowHead(p, dayText, row.TimeMs);
+            // The payment and information columns, 37 characters: 17 of the payment,
+            // the break, a blank and 18 of the information; or the payment alone, cut
+            // so that its break stays inside the column.
+            if (!row.Info.empty()) {
+                p = PutPad(p, TrimRight(row.Description), 17, 17);
+                *p++ = kColumnBreak;
+                *p++ = ' ';
+                p = PutPad(p, TrimRight(row.Info), 18, 18);
+            } else {
+                char* const column = p;
+                p = PutPad(p, row.Description, 0, 36);
+                *p++ = kColumnBreak;
+                const std::size_t chars = CharPrefix(std::string_view(column, p - column), -1).second;
+                if (chars < 37) p = std::fill_n(p, 37 - chars, ' ');
+            }
+            p = PutRowFigures(p, row.Count, row.Sum);
+            flatRows_.Lines.append(line, static_cast<std::size_t>(p - line));
+        },
+        nullptr,
+        [&] {
+            flatRows_.Lines.resize(startSize);
+            flatRows_.RowCount = start.RowCount;
+            flatRows_.CountTotal = start.CountTotal;
+            flatRows_.SumTotal = start.SumTotal;
+        });
     ReserveAhead();
 }
 
@@ -238,7 +262,11 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
         AppendRowTail(part->Lines, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
         part->Ends.push_back(part->Lines.size());
         part->Figures.emplace_back(row.Count, row.Sum);
-    }, filtered_ ? &filterList_ : nullptr);
+    }, filtered_ ? &filterList_ : nullptr, [&] {
+        part = nullptr;
+        partsUsed_ = 0;
+        dayIndex_.clear();
+    });
     if (!StoppedInDay()) FlushDay();
     partsUsed_ = 0;
     dayIndex_.clear();
@@ -259,15 +287,35 @@ void TVoraReport::FlushDay() {
         if (a->nameNull != b->nameNull) return a->nameNull;
         return a->Name < b->Name;
     });
+    // Each part's group, and what the day adds to each group: a group takes room once
+    // for the rest of the walk at the day's rate, rather than growing by copies.
+    std::vector<std::size_t> groupOf;
+    groupOf.reserve(order.size());
+    dayBytes_.assign(groups_.size(), 0);
     for (const DayPart* p : order) {
         const std::string name(TrimRight(p->Name));
         const std::string& key = fold_.Fold(name);
         auto it = groupIndex_.find(key);
         if (it == groupIndex_.end()) {
             groups_.push_back({name, {}, 0, Currency(), p->NArt, p->NDep});
+            dayBytes_.push_back(0);
             it = groupIndex_.emplace(key, groups_.size() - 1).first;
         }
-        TVoraList& group = groups_[it->second];
+        groupOf.push_back(it->second);
+        // The lines and their numbers, four places each unless wider.
+        dayBytes_[it->second] += p->Lines.size() + 8 * p->Ends.size();
+    }
+    const int daysLeft = std::max(walkDays_ - daysRead_, 1);
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        std::string& lines = groups_[g].Lines;
+        if (dayBytes_[g] == 0 || lines.capacity() - lines.size() >= dayBytes_[g]) continue;
+        const double want = static_cast<double>(lines.size()) + static_cast<double>(dayBytes_[g]) * daysLeft * 1.1 +
+                            kHeaderRoom;
+        if (want < static_cast<double>(lines.max_size() / 2)) ReserveText(lines, static_cast<std::size_t>(want));
+    }
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const DayPart* p = order[i];
+        TVoraList& group = groups_[groupOf[i]];
         std::size_t begin = 0;
         for (std::size_t r = 0; r < p->Ends.size(); ++r) {
             group.SumTotal = AddMoney(group.SumTotal, p->Figures[r].second);
@@ -369,6 +417,10 @@ void TVoraReport::FormatFlat(std::string& Body) {
 }
 
 void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body) {
+    // The day parts are done with: their room goes before the body is written.
+    std::vector<DayPart>().swap(dayParts_);
+    partsUsed_ = 0;
+    dayIndex_.clear();
     std::stable_sort(groups_.begin(), groups_.end(), VoraListLess);
     groupIndex_.clear();
     int emptyLines = TIniFile(IniFileName).ReadInteger(kSection, "EmptyLines", 1);
@@ -428,8 +480,7 @@ void TVoraReport::FormatGrouped(const std::string& Separator, std::string& Body)
     for (; g < groups_.size(); ++g) {
         if (g > 0) Body += Separator + kCRLF;
         Body += captions[g];
-        Body += groups_[g].Lines;
-        std::string().swap(groups_[g].Lines);
+        MoveText(Body, groups_[g].Lines);
         Body += totals[g];
     }
     Body += grand;

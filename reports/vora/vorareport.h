@@ -61,11 +61,14 @@ private:
     // After a day of a statement: room for the rest of the walk.
     void ReserveAhead();
     std::string FinalText() const;
-    // Appends the next row line of list: its number, dayText ("dd.mm "), the time,
-    // text in the payment column, the count and the sum.
-    void AppendRow(TVoraList& list, const std::string& dayText, std::int32_t timeMs, std::string_view text,
-                   double count, Currency sum);
-    // The number of the next row line of list, and the rest of a row line.
+    // The parts of a row line: its number, right-aligned in four places; the columns
+    // before the payment column (dayText "dd.mm ", the time); those after it (the
+    // count and the sum, and the line's end). Each writes at p and returns the end.
+    static char* PutNumber(char* p, int number);
+    static char* PutRowHead(char* p, const std::string& dayText, std::int32_t timeMs);
+    static char* PutRowFigures(char* p, double count, Currency sum);
+    // The number of the next row line of list, and the rest of a row line with text
+    // in the payment column.
     static void AppendNumber(TVoraList& list);
     static void AppendRowTail(std::string& out, const std::string& dayText, std::int32_t timeMs,
                               std::string_view text, double count, Currency sum);
@@ -93,6 +96,7 @@ private:
     std::unordered_map<std::string, std::size_t> groupIndex_;  // folded name -> groups_
     std::vector<DayPart> dayParts_;
     std::size_t partsUsed_ = 0;  // the parts of the day being read: the first ones
+    std::vector<std::size_t> dayBytes_;  // what the day being flushed adds to each group
     // name as read -> the parts of the day with that name (indices into dayParts_)
     std::unordered_map<std::string, std::vector<std::size_t>> dayIndex_;
     int walkDays_ = 0;  // the days that the body's walk reads

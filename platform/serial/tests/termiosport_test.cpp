@@ -29,14 +29,19 @@ void SetPortDevice(int com, const std::string& path) {
     reg.WriteString("COM" + std::to_string(com), path);
 }
 
-// Waits (a hang guard only) until the port holds n bytes.
-bool WaitForInput(TTermiosPort& port, std::size_t n) {
+// Waits (a hang guard only) until done() holds.
+template <class Done>
+bool WaitUntil(Done done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (port.InBuffUsed() < n) {
+    while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+bool WaitForInput(TTermiosPort& port, std::size_t n) {
+    return WaitUntil([&] { return port.InBuffUsed() >= n; });
 }
 
 std::string ReadMaster(int fd, std::size_t n) {
@@ -101,7 +106,8 @@ TEST_F(TermiosPort, BytesBothWaysThroughTheReaderThread) {
     while (port.CharReady()) got += static_cast<char>(port.GetChar());
     EXPECT_EQ(got, answer);
     EXPECT_EQ(port.RxCount(), 6u);
-    EXPECT_GE(told, 1);
+    // The reader thread tells after it has let the buffer go: the bytes may be seen first.
+    EXPECT_TRUE(WaitUntil([&] { return told >= 1; }));
     EXPECT_GT(readableWhenTold, 0u);
 
     ASSERT_EQ(::write(pty.MasterFd(), "abc", 3), 3);

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "report_fixture.h"
 #include "reports/merrow/merrowreport.h"
+#include "reports/tests/report_fixture.h"
 
 namespace tolver {
 namespace {

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "platform/ini/inifile.h"
-#include "report_fixture.h"
+#include "reports/tests/report_fixture.h"
 #include "reports/vora/vorareport.h"
 
 namespace tolver {
