@@ -47,6 +47,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/temp_registry.h"
 #include "platform/testing/run_until.h"
+#include "spooler/application.h"
 #include "spooler/automation/automationbus.h"
 #include "spooler/client/spoolclient.h"
 #include "spooler/mainform.h"
@@ -153,7 +154,8 @@ void StartupToConnected(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer wall;
         wall.start();
-        TfrmMain main;
+        TSpoolerProgram program;
+        TfrmMain& main = program.Main();
         TSpoolerCore& core = main.Core();
         const double created = static_cast<double>(wall.nsecsElapsed()) / 1e6;
         double linkUp = -1;  // the driver first reports that the register answers
@@ -387,8 +389,14 @@ public:
     void StartCommandResultTimer() override {}
     void PushDriverProperties() override {}
     void PostClose() override {}
+    int ShowMessage(const std::string&, const std::string&, bool) override { return 0; }
     void PostMessage(const std::string&, const std::string&) override {}
     void LinkChanged() override {}
+    void Started(const std::string&) override {}
+    void PostRegDialog(std::function<void(std::int32_t)> done) override { done(-1); }
+    void ShowReports() override {}
+    std::string DriverInfo() override { return {}; }
+    void SetControlEnabled(bool) override {}
 };
 
 void Relay10000To4Clients(benchmark::State& state) {

@@ -46,4 +46,17 @@ void SetUpSpoolerApplication(QApplication& app) {
     }
 }
 
+TSpoolerProgram::TSpoolerProgram(TIOnlyOnce* guard, TSpoolerCore::TObjectFactory createObject,
+                                 const TSpoolerDialogsFactory& dialogs)
+    : core_(std::move(createObject)) {
+    core_.Store().LoadSetup();
+    main_ = std::make_unique<TfrmMain>(core_, guard, dialogs);
+    core_.Start();
+}
+
+TSpoolerProgram::~TSpoolerProgram() {
+    core_.Stop();
+    main_.reset();
+}
+
 }  // namespace tolver

@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "spooler/spoolermessage.h"
+#include "spooler/spoolernotice.h"
 
 namespace tolver {
 
@@ -78,7 +78,7 @@ void TLinkMachine::RequestDisconnect() {
 
 void TLinkMachine::Pause() {
     RequestDisconnect();
-    ShowSpoolerMessage(kTextPause, kTitleMessage, false);
+    view_.ShowMessage(kTextPause, kTitleMessage, false);
     // A close begun while the box was open keeps its quit.
     if (!closing_) pending_ = paReconnect;
 }
@@ -180,7 +180,7 @@ void TLinkMachine::Poll() {
             HideUnlessError();
             view_.SetMenuFull(true);
             if (setup_.DriverSetup.NotificationOn && !notifyDeclined_)
-                notifyDeclined_ = ShowSpoolerMessage(kTextLinkFailure, kTitleError, true) != 0;
+                notifyDeclined_ = view_.ShowMessage(kTextLinkFailure, kTitleError, true) != 0;
             failCount_ = 0;
         }
     } catch (const std::exception&) {

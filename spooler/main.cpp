@@ -16,7 +16,6 @@
 #include "spooler/automation/automationbus.h"
 #include "spooler/automation/spoolerautomation.h"
 #include "spooler/dialogs/maindialogs.h"
-#include "spooler/mainform.h"
 
 using namespace tolver;
 
@@ -51,9 +50,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The main window with its dialogs, then the automation server over it.
-    TfrmMain main(&guard, {}, &CreateSpoolerDialogs);
-    spooler::TSpoolerAutomation automation(main);
+    // The core, the main window with its dialogs over it, then the automation server
+    // over the core.
+    TSpoolerProgram program(&guard, {}, &CreateSpoolerDialogs);
+    TfrmMain& main = program.Main();
+    spooler::TSpoolerAutomation automation(program.Core());
     QObject::connect(&main, &TfrmMain::closed, &app, [&automation] { automation.Close(); });
     QObject::connect(&main, &TfrmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     int code = 0;

@@ -12,7 +12,6 @@
 
 #include "platform/shell/ionlyonce.h"
 #include "spooler/about.h"
-#include "spooler/driverlist.h"
 #include "spooler/icons.h"
 #include "spooler/printform.h"
 #include "spooler/regform.h"
@@ -35,9 +34,9 @@ void BringForward(QWidget* w) {
 
 TfrmMain* TfrmMain::Instance() { return g_main; }
 
-TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoolerDialogsFactory& dialogs)
+TfrmMain::TfrmMain(TSpoolerCore& core, TIOnlyOnce* guard, const TSpoolerDialogsFactory& dialogs)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      core_(static_cast<ISpoolerView&>(*this), std::move(createObject)) {
+      core_(core) {
     setObjectName("frmMain");
     setWindowTitle("Тольвер");
     setWindowIcon(SpoolerIcon());
@@ -54,49 +53,69 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoole
     lInfo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lInfo->setContentsMargins(6, 2, 6, 2);
     ScrollBox1->setWidget(lInfo);
-
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    const auto item = [this](const char* name, const char* caption, void (TfrmMain::*slot)()) {
-        QAction* a = PopupMenu1->addAction(caption);
-        a->setObjectName(name);
-        if (slot) connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    const auto separator = [this](const char* name) {
-        QAction* a = PopupMenu1->addSeparator();
-        a->setObjectName(name);
-        return a;
-    };
-    N6 = item("N6", "&Регистрация кассира", &TfrmMain::N6Click);
-    N7 = item("N7", "&Отчеты КА", &TfrmMain::N7Click);
-    N13 = item("N13", "Закрыть &чек", &TfrmMain::N13Click);
-    N14 = separator("N14");
-    nPause = item("nPause", "Пауза", &TfrmMain::nPauseClick);
-    N8 = item("N8", "Про&граммирование", &TfrmMain::N8Click);
-    N9 = separator("N9");
-    N11 = item("N11", "По&дключение", &TfrmMain::N11Click);
-    N10 = item("N10", "&Параметры", &TfrmMain::N10Click);
-    N2 = separator("N2");
-    N1 = item("N1", "&Кассовая лента", &TfrmMain::N1Click);
-    N3 = item("N3", "О програ&мме", &TfrmMain::N3Click);
-    N4 = separator("N4");
-    N5 = item("N5", "Вы&ход", &TfrmMain::N5Click);
-    PopupMenu1->setDefaultAction(N10);
+    BuildMenu();
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(ScrollBox1, 1);
-
-    // 1-2: the clients' list is a member; the guard was taken before anything else.
     if (guard) {
         connect(guard, &TIOnlyOnce::activated, this, [this] {
             show();
             BringForward(this);
         });
     }
-    // 3: the tray icon, or the menu on the status window where there is no tray.
+    BuildTrayOrMenuButton(*layout);
+    // The lamp and the menu button go beside the designed client area.
+    setFixedWidth(kClientWidth + (bMenu ? lLamp->width() + bMenu->sizeHint().width() : 0));
+    FitHeight();
+
+    // The dialogs (made over the loaded setup) and the cash tape.
+    if (dialogs) dialogs_ = dialogs(*this);
+    frmPrint_ = new TfrmPrint;
+    ConnectTimers();
+    g_main = this;
+    core_.SetView(this);
+    // The link's timers run from the start (the link is stopped until the core connects).
+    timerState.start();
+    timerState1.start();
+}
+
+void TfrmMain::BuildMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    // In menu order; a separator has no caption.
+    static const struct {
+        QAction* TfrmMain::*member;
+        const char* name;
+        const char* caption;
+        void (TfrmMain::*click)();
+    } kItems[] = {
+        {&TfrmMain::N6, "N6", "&Регистрация кассира", &TfrmMain::N6Click},
+        {&TfrmMain::N7, "N7", "&Отчеты КА", &TfrmMain::N7Click},
+        {&TfrmMain::N13, "N13", "Закрыть &чек", &TfrmMain::N13Click},
+        {&TfrmMain::N14, "N14", nullptr, nullptr},
+        {&TfrmMain::nPause, "nPause", "Пауза", &TfrmMain::nPauseClick},
+        {&TfrmMain::N8, "N8", "Про&граммирование", &TfrmMain::N8Click},
+        {&TfrmMain::N9, "N9", nullptr, nullptr},
+        {&TfrmMain::N11, "N11", "По&дключение", &TfrmMain::N11Click},
+        {&TfrmMain::N10, "N10", "&Параметры", &TfrmMain::N10Click},
+        {&TfrmMain::N2, "N2", nullptr, nullptr},
+        {&TfrmMain::N1, "N1", "&Кассовая лента", &TfrmMain::N1Click},
+        {&TfrmMain::N3, "N3", "О програ&мме", &TfrmMain::N3Click},
+        {&TfrmMain::N4, "N4", nullptr, nullptr},
+        {&TfrmMain::N5, "N5", "Вы&ход", &TfrmMain::N5Click},
+    };
+    for (const auto& item : kItems) {
+        QAction* a = item.caption ? PopupMenu1->addAction(item.caption) : PopupMenu1->addSeparator();
+        a->setObjectName(item.name);
+        if (item.click) connect(a, &QAction::triggered, this, item.click);
+        this->*item.member = a;
+    }
+    PopupMenu1->setDefaultAction(N10);
+}
+
+void TfrmMain::BuildTrayOrMenuButton(QHBoxLayout& layout) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         RxTrayIcon = new QSystemTrayIcon(SpoolerIcon(TLinkLamp::Down), this);
         RxTrayIcon->setObjectName("RxTrayIcon");
@@ -108,32 +127,23 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoole
                 PopupMenu1->defaultAction()->trigger();
         });
         RxTrayIcon->show();
-    } else {
-        lLamp = new QLabel(this);
-        lLamp->setObjectName("lLamp");
-        lLamp->setFixedSize(28, 24);
-        lLamp->setAlignment(Qt::AlignCenter);
-        layout->insertWidget(0, lLamp, 0, Qt::AlignVCenter);
-        bMenu = new QToolButton(this);
-        bMenu->setObjectName("bMenu");
-        bMenu->setText("Меню");
-        bMenu->setMenu(PopupMenu1);
-        bMenu->setPopupMode(QToolButton::InstantPopup);
-        bMenu->setAutoRaise(true);
-        layout->addWidget(bMenu, 0, Qt::AlignTop);
+        return;
     }
-    // The lamp and the menu button go beside the designed client area.
-    setFixedWidth(kClientWidth + (bMenu ? lLamp->width() + bMenu->sizeHint().width() : 0));
-    FitHeight();
+    lLamp = new QLabel(this);
+    lLamp->setObjectName("lLamp");
+    lLamp->setFixedSize(28, 24);
+    lLamp->setAlignment(Qt::AlignCenter);
+    layout.insertWidget(0, lLamp, 0, Qt::AlignVCenter);
+    bMenu = new QToolButton(this);
+    bMenu->setObjectName("bMenu");
+    bMenu->setText("Меню");
+    bMenu->setMenu(PopupMenu1);
+    bMenu->setPopupMode(QToolButton::InstantPopup);
+    bMenu->setAutoRaise(true);
+    layout.addWidget(bMenu, 0, Qt::AlignTop);
+}
 
-    // 4-6: the queue is a member; the setup.
-    core_.Store().LoadSetup();
-    // 7: the dialogs and the cash tape.
-    if (dialogs) dialogs_ = dialogs(*this);
-    frmPrint_ = new TfrmPrint;
-    // 8: the live driver object.
-    core_.Binding().CreateDriverObject();
-    // 9-10: the timers; the fields start as they should.
+void TfrmMain::ConnectTimers() {
     timerState.setInterval(1000);
     timerState1.setInterval(1000);
     timerCommandResult.setInterval(50);
@@ -150,31 +160,14 @@ TfrmMain::TfrmMain(TIOnlyOnce* guard, TObjectFactory createObject, const TSpoole
         if (!core_.Link().CanQuit()) timerState1.start();
     });
     connect(&timerCommandResult, &QTimer::timeout, this, [this] { core_.Relay().TimerCommandResultTick(); });
-    g_main = this;
-    // 12-13: stopped (as the link starts), timers on, connect.
-    timerState.start();
-    timerState1.start();
-    core_.Link().ConnectDriver();
-    LinkChanged();
-    // A store that cannot be read leaves no driver: the window says why as well.
-    if (const std::string& error = core_.Store().LoadError(); !error.empty()) {
-        SpoolerNotice(error);
-        SetInfo(lInfo->text().toStdString() + "\n" + error);
-        ShowStatus();
-    }
-    // Without a tray the status window is the only way to the menu.
-    if (!RxTrayIcon) ShowStatus();
 }
 
 TfrmMain::~TfrmMain() {
     if (g_main == this) g_main = nullptr;
+    core_.SetView(nullptr);
     timerState.stop();
     timerState1.stop();
     timerCommandResult.stop();
-    // No driver event after this point.
-    core_.Binding().Driver().Events() = {};
-    core_.Binding().DisconnectWrapper();
-    core_.Binding().ReleaseDriverObject();
     delete frmPrint_;
     dialogs_.reset();
 }
@@ -218,6 +211,10 @@ void TfrmMain::PushDriverProperties() {
 
 void TfrmMain::PostClose() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
 
+int TfrmMain::ShowMessage(const std::string& text, const std::string& title, bool yesNo) {
+    return ShowSpoolerMessage(text, title, yesNo);
+}
+
 void TfrmMain::PostMessage(const std::string& text, const std::string& title) {
     QMetaObject::invokeMethod(this, [text, title] { ShowSpoolerMessage(text, title, false); }, Qt::QueuedConnection);
 }
@@ -244,6 +241,21 @@ void TfrmMain::LinkChanged() {
     }
 }
 
+void TfrmMain::Started(const std::string& loadError) {
+    LinkChanged();
+    if (!loadError.empty()) {
+        SetInfo(lInfo->text().toStdString() + "\n" + loadError);
+        ShowStatus();
+    }
+    // Without a tray the status window is the only way to the menu.
+    if (!RxTrayIcon) ShowStatus();
+}
+
+void TfrmMain::SetControlEnabled(bool enabled) {
+    for (QAction* item : {N11, N10, N8, nPause}) item->setEnabled(enabled);
+    PopupMenu1->setDefaultAction(enabled ? N10 : N7);
+}
+
 // ---- menu ----------------------------------------------------------------------------
 
 int TfrmMain::ShowRegDialog() {
@@ -253,11 +265,16 @@ int TfrmMain::ShowRegDialog() {
     return core_.Cashier().RegisterCashier(c.N, c.Name, dialog.DoReports(), c.Password);
 }
 
+void TfrmMain::PostRegDialog(std::function<void(std::int32_t)> done) {
+    // The window is the timer's context, so it still exists when the dialog is shown.
+    QTimer::singleShot(0, this, [this, done = std::move(done)] { done(ShowRegDialog()); });
+}
+
 void TfrmMain::ShowReports() {
     if (dialogs_) dialogs_->ShowReports();
 }
 
-std::string TfrmMain::DriverInfo() const { return dialogs_ ? dialogs_->DriverInfo() : kNoDriverCaption; }
+std::string TfrmMain::DriverInfo() { return dialogs_ ? dialogs_->DriverInfo() : std::string(); }
 
 void TfrmMain::N6Click() { ShowRegDialog(); }
 void TfrmMain::N7Click() { ShowReports(); }

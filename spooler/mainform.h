@@ -5,9 +5,9 @@
 // stays shown, carries the same menu (a button and its context menu) and tells the
 // link's state itself.
 //
-// The window holds the spooler's logic (Core()), which the automation server and the
-// dialogs reach through it, and is the view of that logic: the status text, the
-// status window, the menu, the cash tape and the timers.
+// The window is made over the spooler's logic (the core, made before it) and is the
+// view of that logic: the status text, the status window, the menu, the cash tape,
+// the timers, the sign-on dialog and the dialogs of the menu.
 
 #include <QMenu>
 #include <QPointer>
@@ -20,6 +20,7 @@
 #include "spooler/spoolercore.h"
 #include "spooler/spoolerdialogs.h"
 
+class QHBoxLayout;
 class QLabel;
 class QScrollArea;
 class QToolButton;
@@ -37,11 +38,12 @@ public:
     // The main window of the program, null before it exists and after it is gone.
     static TfrmMain* Instance();
 
+    // Builds the window over core, whose setup is loaded, and becomes its view.
     // guard: the single-instance guard (its "come forward" shows the status window);
-    // createObject: how driver objects are made (tests put a fake in); dialogs: makes
-    // the menu's dialog windows (none without).
-    explicit TfrmMain(TIOnlyOnce* guard = nullptr, TObjectFactory createObject = {},
-                      const TSpoolerDialogsFactory& dialogs = {});
+    // dialogs: makes the menu's dialog windows (none without). The core's driver object
+    // is released before the window goes (TSpoolerProgram): its frames may sit in the
+    // dialogs.
+    explicit TfrmMain(TSpoolerCore& core, TIOnlyOnce* guard = nullptr, const TSpoolerDialogsFactory& dialogs = {});
     ~TfrmMain() override;
 
     TSpoolerCore& Core() { return core_; }
@@ -51,11 +53,10 @@ public:
     // connection and settings items, the tape and two separators.
     void SetMenuFull(bool full) override;
     int ShowRegDialog();
-    void ShowReports();
-    // The connection dialog's selected driver entry; "не установлен" without dialogs.
-    std::string DriverInfo() const;
-    // The dialogs, null without.
-    ISpoolerDialogs* Dialogs() const { return dialogs_.get(); }
+    void ShowReports() override;
+    // The connection dialog's selected driver entry; empty without dialogs.
+    std::string DriverInfo() override;
+    void SetControlEnabled(bool enabled) override;
     TfrmPrint* frmPrint() const { return frmPrint_; }
     bool HasTray() const { return RxTrayIcon != nullptr; }
 
@@ -100,12 +101,20 @@ private:
     void StartCommandResultTimer() override;
     void PushDriverProperties() override;
     void PostClose() override;
+    int ShowMessage(const std::string& text, const std::string& title, bool yesNo) override;
     void PostMessage(const std::string& text, const std::string& title) override;
     void LinkChanged() override;
+    void Started(const std::string& loadError) override;
+    void PostRegDialog(std::function<void(std::int32_t)> done) override;
 
+    void BuildMenu();
+    // The tray icon, or the lamp and the menu button on the status window where there is
+    // no tray.
+    void BuildTrayOrMenuButton(QHBoxLayout& layout);
+    void ConnectTimers();
     void FitHeight();
 
-    TSpoolerCore core_;
+    TSpoolerCore& core_;
     std::unique_ptr<ISpoolerDialogs> dialogs_;
     TfrmPrint* frmPrint_ = nullptr;
 };

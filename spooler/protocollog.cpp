@@ -10,7 +10,7 @@
 
 #include "common/debug.h"
 #include "common/utilgl.h"
-#include "spooler/spoolermessage.h"
+#include "spooler/spoolernotice.h"
 
 namespace tolver {
 namespace {

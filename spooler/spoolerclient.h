@@ -3,8 +3,9 @@
 // as the result relay sees it: an entry of its Clients, in order of connection, with
 // the event sinks that command completions are delivered to.
 //
-// The server implements both interfaces and hands its clients over as shared
-// pointers (AddClient / RemoveClient of TResultRelay). Delivery walks snapshots of
+// The automation server's SpoolAuto1 objects implement ISpoolerClient, with a sink per
+// Advise; its host (CoreHost) hands them to the relay as shared pointers (AddClient /
+// RemoveClient of TResultRelay). Delivery walks snapshots of
 // Clients and of each client's Sinks(), so a client may connect, disconnect or fail
 // while a result is being delivered; a sink that raises is skipped for that result
 // only.

@@ -11,9 +11,10 @@
 //   - TCashierSignOn: the cashier's sign-on.
 // The driver's events go to them: the log and info texts to the log, errors and
 // questions to the spooler's message box, printed characters to the cash tape, a
-// model change to the limits, a completion to the link, the receipt and the relay. The main
-// window holds one; the automation server and the dialogs reach it through the main
-// window. Everything runs on the main thread.
+// model change to the limits, a completion to the link, the receipt and the relay.
+// The program makes the core first (TSpoolerProgram), then the main window over it,
+// which attaches itself as the view, and the automation server over it. Everything
+// runs on the main thread.
 
 #include <string>
 
@@ -32,10 +33,22 @@ class TSpoolerCore {
 public:
     using TObjectFactory = TDriverBinding::TObjectFactory;
 
-    explicit TSpoolerCore(ISpoolerView& view, TObjectFactory createObject = {});
+    // createObject: how driver objects are made (tests put a fake in).
+    explicit TSpoolerCore(TObjectFactory createObject = {});
     ~TSpoolerCore();
     TSpoolerCore(const TSpoolerCore&) = delete;
     TSpoolerCore& operator=(const TSpoolerCore&) = delete;
+
+    // The window over the core; until one is set, and once it is cleared, what the
+    // core asks of a view does nothing (a box answers "Нет", a sign-on is cancelled).
+    void SetView(ISpoolerView* view) { view_.target = view; }
+    ISpoolerView& View() { return view_; }
+
+    // After the setup is loaded: creates the driver object and connects it; the view
+    // learns of it (Started), with the reason the setup could not be read, if so.
+    void Start();
+    // Releases the driver object, with no event of it after this point.
+    void Stop();
 
     TSetupStore& Store() { return store_; }
     TSpoolerSetup& Setup() { return store_.Setup(); }
@@ -59,9 +72,31 @@ public:
     std::string GetBeginMsg();
 
 private:
-    void BindDriverEvents();
+    // The parts' view: forwards to the window once it is set.
+    struct TViewSlot final : ISpoolerView {
+        ISpoolerView* target = nullptr;
+        void SetInfo(const std::string& text) override;
+        void ShowStatus() override;
+        void HideStatus() override;
+        void SetMenuFull(bool full) override;
+        void PrintChar(std::int32_t code) override;
+        void StartCommandResultTimer() override;
+        void PushDriverProperties() override;
+        void PostClose() override;
+        int ShowMessage(const std::string& text, const std::string& title, bool yesNo) override;
+        void PostMessage(const std::string& text, const std::string& title) override;
+        void LinkChanged() override;
+        void Started(const std::string& loadError) override;
+        void PostRegDialog(std::function<void(std::int32_t)> done) override;
+        void ShowReports() override;
+        std::string DriverInfo() override;
+        void SetControlEnabled(bool enabled) override;
+    };
 
-    ISpoolerView& view_;
+    void BindDriverEvents();
+    void DetachDriver();
+
+    TViewSlot view_;
     TSetupStore store_;
     TDriverBinding binding_;
     TOpenReceipt receipt_;

@@ -25,15 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "spooler/spoolernotice.h"
+
 class QLabel;
 class QPushButton;
 
 namespace tolver {
-
-inline constexpr const char* kTitleError = "Тольвер. Ошибка";
-inline constexpr const char* kTitleMessage = "Тольвер. Сообщение";
-inline constexpr const char* kTitleQuery = "Тольвер. Запрос";
-inline constexpr const char* kTitleConfirm = "Тольвер. Подтверждение";
 
 // 0 when the box was closed with its first button ("Да" or "OK"), -1 otherwise.
 // In the OK form Escape answers 0 as well.
@@ -50,20 +47,6 @@ void SetUnattendedQuestionWait(std::chrono::milliseconds wait);
 using TSpoolerMessageHandler = std::function<int(const std::string& Text, const std::string& Title, bool YesNo)>;
 // Replaces the box; an empty handler brings the box back. Returns the previous one.
 TSpoolerMessageHandler SetSpoolerMessageHandler(TSpoolerMessageHandler handler);
-
-// Receives the notice of every box shown, before the box waits; an empty sink sends
-// them to standard error only. Returns the previous sink.
-using TSpoolerMessageLog = std::function<void(const std::string& Line)>;
-TSpoolerMessageLog SetSpoolerMessageLog(TSpoolerMessageLog log);
-// The text with every control character other than CR, LF and tab shown as "<1B>":
-// a client's text must not reach a terminal or the log as raw escape sequences.
-std::string VisibleControls(const std::string& Text);
-// Tells a line on standard error ("Spooler: " before it) and to the log sink: what
-// the status window or a box shows, for whoever has no display to see it.
-void SpoolerNotice(const std::string& Line);
-// The notice, one line: the title, the answers the box waits for ("OK", or "Да" and
-// "Нет") and the text with its line breaks as blanks.
-std::string SpoolerMessageNotice(const std::string& Text, const std::string& Title, bool YesNo);
 
 // A scripted box for tests: records every box asked for and answers from a queue
 // (0 when the queue is empty). Installs itself for its lifetime.

@@ -1,8 +1,8 @@
 #pragma once
-// What the automation objects need of the main window: its shared state, the driver
+// What the automation objects need of the spooler: its shared state, the driver
 // (through the client wrapper, whose failures arrive as exceptions), the cashier
-// sign-on, the reports window and the tray menu. The main window implements it; the
-// tests put a fake in its place.
+// sign-on, the reports window and the tray menu. CoreHost implements it over the core
+// (the windows through the core's view); the tests put a fake in its place.
 
 #include <cstdint>
 #include <functional>
@@ -12,19 +12,9 @@
 #include "common/cashgl.h"
 #include "spooler/cashdriverauto.h"
 #include "spooler/openreceipt.h"
+#include "spooler/spoolerclient.h"
 
 namespace tolver::spooler {
-
-// A connected SpoolAuto1 object as the main window's result relay sees it: its events
-// sinks in order of connection.
-class AutomationClient {
-public:
-    using Sink = std::function<void(std::int32_t commandId, std::int32_t commandResult)>;
-    virtual std::vector<Sink> SinkList() const = 0;
-
-protected:
-    ~AutomationClient() = default;
-};
 
 class AutomationHost {
 public:
@@ -40,10 +30,10 @@ public:
     // The driver's limits (all 0 before a driver is attached).
     virtual const TCashDriverConstraints& Constraints() const = 0;
 
-    // Appends to / removes from Clients; removing the last one closes the main window
-    // by the closing sequence.
-    virtual void AddClient(AutomationClient* client) = 0;
-    virtual void RemoveClient(AutomationClient* client) = 0;
+    // Appends a SpoolAuto1 object to / removes it from the result relay's clients;
+    // removing the last one closes the main window by the closing sequence.
+    virtual void AddClient(ISpoolerClient* client) = 0;
+    virtual void RemoveClient(ISpoolerClient* client) = 0;
 
     virtual std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
                                          const std::string& Password) = 0;

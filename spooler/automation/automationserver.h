@@ -32,7 +32,7 @@ class TSpoolAuto1;
 class AutomationServer : public QObject {
     Q_OBJECT
 public:
-    // host is the main window, nullptr when there is none.
+    // host is the spooler (CoreHost), nullptr when there is none.
     explicit AutomationServer(AutomationHost* host, QDBusConnection connection = QDBusConnection::sessionBus(),
                               QObject* parent = nullptr);
     ~AutomationServer() override;

@@ -194,9 +194,22 @@ TSpoolAuto1::~TSpoolAuto1() {
     if (mainForm_) mainForm_->RemoveClient(this);
 }
 
+namespace {
+
+class TSinkCall final : public ISpoolerSink {
+public:
+    explicit TSinkCall(TSpoolAuto1::Sink sink) : sink_(std::move(sink)) {}
+    void OnCommandResult(std::int32_t CommandID, std::int32_t CommandResult) override { sink_(CommandID, CommandResult); }
+
+private:
+    TSpoolAuto1::Sink sink_;
+};
+
+}  // namespace
+
 std::uint32_t TSpoolAuto1::Advise(Sink sink) {
     const std::uint32_t cookie = nextCookie_++;
-    sinks_.push_back({cookie, std::move(sink)});
+    sinks_.push_back({cookie, std::make_shared<TSinkCall>(std::move(sink))});
     return cookie;
 }
 
@@ -209,8 +222,8 @@ bool TSpoolAuto1::Unadvise(std::uint32_t cookie) {
     return false;
 }
 
-std::vector<TSpoolAuto1::Sink> TSpoolAuto1::SinkList() const {
-    std::vector<Sink> out;
+std::vector<std::shared_ptr<ISpoolerSink>> TSpoolAuto1::Sinks() const {
+    std::vector<std::shared_ptr<ISpoolerSink>> out;
     for (const auto& entry : sinks_) out.push_back(entry.sink);
     return out;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -78,8 +79,10 @@ private:
     PreparedWindow* prepared_;
 };
 
-class TSpoolAuto1 : public AutomationClient {
+class TSpoolAuto1 : public ISpoolerClient {
 public:
+    using Sink = std::function<void(std::int32_t commandId, std::int32_t commandResult)>;
+
     // Joins the main window's client list.
     explicit TSpoolAuto1(AutomationHost* mainForm);
     // Leaves it; the last client to leave closes the spooler.
@@ -93,7 +96,7 @@ public:
     // Events: any number of sinks, each with its cookie (from 1).
     std::uint32_t Advise(Sink sink);
     bool Unadvise(std::uint32_t cookie);
-    std::vector<Sink> SinkList() const override;
+    std::vector<std::shared_ptr<ISpoolerSink>> Sinks() const override;
 
     std::int32_t AddPayDep(const std::string& Name, double Count, Currency SumWithoutNDS, Currency Sum,
                            std::int32_t NDep);
@@ -138,7 +141,7 @@ private:
     AutomationHost* mainForm_;
     struct SinkEntry {
         std::uint32_t cookie;
-        Sink sink;
+        std::shared_ptr<ISpoolerSink> sink;
     };
     std::vector<SinkEntry> sinks_;
     std::uint32_t nextCookie_ = 1;

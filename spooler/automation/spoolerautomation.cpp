@@ -9,8 +9,8 @@
 
 namespace tolver::spooler {
 
-TSpoolerAutomation::TSpoolerAutomation(TfrmMain& main)
-    : host_(std::make_unique<MainWindowHost>(main)), server_(std::make_unique<AutomationServer>(host_.get())) {
+TSpoolerAutomation::TSpoolerAutomation(TSpoolerCore& core)
+    : host_(std::make_unique<CoreHost>(core)), server_(std::make_unique<AutomationServer>(host_.get())) {
     QString error;
     if (server_->Start(&error)) return;
     nameTaken_ = server_->NameTaken();

@@ -1,24 +1,23 @@
 #pragma once
-// The automation server of the running spooler over its main window
-// (MainWindowHost).
+// The automation server of the running spooler over its core (CoreHost).
 
 #include <QStringList>
 
 #include <memory>
 
-#include "spooler/automation/mainwindowhost.h"
+#include "spooler/automation/corehost.h"
 
 namespace tolver::spooler {
 
 class AutomationServer;
 
-// The automation server of the running spooler, on the session bus, over the main
-// window from its creation until it closes.
+// The automation server of the running spooler, on the session bus, over the core
+// from the main window's creation until it closes.
 class TSpoolerAutomation {
 public:
     // Starts the server; without a bus the program runs on, saying why on standard
     // error (and so it does when the bus name is taken, which NameTaken tells).
-    explicit TSpoolerAutomation(TfrmMain& main);
+    explicit TSpoolerAutomation(TSpoolerCore& core);
     ~TSpoolerAutomation();
     TSpoolerAutomation(const TSpoolerAutomation&) = delete;
     TSpoolerAutomation& operator=(const TSpoolerAutomation&) = delete;
@@ -27,7 +26,7 @@ public:
     bool NameTaken() const { return nameTaken_; }
 
     // The main window closes: the window that Prepare named is told, the clients no
-    // longer reach the main window, and the server leaves the bus.
+    // longer reach the core's relay, and the server leaves the bus.
     void Close();
 
     // The registration switches ("REGSERVER", "UNREGSERVER") of the program's
@@ -35,7 +34,7 @@ public:
     static int HandleCommandLine(const QStringList& args);
 
 private:
-    std::unique_ptr<MainWindowHost> host_;
+    std::unique_ptr<CoreHost> host_;
     std::unique_ptr<AutomationServer> server_;
     bool nameTaken_ = false;
 };

@@ -17,15 +17,13 @@ struct TCoreRig {
     TCoreRig() {
         ::setenv("TOLVER_STATE_DIR", (registry.dir() / "state").c_str(), 1);
         driver = MakeComObject<TFakeDriver>();
+        core.SetView(&view);
         core.Setup().DriverSetup.CashDriverProperties->AutoObjectName = "Fake.Driver";
     }
     ~TCoreRig() { ::unsetenv("TOLVER_STATE_DIR"); }
 
-    // Creates the driver object and runs the connect sequence, as the window does.
-    void Start() {
-        core.Binding().CreateDriverObject();
-        core.Link().ConnectDriver();
-    }
+    // Creates the driver object and runs the connect sequence, as the program does.
+    void Start() { core.Start(); }
     void Ticks(int n) {
         for (int i = 0; i < n; ++i) core.Link().TimerStateTick();
     }
@@ -36,7 +34,7 @@ struct TCoreRig {
     TempRegistry registry;
     ComPtr<TFakeDriver> driver;
     TFakeView view;
-    TSpoolerCore core{view, [this](const std::string& progId) -> ComPtr<IDispatch> {
+    TSpoolerCore core{[this](const std::string& progId) -> ComPtr<IDispatch> {
                           if (progId != "Fake.Driver") throw Exception("Class not registered");
                           return ComPtr<IDispatch>(driver.get());
                       }};

@@ -19,6 +19,7 @@
 #include "platform/registry/registry.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/run_until.h"
+#include "spooler/application.h"
 #include "spooler/mainform.h"
 #include "spooler/spoolermessage.h"
 #include "spooler/tests/spooler_on_sim.h"
@@ -58,7 +59,8 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
     EXPECT_EQ(stored.DriverSetup.CashDriverProperties->AutoObjectName, "Dalvern.RegFisc2160CashDriverAuto");
     EXPECT_EQ(stored.DriverSetup.CashDriverProperties->CashType, 3);
 
-    TfrmMain main;
+    TSpoolerProgram program;
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000))
         << main.lInfo->text().toStdString();
@@ -93,7 +95,8 @@ TEST_F(DalvernInTheSpooler, AReceiptReachesTheClient) {
 // reconnection the receipt closes with that one sale.
 TEST_F(DalvernInTheSpooler, APauseWhileASaleIsAwaitedBooksItOnce) {
     StartSimulator({"--faults", "cmd 2 late-reply 600000"});  // cmd 1 is the mode switch
-    TfrmMain main;
+    TSpoolerProgram program;
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
     auto client = std::make_shared<TResultClient>();

@@ -19,6 +19,7 @@
 #include "platform/registry/registry.h"
 #include "platform/testing/gui_test_main.h"
 #include "platform/testing/run_until.h"
+#include "spooler/application.h"
 #include "spooler/mainform.h"
 #include "spooler/printform.h"
 #include "spooler/spoolermessage.h"
@@ -45,7 +46,8 @@ protected:
 
 TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
     StartSimulator();
-    TfrmMain main;
+    TSpoolerProgram program;
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
     EXPECT_FALSE(core.Link().DriverError());
@@ -94,7 +96,8 @@ TEST_F(SpoolerEndToEnd, ConnectsSellsRelaysAndPauses) {
 // until a close that the register accepts, and the tape shows the one payment.
 TEST_F(SpoolerEndToEnd, AShortTenderIsRefusedAndTheReceiptStaysOpen) {
     StartSimulator();
-    TfrmMain main;
+    TSpoolerProgram program;
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000)) << main.lInfo->text().toStdString();
     auto client = std::make_shared<TResultClient>();
@@ -125,7 +128,8 @@ TEST_F(SpoolerEndToEnd, AShortTenderIsRefusedAndTheReceiptStaysOpen) {
 TEST_F(SpoolerEndToEnd, AnXReportWaitsForTheCashierAndTheSignOffBehindItCompletes) {
     const std::string control = (registry.dir() / "cashsim.ctl").string();
     StartSimulator({"--control", QString::fromStdString(control)});
-    TfrmMain main;
+    TSpoolerProgram program;
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
     auto client = std::make_shared<TResultClient>();
@@ -157,7 +161,8 @@ TEST_F(SpoolerEndToEnd, ASilentRegisterRaisesTheFailureBoxAndTheCashierReturns) 
     const long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     const long long at = 20000, silence = 25000;
     StartSimulator({"--faults", QString("at %1 silent %2; at %3 silent %2").arg(now + at).arg(silence).arg(at)});
-    TfrmMain main;
+    TSpoolerProgram program;
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(RunUntil([&] { return Connected(main); }, 60000));
     auto client = std::make_shared<TResultClient>();

@@ -4,11 +4,13 @@
 // answer as fields a test sets.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/cashgl.h"
 #include "drivers/contract/testing/fake_cash_driver.h"
+#include "spooler/spoolermessage.h"
 #include "spooler/spoolerview.h"
 
 namespace tolver::testing {
@@ -79,8 +81,17 @@ public:
     void StartCommandResultTimer() override { ++TimerStarts; }
     void PushDriverProperties() override { ++Pushes; }
     void PostClose() override { ++Closes; }
+    // The boxes go to the box itself, which the tests script (TSpoolerMessageScript).
+    int ShowMessage(const std::string& text, const std::string& title, bool yesNo) override {
+        return ShowSpoolerMessage(text, title, yesNo);
+    }
     void PostMessage(const std::string& text, const std::string&) override { Posted.push_back(text); }
     void LinkChanged() override { ++LinkChanges; }
+    void Started(const std::string&) override {}
+    void PostRegDialog(std::function<void(std::int32_t)> done) override { done(-1); }
+    void ShowReports() override {}
+    std::string DriverInfo() override { return {}; }
+    void SetControlEnabled(bool) override {}
 };
 
 }  // namespace tolver::testing

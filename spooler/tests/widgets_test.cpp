@@ -22,6 +22,7 @@
 #include "platform/testing/gui_test_main.h"
 #include "platform/variant/codepage.h"
 #include "spooler/about.h"
+#include "spooler/application.h"
 #include "platform/serial/serialport.h"
 #include "spooler/comcombo.h"
 #include "spooler/icons.h"
@@ -226,7 +227,8 @@ protected:
 };
 
 TEST_F(MainWindowTest, MenuAndTheReducedMenu) {
-    TfrmMain main(nullptr, factory);
+    TSpoolerProgram program(nullptr, factory);
+    TfrmMain& main = program.Main();
     EXPECT_EQ(TfrmMain::Instance(), &main);
     EXPECT_EQ(main.windowTitle(), "Тольвер");
     QStringList names, captions;
@@ -247,7 +249,8 @@ TEST_F(MainWindowTest, MenuAndTheReducedMenu) {
 }
 
 TEST_F(MainWindowTest, WithoutDriverTheStatusWindowTellsIt) {
-    TfrmMain main(nullptr, factory);
+    TSpoolerProgram program(nullptr, factory);
+    TfrmMain& main = program.Main();
     EXPECT_TRUE(main.isVisible());
     EXPECT_EQ(main.lInfo->text(), "Кассовый аппарат не установлен");
     EXPECT_FALSE(main.HasTray());  // offscreen: no tray, the window carries the menu
@@ -258,7 +261,8 @@ TEST_F(MainWindowTest, WithoutDriverTheStatusWindowTellsIt) {
 
 TEST_F(MainWindowTest, WithoutTrayTheWindowIsShownAlsoWhenConnectedAtOnce) {
     ChooseFakeDriver();
-    TfrmMain main(nullptr, factory);
+    TSpoolerProgram program(nullptr, factory);
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     EXPECT_EQ(core.Link().State(), lsConnected);
     EXPECT_TRUE(main.isVisible());
@@ -267,7 +271,8 @@ TEST_F(MainWindowTest, WithoutTrayTheWindowIsShownAlsoWhenConnectedAtOnce) {
 TEST_F(MainWindowTest, RestoringAndConnectedPictures) {
     ChooseFakeDriver();
     driver->RestoreResult = 4;
-    TfrmMain main(nullptr, factory);
+    TSpoolerProgram program(nullptr, factory);
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     EXPECT_EQ(core.Link().State(), lsRestoring);
     EXPECT_EQ(main.lInfo->text(), "Восстановление связи с кассовым аппаратом...");
@@ -282,7 +287,8 @@ TEST_F(MainWindowTest, RestoringAndConnectedPictures) {
 TEST_F(MainWindowTest, CloseRoadEndsWithClosed) {
     ChooseFakeDriver();
     driver->TerminateResult = 3;
-    TfrmMain main(nullptr, factory);
+    TSpoolerProgram program(nullptr, factory);
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     bool closed = false;
     QObject::connect(&main, &TfrmMain::closed, [&] { closed = true; });
@@ -296,7 +302,8 @@ TEST_F(MainWindowTest, CloseRoadEndsWithClosed) {
 
 TEST_F(MainWindowTest, AWindowManagersCloseMinimizeAndMaximizeLeaveTheStatusWindowAsItIs) {
     ChooseFakeDriver();
-    TfrmMain main(nullptr, factory);
+    TSpoolerProgram program(nullptr, factory);
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     bool closed = false;
     QObject::connect(&main, &TfrmMain::closed, [&] { closed = true; });

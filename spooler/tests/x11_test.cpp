@@ -93,7 +93,8 @@ TEST(X11, AWindowManagersCloseLeavesTheStatusWindowAndTheSpooler) {
     TSpoolerSetup s;
     s.DriverSetup.CashDriverProperties->AutoObjectName = "Fake.Driver";
     s.SaveToRegistry(HKEY_LOCAL_MACHINE, kSpoolerSetupKey);
-    TfrmMain main(nullptr, [&](const std::string&) { return ComPtr<IDispatch>(driver.get()); });
+    TSpoolerProgram program(nullptr, [&](const std::string&) { return ComPtr<IDispatch>(driver.get()); });
+    TfrmMain& main = program.Main();
     TSpoolerCore& core = main.Core();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     EXPECT_EQ(TextProperty(main, "_NET_WM_NAME"), "Тольвер");

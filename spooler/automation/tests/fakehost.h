@@ -51,7 +51,7 @@ public:
     std::vector<std::int32_t> closes;  // the ids of the closes sent, until accepted
     TSpoolerSetup setup;
     TCashDriverConstraints constraints;
-    std::vector<AutomationClient*> clients;
+    std::vector<ISpoolerClient*> clients;
     int closeRequests = 0;         // the last client left
     // Results queued by the driver go out to every client 50 ms later, when set.
     bool relayResults = false;
@@ -68,8 +68,8 @@ public:
     }
     const TSpoolerSetup& Setup() const override { return setup; }
     const TCashDriverConstraints& Constraints() const override { return constraints; }
-    void AddClient(AutomationClient* client) override { clients.push_back(client); }
-    void RemoveClient(AutomationClient* client) override {
+    void AddClient(ISpoolerClient* client) override { clients.push_back(client); }
+    void RemoveClient(ISpoolerClient* client) override {
         std::erase(clients, client);
         if (clients.empty()) ++closeRequests;
     }
@@ -94,9 +94,9 @@ public:
     // Hands a completion to every client, in order, as the relay does.
     void Relay(std::int32_t id, std::int32_t result) {
         const auto copy = clients;
-        for (AutomationClient* c : copy)
-            for (const auto& sink : c->SinkList()) try {
-                    sink(id, result);
+        for (ISpoolerClient* c : copy)
+            for (const auto& sink : c->Sinks()) try {
+                    sink->OnCommandResult(id, result);
                 } catch (const std::exception&) {
                 }
     }

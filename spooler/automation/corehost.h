@@ -1,7 +1,8 @@
 #pragma once
-// The automation objects' view of the real main window (TfrmMain): its shared state,
-// the driver wrapper, the sign-on, the reports window and the tray menu; and each
-// SpoolAuto1 object entered into the clients of the main window's result relay.
+// The automation objects' view of the spooler's core: its shared state, the driver
+// wrapper and the sign-on; the sign-on dialog, the reports window and the menu through
+// the core's view (the main window). Each SpoolAuto1 object is entered into the
+// clients of the core's result relay.
 
 #include <map>
 #include <memory>
@@ -9,18 +10,18 @@
 #include "spooler/automation/automationhost.h"
 
 namespace tolver {
-class TfrmMain;
-class ISpoolerClient;
+class TSpoolerCore;
 }  // namespace tolver
 
 namespace tolver::spooler {
 
-class MainWindowHost : public AutomationHost {
+class CoreHost : public AutomationHost {
 public:
-    explicit MainWindowHost(TfrmMain& main);
-    ~MainWindowHost();
+    explicit CoreHost(TSpoolerCore& core);
+    ~CoreHost();
 
-    // From now on clients leave without touching the main window (it is closing).
+    // From now on clients leave without touching the core's relay (the main window is
+    // closing).
     void Detach() { detached_ = true; }
 
     TCashDriverAutoClient& Driver() override;
@@ -28,8 +29,8 @@ public:
     bool DriverReady() const override;
     const TSpoolerSetup& Setup() const override;
     const TCashDriverConstraints& Constraints() const override;
-    void AddClient(AutomationClient* client) override;
-    void RemoveClient(AutomationClient* client) override;
+    void AddClient(ISpoolerClient* client) override;
+    void RemoveClient(ISpoolerClient* client) override;
     std::int32_t RegisterCashier(std::int32_t NOp, const std::string& Name, bool DoReports,
                                  const std::string& Password) override;
     std::int32_t UnregisterCashier() override;
@@ -42,8 +43,8 @@ public:
 private:
     class ClientEntry;
 
-    TfrmMain& main_;
-    std::map<AutomationClient*, std::shared_ptr<ClientEntry>> clients_;
+    TSpoolerCore& core_;
+    std::map<ISpoolerClient*, std::shared_ptr<ClientEntry>> clients_;
     bool detached_ = false;
 };
 
