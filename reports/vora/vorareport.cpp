@@ -183,11 +183,10 @@ void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
                 *p++ = ' ';
                 p = PutPad(p, TrimRight(row.Info), 18, 18);
             } else {
-                char* const column = p;
-                p = PutPad(p, row.Description, 0, 36);
+                const auto [bytes, chars] = CharPrefix(row.Description, 36);
+                p = std::copy_n(row.Description.data(), bytes, p);
                 *p++ = kColumnBreak;
-                const std::size_t chars = CharPrefix(std::string_view(column, p - column), -1).second;
-                if (chars < 37) p = std::fill_n(p, 37 - chars, ' ');
+                if (chars + 1 < 37) p = std::fill_n(p, 37 - (chars + 1), ' ');
             }
             p = PutRowFigures(p, row.Count, row.Sum);
             flatRows_.Lines.append(line, static_cast<std::size_t>(p - line));
