@@ -30,8 +30,8 @@ std::string DayText(double day) {
 // Control characters (and DEL) as blanks: a text of a row never starts a line, a rule
 // or a column of the report of its own.
 void BlankControls(std::string& text) {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    // Every byte stored again, so that the loop runs over many bytes at a time.
+    for (char& c : text) c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
 }
 
 }  // namespace
@@ -167,6 +167,11 @@ void TPaymentArchive::EndRead() noexcept {
 bool TPaymentArchive::Ask() {
     lastAsk_ = Clock::now();
     rowsSinceAsk_ = 0;
+    // The part read only grows: a day read again shows no progress until it passes
+    // where the first reading stopped.
+    if (latestTime_ > std::numeric_limits<std::int32_t>::min() && readTo_ > readFrom_)
+        partRead_ = std::max(partRead_, std::clamp(static_cast<double>(latestTime_ - readFrom_) / (readTo_ - readFrom_),
+                                                   0.0, 1.0));
     if (watch_ && !watch_(partRead_)) stopped_ = true;
     return !stopped_;
 }
@@ -218,6 +223,8 @@ public:
         a_.reading_ = true;
         a_.stopped_ = a_.lockedOut_ = false;
         a_.partRead_ = 0;
+        a_.latestTime_ = std::numeric_limits<std::int32_t>::min();
+        a_.readFrom_ = a_.readTo_ = 0;
         a_.rowsSinceAsk_ = 0;
         a_.lastAsk_ = Clock::now();
     }
@@ -371,6 +378,8 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
         chosen.seen.clear();
     }
     const std::int32_t from = TimeMs(timeFrom), to = TimeMs(timeTo);
+    readFrom_ = from;
+    readTo_ = to;
 
     // A day is read in the order in which its rows are stored, which is time order
     // when the point-of-sale program wrote them as they came, without the index's
@@ -506,11 +515,8 @@ TPaymentArchive::DayRead TPaymentArchive::ReadDay(double day, double timeFrom, d
                 int32(6, "NDep", row.NDep);
                 row.NArtNull = types[5] == SQLITE_NULL;
                 row.NDepNull = types[6] == SQLITE_NULL;
-                // The part read only grows: a day read again shows no progress until
-                // it passes where the first reading stopped.
-                if (to > from)
-                    partRead_ = std::max(partRead_,
-                                         std::clamp(static_cast<double>(row.TimeMs - from) / (to - from), 0.0, 1.0));
+                // The part of the day read, worked out when the watch is asked.
+                latestTime_ = std::max(latestTime_, row.TimeMs);
                 ++rowsSinceAsk_;
                 handed = true;
                 if (!stored) {

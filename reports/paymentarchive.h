@@ -159,6 +159,10 @@ private:
     bool stopped_ = false;
     bool lockedOut_ = false;
     double partRead_ = 0;
+    // The latest time of a row handed out (the least int32 before the first), and the
+    // range of the day being read.
+    std::int32_t latestTime_ = 0;
+    std::int32_t readFrom_ = 0, readTo_ = 0;
     std::int64_t rowsSinceAsk_ = 0;
     std::chrono::steady_clock::time_point lastAsk_{};
     std::chrono::steady_clock::time_point waitStart_{};

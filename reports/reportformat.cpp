@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -30,28 +29,44 @@ std::pair<std::size_t, std::size_t> CharPrefix(std::string_view s, int count) {
 
 namespace {
 
+constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000};
+
+// The decimal digits of v, written backwards so that they end at end; their start.
+char* DigitsBefore(char* end, std::uint64_t v) {
+    do {
+        *--end = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    return end;
+}
+
 // The digits of a fixed-point value with `decimals` places, rounded half away from
-// zero, as Currency::Format writes them but with the report's decimal separator.
-// buf must hold 32 characters; returns the end.
-char* MoneyDigits(char* buf, Currency value, int decimals) {
+// zero, as Currency::Format writes them but with the report's decimal separator,
+// written backwards so that they end at end (which has 32 bytes before it); their
+// start.
+char* MoneyDigitsBefore(char* end, Currency value, int decimals) {
     const std::int64_t raw = value.raw();
     const bool negative = raw < 0;
     const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
-    std::uint64_t unit = 1, pow = 1;
-    for (int i = decimals; i < 4; ++i) unit *= 10;
-    for (int i = 0; i < decimals; ++i) pow *= 10;
+    const std::uint64_t unit = kPow10[4 - decimals], pow = kPow10[decimals];
     std::uint64_t scaled = mag / unit;
     if ((mag % unit) * 2 >= unit) ++scaled;
-    char* p = buf;
-    if (negative && scaled != 0) *p++ = '-';
-    p = std::to_chars(p, buf + 32, scaled / pow).ptr;
+    char* p = end;
     if (decimals > 0) {
-        *p++ = kDecimalSeparator;
         std::uint64_t frac = scaled % pow;
-        for (int i = decimals - 1; i >= 0; --i, frac /= 10) p[i] = static_cast<char>('0' + frac % 10);
-        p += decimals;
+        for (int i = 0; i < decimals; ++i, frac /= 10) *--p = static_cast<char>('0' + frac % 10);
+        *--p = kDecimalSeparator;
     }
+    p = DigitsBefore(p, scaled / pow);
+    if (negative && scaled != 0) *--p = '-';
     return p;
+}
+
+// The same written at buf (32 bytes); returns the end.
+char* MoneyDigits(char* buf, Currency value, int decimals) {
+    char digits[32];
+    const char* start = MoneyDigitsBefore(digits + sizeof digits, value, decimals);
+    return std::copy(start, static_cast<const char*>(digits + sizeof digits), buf);
 }
 
 char* PutRight(char* p, std::string_view s, std::size_t chars, int width) {
@@ -112,8 +127,8 @@ std::string FitRight(std::string_view s, int width) {
 
 char* PutMoney(char* p, Currency value, int width) {
     char buf[32];
-    const char* end = MoneyDigits(buf, value, 2);
-    const std::string_view digits(buf, static_cast<std::size_t>(end - buf));
+    const char* start = MoneyDigitsBefore(buf + sizeof buf, value, 2);
+    const std::string_view digits(start, static_cast<std::size_t>(buf + sizeof buf - start));
     return PutRight(p, digits, digits.size(), width);
 }
 
@@ -130,9 +145,15 @@ std::string Money(Currency value, int width) {
 char* PutCount(char* p, double count, int width) {
     if (count == std::trunc(count) && std::fabs(count) < 1e15) {
         // A whole count, the common case: its digits straight away.
+        // Its digits are one byte each: their length is their width.
+        const auto whole = static_cast<std::int64_t>(count);
         char buf[32];
-        const char* end = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(count)).ptr;
-        return PutFitRight(p, std::string_view(buf, static_cast<std::size_t>(end - buf)), width);
+        char* start = DigitsBefore(buf + sizeof buf, whole < 0 ? 0 - static_cast<std::uint64_t>(whole)
+                                                               : static_cast<std::uint64_t>(whole));
+        if (whole < 0) *--start = '-';
+        const auto size = static_cast<std::size_t>(buf + sizeof buf - start);
+        if (size > static_cast<std::size_t>(width)) return PutPad(p, "...", width, -1, false);
+        return PutRight(p, std::string_view(start, size), size, width);
     }
     const std::string text = CountText(count);
     return PutFitRight(p, text, width);

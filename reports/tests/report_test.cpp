@@ -314,7 +314,8 @@ TEST(ReportFormat, MoneyCountsAndWidths) {
         double count;
         const char* text;
     } counts[] = {{2, "2"}, {1.5, "1,500"}, {-0.0005, "-0,001"}, {0.3333, "0,333"}, {1e12, "1000000000000"},
-                  {1e15 + 0.5, "1000000000000000,500"}, {-0.0, "0"}};
+                  {1e15 + 0.5, "1000000000000000,500"}, {-0.0, "0"}, {-3, "-3"}, {-1234567, "-1234567"},
+                  {12345678, "12345678"}, {-12345678, "-12345678"}};
     for (const auto& c : counts) EXPECT_EQ(CountText(c.count), c.text) << c.count;
     // The appending forms write what the text forms give.
     for (const auto& c : counts) {

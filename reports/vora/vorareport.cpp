@@ -183,11 +183,10 @@ void TVoraReport::ReadDayFlat(double Day, double TimeFrom, double TimeTo) {
                 *p++ = ' ';
                 p = PutPad(p, TrimRight(row.Info), 18, 18);
             } else {
-                char* const column = p;
-                p = PutPad(p, row.Description, 0, 36);
+                const auto [bytes, chars] = CharPrefix(row.Description, 36);
+                p = std::copy_n(row.Description.data(), bytes, p);
                 *p++ = kColumnBreak;
-                const std::size_t chars = CharPrefix(std::string_view(column, p - column), -1).second;
-                if (chars < 37) p = std::fill_n(p, 37 - chars, ' ');
+                if (chars + 1 < 37) p = std::fill_n(p, 37 - (chars + 1), ' ');
             }
             p = PutRowFigures(p, row.Count, row.Sum);
             flatRows_.Lines.append(line, static_cast<std::size_t>(p - line));
@@ -226,38 +225,9 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     // the parts go to their groups once the day is read.
     DayPart* part = nullptr;
     ReadRows(Day, TimeFrom, TimeTo, kGroupedColumns, [&](const PaymentRow& row) {
-        const bool nArtNull = row.NArtNull, nDepNull = row.NDepNull;
-        if (!part || part->Name != row.Description || part->nameNull != row.DescriptionNull || part->NArt != row.NArt ||
-            part->NDep != row.NDep || part->nArtNull != nArtNull || part->nDepNull != nDepNull) {
-            part = nullptr;
-            auto it = dayIndex_.find(row.Description);
-            if (it == dayIndex_.end()) {
-                if (filtered_ && !filter_.count(fold_.Fold(std::string(TrimRight(row.Description))))) return;
-                it = dayIndex_.emplace(row.Description, std::vector<std::size_t>()).first;
-            }
-            for (std::size_t i : it->second) {
-                DayPart& p = dayParts_[i];
-                if (p.nameNull == row.DescriptionNull && p.NArt == row.NArt && p.NDep == row.NDep &&
-                    p.nArtNull == nArtNull && p.nDepNull == nDepNull) {
-                    part = &p;
-                    break;
-                }
-            }
-            if (!part) {
-                // The parts of the days before keep their room for this one.
-                it->second.push_back(partsUsed_);
-                if (partsUsed_ == dayParts_.size()) dayParts_.emplace_back();
-                part = &dayParts_[partsUsed_++];
-                part->Lines.clear();
-                part->Ends.clear();
-                part->Figures.clear();
-                part->nameNull = row.DescriptionNull;
-                part->nArtNull = nArtNull;
-                part->nDepNull = nDepNull;
-                part->NArt = row.NArt;
-                part->NDep = row.NDep;
-                part->Name = row.Description;
-            }
+        if (!part || !InPart(*part, row)) {
+            part = PartOf(row);
+            if (!part) return;
         }
         AppendRowTail(part->Lines, dayText, row.TimeMs, row.Info, row.Count, row.Sum);
         part->Ends.push_back(part->Lines.size());
@@ -271,6 +241,41 @@ void TVoraReport::ReadDayGrouped(double Day, double TimeFrom, double TimeTo) {
     partsUsed_ = 0;
     dayIndex_.clear();
     ReserveAhead();
+}
+
+bool TVoraReport::InPart(const DayPart& part, const PaymentRow& row) {
+    return part.NArt == row.NArt && part.NDep == row.NDep && part.nameNull == row.DescriptionNull &&
+           part.nArtNull == row.NArtNull && part.nDepNull == row.NDepNull && part.Name == row.Description;
+}
+
+TVoraReport::DayPart* TVoraReport::PartOf(const PaymentRow& row) {
+    // A day holds a few parts as a rule: they are looked through, in the order the
+    // index lists them, before the name is looked up.
+    constexpr std::size_t kFewParts = 16;
+    if (partsUsed_ <= kFewParts)
+        for (std::size_t i = 0; i < partsUsed_; ++i)
+            if (InPart(dayParts_[i], row)) return &dayParts_[i];
+    auto it = dayIndex_.find(row.Description);
+    if (it == dayIndex_.end()) {
+        if (filtered_ && !filter_.count(fold_.Fold(std::string(TrimRight(row.Description))))) return nullptr;
+        it = dayIndex_.emplace(row.Description, std::vector<std::size_t>()).first;
+    }
+    for (std::size_t i : it->second)
+        if (InPart(dayParts_[i], row)) return &dayParts_[i];
+    // The parts of the days before keep their room for this one.
+    it->second.push_back(partsUsed_);
+    if (partsUsed_ == dayParts_.size()) dayParts_.emplace_back();
+    DayPart& part = dayParts_[partsUsed_++];
+    part.Lines.clear();
+    part.Ends.clear();
+    part.Figures.clear();
+    part.nameNull = row.DescriptionNull;
+    part.nArtNull = row.NArtNull;
+    part.nDepNull = row.NDepNull;
+    part.NArt = row.NArt;
+    part.NDep = row.NDep;
+    part.Name = row.Description;
+    return &part;
 }
 
 void TVoraReport::FlushDay() {

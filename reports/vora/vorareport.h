@@ -83,6 +83,10 @@ private:
         std::vector<std::size_t> Ends;  // where each row's line ends in Lines
         std::vector<std::pair<double, Currency>> Figures;
     };
+    // Whether row belongs to part; the part of the day being read that row belongs to,
+    // made when there is none, or null for a payment that is not chosen.
+    static bool InPart(const DayPart& part, const PaymentRow& row);
+    DayPart* PartOf(const PaymentRow& row);
     // Appends a day's parts to their groups in the order of article, department, name
     // and time, numbering the rows: the groups read as if the day had come in that
     // order.
