@@ -253,26 +253,157 @@ int List() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    std::vector<std::string> args(argv + 1, argv + argc);
+// The command line: the options and the words of the request.
+struct CommandLine {
     std::string title, properties;
     bool raw = false;
     std::vector<std::string> words;
+};
+
+// The steps below answer an exit code, or kGoOn when the next step follows.
+constexpr int kGoOn = -1;
+
+int ParseCommandLine(const std::vector<std::string>& args, CommandLine& line) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--title" || args[i] == "--properties") {
             if (i + 1 >= args.size()) return Refuse(args[i] + " needs a value (tolver-report --help)");
-            (args[i] == "--title" ? title : properties) = args[i + 1];
+            (args[i] == "--title" ? line.title : line.properties) = args[i + 1];
             ++i;
         } else if (args[i] == "--raw")
-            raw = true;
+            line.raw = true;
         else if (args[i] == "--help" || args[i] == "-h")
             return Usage(std::cout, 0);
         else if (args[i].starts_with("--"))
             return Refuse("unknown option " + args[i] + " (tolver-report --help lists them)");
         else
-            words.push_back(args[i]);
+            line.words.push_back(args[i]);
     }
+    return kGoOn;
+}
+
+// The request's dates, shift and operator from its words, named before anything runs.
+struct Request {
+    THostPeriod period;
+    THostShift shift;
+    THostOperator op;
+};
+
+int ParseRequest(const std::string& command, const std::vector<std::string>& words, Request& r) {
+    double& from = r.period.DateFrom;
+    double& to = r.period.DateTo;
+    if (command == "period" || command == "names") {
+        if (words.size() != 4) return Usage();
+        if (!DateArgument("FROM", words[2], false, from) || !DateArgument("TO", words[3], true, to)) return 2;
+    } else if (command == "shift") {
+        if (words.size() != 5) return Usage();
+        if (!DateArgument("START", words[2], false, r.shift.Start) || !DateArgument("END", words[3], true, r.shift.End))
+            return 2;
+        r.shift.OperatorName = words[4];
+    } else if (command == "operator") {
+        if (words.size() < 7 || words.size() % 2 == 0) return Usage();
+        if (!DateArgument("FROM", words[2], false, from) || !DateArgument("TO", words[3], true, to)) return 2;
+        r.op.Name = words[4];
+        for (std::size_t i = 5; i + 1 < words.size(); i += 2) {
+            THostShift s;
+            if (!DateArgument("START", words[i], false, s.Start) || !DateArgument("END", words[i + 1], true, s.End))
+                return 2;
+            s.OperatorName = r.op.Name;
+            r.op.Shifts.push_back(s);
+        }
+    } else {
+        return Usage();
+    }
+    return kGoOn;
+}
+
+// The report object of the class named, with the properties given ("a;b" for lines).
+int OpenReport(const std::string& command, const std::string& className, std::string properties,
+               ComPtr<IReport>& report, ComPtr<IReportProperties>& props) {
+    GUID clsid;
+    if (!FindClass(className, clsid)) {
+        std::cerr << "tolver-report: no report class " << className << " is registered\n";
+        return 1;
+    }
+    OleCheck(CoCreateInstance(clsid, nullptr, IReport::IID, reinterpret_cast<void**>(report.put())));
+    props = report.query<IReportProperties>();
+    if (command == "names" && !props) {
+        std::cerr << "tolver-report: this report has no payment names\n";
+        return 1;
+    }
+    if (!properties.empty()) {
+        if (!props) {
+            std::cerr << "tolver-report: this report has no properties\n";
+            return 1;
+        }
+        for (char& c : properties)
+            if (c == ';') c = '\n';
+        props->SetProperties(properties);
+    }
+    return kGoOn;
+}
+
+// Builds the report with progress on the terminal and Ctrl-C stopping it, then prints it.
+int BuildAndPrint(const std::string& command, const CommandLine& line, Request& r, ComPtr<IReport>& report,
+                  IReportProperties* props) {
+    ComPtr<TTerminalProgress> sink(new TTerminalProgress());
+    const auto connection = report.query<IReportConnection>();
+    if (connection) OleCheck(connection->Advise(static_cast<IReportProgress*>(sink.get())));
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &sa, nullptr);
+    if (!ArchiveHeld(report.get())) {
+        sink->Done();
+        return interrupted ? 130 : 1;
+    }
+
+    ClearErrorInfo();
+    const double from = r.period.DateFrom, to = r.period.DateTo;
+    std::string text;
+    if (command == "names")
+        text = props->ListNames(from, to);
+    else if (command == "period")
+        text = report->PeriodReport(from, to, line.title);
+    else if (command == "shift")
+        text = report->ShiftReport(&r.shift, line.title);
+    else
+        text = report->OperatorReport(from, to, &r.op, line.title);
+    std::string failure;
+    const bool failed = TakeErrorInfo(kReportFailed, failure);
+    sink->Done();
+    SayDaysLeftOut(report.get());
+
+    // From here Ctrl-C stops the program as it always does.
+    sa.sa_handler = SIG_DFL;
+    sigaction(SIGINT, &sa, nullptr);
+    if (connection) connection->Unadvise(static_cast<IReportProgress*>(sink.get()));
+    if (interrupted && !sink->Stopped()) {
+        // Too late to stop the report: the user still asked to stop.
+        std::cerr << "tolver-report: stopped by Ctrl-C\n";
+        return 130;
+    }
+    if (line.raw)
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    else
+        Draw(text);
+    std::fflush(stdout);
+    if (sink->Stopped()) {
+        std::cerr << (command == "names"
+                          ? "tolver-report: stopped by Ctrl-C; the list holds the names of the days read before it\n"
+                          : "tolver-report: stopped by Ctrl-C; the report was not finished and holds no rows\n");
+        return 130;
+    }
+    if (failed) {
+        std::cerr << "tolver-report: the report could not be built: " << failure << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    CommandLine line;
+    if (const int rc = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), line); rc != kGoOn) return rc;
+    const std::vector<std::string>& words = line.words;
     const std::string command = words.empty() ? "" : words[0];
     // A mistyped store would be made afresh, empty, and then hold no report.
     if (const char* store = std::getenv("TOLVER_REGISTRY"); store && *store) {
@@ -285,110 +416,13 @@ int main(int argc, char** argv) {
     }
     try {
         if (command == "list") return words.size() == 1 ? List() : Usage();
-
-        // The arguments first: a mistake in them is named before anything runs.
-        THostPeriod period;
-        double& from = period.DateFrom;
-        double& to = period.DateTo;
-        THostShift shift;
-        THostOperator op;
-        if (command == "period" || command == "names") {
-            if (words.size() != 4) return Usage();
-            if (!DateArgument("FROM", words[2], false, from) || !DateArgument("TO", words[3], true, to)) return 2;
-        } else if (command == "shift") {
-            if (words.size() != 5) return Usage();
-            if (!DateArgument("START", words[2], false, shift.Start) || !DateArgument("END", words[3], true, shift.End))
-                return 2;
-            shift.OperatorName = words[4];
-        } else if (command == "operator") {
-            if (words.size() < 7 || words.size() % 2 == 0) return Usage();
-            if (!DateArgument("FROM", words[2], false, from) || !DateArgument("TO", words[3], true, to)) return 2;
-            op.Name = words[4];
-            for (std::size_t i = 5; i + 1 < words.size(); i += 2) {
-                THostShift s;
-                if (!DateArgument("START", words[i], false, s.Start) || !DateArgument("END", words[i + 1], true, s.End))
-                    return 2;
-                s.OperatorName = op.Name;
-                op.Shifts.push_back(s);
-            }
-        } else {
-            return Usage();
-        }
-
-        GUID clsid;
-        if (!FindClass(words[1], clsid)) {
-            std::cerr << "tolver-report: no report class " << words[1] << " is registered\n";
-            return 1;
-        }
+        Request request;
+        if (const int rc = ParseRequest(command, words, request); rc != kGoOn) return rc;
         ComPtr<IReport> report;
-        OleCheck(CoCreateInstance(clsid, nullptr, IReport::IID, reinterpret_cast<void**>(report.put())));
-        const auto props = report.query<IReportProperties>();
-        if (command == "names" && !props) {
-            std::cerr << "tolver-report: this report has no payment names\n";
-            return 1;
-        }
-        if (!properties.empty()) {
-            if (!props) {
-                std::cerr << "tolver-report: this report has no properties\n";
-                return 1;
-            }
-            for (char& c : properties)
-                if (c == ';') c = '\n';
-            props->SetProperties(properties);
-        }
+        ComPtr<IReportProperties> props;
+        if (const int rc = OpenReport(command, words[1], line.properties, report, props); rc != kGoOn) return rc;
         if (!ArchiveNamed()) return 1;
-
-        ComPtr<TTerminalProgress> sink(new TTerminalProgress());
-        const auto connection = report.query<IReportConnection>();
-        if (connection) OleCheck(connection->Advise(static_cast<IReportProgress*>(sink.get())));
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigaction(SIGINT, &sa, nullptr);
-        if (!ArchiveHeld(report.get())) {
-            sink->Done();
-            return interrupted ? 130 : 1;
-        }
-
-        ClearErrorInfo();
-        std::string text;
-        if (command == "names")
-            text = props->ListNames(from, to);
-        else if (command == "period")
-            text = report->PeriodReport(from, to, title);
-        else if (command == "shift")
-            text = report->ShiftReport(&shift, title);
-        else
-            text = report->OperatorReport(from, to, &op, title);
-        std::string failure;
-        const bool failed = TakeErrorInfo(kReportFailed, failure);
-        sink->Done();
-        SayDaysLeftOut(report.get());
-
-        // From here Ctrl-C stops the program as it always does.
-        sa.sa_handler = SIG_DFL;
-        sigaction(SIGINT, &sa, nullptr);
-        if (connection) connection->Unadvise(static_cast<IReportProgress*>(sink.get()));
-        if (interrupted && !sink->Stopped()) {
-            // Too late to stop the report: the user still asked to stop.
-            std::cerr << "tolver-report: stopped by Ctrl-C\n";
-            return 130;
-        }
-        if (raw)
-            std::fwrite(text.data(), 1, text.size(), stdout);
-        else
-            Draw(text);
-        std::fflush(stdout);
-        if (sink->Stopped()) {
-            std::cerr << (command == "names"
-                              ? "tolver-report: stopped by Ctrl-C; the list holds the names of the days read before it\n"
-                              : "tolver-report: stopped by Ctrl-C; the report was not finished and holds no rows\n");
-            return 130;
-        }
-        if (failed) {
-            std::cerr << "tolver-report: the report could not be built: " << failure << "\n";
-            return 1;
-        }
-        return 0;
+        return BuildAndPrint(command, line, request, report, props.get());
     } catch (const std::exception& e) {
         std::cerr << "tolver-report: " << e.what() << "\n";
         return 1;
