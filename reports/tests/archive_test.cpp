@@ -66,18 +66,18 @@ protected:
         w.WriteDay(Day(1), {Pay("08:00", "Газ", "100.00", 1, 0, 3, "л/с 2"), Pay("09:00", "Газ", "40.00", 2, 0, 3),
                             Pay("10:00", "Газ", "200.00", 1, 0, 3), Pay("11:00", "Марка", "300.00", 3, 2, 7)});
     }
+    // The report object that makes statement s.
+    static ComPtr<TReport> Make(Statement s) {
+        if (s == Cash) return ComPtr<TReport>(MakeComObject<TPostCashReport>().get());
+        auto vora = MakeComObject<TVoraReport>();
+        vora->Mode = s == Flat ? 0 : 1;
+        return ComPtr<TReport>(vora.get());
+    }
     // The statement over both days, from the archive file; why: the error information
     // left, leftOut: the days the report left out.
     std::string Run(Statement s, const std::string& file, std::string* why = nullptr, std::string* leftOut = nullptr) {
         TOptionsStandIn::WriteSection("Архивы", file);
-        ComPtr<TReport> report;
-        if (s == Cash) {
-            report = ComPtr<TReport>(MakeComObject<TPostCashReport>().get());
-        } else {
-            auto vora = MakeComObject<TVoraReport>();
-            vora->Mode = s == Flat ? 0 : 1;
-            report = ComPtr<TReport>(vora.get());
-        }
+        const ComPtr<TReport> report = Make(s);
         const std::string text = report->PeriodReport(Day(0), At(1, 23, 0), "");
         std::string error;
         const bool failed = TakeErrorInfo(kReportFailed, error);
@@ -175,14 +175,7 @@ TEST_F(HostileArchive, ControlCharactersOfTextsAreBlanksAndAHugeGrandCountShowsD
                  Pay("10:00", "Газ", "2.00", 1e15, 0, 3)});
     for (Statement s : {Flat, EachPayment, Cash}) {
         TOptionsStandIn::WriteSection("Архивы", archive);
-        ComPtr<TReport> report;
-        if (s == Cash) {
-            report = ComPtr<TReport>(MakeComObject<TPostCashReport>().get());
-        } else {
-            auto vora = MakeComObject<TVoraReport>();
-            vora->Mode = s == Flat ? 0 : 1;
-            report = ComPtr<TReport>(vora.get());
-        }
+        const ComPtr<TReport> report = Make(s);
         const std::string text = report->PeriodReport(Day(0), At(0, 23, 0), "");
         std::string why;
         EXPECT_FALSE(TakeErrorInfo(kReportFailed, why)) << kStatementNames[s] << ": " << why;
