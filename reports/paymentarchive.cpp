@@ -12,20 +12,13 @@
 #include <unordered_set>
 
 #include "platform/base/textcase.h"
+#include "reports/reportformat.h"
 
 namespace tolver {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string DayText(double day) {
-    int y = 1899, m = 12, d = 30;
-    if (std::isfinite(day) && day > -693594 && day < 2958466) DecodeDate(day, y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d, m, y);
-    return buf;
-}
 
 // Control characters (and DEL) as blanks: a text of a row never starts a line, a rule
 // or a column of the report of its own.
@@ -37,7 +30,7 @@ void BlankControls(std::string& text) {
 }  // namespace
 
 EArchiveRead::EArchiveRead(double day, const std::string& what)
-    : Exception("the day " + DayText(day) + " (table " + TPaymentArchive::TableName(day) +
+    : Exception("the day " + report::DateText(day) + " (table " + TPaymentArchive::TableName(day) +
                 ") could not be read whole: " + what),
       day_(day) {}
 
